@@ -1,0 +1,166 @@
+#include "cli/cli_args.h"
+
+#include <charconv>
+#include <limits>
+
+#include "commands/command_table.h"
+
+const char* const kCliUsage =
+    "usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
+    "                     [--client WxH] [--scroll X,Y] [--seed N]\n"
+    "\n"
+    "Opens INPUT.bmp as the program's open command does, runs each STEP through the\n"
+    "program's command dispatcher (a dialog step answers its dialog with OK at VALUE),\n"
+    "then writes what was asked for.\n"
+    "\n"
+    "Steps (NAME or NAME=VALUE; a dialog step without VALUE takes the dialog's initial value):\n"
+    "  grayscale  binarize=0..255  negative  brightness=-100..100  contrast=-100..100\n"
+    "  roberts  sobel  kirsch  wallis  statistical=3..21  linear  laplace\n"
+    "  smooth-2d=3..21  smooth-linear=3..21  median-linear=3..21  median-2d=3..21\n"
+    "  noise=2..65534 (even)  segment\n"
+    "  fft-linear=N  fft-2d=N  fft-inverse  walsh-linear=N  walsh-2d=N  walsh-inverse\n"
+    "      (N a power of two from 2 up to the picture's smaller side)\n"
+    "  undo  open=PATH\n"
+    "\n"
+    "Options:\n"
+    "  -o OUT.bmp      write the picture on display as a 24-bit BMP\n"
+    "  --stats         print its size, histograms, maxima, means and transform state as JSON\n"
+    "  --view OUT.bmp  write the client area as the window paints it\n"
+    "  --client WxH    client area size for --view (default 1024x768)\n"
+    "  --scroll X,Y    scroll positions for --view and segment (default 0,0)\n"
+    "  --seed N        seed the noise generator with N instead of the clock\n"
+    "  -h, --help      show this help\n"
+    "\n"
+    "segment prints one line per frame: frame SEG_START SEG_END BOTTOM TOP\n"
+    "(columns and rows counted from the bottom row of the picture).\n"
+    "\n"
+    "Exit codes: 0 done, 1 input refused, 2 usage error (nothing written).\n";
+
+namespace {
+
+template <class T>
+bool parse_number(const std::string& text, T& out)
+{
+    if (text.empty()) return false;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (*first == '+') ++first;
+    auto [ptr, ec] = std::from_chars(first, last, out);
+    return ec == std::errc() && ptr == last;
+}
+
+bool parse_pair(const std::string& text, char separator, std::int32_t& a, std::int32_t& b)
+{
+    const auto at = text.find(separator);
+    if (at == std::string::npos) return false;
+    return parse_number(text.substr(0, at), a) && parse_number(text.substr(at + 1), b);
+}
+
+bool parse_step(const std::string& text, CliStep& step, std::string& error)
+{
+    const auto eq = text.find('=');
+    const std::string name = text.substr(0, eq);
+    const CommandInfo* info = find_command_by_step(name);
+    if (info == nullptr) {
+        error = "unknown step '" + text + "'";
+        return false;
+    }
+    step.command = info->id;
+    step.text = text;
+    if (eq == std::string::npos) {
+        if (info->dialog == DialogKind::File) {
+            error = "open needs a path: open=PATH";
+            return false;
+        }
+        return true;
+    }
+    const std::string value = text.substr(eq + 1);
+    if (info->dialog == DialogKind::None) {
+        error = "step '" + name + "' takes no value";
+        return false;
+    }
+    if (info->dialog == DialogKind::File) {
+        if (value.empty()) {
+            error = "open needs a path: open=PATH";
+            return false;
+        }
+        step.path = value;
+        return true;
+    }
+    std::int32_t v = 0;
+    if (!parse_number(value, v)) {
+        error = "step '" + text + "': '" + value + "' is not a whole number";
+        return false;
+    }
+    step.value = v;
+    return true;
+}
+
+}  // namespace
+
+bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, std::string& error)
+{
+    options = CliOptions{};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto next = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        if (a == "-h" || a == "--help") {
+            options.help = true;
+            return true;
+        }
+        if (a == "-o") {
+            if (!next(options.output)) return false;
+        } else if (a == "--stats") {
+            options.stats = true;
+        } else if (a == "--view") {
+            if (!next(options.view)) return false;
+        } else if (a == "--client") {
+            std::string v;
+            if (!next(v)) return false;
+            std::int32_t w = 0, h = 0;
+            if (!parse_pair(v, 'x', w, h) || w < 1 || h < 1 || w > 16384 || h > 16384) {
+                error = "--client wants WxH, each 1 to 16384, not '" + v + "'";
+                return false;
+            }
+            options.client_width = w;
+            options.client_height = h;
+        } else if (a == "--scroll") {
+            std::string v;
+            if (!next(v)) return false;
+            if (!parse_pair(v, ',', options.scroll_x, options.scroll_y)) {
+                error = "--scroll wants X,Y, not '" + v + "'";
+                return false;
+            }
+        } else if (a == "--seed") {
+            std::string v;
+            if (!next(v)) return false;
+            std::uint32_t seed = 0;
+            if (!parse_number(v, seed)) {
+                error = "--seed wants a number from 0 to 4294967295, not '" + v + "'";
+                return false;
+            }
+            options.seed = seed;
+        } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
+            error = "unknown option '" + a + "'";
+            return false;
+        } else if (options.input.empty()) {
+            options.input = a;
+        } else {
+            CliStep step;
+            if (!parse_step(a, step, error)) return false;
+            options.steps.push_back(std::move(step));
+        }
+    }
+    if (options.input.empty()) {
+        error = "no input file";
+        return false;
+    }
+    return true;
+}

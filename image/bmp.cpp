@@ -1,0 +1,187 @@
+#include "image/bmp.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "image/image_record.h"
+#include "image/statistics.h"
+#include "shell/platform.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File open_for_reading(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return File(_wfopen(path.c_str(), L"rb"));
+#else
+    return File(std::fopen(path.c_str(), "rb"));
+#endif
+}
+
+std::uint64_t file_length(std::FILE* f)
+{
+    if (std::fseek(f, 0, SEEK_END) != 0) return 0;
+#ifdef _WIN32
+    const long long n = _ftelli64(f);
+#else
+    const long long n = ftello(f);
+#endif
+    return n < 0 ? 0 : static_cast<std::uint64_t>(n);
+}
+
+bool seek_to(std::FILE* f, std::uint64_t offset)
+{
+#ifdef _WIN32
+    return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// Positioned little-endian read of `size` bytes at `offset`; false when the
+// file is too short or the read fails.
+bool read_at(std::FILE* f, std::uint64_t length, std::uint64_t offset, int size, std::uint32_t& out)
+{
+    if (offset + size > length || !seek_to(f, offset)) return false;
+    unsigned char b[4] = {};
+    if (std::fread(b, 1, static_cast<std::size_t>(size), f) != static_cast<std::size_t>(size)) return false;
+    out = 0;
+    for (int i = size - 1; i >= 0; --i) out = (out << 8) | b[i];
+    return true;
+}
+
+int refuse(const char* text)
+{
+    show_message(kLoadCaption, text);
+    return 0;
+}
+
+void put16(std::uint8_t* p, std::uint16_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void put32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+int load_bmp(const std::filesystem::path& path)
+{
+    File file = open_for_reading(path);
+    if (!file) return refuse(kCannotOpen);
+    std::FILE* f = file.get();
+
+    unsigned char signature[2] = {};
+    const std::size_t got = std::fread(signature, 1, 2, f);
+    if (std::ferror(f)) return refuse(kReadFailed);
+    if (got < 2 || signature[0] != 'B' || signature[1] != 'M') return refuse(kNotBmp);
+
+    const std::uint64_t length = file_length(f);
+    std::uint32_t pixel_offset = 0, raw_width = 0, raw_height = 0, bit_count = 0, compression = 0;
+    if (!read_at(f, length, 10, 4, pixel_offset)) return refuse(kReadFailed);
+    if (!read_at(f, length, 18, 4, raw_width) || !read_at(f, length, 22, 4, raw_height))
+        return refuse(kReadFailed);
+    image_a.width = static_cast<std::uint16_t>(raw_width);
+    image_a.height = static_cast<std::uint16_t>(raw_height);
+    if (!read_at(f, length, 28, 2, bit_count)) return refuse(kReadFailed);
+    if (bit_count != 24) return refuse(kBadBitCount);
+    if (!read_at(f, length, 30, 4, compression)) return refuse(kReadFailed);
+    if (compression != 0) return refuse(kCompressed);
+
+    // Sizes in 64 bits: a negative height marks a top-down file; anything
+    // that does not fit the record's 16-bit sizes or a signed 32-bit block
+    // size is refused before a byte is allocated.
+    const std::int64_t width = static_cast<std::int32_t>(raw_width);
+    const std::int64_t signed_height = static_cast<std::int32_t>(raw_height);
+    const bool top_down = signed_height < 0;
+    const std::int64_t height = top_down ? -signed_height : signed_height;
+    if (width < 0 || width > 65535 || height > 65535) return refuse(kTooLarge);
+    const std::uint8_t padding = row_padding_for(static_cast<std::uint32_t>(width));
+    const std::int64_t stride = 3 * width + padding;
+    const std::int64_t data_size = stride * height;
+    if (data_size > std::numeric_limits<std::int32_t>::max()) return refuse(kTooLarge);
+    if (static_cast<std::uint64_t>(pixel_offset) + static_cast<std::uint64_t>(data_size) > length)
+        return refuse(kReadFailed);
+
+    auto block = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(data_size));
+    if (!block) return refuse(kTooLarge);
+    if (data_size > 0) {
+        if (!seek_to(f, pixel_offset)) return refuse(kReadFailed);
+        if (std::fread(block.get(), 1, static_cast<std::size_t>(data_size), f) !=
+            static_cast<std::size_t>(data_size))
+            return refuse(kReadFailed);
+    }
+    file.reset();
+
+    if (top_down) {
+        std::uint8_t* p = block.get();
+        const auto s = static_cast<std::size_t>(stride);
+        auto row = std::make_unique<std::uint8_t[]>(s);
+        for (std::int64_t y = 0, z = height - 1; y < z; ++y, --z) {
+            std::memcpy(row.get(), p + y * s, s);
+            std::memcpy(p + y * s, p + z * s, s);
+            std::memcpy(p + z * s, row.get(), s);
+        }
+    }
+
+    image_a.width = static_cast<std::uint16_t>(width);
+    image_a.height = static_cast<std::uint16_t>(height);
+    image_a.row_padding = padding;
+    image_a.data_size = static_cast<std::int32_t>(data_size);
+    image_a.pixels = std::move(block);
+    compute_statistics(image_a);
+    return 1;
+}
+
+std::vector<std::uint8_t> encode_bmp(std::uint32_t width, std::uint32_t height, const std::uint8_t* block)
+{
+    const std::size_t stride = 3u * width + row_padding_for(width);
+    const std::size_t size = stride * height;
+    std::vector<std::uint8_t> out(54 + size);
+    std::uint8_t* h = out.data();
+    h[0] = 'B';
+    h[1] = 'M';
+    put32(h + 2, static_cast<std::uint32_t>(out.size()));
+    put32(h + 10, 54);
+    put32(h + 14, 40);
+    put32(h + 18, width);
+    put32(h + 22, height);
+    put16(h + 26, 1);
+    put16(h + 28, 24);
+    put32(h + 34, static_cast<std::uint32_t>(size));
+    if (size > 0) std::memcpy(h + 54, block, size);
+    return out;
+}
+
+bool write_bmp_file(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
+                    const std::uint8_t* block, std::string& error)
+{
+    const std::vector<std::uint8_t> bytes = encode_bmp(width, height, block);
+#ifdef _WIN32
+    File file(_wfopen(path.c_str(), L"wb"));
+#else
+    File file(std::fopen(path.c_str(), "wb"));
+#endif
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+        std::fclose(file.release()) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}

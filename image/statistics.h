@@ -1,0 +1,28 @@
+// Statistics and brightness of an ImageRecord.
+//
+// luma(B, G, R) is trunc(((0.11*B + 0.5) + 0.59*G) + 0.3*R), every product
+// and sum rounded to double in exactly this order; the order decides the
+// pixels whose exact weighted sum ends in .5. White gives 255.
+//
+// compute_statistics rewrites the four histograms, their maxima and the three
+// channel means of a record from its pixel block (padding bytes never
+// count). make_luma_plane gives one luma byte per pixel, width bytes per row,
+// rows in the block's bottom-up order, no padding.
+#pragma once
+
+#include <cstdint>
+
+#include "image/heap.h"
+#include "image/image_record.h"
+
+inline std::uint8_t luma(std::uint8_t b, std::uint8_t g, std::uint8_t r)
+{
+    const double v = ((0.11 * b + 0.5) + 0.59 * g) + 0.3 * r;
+    return static_cast<std::uint8_t>(static_cast<int>(v));
+}
+
+void compute_statistics(ImageRecord& record);
+
+// Fills `plane` with a fresh plane of width*height bytes. Returns false (and
+// leaves `plane` empty) when the heap refuses.
+bool make_luma_plane(const ImageRecord& record, HeapArray<std::uint8_t>& plane);

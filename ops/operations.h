@@ -1,0 +1,54 @@
+// Every image operation the dispatcher runs.
+//
+// The ordinary operations follow one protocol: read `source` (never
+// changed), give `destination` a pixel block of the source's data_size when
+// it has none (a block it holds is reused as it is), write the result, copy
+// the size fields and recompute the destination's statistics. Bytes an
+// operation does not write (padding, a filter's frame) keep what the block
+// held. Each takes every buffer it needs before it writes anything and
+// returns false, with both records untouched, when the heap refuses.
+//
+// The block transforms work in place on one record and keep their
+// coefficients in it until the matching inverse; segment_characters only
+// reads its record and draws on the window.
+#pragma once
+
+#include <cstdint>
+
+#include "image/image_record.h"
+#include "shell/platform.h"
+
+// Point operations.
+bool to_grayscale(const ImageRecord& source, ImageRecord& destination);
+bool binarize(const ImageRecord& source, ImageRecord& destination, std::uint8_t threshold);
+bool make_negative(const ImageRecord& source, ImageRecord& destination);
+bool adjust_brightness(const ImageRecord& source, ImageRecord& destination, std::int16_t offset);
+bool adjust_contrast(const ImageRecord& source, ImageRecord& destination, float factor);
+
+// Neighbourhood filters on the luma plane.
+bool roberts_filter(const ImageRecord& source, ImageRecord& destination);
+bool sobel_filter(const ImageRecord& source, ImageRecord& destination);
+bool kirsch_filter(const ImageRecord& source, ImageRecord& destination);
+bool wallis_filter(const ImageRecord& source, ImageRecord& destination);
+bool linear_filter(const ImageRecord& source, ImageRecord& destination);
+bool laplace_filter(const ImageRecord& source, ImageRecord& destination);
+bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
+
+// Filters on each colour channel; aperture 3, 5, ... 21.
+bool smooth_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
+bool smooth_linear(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
+bool median_linear(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
+bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
+
+// Impulse noise: `points` (2 to 65534) random pixels. The generator is seeded
+// from the clock unless set_noise_seed gave a fixed seed.
+bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t points);
+void set_noise_seed(bool fixed, std::uint32_t seed);
+
+// Block transforms of the n x n block at the start of the pixel block.
+// passes 1 (rows) or 2 (two-dimensional), direction +1 forward or -1 inverse.
+bool fft_block(ImageRecord& record, int passes, int direction, int n);
+bool walsh_block(ImageRecord& record, int passes, int direction, int n);
+
+// Frames the characters of dark text on white straight onto the window.
+bool segment_characters(WindowHandle window, const ImageRecord& record);

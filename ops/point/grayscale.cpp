@@ -1,0 +1,64 @@
+// Grayscale, binarization and negative: per-pixel operations of the first lab.
+#include <cstring>
+
+#include "image/parallel.h"
+#include "image/statistics.h"
+#include "ops/operations.h"
+
+namespace {
+
+// Writes `value_of(luma)` into all three bytes of every pixel; padding bytes
+// of the destination keep what they held.
+template <class ValueOf>
+void write_luma_picture(const ImageRecord& source, ImageRecord& destination, ValueOf value_of)
+{
+    const std::size_t stride = source.stride(), w = source.width;
+    const std::uint8_t* in = source.pixels.get();
+    std::uint8_t* out = destination.pixels.get();
+    parallel_rows(source.height, w * source.height, [&](std::size_t y0, std::size_t y1) {
+        for (std::size_t y = y0; y < y1; ++y) {
+            const std::uint8_t* p = in + y * stride;
+            std::uint8_t* q = out + y * stride;
+            for (std::size_t x = 0; x < w; ++x, p += 3, q += 3) {
+                const std::uint8_t v = value_of(luma(p[0], p[1], p[2]));
+                q[0] = q[1] = q[2] = v;
+            }
+        }
+    });
+}
+
+void finish(const ImageRecord& source, ImageRecord& destination)
+{
+    copy_size_fields(source, destination);
+    compute_statistics(destination);
+}
+
+}  // namespace
+
+bool to_grayscale(const ImageRecord& source, ImageRecord& destination)
+{
+    if (!ensure_destination(source, destination)) return false;
+    write_luma_picture(source, destination, [](std::uint8_t l) { return l; });
+    finish(source, destination);
+    return true;
+}
+
+bool binarize(const ImageRecord& source, ImageRecord& destination, std::uint8_t threshold)
+{
+    if (!ensure_destination(source, destination)) return false;
+    write_luma_picture(source, destination,
+                       [threshold](std::uint8_t l) { return static_cast<std::uint8_t>(l > threshold ? 255 : 0); });
+    finish(source, destination);
+    return true;
+}
+
+bool make_negative(const ImageRecord& source, ImageRecord& destination)
+{
+    if (!ensure_destination(source, destination)) return false;
+    const std::uint8_t* in = source.pixels.get();
+    std::uint8_t* out = destination.pixels.get();
+    const std::size_t n = static_cast<std::size_t>(source.data_size);
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(255 - in[i]);
+    finish(source, destination);
+    return true;
+}

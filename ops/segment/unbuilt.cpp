@@ -1,0 +1,3 @@
+// Placeholder until segmentation lands.
+#include "ops/operations.h"
+bool segment_characters(WindowHandle, const ImageRecord&) { return false; }

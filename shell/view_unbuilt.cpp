@@ -1,0 +1,17 @@
+// Placeholder until the renderer lands: the client area is white.
+#include <cstring>
+
+#include "image/image_record.h"
+#include "shell/view.h"
+
+std::int32_t scroll_x = 0, scroll_y = 0, scroll_max_x = 0, scroll_max_y = 0;
+
+void Frame::resize(int w, int h)
+{
+    width = w;
+    height = h;
+    stride = (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3};
+    pixels.assign(stride * static_cast<std::size_t>(h), 0);
+}
+
+void render_client(Frame& frame) { std::memset(frame.pixels.data(), 255, frame.pixels.size()); }

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "image/bmp.h"
+#include "image/image_record.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/images.h"
+
+namespace {
+
+class BmpReader : public ::testing::Test {
+protected:
+    void SetUp() override { reset_everything(); }
+    void TearDown() override { reset_everything(); }
+
+    // Writes the file and loads it; returns load_bmp's result.
+    int load(const BmpSpec& spec)
+    {
+        const auto path = scratch_dir() / "picture.bmp";
+        write_file(path, bmp_file_bytes(spec));
+        return load_bmp(path);
+    }
+    int load_bytes(const std::vector<std::uint8_t>& bytes)
+    {
+        const auto path = scratch_dir() / "picture.bmp";
+        write_file(path, bytes);
+        return load_bmp(path);
+    }
+    void expect_refused(const char* text)
+    {
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_EQ(fake.messages[0].caption, "Загрузка файла");
+        EXPECT_EQ(fake.messages[0].text, text);
+        EXPECT_FALSE(image_a.pixels);
+    }
+};
+
+TEST_F(BmpReader, PaddingAndDataSizeFollowTheWidth)
+{
+    const int expected_padding[] = {0, 1, 2, 3, 0, 1};
+    for (int w = 1; w <= 5; ++w) {
+        ImageRecord r = random_record(w, 3, static_cast<std::uint32_t>(w));
+        ASSERT_EQ(load(bmp_of(r)), 1) << w;
+        EXPECT_EQ(image_a.row_padding, expected_padding[w]);
+        EXPECT_EQ(image_a.data_size, (3 * w + expected_padding[w]) * 3);
+        EXPECT_EQ(0, std::memcmp(image_a.pixels.get(), r.pixels.get(), r.data_size)) << "pixels copied unchanged";
+        image_a.pixels.reset();
+    }
+    ASSERT_EQ(load(bmp_of(random_record(2, 2, 1))), 1);
+    EXPECT_EQ(image_a.data_size, 16);
+}
+
+TEST_F(BmpReader, PixelsComeFromTheStatedOffsetWhateverTheHeaderSays)
+{
+    ImageRecord r = random_record(7, 5, 3);
+    for (std::uint32_t header : {40u, 108u, 124u}) {
+        BmpSpec s = bmp_of(r);
+        s.header_size = header;
+        s.pixel_offset = 14 + header + 64;  // a colour table or gap in between
+        s.colours_used = 16;                // declares a colour table: still loads
+        ASSERT_EQ(load(s), 1);
+        EXPECT_EQ(0, std::memcmp(image_a.pixels.get(), r.pixels.get(), r.data_size));
+        EXPECT_EQ(image_a.width, 7);
+        EXPECT_EQ(image_a.height, 5);
+        image_a.pixels.reset();
+    }
+    EXPECT_TRUE(fake.messages.empty());
+}
+
+TEST_F(BmpReader, RefusalsCarryTheirTextsInTheOrderOfTheChecks)
+{
+    EXPECT_EQ(load_bmp(scratch_dir() / "missing.bmp"), 0);
+    expect_refused("Не грузится!");
+
+    for (auto bytes : {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>{'B'},
+                       std::vector<std::uint8_t>{'M', 'B', 0, 0}}) {
+        fake.messages.clear();
+        EXPECT_EQ(load_bytes(bytes), 0);
+        expect_refused("Это не BMP-а");
+    }
+
+    BmpSpec eight = bmp_of(random_record(4, 4, 1));
+    eight.bit_count = 8;
+    eight.compression = 1;  // bit count is checked before compression
+    fake.messages.clear();
+    EXPECT_EQ(load(eight), 0);
+    expect_refused("Не умею грузить файлы с таким количеством цветов!");
+
+    BmpSpec thirty_two = eight;
+    thirty_two.bit_count = 32;
+    fake.messages.clear();
+    EXPECT_EQ(load(thirty_two), 0);
+    expect_refused("Не умею грузить файлы с таким количеством цветов!");
+
+    BmpSpec rle = bmp_of(random_record(4, 4, 1));
+    rle.compression = 1;
+    fake.messages.clear();
+    EXPECT_EQ(load(rle), 0);
+    expect_refused("Эта картинка утоптана RLE, влом разжимать.");
+}
+
+TEST_F(BmpReader, ShortFilesAreRefusedAsFailedReads)
+{
+    ImageRecord r = random_record(5, 4, 9);
+    for (std::size_t cut : {std::size_t{13}, std::size_t{20}, std::size_t{29}, std::size_t{33},
+                            std::size_t{54 + 10}, static_cast<std::size_t>(54 + r.data_size - 1)}) {
+        BmpSpec s = bmp_of(r);
+        s.truncate_to = cut;
+        fake.messages.clear();
+        EXPECT_EQ(load(s), 0) << cut;
+        expect_refused("Облом при чтении!!!");
+    }
+    BmpSpec beyond = bmp_of(r);
+    beyond.pixel_offset = 0xFFFFFFFFu;
+    beyond.pixel_array.clear();
+    fake.messages.clear();
+    EXPECT_EQ(load(beyond), 0);
+    expect_refused("Облом при чтении!!!");
+}
+
+TEST_F(BmpReader, SizesBeyondTheRecordAreRefusedBeforeAllocating)
+{
+    const std::pair<std::int32_t, std::int32_t> sizes[] = {
+        {70000, 1}, {-127, 4}, {4, 70000}, {INT32_MIN, 1}, {1, INT32_MIN}, {65535, 65535}, {3000000, 2000000}};
+    for (auto [w, h] : sizes) {
+        BmpSpec s;
+        s.width = w;
+        s.height = h;
+        s.pixel_array.assign(64, 1);
+        fake.messages.clear();
+        EXPECT_EQ(load(s), 0) << w << "x" << h;
+        expect_refused("Слишком большая картинка!");
+    }
+}
+
+TEST_F(BmpReader, TopDownFilesAreStoredBottomUp)
+{
+    ImageRecord r = random_record(3, 4, 5);
+    BmpSpec s = bmp_of(r);
+    // Reverse the rows and mark the file top-down.
+    const std::size_t stride = r.stride();
+    for (int y = 0; y < 4; ++y)
+        std::memcpy(s.pixel_array.data() + y * stride, r.pixels.get() + (3 - y) * stride, stride);
+    s.height = -4;
+    ASSERT_EQ(load(s), 1);
+    EXPECT_EQ(image_a.height, 4);
+    EXPECT_EQ(0, std::memcmp(image_a.pixels.get(), r.pixels.get(), r.data_size));
+}
+
+TEST_F(BmpReader, EmptyPicturesLoadWithoutPixels)
+{
+    for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}, std::pair{0, 0}}) {
+        BmpSpec s;
+        s.width = w;
+        s.height = h;
+        ASSERT_EQ(load(s), 1);
+        EXPECT_TRUE(image_a.pixels) << "an image without pixels still holds a block";
+        EXPECT_EQ(image_a.data_size, 0);
+        EXPECT_EQ(image_a.max_luma, 0);
+        EXPECT_EQ(image_a.mean_r, 0);
+        image_a.pixels.reset();
+    }
+    EXPECT_TRUE(fake.messages.empty());
+}
+
+TEST_F(BmpReader, NonAsciiPathsAndFilesNotLeftOpen)
+{
+    const auto path = scratch_dir() / std::filesystem::path(u8"Картинка ёж.bmp");
+    write_file(path, bmp_file_bytes(bmp_of(random_record(4, 2, 2))));
+    EXPECT_EQ(load_bmp(path), 1);
+
+    // After a refusal the file can be replaced and loaded at once.
+    BmpSpec bad = bmp_of(random_record(4, 2, 2));
+    bad.compression = 2;
+    write_file(path, bmp_file_bytes(bad));
+    image_a.pixels.reset();
+    EXPECT_EQ(load_bmp(path), 0);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(BmpReader, AllocationFailureIsRefusedAsTooLarge)
+{
+    const auto path = scratch_dir() / "p.bmp";
+    write_file(path, bmp_file_bytes(bmp_of(random_record(4, 4, 1))));
+    heap_fail_at(1);
+    EXPECT_EQ(load_bmp(path), 0);
+    heap_fail_at(0);
+    expect_refused("Слишком большая картинка!");
+}
+
+TEST(BmpWriter, RoundTripsAPixelBlockByteForByte)
+{
+    ImageRecord r = random_record(5, 3, 77);
+    const auto bytes = encode_bmp(r.width, r.height, r.pixels.get());
+    ASSERT_EQ(bytes.size(), 54u + r.data_size);
+    EXPECT_EQ(bytes[10], 54);
+    EXPECT_EQ(bytes[14], 40);
+    EXPECT_EQ(bytes[28], 24);
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 54, r.pixels.get(), r.data_size));
+}
+
+}  // namespace
