@@ -1,5 +1,6 @@
 #include "image/bmp.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -125,15 +126,13 @@ int load_bmp(const std::filesystem::path& path)
     }
     file.reset();
 
+    // Swapped in place: a row buffer would be a second allocation that could
+    // fail (or throw) after the block was already taken.
     if (top_down) {
         std::uint8_t* p = block.get();
         const auto s = static_cast<std::size_t>(stride);
-        auto row = std::make_unique<std::uint8_t[]>(s);
-        for (std::int64_t y = 0, z = height - 1; y < z; ++y, --z) {
-            std::memcpy(row.get(), p + y * s, s);
-            std::memcpy(p + y * s, p + z * s, s);
-            std::memcpy(p + z * s, row.get(), s);
-        }
+        for (std::int64_t y = 0, z = height - 1; y < z; ++y, --z)
+            std::swap_ranges(p + y * s, p + (y + 1) * s, p + z * s);
     }
 
     image_a.width = static_cast<std::uint16_t>(width);

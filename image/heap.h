@@ -24,6 +24,9 @@ void* heap_allocate(std::size_t bytes);
 // since the last reset, so tests can count the allocations of a command.
 void heap_fail_at(std::uint64_t n);
 std::uint64_t heap_allocation_count();
+// Bytes asked for since the last heap_fail_at, failed requests included, so
+// tests can bound what a command takes.
+std::uint64_t heap_bytes_requested();
 
 template <class T>
 class HeapArray {

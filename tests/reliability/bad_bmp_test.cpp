@@ -1,0 +1,150 @@
+// Hostile files through the open command, as a user would meet them: each
+// gets its message or loads, takes no more memory than its bytes can fill,
+// and a refusal leaves nothing on display and nothing held.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "commands/command_table.h"
+#include "commands/dispatch.h"
+#include "image/bmp.h"
+#include "image/statistics.h"
+#include "tests/support/bad_bmps.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/images.h"
+#include "tests/support/records.h"
+
+namespace {
+
+class HostileFiles : public ::testing::Test {
+protected:
+    void SetUp() override { reset_everything(); }
+    void TearDown() override
+    {
+        heap_fail_at(0);
+        reset_everything();
+    }
+
+    // A picture on display, its negative in the other record and a pending
+    // transform on each: an open must sweep all of it away.
+    void fill_both_records()
+    {
+        ASSERT_TRUE(open_picture(random_record(9, 7, 11)));
+        run_command(kFakeWindow, IDM_NEGATIVE);
+        ASSERT_EQ(current_image, &image_b);
+        give_pending_transform(image_a, TRANSFORM_FFT_2D, 4);
+        give_pending_transform(image_b, TRANSFORM_WALSH_LINEAR, 2);
+        fake.reset();
+        heap_fail_at(0);
+    }
+
+    void open_bytes(const std::string& name, const std::vector<std::uint8_t>& bytes)
+    {
+        const auto path = scratch_dir() / (name + ".bmp");
+        write_file(path, bytes);
+        fake.files.push_back(path);
+        heap_fail_at(0);
+        run_command(kFakeWindow, IDM_OPEN);
+    }
+
+    void expect_nothing_held()
+    {
+        EXPECT_EQ(current_image, nullptr);
+        EXPECT_FALSE(image_a.pixels);
+        EXPECT_FALSE(image_b.pixels);
+        EXPECT_TRUE(store_invariants_hold());
+        EXPECT_EQ(image_a.transform_state, TRANSFORM_NONE);
+        EXPECT_EQ(image_b.transform_state, TRANSFORM_NONE);
+        EXPECT_TRUE(client_area_is_blank());
+    }
+
+    void expect_refused_with(const char* text)
+    {
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_EQ(fake.messages[0].caption, kLoadCaption);
+        EXPECT_EQ(fake.messages[0].text, text);
+        EXPECT_EQ(fake.repaints, 1) << "the emptied window is repainted";
+        expect_nothing_held();
+        // Every check comes before the block is taken.
+        EXPECT_EQ(heap_bytes_requested(), 0u);
+    }
+};
+
+TEST_F(HostileFiles, EveryFileOfTheCorpusGetsItsMessageOrLoads)
+{
+    for (const BadBmp& file : bad_bmp_corpus()) {
+        SCOPED_TRACE(file.name);
+        fill_both_records();
+        open_bytes(file.name, file.bytes);
+        if (file.refusal != nullptr) {
+            expect_refused_with(file.refusal);
+            continue;
+        }
+        ASSERT_TRUE(fake.messages.empty()) << fake.messages[0].text;
+        ASSERT_EQ(current_image, &image_a);
+        const ExpectedPicture want = expected_picture(file.bytes);
+        EXPECT_EQ(image_a.width, want.width);
+        EXPECT_EQ(image_a.height, want.height);
+        EXPECT_EQ(image_a.row_padding, row_padding_for(static_cast<std::uint32_t>(want.width)));
+        ASSERT_EQ(image_a.pixels.size(), want.block.size());
+        EXPECT_EQ(0, std::memcmp(image_a.pixels.get(), want.block.data(), want.block.size()));
+        EXPECT_FALSE(image_b.pixels);
+        EXPECT_TRUE(store_invariants_hold());
+        EXPECT_LE(heap_bytes_requested(), file.bytes.size()) << "more memory than the file can fill";
+
+        ImageRecord fresh = clone(image_a);
+        compute_statistics(fresh);
+        EXPECT_TRUE(same_record(fresh, image_a)) << "statistics of the loaded pixels";
+
+        // Undo right after an open has nothing to go back to.
+        run_command(kFakeWindow, IDM_UNDO);
+        EXPECT_EQ(current_image, &image_a);
+    }
+}
+
+TEST_F(HostileFiles, MissingFilesAndFoldersAreRefused)
+{
+    fill_both_records();
+    const auto dir = scratch_dir();
+    fake.files.push_back(dir / "no such picture.bmp");
+    run_command(kFakeWindow, IDM_OPEN);
+    expect_refused_with(kCannotOpen);
+
+    // A folder opens on some systems but cannot be read.
+    fill_both_records();
+    fake.files.push_back(dir);
+    run_command(kFakeWindow, IDM_OPEN);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_TRUE(fake.messages[0].text == kReadFailed || fake.messages[0].text == kCannotOpen)
+        << fake.messages[0].text;
+    expect_nothing_held();
+}
+
+TEST_F(HostileFiles, ATopDownFileShowsUpright)
+{
+    ImageRecord picture = random_record(6, 5, 8);
+    BmpSpec s = bmp_of(picture);
+    const std::size_t stride = picture.stride();
+    for (int y = 0; y < 5; ++y)
+        std::memcpy(s.pixel_array.data() + y * stride, picture.pixels.get() + (4 - y) * stride, stride);
+    s.height = -5;
+    open_bytes("top-down", bmp_file_bytes(s));
+    ASSERT_EQ(current_image, &image_a);
+    EXPECT_TRUE(same_record(picture, image_a));
+}
+
+TEST_F(HostileFiles, AllocationFailureWhileLoadingLeavesNothingOnDisplay)
+{
+    fill_both_records();
+    const auto path = scratch_dir() / "fine.bmp";
+    write_file(path, bmp_file_bytes(bmp_of(random_record(33, 9, 4))));
+    fake.files.push_back(path);
+    heap_fail_at(1);
+    run_command(kFakeWindow, IDM_OPEN);
+    heap_fail_at(0);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, kTooLarge);
+    expect_nothing_held();
+}
+
+}  // namespace
