@@ -411,7 +411,9 @@ TEST(Soak, RandomSessionsKeepTheStoreConsistentWithItsModel)
     RecordProperty("sequences", static_cast<int>(sequences));
     RecordProperty("steps", static_cast<int>(steps));
     RecordProperty("commands_built", static_cast<int>(built.size()));
-    if (!::testing::Test::HasFailure()) EXPECT_GE(sequences, limit < 200 ? limit : 200) << "too few sequences in the time allowed";
+    if (!::testing::Test::HasFailure()) {
+        EXPECT_GE(sequences, limit < 200 ? limit : 200) << "too few sequences in the time allowed";
+    }
 }
 
 }  // namespace
