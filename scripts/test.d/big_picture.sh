@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# A 16000 x 12000 picture (576 MB of pixels) through the command-line tool,
+# one run per command and one run of them all, with the memory peak of each
+# measured by /usr/bin/time -v. Only commands whose operation has landed are
+# run (a command the tool refuses on a small sample is left out). Fails when
+# a run fails or its peak exceeds BIG_PICTURE_MAX_MB (default 4096).
+source "$(dirname "$0")/../lib.sh"
+cd "$ROOT"
+ensure_packages "$ROOT/scripts/packages/reliability.txt"
+
+max_mb="${BIG_PICTURE_MAX_MB:-4096}"
+werror=OFF
+[ "${CI:-}" = "true" ] && werror=ON
+cmake --preset release -DLUMAFORGE_WERROR=$werror >/dev/null
+cmake --build --preset release -j "$(jobs)" --target lumaforge-cli
+cli="$ROOT/build/release/cli/lumaforge-cli"
+
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+
+# Groups of steps that belong together (an inverse needs its forward).
+groups=("negative" "grayscale" "binarize=100" "brightness=20" "contrast=-30"
+        "roberts" "sobel" "kirsch" "wallis" "linear" "laplace" "statistical=5"
+        "smooth-2d=5" "smooth-linear=5" "median-linear=5" "median-2d=5" "noise=14000" "segment"
+        "fft-2d=512 fft-inverse" "walsh-2d=512 walsh-inverse")
+landed=()
+for g in "${groups[@]}"; do
+    # shellcheck disable=SC2086
+    if "$cli" samples/square.bmp $g --seed 1 >/dev/null 2>&1; then landed+=("$g"); fi
+done
+echo "commands run: ${landed[*]}"
+
+python3 - "$tmp/big.bmp" <<'PY'
+import struct, sys
+w, h = 16000, 12000
+row = 3 * w  # no padding: 48000 is a multiple of 4
+with open(sys.argv[1], "wb") as f:
+    f.write(b"BM" + struct.pack("<IHHI", 54 + row * h, 0, 0, 54))
+    f.write(struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, row * h, 2835, 2835, 0, 0))
+    base = bytes(((x * 7) ^ (x >> 5)) & 255 for x in range(row + 251))
+    for y in range(h):
+        s = (y * 13) % 251
+        f.write(base[s:s + row])
+PY
+
+status=0
+# Runs the tool on the big picture with the given steps; prints one line.
+measure() {
+    local label="$1"
+    shift
+    local start end peak_kb
+    start=$(date +%s%3N)
+    if ! /usr/bin/time -v "$cli" "$tmp/big.bmp" "$@" --seed 1 --stats >"$tmp/stats.json" 2>"$tmp/time.log"; then
+        echo "FAILED: $label" >&2
+        grep -v '^\s' "$tmp/time.log" | head -5 >&2
+        status=1
+        return
+    fi
+    end=$(date +%s%3N)
+    peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$tmp/time.log")
+    printf '  %-28s peak %6d MB  %4d.%01d s\n' "$label" $((peak_kb / 1024)) $(((end - start) / 1000)) \
+        $(((end - start) % 1000 / 100))
+    if [ $((peak_kb / 1024)) -gt "$max_mb" ]; then
+        echo "FAILED: $label peaked above $max_mb MB" >&2
+        status=1
+    fi
+    grep -q '"width": 16000' "$tmp/stats.json" && grep -q '"height": 12000' "$tmp/stats.json" || {
+        echo "FAILED: $label: wrong size in --stats" >&2
+        status=1
+    }
+}
+
+echo "16000 x 12000 (576 MB of pixels), lumaforge-cli big.bmp STEPS --stats:"
+measure "(open only)"
+for g in "${landed[@]}"; do
+    # shellcheck disable=SC2086
+    measure "$g" $g
+done
+all=()
+for g in "${landed[@]}"; do
+    # shellcheck disable=SC2206
+    all+=($g)
+done
+measure "all of the above in one run" "${all[@]}" undo
+exit $status
