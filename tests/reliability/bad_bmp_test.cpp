@@ -87,7 +87,9 @@ TEST_F(HostileFiles, EveryFileOfTheCorpusGetsItsMessageOrLoads)
         EXPECT_EQ(image_a.height, want.height);
         EXPECT_EQ(image_a.row_padding, row_padding_for(static_cast<std::uint32_t>(want.width)));
         ASSERT_EQ(image_a.pixels.size(), want.block.size());
-        EXPECT_EQ(0, std::memcmp(image_a.pixels.get(), want.block.data(), want.block.size()));
+        if (!want.block.empty()) {
+            EXPECT_EQ(0, std::memcmp(image_a.pixels.get(), want.block.data(), want.block.size()));
+        }
         EXPECT_FALSE(image_b.pixels);
         EXPECT_TRUE(store_invariants_hold());
         EXPECT_LE(heap_bytes_requested(), file.bytes.size()) << "more memory than the file can fill";
