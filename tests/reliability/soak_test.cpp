@@ -156,10 +156,18 @@ std::set<std::uint16_t> built_commands(const std::vector<PictureFile>& files)
     return built;
 }
 
+// How often the interesting situations came up, so the test can tell
+// whether its sessions reach them at all.
+struct Coverage {
+    std::uint64_t forwards = 0, inverses = 0, ignored_forwards = 0, undo_switches = 0, refused_opens = 0,
+                  operations_over_pending = 0;
+};
+
 class Session {
 public:
-    Session(std::uint64_t seed, const std::vector<PictureFile>& files, const std::set<std::uint16_t>& built)
-        : rng_(seed), files_(files), built_(built)
+    Session(std::uint64_t seed, const std::vector<PictureFile>& files, const std::set<std::uint16_t>& built,
+            Coverage& coverage)
+        : rng_(seed), files_(files), built_(built), coverage_(coverage)
     {
     }
 
@@ -265,12 +273,16 @@ private:
                     model_.height = f.height;
                 } else {
                     message_allowed = true;
+                    ++coverage_.refused_opens;
                 }
                 for (int r = 0; r < 2; ++r) may_change_picture[r] = may_change_transform[r] = true;
                 expect_repaint = true;
             }
         } else if (id == IDM_UNDO) {
-            if (before.holds[other]) model_.current = other;
+            if (before.holds[other]) {
+                model_.current = other;
+                ++coverage_.undo_switches;
+            }
             expect_repaint = true;
         } else if (id == IDM_EXIT) {
             model_ = Model{};
@@ -293,6 +305,9 @@ private:
                     if (before.pending[cur] == TRANSFORM_NONE) {
                         model_.pending[cur] = state_of_forward(id);
                         may_change_picture[cur] = may_change_transform[cur] = true;
+                        ++coverage_.forwards;
+                    } else {
+                        ++coverage_.ignored_forwards;
                     }
                 } else if (is_inverse(id)) {
                     expect_repaint = true;
@@ -302,9 +317,12 @@ private:
                     if ((id == IDM_FFT_INVERSE && fourier) || (id == IDM_WALSH_INVERSE && walsh)) {
                         model_.pending[cur] = TRANSFORM_NONE;
                         may_change_picture[cur] = may_change_transform[cur] = true;
+                        ++coverage_.inverses;
                     }
                 } else if (id != IDM_SEGMENT) {
                     expect_repaint = true;
+                    if (before.pending[cur] != TRANSFORM_NONE || before.pending[other] != TRANSFORM_NONE)
+                        ++coverage_.operations_over_pending;
                     model_.holds[other] = true;
                     model_.current = other;
                     may_change_picture[other] = true;
@@ -369,6 +387,7 @@ private:
     std::mt19937_64 rng_;
     const std::vector<PictureFile>& files_;
     const std::set<std::uint16_t>& built_;
+    Coverage& coverage_;
     Model model_;
     std::ostringstream log_;
 };
@@ -392,12 +411,13 @@ TEST(Soak, RandomSessionsKeepTheStoreConsistentWithItsModel)
     const auto start = std::chrono::steady_clock::now();
 
     std::uint64_t sequences = 0, steps = 0;
+    Coverage coverage;
     for (; sequences < limit && std::chrono::steady_clock::now() - start < budget; ++sequences) {
         const std::uint64_t seed = base + sequences;
         reset_everything();
         set_noise_seed(true, static_cast<std::uint32_t>(seed));
         const int length = 10 + static_cast<int>(seed % 41);
-        Session session(seed, files, built);
+        Session session(seed, files, built, coverage);
         const std::string fault = session.run(length);
         steps += static_cast<std::uint64_t>(length);
         if (!fault.empty()) {
@@ -411,8 +431,21 @@ TEST(Soak, RandomSessionsKeepTheStoreConsistentWithItsModel)
     RecordProperty("sequences", static_cast<int>(sequences));
     RecordProperty("steps", static_cast<int>(steps));
     RecordProperty("commands_built", static_cast<int>(built.size()));
-    if (!::testing::Test::HasFailure()) {
-        EXPECT_GE(sequences, limit < 200 ? limit : 200) << "too few sequences in the time allowed";
+    RecordProperty("forward_transforms", static_cast<int>(coverage.forwards));
+    RecordProperty("inverse_transforms", static_cast<int>(coverage.inverses));
+    RecordProperty("forwards_ignored_while_pending", static_cast<int>(coverage.ignored_forwards));
+    RecordProperty("operations_beside_a_pending_transform", static_cast<int>(coverage.operations_over_pending));
+    RecordProperty("undo_switches", static_cast<int>(coverage.undo_switches));
+    RecordProperty("refused_opens", static_cast<int>(coverage.refused_opens));
+    if (::testing::Test::HasFailure() || limit < 200) return;
+    EXPECT_GE(sequences, 200u) << "too few sequences in the time allowed";
+    EXPECT_GT(coverage.undo_switches, 0u);
+    EXPECT_GT(coverage.refused_opens, 0u);
+    if (built.count(IDM_FFT_2D) && built.count(IDM_WALSH_INVERSE)) {
+        EXPECT_GT(coverage.forwards, 0u);
+        EXPECT_GT(coverage.inverses, 0u);
+        EXPECT_GT(coverage.ignored_forwards, 0u);
+        EXPECT_GT(coverage.operations_over_pending, 0u);
     }
 }
 
