@@ -1,0 +1,82 @@
+// Shared machinery of the luma filters (Roberts, Sobel, Kirsch, Wallis,
+// linear, Laplace).
+//
+// run_3x3 builds the source's luma plane, gives the destination its block,
+// copies the size fields, then writes one grey value V (into blue, green and
+// red) for every pixel whose 3x3 window lies inside the picture: memory rows
+// 1 .. height-2, columns 1 .. width-2. The one-pixel frame and the row
+// padding keep the destination's bytes. Both buffers are taken before any
+// byte is written, so a refusal of the heap changes nothing.
+//
+// A kernel computes V for a run of adjacent positions of one row:
+//   kernel(below, row, above, n, out)
+// where below/row/above point at column x-1 of memory rows y-1, y, y+1 of
+// the luma plane (y-1 is the row displayed below) and out[i] receives V for
+// column x+i, i < n. Runs are short (at most kRun positions) so a kernel may
+// keep scratch arrays on the stack; rows are split across threads, and each
+// position depends only on the plane, so the thread count never shows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "image/image_record.h"
+#include "image/parallel.h"
+#include "image/statistics.h"
+
+namespace luma_filters {
+
+inline constexpr std::size_t kRun = 512;
+
+// The luma of `count` pixels starting at `pixels` (blue, green, red each),
+// exactly as luma() computes it.
+void luma_row(const std::uint8_t* pixels, std::size_t count, std::uint8_t* out);
+
+// Same plane as make_luma_plane, filled in row stripes across threads.
+bool build_luma_plane(const ImageRecord& record, HeapArray<std::uint8_t>& plane);
+
+// trunc(sqrt(n) + 0.5) in double precision, clamped to 255, for the
+// integer n = a^2 + b^2 of the gradient filters. From 65281 on the rounded
+// root is at least 256, so a table of the exact expression below that bound
+// gives every result.
+inline constexpr std::uint32_t kRootTableSize = 65281;
+const std::uint8_t* rounded_root_table();
+inline std::uint8_t rounded_root(const std::uint8_t* table, std::uint32_t squared)
+{
+    return squared >= kRootTableSize ? 255 : table[squared];
+}
+
+inline void write_grey(std::uint8_t* pixel, const std::uint8_t* values, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i, pixel += 3) pixel[0] = pixel[1] = pixel[2] = values[i];
+}
+
+template <class Kernel>
+bool run_3x3(const ImageRecord& source, ImageRecord& destination, Kernel kernel)
+{
+    HeapArray<std::uint8_t> plane;
+    if (!build_luma_plane(source, plane)) return false;
+    if (!ensure_destination(source, destination)) return false;
+    copy_size_fields(source, destination);
+
+    const std::size_t w = source.width, h = source.height, stride = source.stride();
+    if (w >= 3 && h >= 3) {
+        const std::uint8_t* luma = plane.get();
+        std::uint8_t* out = destination.pixels.get();
+        parallel_rows(h - 2, w * h * 4, [&](std::size_t first, std::size_t end) {
+            std::uint8_t values[kRun];
+            for (std::size_t y = first + 1; y < end + 1; ++y) {
+                const std::uint8_t* row = luma + y * w;
+                for (std::size_t x = 1; x < w - 1; x += kRun) {
+                    const std::size_t n = std::min(kRun, w - 1 - x);
+                    kernel(row - w + x - 1, row + x - 1, row + w + x - 1, n, values);
+                    write_grey(out + y * stride + 3 * x, values, n);
+                }
+            }
+        });
+    }
+    compute_statistics(destination);
+    return true;
+}
+
+}  // namespace luma_filters
