@@ -17,8 +17,10 @@
 // position depends only on the plane, so the thread count never shows.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "image/image_record.h"
 #include "image/parallel.h"
@@ -27,13 +29,6 @@
 namespace luma_filters {
 
 inline constexpr std::size_t kRun = 512;
-
-// The luma of `count` pixels starting at `pixels` (blue, green, red each),
-// exactly as luma() computes it.
-void luma_row(const std::uint8_t* pixels, std::size_t count, std::uint8_t* out);
-
-// Same plane as make_luma_plane, filled in row stripes across threads.
-bool build_luma_plane(const ImageRecord& record, HeapArray<std::uint8_t>& plane);
 
 // trunc(sqrt(n) + 0.5) in double precision, clamped to 255, for the
 // integer n = a^2 + b^2 of the gradient filters. From 65281 on the rounded
@@ -46,16 +41,25 @@ inline std::uint8_t rounded_root(const std::uint8_t* table, std::uint32_t square
     return squared >= kRootTableSize ? 255 : table[squared];
 }
 
+// Writes values[i] into blue, green and red of n adjacent pixels. Each pixel
+// but the last takes one 4-byte store whose fourth byte the next store
+// overwrites; the last takes exactly three bytes, so nothing past the run
+// changes.
 inline void write_grey(std::uint8_t* pixel, const std::uint8_t* values, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i, pixel += 3) pixel[0] = pixel[1] = pixel[2] = values[i];
+    if (n == 0) return;
+    for (std::size_t i = 0; i + 1 < n; ++i, pixel += 3) {
+        const std::uint32_t four = values[i] * 0x01010101u;
+        std::memcpy(pixel, &four, 4);
+    }
+    pixel[0] = pixel[1] = pixel[2] = values[n - 1];
 }
 
 template <class Kernel>
 bool run_3x3(const ImageRecord& source, ImageRecord& destination, Kernel kernel)
 {
     HeapArray<std::uint8_t> plane;
-    if (!build_luma_plane(source, plane)) return false;
+    if (!make_luma_plane(source, plane)) return false;
     if (!ensure_destination(source, destination)) return false;
     copy_size_fields(source, destination);
 

@@ -9,8 +9,8 @@
 // byte while green and red keep the destination's bytes; the padding is never
 // written.
 //
-// Here each row computes the luma of its own and the next source row, so the
-// rows can be split across threads with no shared luma and no extra buffer.
+// Working from a separate luma plane gives the same bytes and lets the rows
+// be split across threads.
 #include <algorithm>
 
 #include "ops/filters/luma_window.h"
@@ -19,39 +19,35 @@
 bool roberts_filter(const ImageRecord& source, ImageRecord& destination)
 {
     using luma_filters::kRun;
+    HeapArray<std::uint8_t> plane;
+    if (!make_luma_plane(source, plane)) return false;
     if (!ensure_destination(source, destination)) return false;
     copy_size_fields(source, destination);
 
     const std::size_t w = source.width, h = source.height, stride = source.stride();
     const std::uint8_t* roots = luma_filters::rounded_root_table();
-    const std::uint8_t* in = source.pixels.get();
+    const std::uint8_t* luma = plane.get();
     std::uint8_t* out = destination.pixels.get();
     if (w != 0)
-        parallel_rows(h, w * h * 4, [&](std::size_t first, std::size_t end) {
-            std::uint8_t low[kRun + 1], high[kRun + 1], values[kRun];
+        parallel_rows(h, w * h * 3, [&](std::size_t first, std::size_t end) {
+            std::uint8_t values[kRun];
             for (std::size_t y = first; y < end; ++y) {
-                const std::uint8_t* row = in + y * stride;
+                const std::uint8_t* low = luma + y * w;
                 std::uint8_t* q = out + y * stride;
-                if (y + 1 == h) {  // top row: luma into blue only
-                    for (std::size_t x = 0; x < w; x += kRun) {
-                        const std::size_t n = std::min(kRun, w - x);
-                        luma_filters::luma_row(row + 3 * x, n, low);
-                        for (std::size_t i = 0; i < n; ++i) q[3 * (x + i)] = low[i];
-                    }
+                if (y + 1 == h) {  // the top row keeps its luma, in blue only
+                    for (std::size_t x = 0; x < w; ++x) q[3 * x] = low[x];
                     continue;
                 }
-                // Windows x = 0 .. w-2 in runs; each run reads one column more.
+                const std::uint8_t* high = low + w;
                 for (std::size_t x = 0; x + 1 < w; x += kRun) {
                     const std::size_t n = std::min(kRun, w - 1 - x);
-                    luma_filters::luma_row(row + 3 * x, n + 1, low);
-                    luma_filters::luma_row(row + stride + 3 * x, n + 1, high);
                     for (std::size_t i = 0; i < n; ++i) {
-                        const int a = low[i] - high[i + 1], b = low[i + 1] - high[i];
+                        const int a = low[x + i] - high[x + i + 1], b = low[x + i + 1] - high[x + i];
                         values[i] = luma_filters::rounded_root(roots, static_cast<std::uint32_t>(a * a + b * b));
                     }
                     luma_filters::write_grey(q + 3 * x, values, n);
                 }
-                q[3 * (w - 1)] = luma(row[3 * (w - 1)], row[3 * (w - 1) + 1], row[3 * (w - 1) + 2]);
+                q[3 * (w - 1)] = low[w - 1];
             }
         });
     compute_statistics(destination);
