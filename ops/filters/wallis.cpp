@@ -19,6 +19,7 @@
 // any gap between them, so each bin holds at most one step.
 #include "ops/filters/wallis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -27,46 +28,48 @@
 
 namespace {
 
-constexpr double kBase = 0.49;           // below t(-1): every ratio under it gives 255
-constexpr double kBinsPerUnit = 512.0;   // a power of two: the scaling is exact
-constexpr int kBins = 1330;              // up to 3.0877, past t(255)
+constexpr double kBase = 0.49;          // below t(-1): every ratio under it gives 255
+constexpr double kBinsPerUnit = 512.0;  // a power of two: the scaling is exact
+constexpr int kBins = 1330;             // up to 3.0877, past t(255)
 constexpr double kNear = 1e-9;
+
+// Bin 0 takes every ratio below kBase, bin kBins + 1 every ratio past the
+// last; both hold no step. The mapping never decreases as the ratio grows,
+// which is all the counting below relies on.
+int bin_of(double ratio)
+{
+    const double scaled = std::clamp((ratio - kBase) * kBinsPerUnit, -1.0, static_cast<double>(kBins));
+    return static_cast<int>(scaled + 1.0);
+}
 
 struct Bin {
     double step = std::numeric_limits<double>::infinity();  // the step inside this bin, if any
-    double near_low = 1.0, near_high = 0.0;                  // ratios too close to a step
+    double near = 0.0, margin = -1.0;                        // ratios within margin of near take the logarithm
     int steps_below = 0;                                     // steps in earlier bins
 };
 
-int bin_of(double ratio) { return static_cast<int>((ratio - kBase) * kBinsPerUnit); }
-
-// Number of steps at or below a ratio -> V.
-std::uint8_t level(int steps)
-{
-    if (steps == 0) return 255;
-    return static_cast<std::uint8_t>(steps - 1 > 255 ? 255 : steps - 1);
-}
-
 struct StepTable {
-    Bin bins[kBins];
+    Bin bins[kBins + 2];
+    std::uint8_t level[258];  // number of steps at or below a ratio -> V
+
     StepTable()
     {
-        int steps_per_bin[kBins] = {};
+        int steps_in[kBins + 2] = {};
         for (int k = -1; k <= 255; ++k) {
             if (k == 0) continue;  // W in (-1, 1) truncates to 0: no step at W = 0
             const double step = std::exp(k / 200.0) - 0.5;
             const int b = bin_of(step);
             bins[b].step = step;
-            ++steps_per_bin[b];
-            // bin_of grows with the ratio, so the bins from that of
-            // step - margin to that of step + margin hold every ratio near it.
+            ++steps_in[b];
             const double margin = step * kNear;
             for (int n = bin_of(step - margin); n <= bin_of(step + margin); ++n) {
-                bins[n].near_low = step - margin;
-                bins[n].near_high = step + margin;
+                bins[n].near = step;
+                bins[n].margin = margin;
             }
         }
-        for (int b = 1; b < kBins; ++b) bins[b].steps_below = bins[b - 1].steps_below + steps_per_bin[b - 1];
+        for (int b = 1; b < kBins + 2; ++b) bins[b].steps_below = bins[b - 1].steps_below + steps_in[b - 1];
+        level[0] = 255;
+        for (int n = 1; n < 258; ++n) level[n] = static_cast<std::uint8_t>(n - 1 > 255 ? 255 : n - 1);
     }
 };
 
@@ -74,6 +77,13 @@ const StepTable& step_table()
 {
     static const StepTable table;
     return table;
+}
+
+inline std::uint8_t value_by_steps(const StepTable& table, double ratio)
+{
+    const Bin& bin = table.bins[bin_of(ratio)];
+    if (std::fabs(ratio - bin.near) <= bin.margin) return wallis_value_direct(ratio);
+    return table.level[bin.steps_below + static_cast<int>(ratio >= bin.step)];
 }
 
 }  // namespace
@@ -84,22 +94,14 @@ std::uint8_t wallis_value_direct(double ratio)
     return static_cast<std::uint8_t>(v < 0 || v > 255 ? 255 : v);
 }
 
-std::uint8_t wallis_value(double ratio)
-{
-    if (!(ratio >= kBase)) return 255;
-    const double scaled = (ratio - kBase) * kBinsPerUnit;
-    if (scaled >= kBins) return 255;
-    const Bin& bin = step_table().bins[static_cast<int>(scaled)];
-    if (ratio >= bin.near_low && ratio <= bin.near_high) return wallis_value_direct(ratio);
-    return level(bin.steps_below + (ratio >= bin.step));
-}
+std::uint8_t wallis_value(double ratio) { return value_by_steps(step_table(), ratio); }
 
 bool wallis_filter(const ImageRecord& source, ImageRecord& destination)
 {
-    step_table();  // built once, before the threads read it
+    const StepTable& table = step_table();
     return luma_filters::run_3x3(
         source, destination,
-        [](const std::uint8_t* d, const std::uint8_t* m, const std::uint8_t* u, std::size_t n, std::uint8_t* out) {
+        [&table](const std::uint8_t* d, const std::uint8_t* m, const std::uint8_t* u, std::size_t n, std::uint8_t* out) {
             for (std::size_t i = 0; i < n; ++i) {
                 const std::int64_t p = std::int64_t{u[i + 1]} * m[i] * m[i + 2] * d[i + 1];
                 if (p == 0) {
@@ -107,7 +109,7 @@ bool wallis_filter(const ImageRecord& source, ImageRecord& destination)
                     continue;
                 }
                 const double c2 = static_cast<double>(m[i + 1]) * m[i + 1];
-                out[i] = wallis_value((c2 * c2) / static_cast<double>(p));
+                out[i] = value_by_steps(table, (c2 * c2) / static_cast<double>(p));
             }
         });
 }
