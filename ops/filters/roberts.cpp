@@ -28,9 +28,11 @@ bool roberts_filter(const ImageRecord& source, ImageRecord& destination)
     const std::uint8_t* roots = luma_filters::rounded_root_table();
     const std::uint8_t* luma = plane.get();
     std::uint8_t* out = destination.pixels.get();
+    luma_filters::GreyCounts grey;
     if (w != 0)
         parallel_rows(h, w * h * 3, [&](std::size_t first, std::size_t end) {
             std::uint8_t values[kRun];
+            luma_filters::GreyCounts::Local counts;
             for (std::size_t y = first; y < end; ++y) {
                 const std::uint8_t* low = luma + y * w;
                 std::uint8_t* q = out + y * stride;
@@ -46,10 +48,16 @@ bool roberts_filter(const ImageRecord& source, ImageRecord& destination)
                         values[i] = luma_filters::rounded_root(roots, static_cast<std::uint32_t>(a * a + b * b));
                     }
                     luma_filters::write_grey(q + 3 * x, values, n);
+                    counts.add(values, n);
                 }
                 q[3 * (w - 1)] = low[w - 1];
             }
+            grey.merge(counts);
         });
-    compute_statistics(destination);
+    // The cross covers rows 0 .. h-2 and columns 0 .. w-2.
+    if (w >= 2 && h >= 2)
+        luma_filters::finish_statistics(destination, grey, 0, w - 1, 0, h - 1);
+    else
+        luma_filters::finish_statistics(destination, grey, 0, 0, 0, 0);
     return true;
 }

@@ -37,8 +37,16 @@ void expect_same_record(const ImageRecord& a, const ImageRecord& b, const std::s
     ASSERT_TRUE(a.pixels && b.pixels) << what;
     for (std::int32_t i = 0; i < a.data_size; ++i)
         ASSERT_EQ(a.pixels[i], b.pixels[i]) << what << ": byte " << i << " (row " << i / a.stride() << ")";
-    EXPECT_EQ(0, std::memcmp(a.hist_luma, b.hist_luma, sizeof a.hist_luma)) << what;
     EXPECT_EQ(0, std::memcmp(a.hist_r, b.hist_r, sizeof a.hist_r)) << what;
+    EXPECT_EQ(0, std::memcmp(a.hist_g, b.hist_g, sizeof a.hist_g)) << what;
+    EXPECT_EQ(0, std::memcmp(a.hist_b, b.hist_b, sizeof a.hist_b)) << what;
+    EXPECT_EQ(0, std::memcmp(a.hist_luma, b.hist_luma, sizeof a.hist_luma)) << what;
+    EXPECT_EQ(a.max_r, b.max_r) << what;
+    EXPECT_EQ(a.max_g, b.max_g) << what;
+    EXPECT_EQ(a.max_b, b.max_b) << what;
+    EXPECT_EQ(a.max_luma, b.max_luma) << what;
+    EXPECT_EQ(a.mean_r, b.mean_r) << what;
+    EXPECT_EQ(a.mean_g, b.mean_g) << what;
     EXPECT_EQ(a.mean_b, b.mean_b) << what;
 }
 
