@@ -1,0 +1,86 @@
+#include "ops/transforms/transform_block.h"
+
+#include <cmath>
+#include <utility>
+
+#include "image/parallel.h"
+
+int transform_stages(int n) { return static_cast<int>(std::log10(static_cast<double>(n)) * 3.321928047038501 + 0.5); }
+
+bool block_fits(const ImageRecord& record, int n)
+{
+    if (n < 2 || (n & (n - 1)) != 0) return false;
+    if (!record.pixels || n > record.width || n > record.height) return false;
+    // The last byte of the block must lie inside the pixel block.
+    const std::size_t last = (static_cast<std::size_t>(n) - 1) * record.stride() + 3u * static_cast<std::size_t>(n);
+    return last <= record.pixels.size();
+}
+
+namespace {
+
+// Truncation toward zero into 64 bits, then the low byte (two's complement).
+inline std::uint8_t wrap_to_byte(float v) { return static_cast<std::uint8_t>(static_cast<std::int64_t>(v)); }
+
+}  // namespace
+
+void store_block(ImageRecord& record)
+{
+    const std::size_t n = static_cast<std::size_t>(record.block_size);
+    const std::size_t stride = record.stride();
+    std::uint8_t* const base = record.pixels.get();
+    const float* const re_b = record.coef_re_b.get();
+    const float* const re_g = record.coef_re_g.get();
+    const float* const re_r = record.coef_re_r.get();
+    parallel_rows(n, n * n, [&](std::size_t first, std::size_t end) {
+        for (std::size_t k = first; k < end; ++k) {
+            std::uint8_t* p = base + k * stride;
+            const std::size_t row = k * n;
+            for (std::size_t c = 0; c < n; ++c, p += 3) {
+                p[0] = wrap_to_byte(re_b[row + c]);
+                p[1] = wrap_to_byte(re_g[row + c]);
+                p[2] = wrap_to_byte(re_r[row + c]);
+            }
+        }
+    });
+}
+
+void transpose_block(float* plane, std::size_t n)
+{
+    // Tiles keep both the rows and the columns being swapped in cache; the
+    // diagonal tiles swap within themselves, every other pair swaps across.
+    constexpr std::size_t tile = 32;
+    const std::size_t tiles = (n + tile - 1) / tile;
+    parallel_rows(tiles, n * n, [&](std::size_t first, std::size_t end) {
+        for (std::size_t ti = first; ti < end; ++ti) {
+            const std::size_t l0 = ti * tile, l1 = std::min(n, l0 + tile);
+            for (std::size_t m0 = l0; m0 < n; m0 += tile) {
+                const std::size_t m1 = std::min(n, m0 + tile);
+                for (std::size_t l = l0; l < l1; ++l)
+                    for (std::size_t m = std::max(m0, l + 1); m < m1; ++m)
+                        std::swap(plane[l * n + m], plane[m * n + l]);
+            }
+        }
+    });
+}
+
+void fill_bit_reversal(std::int32_t* rev, int n, int stages)
+{
+    rev[0] = 0;
+    rev[1] = n / 2;
+    int j = 2;
+    for (int s = 1; s < stages; ++s) {
+        for (int m = j; m < 2 * j; ++m) rev[m] = rev[m - j] + n / (2 * j);
+        j *= 2;
+    }
+}
+
+bool take_planes(HeapArray<float>* const* planes, int count, std::size_t n)
+{
+    HeapArray<float> taken[6];
+    for (int i = 0; i < count; ++i) {
+        taken[i] = HeapArray<float>::allocate(n * n);
+        if (!taken[i]) return false;
+    }
+    for (int i = 0; i < count; ++i) *planes[i] = std::move(taken[i]);
+    return true;
+}
