@@ -61,35 +61,64 @@ inline void butterfly(float* __restrict re, float* __restrict im, std::size_t i1
     im[i1] = static_cast<float>(y1 + ti);
 }
 
-void butterfly_stages(float* __restrict re, float* __restrict im, std::size_t n, int stages, const double* cs,
-                      const double* sn)
+// The butterflies vectorise across D. Half-spans 1 and 2 have too few
+// butterflies per group for that; they run group by group with their one or
+// two twiddles.
+[[gnu::always_inline]] inline void stages_body(float* __restrict re, float* __restrict im, std::size_t n, int stages,
+                                                const double* cs, const double* sn)
 {
-    std::size_t half = 1;
-    for (int s = 1; s <= stages; ++s) {
+    for (std::size_t g = 0; g < n; g += 2) butterfly(re, im, g, g + 1, cs[0], sn[0]);
+    if (stages < 2) return;
+    for (std::size_t g = 0; g < n; g += 4) {
+        butterfly(re, im, g, g + 2, cs[1], sn[1]);
+        butterfly(re, im, g + 1, g + 3, cs[2], sn[2]);
+    }
+    std::size_t half = 4;
+    for (int s = 3; s <= stages; ++s) {
         const std::size_t span = 2 * half;
         const double* const c = cs + (half - 1);
         const double* const sv = sn + (half - 1);
-        if (half == 1) {
-            for (std::size_t g = 0; g < n; g += 2) butterfly(re, im, g, g + 1, c[0], sv[0]);
-        } else {
-            for (std::size_t g = 0; g < n; g += span) {
-                float* __restrict r1 = re + g;
-                float* __restrict i1 = im + g;
-                float* __restrict r2 = re + g + half;
-                float* __restrict i2 = im + g + half;
-                for (std::size_t D = 0; D < half; ++D) {
-                    const double x1 = r1[D], y1 = i1[D], x2 = r2[D], y2 = i2[D];
-                    const double tr = x2 * c[D] + y2 * sv[D];
-                    const double ti = y2 * c[D] - x2 * sv[D];
-                    r2[D] = static_cast<float>(x1 - tr);
-                    i2[D] = static_cast<float>(y1 - ti);
-                    r1[D] = static_cast<float>(x1 + tr);
-                    i1[D] = static_cast<float>(y1 + ti);
-                }
+        for (std::size_t g = 0; g < n; g += span) {
+            float* __restrict r1 = re + g;
+            float* __restrict i1 = im + g;
+            float* __restrict r2 = re + g + half;
+            float* __restrict i2 = im + g + half;
+#pragma GCC ivdep
+            for (std::size_t D = 0; D < half; ++D) {
+                const double x1 = r1[D], y1 = i1[D], x2 = r2[D], y2 = i2[D];
+                const double tr = x2 * c[D] + y2 * sv[D];
+                const double ti = y2 * c[D] - x2 * sv[D];
+                r2[D] = static_cast<float>(x1 - tr);
+                i2[D] = static_cast<float>(y1 - ti);
+                r1[D] = static_cast<float>(x1 + tr);
+                i1[D] = static_cast<float>(y1 + ti);
             }
         }
         half = span;
     }
+}
+
+void stages_baseline(float* re, float* im, std::size_t n, int stages, const double* cs, const double* sn)
+{
+    stages_body(re, im, n, stages, cs, sn);
+}
+
+#if LUMAFORGE_TRANSFORMS_AVX2
+[[gnu::target("avx2")]] void stages_avx2(float* re, float* im, std::size_t n, int stages, const double* cs,
+                                         const double* sn)
+{
+    stages_body(re, im, n, stages, cs, sn);
+}
+#endif
+
+using StagesFn = void (*)(float*, float*, std::size_t, int, const double*, const double*);
+
+StagesFn pick_stages()
+{
+#if LUMAFORGE_TRANSFORMS_AVX2
+    if (avx2_transforms()) return stages_avx2;
+#endif
+    return stages_baseline;
 }
 
 // Reorders one row by the bit-reversal table: row[c] = old row[rev[c]]. The
@@ -116,14 +145,15 @@ Planes planes_of(ImageRecord& record)
 // Runs the passes on the record's six planes. A forward transform loads the
 // block in bit-reversed column order at the start of its first pass; every
 // other pass reorders its rows from the planes themselves.
-void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stages, const FftTables& t)
+void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stage_count, const FftTables& t)
 {
+    const StagesFn stages = pick_stages();
     const Planes p = planes_of(record);
     const std::size_t stride = record.stride();
     const std::uint8_t* const pixels = record.pixels.get();
     const std::int32_t* const rev = t.rev.get();
     const double scale = 1.0 / static_cast<double>(n);
-    const std::size_t work = 3 * n * n * static_cast<std::size_t>(stages);
+    const std::size_t work = 3 * n * n * static_cast<std::size_t>(stage_count);
 
     for (int pass = 0; pass < passes; ++pass) {
         if (pass == 1) {
@@ -151,7 +181,7 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
                         bit_reverse_row(re, rev, n);
                         bit_reverse_row(im, rev, n);
                     }
-                    butterfly_stages(re, im, n, stages, t.cs.get(), t.sn.get());
+                    stages(re, im, n, stage_count, t.cs.get(), t.sn.get());
                     if (direction < 0) {
                         for (std::size_t c = 0; c < n; ++c) {
                             re[c] = static_cast<float>(re[c] * scale);

@@ -1,9 +1,26 @@
 #include "ops/transforms/transform_block.h"
 
+#include <atomic>
 #include <cmath>
 #include <utility>
 
 #include "image/parallel.h"
+
+namespace {
+std::atomic<bool> avx2_allowed{true};
+}
+
+void allow_avx2_transforms(bool allow) { avx2_allowed = allow; }
+
+bool avx2_transforms()
+{
+#if LUMAFORGE_TRANSFORMS_AVX2
+    static const bool has_avx2 = __builtin_cpu_supports("avx2");
+    return has_avx2 && avx2_allowed.load();
+#else
+    return false;
+#endif
+}
 
 int transform_stages(int n) { return static_cast<int>(std::log10(static_cast<double>(n)) * 3.321928047038501 + 0.5); }
 
@@ -46,20 +63,34 @@ void store_block(ImageRecord& record)
 
 void transpose_block(float* plane, std::size_t n)
 {
-    // Tiles keep both the rows and the columns being swapped in cache; the
-    // diagonal tiles swap within themselves, every other pair swaps across.
+    // Tile pairs [a][b] and [b][a] are read row by row into two small
+    // buffers and written back transposed, also row by row: the rows of a
+    // power-of-two plane share cache sets, so walking a tile by columns would
+    // miss on every element.
     constexpr std::size_t tile = 32;
-    const std::size_t tiles = (n + tile - 1) / tile;
+    if (n < tile) {
+        for (std::size_t l = 0; l + 1 < n; ++l)
+            for (std::size_t m = l + 1; m < n; ++m) std::swap(plane[l * n + m], plane[m * n + l]);
+        return;
+    }
+    const std::size_t tiles = n / tile;  // n is a power of two
     parallel_rows(tiles, n * n, [&](std::size_t first, std::size_t end) {
-        for (std::size_t ti = first; ti < end; ++ti) {
-            const std::size_t l0 = ti * tile, l1 = std::min(n, l0 + tile);
-            for (std::size_t m0 = l0; m0 < n; m0 += tile) {
-                const std::size_t m1 = std::min(n, m0 + tile);
-                for (std::size_t l = l0; l < l1; ++l)
-                    for (std::size_t m = std::max(m0, l + 1); m < m1; ++m)
-                        std::swap(plane[l * n + m], plane[m * n + l]);
+        float a[tile][tile], b[tile][tile];
+        for (std::size_t ta = first; ta < end; ++ta)
+            for (std::size_t tb = ta; tb < tiles; ++tb) {
+                float* const at = plane + ta * tile * n + tb * tile;  // rows of ta, columns of tb
+                float* const bt = plane + tb * tile * n + ta * tile;
+                for (std::size_t i = 0; i < tile; ++i)
+                    for (std::size_t j = 0; j < tile; ++j) {
+                        a[i][j] = at[i * n + j];
+                        b[i][j] = bt[i * n + j];
+                    }
+                for (std::size_t i = 0; i < tile; ++i)
+                    for (std::size_t j = 0; j < tile; ++j) {
+                        at[i * n + j] = b[j][i];
+                        bt[i * n + j] = a[j][i];
+                    }
             }
-        }
     });
 }
 

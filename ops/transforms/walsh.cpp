@@ -17,7 +17,7 @@
 
 namespace {
 
-void walsh_row(float* __restrict row, std::size_t n, int stages)
+[[gnu::always_inline]] inline void walsh_row_body(float* __restrict row, std::size_t n, int stages)
 {
     std::size_t half = 1;
     for (int s = 1; s <= stages; ++s) {
@@ -32,6 +32,7 @@ void walsh_row(float* __restrict row, std::size_t n, int stages)
             for (std::size_t g = 0; g < n; g += span) {
                 float* __restrict lo = row + g;
                 float* __restrict hi = row + g + half;
+#pragma GCC ivdep
                 for (std::size_t D = 0; D < half; ++D) {
                     const float a = lo[D], b = hi[D];
                     lo[D] = a + b;
@@ -43,8 +44,19 @@ void walsh_row(float* __restrict row, std::size_t n, int stages)
     }
 }
 
+void walsh_row_baseline(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
+
+#if LUMAFORGE_TRANSFORMS_AVX2
+[[gnu::target("avx2")]] void walsh_row_avx2(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
+#endif
+
 void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stages)
 {
+#if LUMAFORGE_TRANSFORMS_AVX2
+    void (*const walsh_row)(float*, std::size_t, int) = avx2_transforms() ? walsh_row_avx2 : walsh_row_baseline;
+#else
+    void (*const walsh_row)(float*, std::size_t, int) = walsh_row_baseline;
+#endif
     float* const planes[3] = {record.coef_re_b.get(), record.coef_re_g.get(), record.coef_re_r.get()};
     const std::size_t stride = record.stride();
     const std::uint8_t* const pixels = record.pixels.get();

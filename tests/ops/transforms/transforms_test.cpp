@@ -54,6 +54,7 @@ protected:
     void TearDown() override
     {
         heap_fail_at(0);
+        allow_avx2_transforms(true);
         reset_everything();
     }
 };
@@ -198,23 +199,49 @@ TEST_F(BlockTransforms, MatchTheLiteralTransformsBitForBit)
     };
     const Case cases[] = {{2, 2, 2}, {3, 5, 2}, {9, 4, 4}, {17, 19, 16}, {66, 65, 64}, {130, 129, 128}, {258, 256, 256}};
     std::uint32_t seed = 1;
-    for (const Case& c : cases)
-        for (int passes : {1, 2})
-            for (int kind = 0; kind < 2; ++kind) {
-                if (c.n == 256 && kind == 1 && passes == 1) continue;  // keep the literal run short
-                const Transform fast = kind == 0 ? fft_block : walsh_block;
-                const ReferenceTransform literal = kind == 0 ? reference::fft_block : reference::walsh_block;
-                ImageRecord a = random_record(c.w, c.h, seed++);
-                ImageRecord b = clone(a);
-                ASSERT_TRUE(fast(a, passes, +1, c.n));
-                literal(b, passes, +1, c.n);
-                const std::string what = (kind == 0 ? "fft " : "walsh ") + std::to_string(c.n) + " passes " +
-                                         std::to_string(passes);
-                expect_same_record(a, b, (what + " forward").c_str());
-                ASSERT_TRUE(fast(a, 7, -1, 0));
-                literal(b, 7, -1, 0);
-                expect_same_record(a, b, (what + " inverse").c_str());
-            }
+    for (bool avx2 : {true, false}) {
+        allow_avx2_transforms(avx2);
+        for (const Case& c : cases)
+            for (int passes : {1, 2})
+                for (int kind = 0; kind < 2; ++kind) {
+                    if (c.n == 256 && (kind == 1 || passes == 1 || !avx2)) continue;  // keep the literal run short
+                    const Transform fast = kind == 0 ? fft_block : walsh_block;
+                    const ReferenceTransform literal = kind == 0 ? reference::fft_block : reference::walsh_block;
+                    ImageRecord a = random_record(c.w, c.h, seed++);
+                    ImageRecord b = clone(a);
+                    ASSERT_TRUE(fast(a, passes, +1, c.n));
+                    literal(b, passes, +1, c.n);
+                    const std::string what = (kind == 0 ? "fft " : "walsh ") + std::to_string(c.n) + " passes " +
+                                             std::to_string(passes);
+                    expect_same_record(a, b, (what + " forward").c_str());
+                    ASSERT_TRUE(fast(a, 7, -1, 0));
+                    literal(b, 7, -1, 0);
+                    expect_same_record(a, b, (what + " inverse").c_str());
+                }
+    }
+}
+
+// The AVX2 copies of the butterfly loops, where the processor has them,
+// against the baseline copies.
+TEST_F(BlockTransforms, VectorCopiesAgreeWithTheBaseline)
+{
+    if (!avx2_transforms()) GTEST_SKIP() << "this processor runs the baseline copies only";
+    for (int kind = 0; kind < 2; ++kind)
+        for (int passes : {1, 2}) {
+            const Transform transform = kind == 0 ? fft_block : walsh_block;
+            ImageRecord wide = random_record(260, 257, 40 + passes);
+            ImageRecord base = clone(wide);
+            ASSERT_TRUE(transform(wide, passes, +1, 256));
+            allow_avx2_transforms(false);
+            ASSERT_TRUE(transform(base, passes, +1, 256));
+            allow_avx2_transforms(true);
+            expect_same_record(wide, base, "forward");
+            ASSERT_TRUE(transform(wide, passes, -1, 0));
+            allow_avx2_transforms(false);
+            ASSERT_TRUE(transform(base, passes, -1, 0));
+            allow_avx2_transforms(true);
+            expect_same_record(wide, base, "inverse");
+        }
 }
 
 TEST_F(BlockTransforms, OnlyTheBlockChanges)
