@@ -83,7 +83,7 @@ inline void butterfly(float* __restrict re, float* __restrict im, std::size_t i1
             float* __restrict i1 = im + g;
             float* __restrict r2 = re + g + half;
             float* __restrict i2 = im + g + half;
-#pragma GCC ivdep
+LUMAFORGE_IVDEP
             for (std::size_t D = 0; D < half; ++D) {
                 const double x1 = r1[D], y1 = i1[D], x2 = r2[D], y2 = i2[D];
                 const double tr = x2 * c[D] + y2 * sv[D];

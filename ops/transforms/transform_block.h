@@ -27,6 +27,15 @@
 #define LUMAFORGE_TRANSFORMS_AVX2 0
 #endif
 void allow_avx2_transforms(bool allow);
+
+// The butterfly loops touch disjoint halves of a row: no aliasing checks.
+#if defined(__clang__)
+#define LUMAFORGE_IVDEP _Pragma("clang loop vectorize(assume_safety)")
+#elif defined(__GNUC__)
+#define LUMAFORGE_IVDEP _Pragma("GCC ivdep")
+#else
+#define LUMAFORGE_IVDEP
+#endif
 bool avx2_transforms();
 
 // floor(log10(n) * 3.321928047038501 + 0.5) in double: log2 n for the powers

@@ -32,7 +32,7 @@ namespace {
             for (std::size_t g = 0; g < n; g += span) {
                 float* __restrict lo = row + g;
                 float* __restrict hi = row + g + half;
-#pragma GCC ivdep
+LUMAFORGE_IVDEP
                 for (std::size_t D = 0; D < half; ++D) {
                     const float a = lo[D], b = hi[D];
                     lo[D] = a + b;
