@@ -26,6 +26,10 @@ namespace {
 
 struct FftTables {
     HeapArray<std::int32_t> rev;
+    // The pairs (c, rev[c]) with c < rev[c], one after the other: a row is
+    // reordered by swapping them, since the table is its own inverse.
+    HeapArray<std::int32_t> swaps;
+    std::size_t swap_count = 0;
     // Twiddles of the stage whose half-span is h sit at [h - 1, 2h - 1).
     HeapArray<double> cs, sn;
 };
@@ -35,8 +39,15 @@ bool take_tables(int n, int direction, int stages, FftTables& t)
     t.rev = HeapArray<std::int32_t>::allocate(static_cast<std::size_t>(n));
     t.cs = HeapArray<double>::allocate(static_cast<std::size_t>(n));
     t.sn = HeapArray<double>::allocate(static_cast<std::size_t>(n));
-    if (!t.rev || !t.cs || !t.sn) return false;
+    t.swaps = HeapArray<std::int32_t>::allocate(static_cast<std::size_t>(n));
+    if (!t.rev || !t.cs || !t.sn || !t.swaps) return false;
     fill_bit_reversal(t.rev.get(), n, stages);
+    for (int c = 0; c < n; ++c)
+        if (c < t.rev[c]) {
+            t.swaps[2 * t.swap_count] = c;
+            t.swaps[2 * t.swap_count + 1] = t.rev[c];
+            ++t.swap_count;
+        }
     for (int half = 1; half < n; half *= 2) {
         const int span = 2 * half;
         for (int D = 0; D < half; ++D) {
@@ -121,14 +132,11 @@ StagesFn pick_stages()
     return stages_baseline;
 }
 
-// Reorders one row by the bit-reversal table: row[c] = old row[rev[c]]. The
-// table is its own inverse, so swapping the pairs does it in place.
-inline void bit_reverse_row(float* row, const std::int32_t* rev, std::size_t n)
+// Reorders one row by the bit-reversal table: row[c] = old row[rev[c]].
+inline void bit_reverse_row(float* row, const FftTables& t)
 {
-    for (std::size_t c = 0; c < n; ++c) {
-        const std::size_t r = static_cast<std::size_t>(rev[c]);
-        if (c < r) std::swap(row[c], row[r]);
-    }
+    const std::int32_t* pair = t.swaps.get();
+    for (std::size_t i = 0; i < t.swap_count; ++i, pair += 2) std::swap(row[pair[0]], row[pair[1]]);
 }
 
 struct Planes {
@@ -178,8 +186,8 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
                     float* const re = p.re[ch] + k * n;
                     float* const im = p.im[ch] + k * n;
                     if (!load) {
-                        bit_reverse_row(re, rev, n);
-                        bit_reverse_row(im, rev, n);
+                        bit_reverse_row(re, t);
+                        bit_reverse_row(im, t);
                     }
                     stages(re, im, n, stage_count, t.cs.get(), t.sn.get());
                     if (direction < 0) {
