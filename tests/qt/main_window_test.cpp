@@ -4,6 +4,7 @@
 // segmentation lines, refused files and exit.
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -491,6 +492,28 @@ private slots:
         settle();
         QString why;
         QVERIFY2(view_shows(window->view(), rendered_now(window->view()), &why), qPrintable(why));
+    }
+
+    void startupFileOpensWithoutAsking()
+    {
+        answer_next_file_dialog_with(to_path(sample("square.bmp")));
+        window->run(IDM_OPEN);
+        QCOMPARE(current_image, &image_a);
+        QCOMPARE(int(image_a.width), 512);
+        // Only once: the next open asks again.
+        modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+        window->run(IDM_OPEN);
+        QCOMPARE(current_image, &image_a);  // cancelled: the picture stays
+    }
+
+    void busyCursorWhileWorking()
+    {
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        begin_busy();
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        end_busy();
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
     void fileFilterMatchesNamesEndingInBmp()
