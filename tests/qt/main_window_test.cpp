@@ -618,6 +618,35 @@ private slots:
         QVERIFY(view_shows(view, clean));
     }
 
+    void segmentCommandFramesTextUntilTheNextRepaint()
+    {
+        load("text.bmp");
+        settle();
+        ViewWidget* view = window->view();
+        const Frame clean = rendered_now(view);
+        QSignalSpy rendered(view, &ViewWidget::rendered);
+        window->run(IDM_SEGMENT);
+        settle();
+        QVERIFY(modal->messages.empty());
+        QCOMPARE(rendered.size(), 0);  // drawn over the view, not repainted
+        // Black frame pixels now stand on white ground the clean view shows.
+        const QImage shot = view->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        int framed = 0;
+        for (int y = 0; y < clean.height; ++y)
+            for (int x = 0; x < clean.width; ++x) {
+                const std::uint8_t* c = clean.row(y) + 3 * x;
+                const uchar* s = shot.constScanLine(y) + 3 * x;
+                if (s[0] != c[2] || s[1] != c[1] || s[2] != c[0]) {
+                    QVERIFY(s[0] == 0 && s[1] == 0 && s[2] == 0);
+                    ++framed;
+                }
+            }
+        QVERIFY(framed > 0);
+        window->action_for(IDM_UNDO)->trigger();  // repaints (no other picture to show)
+        settle();
+        QVERIFY(view_shows(view, clean));
+    }
+
     void refusedFileShowsItsMessageAndAnEmptyWindow()
     {
         load("photo.bmp");
