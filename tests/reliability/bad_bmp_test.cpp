@@ -92,6 +92,9 @@ TEST_F(HostileFiles, EveryFileOfTheCorpusGetsItsMessageOrLoads)
         }
         EXPECT_FALSE(image_b.pixels);
         EXPECT_TRUE(store_invariants_hold());
+        if (image_a.data_size > 0) {
+            EXPECT_FALSE(client_area_is_blank()) << "a loaded picture is drawn";
+        }
         EXPECT_LE(heap_bytes_requested(), file.bytes.size()) << "more memory than the file can fill";
 
         ImageRecord fresh = clone(image_a);
