@@ -1,5 +1,5 @@
-// Fuzzes the open command on arbitrary file contents, then runs one command
-// (chosen by the last byte) on whatever loaded. Any sanitizer report, any
+// Fuzzes the open command on arbitrary file contents, then runs up to three
+// commands (chosen by the last bytes) on whatever loaded. Any sanitizer report, any
 // allocation larger than the input (-malloc_limit_mb) or a broken invariant
 // of the image store is a crash.
 #include <cstdio>
@@ -66,21 +66,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(current_image == &image_a && fuzz_messages_shown == 0, "a loaded file is on display");
     check_record(image_a, size);
 
-    if (size > 0) {
-        const auto commands = command_table();
-        const std::uint8_t pick = data[size - 1];
-        const CommandInfo& c = commands[pick % commands.size()];
-        fuzz_dialog_choice = size > 1 ? data[size - 2] : 0;
-        if (c.id != IDM_OPEN && c.id != IDM_EXIT) {
-            run_command(nullptr, c.id);
-            require(current_image != nullptr, "a command leaves the picture loaded");
-            check_record(image_a, size);
-            check_record(image_b, size);
-            if (image_b.pixels) {
-                require(image_a.width == image_b.width && image_a.height == image_b.height &&
-                            image_a.data_size == image_b.data_size,
-                        "both records describe the loaded size");
-            }
+    // Up to three commands, each chosen by a byte pair from the end of the
+    // input (command, dialog position), so the fuzzer can steer them.
+    const auto commands = command_table();
+    for (std::size_t k = 0; k < 3 && 2 * k + 2 <= size; ++k) {
+        const CommandInfo& c = commands[data[size - 1 - 2 * k] % commands.size()];
+        fuzz_dialog_choice = data[size - 2 - 2 * k];
+        if (c.id == IDM_OPEN || c.id == IDM_EXIT) continue;
+        run_command(nullptr, c.id);
+        require(current_image != nullptr, "a command leaves the picture loaded");
+        check_record(image_a, size);
+        check_record(image_b, size);
+        if (image_b.pixels) {
+            require(image_a.width == image_b.width && image_a.height == image_b.height &&
+                        image_a.data_size == image_b.data_size,
+                    "both records describe the loaded size");
         }
     }
     release_all_images();
