@@ -1,0 +1,256 @@
+// Median filters on each colour channel: median_linear over n pixels of the
+// row, median_2d as the median of the n row medians of the n x n window.
+//
+// The median of n bytes is the same whatever finds it, so nothing is sorted
+// afresh. Small apertures take the middle of n shifted rows of bytes with a
+// compare-exchange network, 32 bytes at a time. Larger ones slide: along a
+// row a 256-bin histogram per channel with a running middle, down the
+// columns a sorted set of n vectors per 32 byte columns, updated by one
+// insertion and one removal per row. Every row median of median_2d is
+// computed once and serves the n output rows around it.
+#include <cstring>
+
+#include "ops/filters/window_support.h"
+#include "ops/operations.h"
+
+// The vector helpers are always inlined into their callers, which are built
+// for several instruction sets, so no vector crosses a call and its ABI never
+// shows.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#define VECTOR_INLINE inline __attribute__((always_inline))
+
+using namespace window_filters;
+
+namespace {
+
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define LUMAFORGE_BYTE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define LUMAFORGE_BYTE_CLONES
+#endif
+
+constexpr std::size_t kLanes = 32;
+typedef std::uint8_t Bytes __attribute__((vector_size(kLanes)));
+
+VECTOR_INLINE Bytes load(const std::uint8_t* p)
+{
+    Bytes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+VECTOR_INLINE void store(std::uint8_t* p, Bytes v) { std::memcpy(p, &v, sizeof v); }
+#if defined(__clang__)
+VECTOR_INLINE Bytes lower(Bytes a, Bytes b) { return __builtin_elementwise_min(a, b); }
+VECTOR_INLINE Bytes upper(Bytes a, Bytes b) { return __builtin_elementwise_max(a, b); }
+#else
+VECTOR_INLINE Bytes lower(Bytes a, Bytes b) { return a < b ? a : b; }
+VECTOR_INLINE Bytes upper(Bytes a, Bytes b) { return a < b ? b : a; }
+#endif
+VECTOR_INLINE std::uint8_t lower(std::uint8_t a, std::uint8_t b) { return a < b ? a : b; }
+VECTOR_INLINE std::uint8_t upper(std::uint8_t a, std::uint8_t b) { return a < b ? b : a; }
+
+// Up to this aperture the network beats sliding.
+constexpr unsigned kNetworkMax = 7;
+
+// The middle of n values after half + 1 bubble passes, as compare-exchanges.
+template <class T>
+VECTOR_INLINE T bubble_middle(T* a, unsigned n)
+{
+    const unsigned half = n / 2;
+    for (unsigned o = n - 1; o >= half && o > 0; --o)
+        for (unsigned t = 0; t < o; ++t) {
+            const T s = lower(a[t], a[t + 1]);
+            a[t + 1] = upper(a[t], a[t + 1]);
+            a[t] = s;
+        }
+    return a[half];
+}
+
+// out[b] = median of rows[k][b] for k < n, b < count. The last vector group
+// may overlap the one before: each byte comes from its own samples, so
+// writing it twice writes the same value.
+VECTOR_INLINE void network_medians(const std::uint8_t* const* rows, unsigned n, std::size_t count, std::uint8_t* out)
+{
+    if (count < kLanes) {
+        std::uint8_t s[kNetworkMax];
+        for (std::size_t b = 0; b < count; ++b) {
+            for (unsigned k = 0; k < n; ++k) s[k] = rows[k][b];
+            out[b] = bubble_middle(s, n);
+        }
+        return;
+    }
+    Bytes a[kNetworkMax];
+    for (std::size_t b = 0;; b += kLanes) {
+        const std::size_t at = b + kLanes <= count ? b : count - kLanes;
+        for (unsigned k = 0; k < n; ++k) a[k] = load(rows[k] + at);
+        store(out + at, bubble_middle(a, n));
+        if (at + kLanes >= count) break;
+    }
+}
+
+// The median of n rows of bytes, column by column.
+LUMAFORGE_BYTE_CLONES
+void column_network(const std::uint8_t* const* rows, unsigned n, std::size_t count, std::uint8_t* out)
+{
+    network_medians(rows, n, count, out);
+}
+
+// Horizontal medians of one row of `width` interleaved pixels: target[3i + c]
+// is channel c of output pixel i (the first output pixel sits half a window
+// from the left end). No other byte is written.
+LUMAFORGE_BYTE_CLONES
+void row_medians(const std::uint8_t* row, std::size_t width, unsigned n, std::uint8_t* target)
+{
+    const Span span = output_span(width, n);
+    if (span.count == 0) return;
+    if (n <= kNetworkMax) {
+        const std::uint8_t* shifted[kNetworkMax];
+        for (unsigned k = 0; k < n; ++k) shifted[k] = row + 3 * k;
+        network_medians(shifted, n, 3 * span.count, target);
+        return;
+    }
+    // One histogram per channel and its running middle m with `below` values
+    // under it: below <= half < below + hist[m].
+    const unsigned half = n / 2;
+    std::uint16_t hist[3][256] = {};
+    unsigned middle[3], below[3];
+    for (unsigned c = 0; c < 3; ++c) {
+        for (unsigned i = 0; i < n; ++i) ++hist[c][row[3 * i + c]];
+        unsigned m = 0, under = 0;
+        while (under + hist[c][m] <= half) under += hist[c][m++];
+        middle[c] = m;
+        below[c] = under;
+    }
+    for (std::size_t x = 0;; ++x) {
+        for (unsigned c = 0; c < 3; ++c) target[3 * x + c] = static_cast<std::uint8_t>(middle[c]);
+        if (x + 1 == span.count) break;
+        for (unsigned c = 0; c < 3; ++c) {
+            std::uint16_t* h = hist[c];
+            const unsigned leaving = row[3 * x + c], entering = row[3 * (x + n) + c];
+            unsigned m = middle[c], under = below[c];
+            --h[leaving];
+            ++h[entering];
+            under = under - (leaving < m) + (entering < m);
+            while (under > half) under -= h[--m];
+            while (under + h[m] <= half) under += h[m++];
+            middle[c] = m;
+            below[c] = under;
+        }
+    }
+}
+
+// Sorted sets of n values per byte column, slid down the rows.
+struct ColumnState {
+    std::uint8_t* sorted;  // n rows of `lanes` bytes, ascending per column
+    std::size_t lanes;     // a multiple of kLanes
+};
+
+// Inserts `entering` into the sorted set of every column and removes one
+// copy of `leaving` when given (both rows of state.lanes bytes); without a
+// leaving row the largest value drops out. The middle is then sorted[half].
+LUMAFORGE_BYTE_CLONES
+void slide_columns(const ColumnState& state, unsigned n, const std::uint8_t* entering, const std::uint8_t* leaving)
+{
+    for (std::size_t g = 0; g < state.lanes; g += kLanes) {
+        const Bytes in = load(entering + g);
+        Bytes out{};
+        if (leaving != nullptr) out = load(leaving + g);
+        std::uint8_t* s = state.sorted + g;
+        // Inserting gives n + 1 sorted values u[0..n]; removal keeps u[i]
+        // while it lies below the leaving value and takes u[i + 1] from there.
+        Bytes next = load(s);
+        Bytes u = lower(next, in);
+        for (unsigned i = 0; i < n; ++i) {
+            const Bytes current = next;
+            Bytes following;
+            if (i + 1 < n) {
+                next = load(s + (i + 1) * state.lanes);
+                following = upper(current, lower(next, in));
+            } else {
+                following = upper(current, in);
+            }
+            Bytes kept = u;
+            if (leaving != nullptr) {
+                const Bytes stay = reinterpret_cast<Bytes>(u < out);
+                kept = (u & stay) | (following & ~stay);
+            }
+            store(s + i * state.lanes, kept);
+            u = following;
+        }
+    }
+}
+
+}  // namespace
+
+bool median_linear(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture)
+{
+    if (!ensure_destination(source, destination)) return false;
+    const unsigned n = aperture;
+    const std::size_t w = source.width, stride = source.stride();
+    if (output_span(w, n).count != 0) {
+        const std::uint8_t* in = source.pixels.get();
+        std::uint8_t* out = destination.pixels.get() + 3 * (n / 2);
+        parallel_rows(source.height, w * source.height * (n <= kNetworkMax ? 1 : 4),
+                      [&](std::size_t y0, std::size_t y1) {
+                          for (std::size_t y = y0; y < y1; ++y) row_medians(in + y * stride, w, n, out + y * stride);
+                      });
+    }
+    finish(source, destination);
+    return true;
+}
+
+bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture)
+{
+    const unsigned n = aperture;
+    const std::size_t w = source.width, stride = source.stride();
+    const Span rows = output_span(source.height, n), columns = output_span(w, n);
+    const bool writes = rows.count != 0 && columns.count != 0;
+
+    // Per stripe: a ring of n + 1 rows of row medians and, when sliding, the
+    // sorted column sets. Rows are padded to whole vectors.
+    const std::size_t count = 3 * columns.count;
+    const std::size_t lanes = (count + kLanes - 1) / kLanes * kLanes;
+    const std::size_t ring_rows = n + 1;
+    const bool sliding = n > kNetworkMax;
+    const std::size_t per_stripe = lanes * (ring_rows + (sliding ? n : 0));
+    const std::size_t stripes = stripe_count(rows.count);
+    HeapArray<std::uint8_t> scratch;
+    if (writes) {
+        scratch = HeapArray<std::uint8_t>::allocate(stripes * per_stripe);
+        if (!scratch) return false;
+    }
+    if (!ensure_destination(source, destination)) return false;
+
+    if (writes) {
+        const std::size_t half = n / 2, first_byte = 3 * columns.first;
+        const std::uint8_t* in = source.pixels.get();
+        std::uint8_t* out = destination.pixels.get();
+        for_each_stripe(
+            stripes, rows.first, rows.count, count * rows.count * (sliding ? 4 : 1),
+            [&](std::size_t stripe, std::size_t y0, std::size_t y1) {
+                std::uint8_t* ring = scratch.get() + stripe * per_stripe;
+                auto medians_of = [&](std::size_t r) { return ring + (r % ring_rows) * lanes; };
+                auto compute = [&](std::size_t r) { row_medians(in + r * stride, w, n, medians_of(r)); };
+                for (std::size_t r = y0 - half; r < y0 + half; ++r) compute(r);
+                const ColumnState state{ring + ring_rows * lanes, lanes};
+                if (sliding) {
+                    std::memset(state.sorted, 255, n * lanes);
+                    for (std::size_t r = y0 - half; r < y0 + half; ++r) slide_columns(state, n, medians_of(r), nullptr);
+                }
+                const std::uint8_t* window[kNetworkMax];
+                for (std::size_t y = y0; y < y1; ++y) {
+                    compute(y + half);
+                    std::uint8_t* target = out + y * stride + first_byte;
+                    if (!sliding) {
+                        for (unsigned k = 0; k < n; ++k) window[k] = medians_of(y - half + k);
+                        column_network(window, n, count, target);
+                        continue;
+                    }
+                    slide_columns(state, n, medians_of(y + half), y != y0 ? medians_of(y - half - 1) : nullptr);
+                    std::memcpy(target, state.sorted + half * lanes, count);
+                }
+            });
+    }
+    finish(source, destination);
+    return true;
+}

@@ -1,0 +1,125 @@
+// Statistical filter: luma times the standard deviation of the luma in the
+// n x n window, grey.
+//
+// The window sum S is an exact integer and comes from running sums. The sum
+// of squared deviations depends in its last bits on the order of addition,
+// so every pixel adds its n^2 terms window row by window row, left to right,
+// as defined; speed comes from doing that for a block of neighbouring pixels
+// at once (one vector lane per pixel) and from running stripes on threads.
+#include <cmath>
+#include <cstring>
+
+#include "ops/filters/window_support.h"
+#include "ops/operations.h"
+
+using namespace window_filters;
+
+namespace {
+
+constexpr std::size_t kBlock = 128;  // output pixels whose sums advance together
+
+// acc[j] += (rows[k][i + j] - mean[j])^2 for k, i ascending: the defined order
+// for every pixel j of the block.
+LUMAFORGE_VECTOR_CLONES
+void add_squared_deviations(const double* rows, std::size_t row_length, unsigned n, const double* mean,
+                            std::size_t count, double* acc)
+{
+    for (std::size_t j = 0; j < count; ++j) acc[j] = 0.0;
+    for (unsigned k = 0; k < n; ++k) {
+        const double* row = rows + k * row_length;
+        for (unsigned i = 0; i < n; ++i) {
+            const double* src = row + i;
+            for (std::size_t j = 0; j < count; ++j) {
+                const double d = src[j] - mean[j];
+                acc[j] += d * d;
+            }
+        }
+    }
+}
+
+struct Scratch {
+    std::uint16_t* column_sums;  // w
+    double* mean;                // w
+    double* rows;                // n x (kBlock + n - 1)
+    double* acc;                 // kBlock
+};
+
+}  // namespace
+
+bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture)
+{
+    const unsigned n = aperture;
+    const std::size_t w = source.width;
+    const Span rows = output_span(source.height, n), columns = output_span(w, n);
+    const bool writes = rows.count != 0 && columns.count != 0;
+
+    HeapArray<std::uint8_t> plane;
+    HeapArray<std::uint16_t> sums_memory;
+    HeapArray<double> double_memory;
+    const std::size_t stripes = stripe_count(rows.count), row_length = kBlock + n - 1;
+    const std::size_t doubles_per_stripe = w + n * row_length + kBlock;
+    if (writes) {
+        if (!make_luma_plane(source, plane)) return false;
+        sums_memory = HeapArray<std::uint16_t>::allocate(stripes * w);
+        double_memory = HeapArray<double>::allocate(stripes * doubles_per_stripe);
+        if (!sums_memory || !double_memory) return false;
+    }
+    if (!ensure_destination(source, destination)) return false;
+
+    if (writes) {
+        const std::size_t half = n / 2, stride = source.stride();
+        const double r2 = 1.0 / static_cast<double>(n * n);
+        const double r1 = 1.0 / static_cast<double>(n);
+        const std::uint8_t* luma_plane = plane.get();
+        std::uint8_t* out = destination.pixels.get();
+        for_each_stripe(
+            stripes, rows.first, rows.count, columns.count * rows.count * n * n,
+            [&](std::size_t stripe, std::size_t y0, std::size_t y1) {
+                double* d = double_memory.get() + stripe * doubles_per_stripe;
+                const Scratch s{sums_memory.get() + stripe * w, d, d + w, d + w + n * row_length};
+                std::memset(s.column_sums, 0, w * sizeof *s.column_sums);
+                for (std::size_t k = 0; k < n; ++k) {
+                    const std::uint8_t* row = luma_plane + (y0 - half + k) * w;
+                    for (std::size_t x = 0; x < w; ++x) s.column_sums[x] += row[x];
+                }
+                for (std::size_t y = y0;; ++y) {
+                    // Window means from the exact integer sums.
+                    std::uint32_t sum = 0;
+                    for (std::size_t i = 0; i < n; ++i) sum += s.column_sums[i];
+                    for (std::size_t x = columns.first;; ++x) {
+                        s.mean[x] = static_cast<double>(sum) * r2;
+                        if (x + 1 == columns.first + columns.count) break;
+                        sum += static_cast<std::uint32_t>(s.column_sums[x + half + 1]) - s.column_sums[x - half];
+                    }
+
+                    const std::uint8_t* window = luma_plane + (y - half) * w;
+                    const std::uint8_t* centre = luma_plane + y * w;
+                    for (std::size_t x0 = columns.first; x0 < columns.first + columns.count; x0 += kBlock) {
+                        const std::size_t count = std::min(kBlock, columns.first + columns.count - x0);
+                        for (std::size_t k = 0; k < n; ++k) {
+                            const std::uint8_t* src = window + k * w + (x0 - half);
+                            double* dst = s.rows + k * row_length;
+                            for (std::size_t j = 0; j < count + n - 1; ++j) dst[j] = src[j];
+                        }
+                        add_squared_deviations(s.rows, row_length, n, s.mean + x0, count, s.acc);
+                        std::uint8_t* q = out + y * stride + 3 * x0;
+                        for (std::size_t j = 0; j < count; ++j, q += 3) {
+                            const double sigma = std::sqrt(s.acc[j]) * r1;
+                            int v = static_cast<int>(sigma * static_cast<double>(centre[x0 + j]) + 0.5);
+                            if (v < 0) v = 0;
+                            if (v > 255) v = 255;
+                            q[0] = q[1] = q[2] = static_cast<std::uint8_t>(v);
+                        }
+                    }
+
+                    if (y + 1 == y1) break;
+                    const std::uint8_t* leaving = luma_plane + (y - half) * w;
+                    const std::uint8_t* entering = luma_plane + (y - half + n) * w;
+                    for (std::size_t x = 0; x < w; ++x)
+                        s.column_sums[x] = static_cast<std::uint16_t>(s.column_sums[x] + entering[x] - leaving[x]);
+                }
+            });
+    }
+    finish(source, destination);
+    return true;
+}
