@@ -8,7 +8,11 @@
 // columns a sorted set of n vectors per 32 byte columns, updated by one
 // insertion and one removal per row. Every row median of median_2d is
 // computed once and serves the n output rows around it.
+#include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ops/filters/window_support.h"
 #include "ops/operations.h"
@@ -180,20 +184,168 @@ void slide_columns(const ColumnState& state, unsigned n, const std::uint8_t* ent
     }
 }
 
+
+// Rows of a band, transposed: vector b holds byte b of each of kLanes rows.
+// The horizontal window then slides down a column of vectors, one lane per
+// row, with the same sorted-set update as the columns use.
+constexpr std::size_t kBlock = 16;  // the transposes move 16 x 16 bytes
+
+// Copies a 16 x 16 block: out(j)[r] = in(r)[j].
+template <class In, class Out>
+VECTOR_INLINE void transpose_block(In in, Out out)
+{
+#if defined(__SSE2__)
+    __m128i x[kBlock], y[kBlock];
+    for (std::size_t r = 0; r < kBlock; ++r) x[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in(r)));
+    // Four perfect shuffles of the rows transpose the block.
+    for (int round = 0; round < 4; ++round) {
+        for (std::size_t i = 0; i < kBlock / 2; ++i) {
+            y[2 * i] = _mm_unpacklo_epi8(x[i], x[i + kBlock / 2]);
+            y[2 * i + 1] = _mm_unpackhi_epi8(x[i], x[i + kBlock / 2]);
+        }
+        for (std::size_t i = 0; i < kBlock; ++i) x[i] = y[i];
+    }
+    for (std::size_t j = 0; j < kBlock; ++j) _mm_storeu_si128(reinterpret_cast<__m128i*>(out(j)), x[j]);
+#else
+    for (std::size_t j = 0; j < kBlock; ++j)
+        for (std::size_t r = 0; r < kBlock; ++r) out(j)[r] = in(r)[j];
+#endif
+}
+
+// Inserts `in` into the sorted set s[0..n-1] of every lane and removes one
+// copy of `out` (or, without removal, the largest value).
+VECTOR_INLINE void slide_set(Bytes* s, unsigned n, Bytes in, Bytes out, bool remove)
+{
+    Bytes u = lower(s[0], in);
+    for (unsigned i = 0; i < n; ++i) {
+        const Bytes following = i + 1 < n ? upper(s[i], lower(s[i + 1], in)) : upper(s[i], in);
+        if (remove) {
+            const Bytes stay = reinterpret_cast<Bytes>(u < out);
+            s[i] = (u & stay) | (following & ~stay);
+        } else {
+            s[i] = u;
+        }
+        u = following;
+    }
+}
+
+// Horizontal medians of up to kLanes rows at once. `rows` holds kLanes row
+// pointers (repeat the last for a short band); targets[r] receives the
+// 3 * (width - n + 1) output bytes of row r < band_rows, as row_medians
+// writes them. `work` holds 3 * width + 3 vectors; `set` n vectors.
+LUMAFORGE_BYTE_CLONES
+void band_medians(const std::uint8_t* const* rows, std::size_t band_rows, std::size_t width, unsigned n,
+                  std::uint8_t* const* targets, Bytes* work, Bytes* set)
+{
+    const std::size_t samples = 3 * width, count = 3 * (width - n + 1), half = n / 2;
+    Bytes* t = work + 3;  // t[b]: byte b of every row; medians land three vectors back
+    auto* lanes = reinterpret_cast<std::uint8_t*>(t);
+    for (std::size_t b = 0;; b += kBlock) {
+        const std::size_t at = std::min(b, samples - kBlock);
+        for (std::size_t half_band = 0; half_band < kLanes; half_band += kBlock)
+            transpose_block([&](std::size_t r) { return rows[half_band + r] + at; },
+                            [&](std::size_t j) { return lanes + (at + j) * kLanes + half_band; });
+        if (at + kBlock >= samples) break;
+    }
+    for (unsigned c = 0; c < 3; ++c) {
+        for (unsigned i = 0; i < n; ++i) set[i] = Bytes{} - 1;
+        for (unsigned i = 0; i < n; ++i) slide_set(set, n, t[c + 3 * i], Bytes{}, false);
+        for (std::size_t b = c;; b += 3) {
+            work[b] = set[half];
+            if (b + 3 >= count) break;
+            slide_set(set, n, t[b + 3 * n], t[b], true);
+        }
+    }
+    auto* medians = reinterpret_cast<const std::uint8_t*>(work);
+    for (std::size_t b = 0;; b += kBlock) {
+        const std::size_t at = std::min(b, count - kBlock);
+        for (std::size_t half_band = 0; half_band < band_rows; half_band += kBlock) {
+            std::uint8_t spill[kBlock][kBlock];
+            transpose_block([&](std::size_t j) { return medians + (at + j) * kLanes + half_band; },
+                            [&](std::size_t r) {
+                                return half_band + r < band_rows ? targets[half_band + r] + at : spill[r];
+                            });
+        }
+        if (at + kBlock >= count) break;
+    }
+}
+
+// Whether band_medians handles this row: whole transposes need 16 output
+// bytes, and small apertures are cheaper through the network.
+bool banded(std::size_t width, unsigned n)
+{
+    return n > kNetworkMax && output_span(width, n).count * 3 >= kBlock;
+}
+
+// Row medians of `band_rows` (at most kLanes) rows starting at `first`.
+void medians_of_rows(const std::uint8_t* first, std::size_t stride, std::size_t band_rows, std::size_t width,
+                     unsigned n, std::uint8_t* const* targets, Bytes* work, Bytes* set)
+{
+    if (!banded(width, n)) {
+        for (std::size_t r = 0; r < band_rows; ++r) row_medians(first + r * stride, width, n, targets[r]);
+        return;
+    }
+    const std::uint8_t* rows[kLanes];
+    for (std::size_t r = 0; r < kLanes; ++r) rows[r] = first + std::min(r, band_rows - 1) * stride;
+    band_medians(rows, band_rows, width, n, targets, work, set);
+}
+
 }  // namespace
+
+// Vector scratch memory: heap blocks are aligned for 16 bytes only.
+struct VectorScratch {
+    HeapArray<std::uint8_t> memory;
+    bool take(std::size_t vectors)
+    {
+        memory = HeapArray<std::uint8_t>::allocate(vectors * sizeof(Bytes) + sizeof(Bytes));
+        return static_cast<bool>(memory);
+    }
+    Bytes* get() const
+    {
+        const auto at = reinterpret_cast<std::uintptr_t>(memory.get());
+        return reinterpret_cast<Bytes*>((at + sizeof(Bytes) - 1) / sizeof(Bytes) * sizeof(Bytes));
+    }
+};
+
+// Scratch of one stripe for band_medians.
+struct BandScratch {
+    std::size_t work_vectors = 0, set_vectors = 0;
+    std::size_t vectors() const { return work_vectors + set_vectors; }
+};
+
+BandScratch band_scratch(std::size_t width, unsigned n)
+{
+    if (!banded(width, n)) return {};
+    return {3 * width + 3, n};
+}
 
 bool median_linear(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture)
 {
-    if (!ensure_destination(source, destination)) return false;
     const unsigned n = aperture;
-    const std::size_t w = source.width, stride = source.stride();
-    if (output_span(w, n).count != 0) {
+    const std::size_t w = source.width, h = source.height, stride = source.stride();
+    const bool writes = output_span(w, n).count != 0 && h != 0;
+    const std::size_t stripes = stripe_count((h + kLanes - 1) / kLanes);
+    const BandScratch band = band_scratch(w, n);
+    VectorScratch scratch;
+    if (writes && band.vectors() != 0 && !scratch.take(stripes * band.vectors())) return false;
+    if (!ensure_destination(source, destination)) return false;
+
+    if (writes) {
         const std::uint8_t* in = source.pixels.get();
         std::uint8_t* out = destination.pixels.get() + 3 * (n / 2);
-        parallel_rows(source.height, w * source.height * (n <= kNetworkMax ? 1 : 4),
-                      [&](std::size_t y0, std::size_t y1) {
-                          for (std::size_t y = y0; y < y1; ++y) row_medians(in + y * stride, w, n, out + y * stride);
-                      });
+        // Stripes of whole bands, so that every band but the last is full.
+        const std::size_t bands = (h + kLanes - 1) / kLanes;
+        for_each_stripe(stripes, 0, bands, w * h * (n <= kNetworkMax ? 1 : 4),
+                        [&](std::size_t stripe, std::size_t b0, std::size_t b1) {
+                            Bytes* work = scratch.get() + stripe * band.vectors();
+                            for (std::size_t y = b0 * kLanes; y < std::min(h, b1 * kLanes); y += kLanes) {
+                                const std::size_t band_rows = std::min(kLanes, h - y);
+                                std::uint8_t* targets[kLanes];
+                                for (std::size_t r = 0; r < band_rows; ++r) targets[r] = out + (y + r) * stride;
+                                medians_of_rows(in + y * stride, stride, band_rows, w, n, targets, work,
+                                                work + band.work_vectors);
+                            }
+                        });
     }
     finish(source, destination);
     return true;
@@ -206,19 +358,19 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
     const Span rows = output_span(source.height, n), columns = output_span(w, n);
     const bool writes = rows.count != 0 && columns.count != 0;
 
-    // Per stripe: a ring of n + 1 rows of row medians and, when sliding, the
-    // sorted column sets. Rows are padded to whole vectors.
+    // Per stripe: a ring of row medians, rows padded to whole vectors, deep
+    // enough for a band computed ahead of the rows still in the window; when
+    // sliding, the sorted column sets; and the band scratch.
     const std::size_t count = 3 * columns.count;
     const std::size_t lanes = (count + kLanes - 1) / kLanes * kLanes;
-    const std::size_t ring_rows = n + 1;
+    const std::size_t ring_rows = n + kLanes + 1;
     const bool sliding = n > kNetworkMax;
-    const std::size_t per_stripe = lanes * (ring_rows + (sliding ? n : 0));
+    const BandScratch band = band_scratch(w, n);
+    const std::size_t ring_bytes = lanes * (ring_rows + (sliding ? n : 0));
+    const std::size_t per_stripe = (ring_bytes + kLanes - 1) / kLanes + band.vectors();  // in vectors
     const std::size_t stripes = stripe_count(rows.count);
-    HeapArray<std::uint8_t> scratch;
-    if (writes) {
-        scratch = HeapArray<std::uint8_t>::allocate(stripes * per_stripe);
-        if (!scratch) return false;
-    }
+    VectorScratch scratch;
+    if (writes && !scratch.take(stripes * per_stripe)) return false;
     if (!ensure_destination(source, destination)) return false;
 
     if (writes) {
@@ -228,10 +380,23 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
         for_each_stripe(
             stripes, rows.first, rows.count, count * rows.count * (sliding ? 4 : 1),
             [&](std::size_t stripe, std::size_t y0, std::size_t y1) {
-                std::uint8_t* ring = scratch.get() + stripe * per_stripe;
+                Bytes* memory = scratch.get() + stripe * per_stripe;
+                auto* ring = reinterpret_cast<std::uint8_t*>(memory);
+                Bytes* work = memory + (ring_bytes + kLanes - 1) / kLanes;
                 auto medians_of = [&](std::size_t r) { return ring + (r % ring_rows) * lanes; };
-                auto compute = [&](std::size_t r) { row_medians(in + r * stride, w, n, medians_of(r)); };
-                for (std::size_t r = y0 - half; r < y0 + half; ++r) compute(r);
+                // Row medians are computed a band ahead, up to row `end` - 1.
+                std::size_t end = y0 - half;
+                auto compute_through = [&](std::size_t last) {
+                    while (end <= last) {
+                        const std::size_t band_rows = std::min(kLanes, y1 + half - end);
+                        std::uint8_t* targets[kLanes];
+                        for (std::size_t r = 0; r < band_rows; ++r) targets[r] = medians_of(end + r);
+                        medians_of_rows(in + end * stride, stride, band_rows, w, n, targets, work,
+                                        work + band.work_vectors);
+                        end += band_rows;
+                    }
+                };
+                compute_through(y0 + half);
                 const ColumnState state{ring + ring_rows * lanes, lanes};
                 if (sliding) {
                     std::memset(state.sorted, 255, n * lanes);
@@ -239,7 +404,7 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                 }
                 const std::uint8_t* window[kNetworkMax];
                 for (std::size_t y = y0; y < y1; ++y) {
-                    compute(y + half);
+                    compute_through(y + half);
                     std::uint8_t* target = out + y * stride + first_byte;
                     if (!sliding) {
                         for (unsigned k = 0; k < n; ++k) window[k] = medians_of(y - half + k);
