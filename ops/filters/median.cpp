@@ -70,25 +70,41 @@ VECTOR_INLINE T bubble_middle(T* a, unsigned n)
     return a[half];
 }
 
-// out[b] = median of rows[k][b] for k < n, b < count. The last vector group
+// out[b] = median of rows[k][b] for k < N, b < count. The last vector group
 // may overlap the one before: each byte comes from its own samples, so
 // writing it twice writes the same value.
-VECTOR_INLINE void network_medians(const std::uint8_t* const* rows, unsigned n, std::size_t count, std::uint8_t* out)
+template <unsigned N>
+VECTOR_INLINE void network_medians(const std::uint8_t* const* rows, std::size_t count, std::uint8_t* out)
 {
     if (count < kLanes) {
-        std::uint8_t s[kNetworkMax];
+        std::uint8_t s[N];
         for (std::size_t b = 0; b < count; ++b) {
-            for (unsigned k = 0; k < n; ++k) s[k] = rows[k][b];
-            out[b] = bubble_middle(s, n);
+            for (unsigned k = 0; k < N; ++k) s[k] = rows[k][b];
+            out[b] = bubble_middle(s, N);
         }
         return;
     }
-    Bytes a[kNetworkMax];
     for (std::size_t b = 0;; b += kLanes) {
         const std::size_t at = b + kLanes <= count ? b : count - kLanes;
-        for (unsigned k = 0; k < n; ++k) a[k] = load(rows[k] + at);
-        store(out + at, bubble_middle(a, n));
+        Bytes a[N];
+        for (unsigned k = 0; k < N; ++k) a[k] = load(rows[k] + at);
+        store(out + at, bubble_middle(a, N));
         if (at + kLanes >= count) break;
+    }
+}
+
+// The same for a run-time n up to kNetworkMax; each size gets its own
+// unrolled network so the values stay in registers.
+VECTOR_INLINE void network_medians(const std::uint8_t* const* rows, unsigned n, std::size_t count, std::uint8_t* out)
+{
+    switch (n) {
+    case 1: network_medians<1>(rows, count, out); break;
+    case 3: network_medians<3>(rows, count, out); break;
+    case 5: network_medians<5>(rows, count, out); break;
+    case 7: network_medians<7>(rows, count, out); break;
+    case 2: network_medians<2>(rows, count, out); break;
+    case 4: network_medians<4>(rows, count, out); break;
+    default: network_medians<6>(rows, count, out); break;
     }
 }
 
@@ -143,48 +159,6 @@ void row_medians(const std::uint8_t* row, std::size_t width, unsigned n, std::ui
     }
 }
 
-// Sorted sets of n values per byte column, slid down the rows.
-struct ColumnState {
-    std::uint8_t* sorted;  // n rows of `lanes` bytes, ascending per column
-    std::size_t lanes;     // a multiple of kLanes
-};
-
-// Inserts `entering` into the sorted set of every column and removes one
-// copy of `leaving` when given (both rows of state.lanes bytes); without a
-// leaving row the largest value drops out. The middle is then sorted[half].
-LUMAFORGE_BYTE_CLONES
-void slide_columns(const ColumnState& state, unsigned n, const std::uint8_t* entering, const std::uint8_t* leaving)
-{
-    for (std::size_t g = 0; g < state.lanes; g += kLanes) {
-        const Bytes in = load(entering + g);
-        Bytes out{};
-        if (leaving != nullptr) out = load(leaving + g);
-        std::uint8_t* s = state.sorted + g;
-        // Inserting gives n + 1 sorted values u[0..n]; removal keeps u[i]
-        // while it lies below the leaving value and takes u[i + 1] from there.
-        Bytes next = load(s);
-        Bytes u = lower(next, in);
-        for (unsigned i = 0; i < n; ++i) {
-            const Bytes current = next;
-            Bytes following;
-            if (i + 1 < n) {
-                next = load(s + (i + 1) * state.lanes);
-                following = upper(current, lower(next, in));
-            } else {
-                following = upper(current, in);
-            }
-            Bytes kept = u;
-            if (leaving != nullptr) {
-                const Bytes stay = reinterpret_cast<Bytes>(u < out);
-                kept = (u & stay) | (following & ~stay);
-            }
-            store(s + i * state.lanes, kept);
-            u = following;
-        }
-    }
-}
-
-
 // Rows of a band, transposed: vector b holds byte b of each of kLanes rows.
 // The horizontal window then slides down a column of vectors, one lane per
 // row, with the same sorted-set update as the columns use.
@@ -213,8 +187,11 @@ VECTOR_INLINE void transpose_block(In in, Out out)
 }
 
 // Inserts `in` into the sorted set s[0..n-1] of every lane and removes one
-// copy of `out` (or, without removal, the largest value).
-VECTOR_INLINE void slide_set(Bytes* s, unsigned n, Bytes in, Bytes out, bool remove)
+// copy of `out` (or, without removal, the largest value). Inserting gives
+// n + 1 sorted values u[0..n]; removal keeps u[i] while it lies below the
+// leaving value and takes u[i + 1] from there on.
+template <class Set>
+VECTOR_INLINE void slide_set(Set& s, unsigned n, Bytes in, Bytes out, bool remove)
 {
     Bytes u = lower(s[0], in);
     for (unsigned i = 0; i < n; ++i) {
@@ -227,6 +204,72 @@ VECTOR_INLINE void slide_set(Bytes* s, unsigned n, Bytes in, Bytes out, bool rem
         }
         u = following;
     }
+}
+
+// Apertures whose sorted sets get their own code, held in registers; any
+// other aperture takes the same steps on a set in memory.
+template <unsigned N>
+struct FixedSet {
+    Bytes v[N];
+    Bytes& operator[](unsigned i) { return v[i]; }
+    static constexpr unsigned size(unsigned) { return N; }
+};
+struct MemorySet {
+    Bytes* v;
+    unsigned n;
+    Bytes& operator[](unsigned i) { return v[i]; }
+    unsigned size(unsigned) const { return n; }
+};
+
+// Calls body(set) with a set suited to aperture n (`memory` holds n vectors).
+template <class Body>
+VECTOR_INLINE void with_set(unsigned n, Bytes* memory, Body&& body)
+{
+    switch (n) {
+    case 9: { FixedSet<9> s; body(s, 9u); break; }
+    case 11: { FixedSet<11> s; body(s, 11u); break; }
+    case 13: { FixedSet<13> s; body(s, 13u); break; }
+    case 15: { FixedSet<15> s; body(s, 15u); break; }
+    case 17: { FixedSet<17> s; body(s, 17u); break; }
+    case 19: { FixedSet<19> s; body(s, 19u); break; }
+    case 21: { FixedSet<21> s; body(s, 21u); break; }
+    default: { MemorySet s{memory, n}; body(s, n); break; }
+    }
+}
+
+// Slides sorted column sets down a chunk of rows, 32 byte columns at a time,
+// each set held in registers for the whole chunk. sorted: n rows of `lanes`
+// bytes. Row r of the chunk inserts entering[r] and removes leaving[r] (none
+// while the sets fill up); when targets are given, the middle of every set
+// goes to targets[r], `count` bytes and no more.
+LUMAFORGE_BYTE_CLONES
+void slide_columns(std::uint8_t* sorted, std::size_t lanes, unsigned n, std::size_t rows,
+                   const std::uint8_t* const* entering, const std::uint8_t* const* leaving,
+                   std::uint8_t* const* targets, std::size_t count, Bytes* memory)
+{
+    with_set(n, memory, [&](auto& set, unsigned size) {
+        const unsigned half = size / 2;
+        for (std::size_t g = 0; g < lanes; g += kLanes) {
+            for (unsigned i = 0; i < size; ++i) set[i] = load(sorted + i * lanes + g);
+            for (std::size_t r = 0; r < rows; ++r) {
+                const Bytes in = load(entering[r] + g);
+                if (leaving == nullptr) {
+                    slide_set(set, size, in, Bytes{}, false);
+                } else {
+                    slide_set(set, size, in, load(leaving[r] + g), true);
+                }
+                if (targets == nullptr) continue;
+                if (g + kLanes <= count) {
+                    store(targets[r] + g, set[half]);
+                } else {
+                    std::uint8_t last[kLanes];
+                    store(last, set[half]);
+                    std::memcpy(targets[r] + g, last, count - g);
+                }
+            }
+            for (unsigned i = 0; i < size; ++i) store(sorted + i * lanes + g, set[i]);
+        }
+    });
 }
 
 // Horizontal medians of up to kLanes rows at once. `rows` holds kLanes row
@@ -247,15 +290,17 @@ void band_medians(const std::uint8_t* const* rows, std::size_t band_rows, std::s
                             [&](std::size_t j) { return lanes + (at + j) * kLanes + half_band; });
         if (at + kBlock >= samples) break;
     }
-    for (unsigned c = 0; c < 3; ++c) {
-        for (unsigned i = 0; i < n; ++i) set[i] = Bytes{} - 1;
-        for (unsigned i = 0; i < n; ++i) slide_set(set, n, t[c + 3 * i], Bytes{}, false);
-        for (std::size_t b = c;; b += 3) {
-            work[b] = set[half];
-            if (b + 3 >= count) break;
-            slide_set(set, n, t[b + 3 * n], t[b], true);
+    with_set(n, set, [&](auto& s, unsigned size) {
+        for (unsigned c = 0; c < 3; ++c) {
+            for (unsigned i = 0; i < size; ++i) s[i] = Bytes{} - 1;
+            for (unsigned i = 0; i < size; ++i) slide_set(s, size, t[c + 3 * i], Bytes{}, false);
+            for (std::size_t b = c;; b += 3) {
+                work[b] = s[half];
+                if (b + 3 >= count) break;
+                slide_set(s, size, t[b + 3 * size], t[b], true);
+            }
         }
-    }
+    });
     auto* medians = reinterpret_cast<const std::uint8_t*>(work);
     for (std::size_t b = 0;; b += kBlock) {
         const std::size_t at = std::min(b, count - kBlock);
@@ -359,15 +404,15 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
     const bool writes = rows.count != 0 && columns.count != 0;
 
     // Per stripe: a ring of row medians, rows padded to whole vectors, deep
-    // enough for a band computed ahead of the rows still in the window; when
-    // sliding, the sorted column sets; and the band scratch.
+    // enough for the windows of a chunk of kLanes output rows plus the row
+    // leaving them; when sliding, the sorted column sets; the band scratch.
     const std::size_t count = 3 * columns.count;
     const std::size_t lanes = (count + kLanes - 1) / kLanes * kLanes;
     const std::size_t ring_rows = n + kLanes + 1;
     const bool sliding = n > kNetworkMax;
     const BandScratch band = band_scratch(w, n);
     const std::size_t ring_bytes = lanes * (ring_rows + (sliding ? n : 0));
-    const std::size_t per_stripe = (ring_bytes + kLanes - 1) / kLanes + band.vectors();  // in vectors
+    const std::size_t per_stripe = (ring_bytes + kLanes - 1) / kLanes + band.vectors() + n;  // in vectors
     const std::size_t stripes = stripe_count(rows.count);
     VectorScratch scratch;
     if (writes && !scratch.take(stripes * per_stripe)) return false;
@@ -383,12 +428,14 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                 Bytes* memory = scratch.get() + stripe * per_stripe;
                 auto* ring = reinterpret_cast<std::uint8_t*>(memory);
                 Bytes* work = memory + (ring_bytes + kLanes - 1) / kLanes;
+                Bytes* set_memory = work + band.vectors();
                 auto medians_of = [&](std::size_t r) { return ring + (r % ring_rows) * lanes; };
-                // Row medians are computed a band ahead, up to row `end` - 1.
+                // Row medians exist up to row `end` - 1; the ring holds the
+                // window of a whole chunk of output rows and the row leaving it.
                 std::size_t end = y0 - half;
                 auto compute_through = [&](std::size_t last) {
                     while (end <= last) {
-                        const std::size_t band_rows = std::min(kLanes, y1 + half - end);
+                        const std::size_t band_rows = std::min(kLanes, last + 1 - end);
                         std::uint8_t* targets[kLanes];
                         for (std::size_t r = 0; r < band_rows; ++r) targets[r] = medians_of(end + r);
                         medians_of_rows(in + end * stride, stride, band_rows, w, n, targets, work,
@@ -397,22 +444,42 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                     }
                 };
                 compute_through(y0 + half);
-                const ColumnState state{ring + ring_rows * lanes, lanes};
+                std::uint8_t* sorted = ring + ring_rows * lanes;
+                const std::uint8_t* entering[kLanes];
+                const std::uint8_t* leaving[kLanes];
+                std::uint8_t* targets[kLanes];
                 if (sliding) {
-                    std::memset(state.sorted, 255, n * lanes);
-                    for (std::size_t r = y0 - half; r < y0 + half; ++r) slide_columns(state, n, medians_of(r), nullptr);
+                    // The sets start full of 255s, which the first n - 1 rows
+                    // push out; the chunk loop below adds the n-th.
+                    std::memset(sorted, 255, n * lanes);
+                    for (std::size_t r = y0 - half; r < y0 + half;) {
+                        const std::size_t rows_now = std::min(kLanes, y0 + half - r);
+                        for (std::size_t k = 0; k < rows_now; ++k) entering[k] = medians_of(r + k);
+                        slide_columns(sorted, lanes, n, rows_now, entering, nullptr, nullptr, 0, set_memory);
+                        r += rows_now;
+                    }
+                    compute_through(y0 + half);
+                    entering[0] = medians_of(y0 + half);
+                    targets[0] = out + y0 * stride + first_byte;
+                    slide_columns(sorted, lanes, n, 1, entering, nullptr, targets, count, set_memory);
+                    for (std::size_t y = y0 + 1; y < y1;) {
+                        const std::size_t rows_now = std::min(kLanes, y1 - y);
+                        compute_through(y + rows_now - 1 + half);
+                        for (std::size_t k = 0; k < rows_now; ++k) {
+                            entering[k] = medians_of(y + k + half);
+                            leaving[k] = medians_of(y + k - half - 1);
+                            targets[k] = out + (y + k) * stride + first_byte;
+                        }
+                        slide_columns(sorted, lanes, n, rows_now, entering, leaving, targets, count, set_memory);
+                        y += rows_now;
+                    }
+                    return;
                 }
                 const std::uint8_t* window[kNetworkMax];
                 for (std::size_t y = y0; y < y1; ++y) {
                     compute_through(y + half);
-                    std::uint8_t* target = out + y * stride + first_byte;
-                    if (!sliding) {
-                        for (unsigned k = 0; k < n; ++k) window[k] = medians_of(y - half + k);
-                        column_network(window, n, count, target);
-                        continue;
-                    }
-                    slide_columns(state, n, medians_of(y + half), y != y0 ? medians_of(y - half - 1) : nullptr);
-                    std::memcpy(target, state.sorted + half * lanes, count);
+                    for (unsigned k = 0; k < n; ++k) window[k] = medians_of(y - half + k);
+                    column_network(window, n, count, out + y * stride + first_byte);
                 }
             });
     }

@@ -124,6 +124,20 @@ TEST(WindowFilters, EqualReferenceOnPicturesLargeEnoughForStripesAndVectors)
     for (const WindowFilter& f : kFilters) compare_with_reference(f, random_record(66, 44, seed), 21, seed);
 }
 
+TEST(WindowFilters, MediansOfTallPicturesAndUncommonApertures)
+{
+    // Several chunks of rows per stripe; apertures beyond the usual range
+    // take the general sliding code.
+    for (unsigned n : {9u, 21u}) {
+        compare_with_reference(kFilters[4], patchy_record(45, 170, n), n, n);
+        compare_with_reference(kFilters[3], patchy_record(45, 170, n + 1), n, n + 1);
+    }
+    for (unsigned n : {1u, 23u, 25u}) {
+        compare_with_reference(kFilters[4], random_record(60, 50, n), n, n);
+        compare_with_reference(kFilters[3], random_record(60, 50, n), n, n);
+    }
+}
+
 TEST(WindowFilters, FrameAndPaddingKeepTheEarlierBytes)
 {
     const ImageRecord source = random_record(13, 11, 3);  // padding 1 byte per row
