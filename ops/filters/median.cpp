@@ -28,7 +28,7 @@ using namespace window_filters;
 namespace {
 
 #if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
-#define LUMAFORGE_BYTE_CLONES __attribute__((target_clones("avx2", "default")))
+#define LUMAFORGE_BYTE_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define LUMAFORGE_BYTE_CLONES
 #endif
@@ -197,8 +197,7 @@ VECTOR_INLINE void slide_set(Set& s, unsigned n, Bytes in, Bytes out, bool remov
     for (unsigned i = 0; i < n; ++i) {
         const Bytes following = i + 1 < n ? upper(s[i], lower(s[i + 1], in)) : upper(s[i], in);
         if (remove) {
-            const Bytes stay = reinterpret_cast<Bytes>(u < out);
-            s[i] = (u & stay) | (following & ~stay);
+            s[i] = u >= out ? following : u;
         } else {
             s[i] = u;
         }
@@ -212,64 +211,76 @@ template <unsigned N>
 struct FixedSet {
     Bytes v[N];
     Bytes& operator[](unsigned i) { return v[i]; }
-    static constexpr unsigned size(unsigned) { return N; }
+    static constexpr unsigned size() { return N; }
 };
 struct MemorySet {
     Bytes* v;
     unsigned n;
     Bytes& operator[](unsigned i) { return v[i]; }
-    unsigned size(unsigned) const { return n; }
+    unsigned size() const { return n; }
 };
 
-// Calls body(set) with a set suited to aperture n (`memory` holds n vectors).
+// Calls body(set) with a set suited to aperture n (`memory` holds n vectors);
+// set.size() is n, a constant for the fixed sets.
 template <class Body>
 VECTOR_INLINE void with_set(unsigned n, Bytes* memory, Body&& body)
 {
     switch (n) {
-    case 9: { FixedSet<9> s; body(s, 9u); break; }
-    case 11: { FixedSet<11> s; body(s, 11u); break; }
-    case 13: { FixedSet<13> s; body(s, 13u); break; }
-    case 15: { FixedSet<15> s; body(s, 15u); break; }
-    case 17: { FixedSet<17> s; body(s, 17u); break; }
-    case 19: { FixedSet<19> s; body(s, 19u); break; }
-    case 21: { FixedSet<21> s; body(s, 21u); break; }
-    default: { MemorySet s{memory, n}; body(s, n); break; }
+    case 9: { FixedSet<9> s; body(s); break; }
+    case 11: { FixedSet<11> s; body(s); break; }
+    case 13: { FixedSet<13> s; body(s); break; }
+    case 15: { FixedSet<15> s; body(s); break; }
+    case 17: { FixedSet<17> s; body(s); break; }
+    case 19: { FixedSet<19> s; body(s); break; }
+    case 21: { FixedSet<21> s; body(s); break; }
+    default: { MemorySet s{memory, n}; body(s); break; }
     }
 }
 
-// Slides sorted column sets down a chunk of rows, 32 byte columns at a time,
-// each set held in registers for the whole chunk. sorted: n rows of `lanes`
-// bytes. Row r of the chunk inserts entering[r] and removes leaving[r] (none
-// while the sets fill up); when targets are given, the middle of every set
-// goes to targets[r], `count` bytes and no more.
+// Slides sorted column sets down a chunk of rows. sorted: n rows of `lanes`
+// bytes, one set per byte column. Row r of the chunk inserts entering[r] and
+// removes leaving[r] (none while the sets fill up); when targets are given,
+// the middle of every set goes to targets[r], `count` bytes and no more.
+// Rows are walked whole, so every stream is sequential and the sets stay in
+// the cache between rows.
 LUMAFORGE_BYTE_CLONES
 void slide_columns(std::uint8_t* sorted, std::size_t lanes, unsigned n, std::size_t rows,
                    const std::uint8_t* const* entering, const std::uint8_t* const* leaving,
-                   std::uint8_t* const* targets, std::size_t count, Bytes* memory)
+                   std::uint8_t* const* targets, std::size_t count)
 {
-    with_set(n, memory, [&](auto& set, unsigned size) {
-        const unsigned half = size / 2;
-        for (std::size_t g = 0; g < lanes; g += kLanes) {
-            for (unsigned i = 0; i < size; ++i) set[i] = load(sorted + i * lanes + g);
-            for (std::size_t r = 0; r < rows; ++r) {
-                const Bytes in = load(entering[r] + g);
-                if (leaving == nullptr) {
-                    slide_set(set, size, in, Bytes{}, false);
-                } else {
-                    slide_set(set, size, in, load(leaving[r] + g), true);
-                }
-                if (targets == nullptr) continue;
-                if (g + kLanes <= count) {
-                    store(targets[r] + g, set[half]);
-                } else {
-                    std::uint8_t last[kLanes];
-                    store(last, set[half]);
-                    std::memcpy(targets[r] + g, last, count - g);
-                }
+    struct Strided {
+        std::uint8_t* base;
+        std::size_t lanes;
+        struct Ref {
+            std::uint8_t* p;
+            operator Bytes() const { return load(p); }
+            Ref& operator=(Bytes v)
+            {
+                store(p, v);
+                return *this;
             }
-            for (unsigned i = 0; i < size; ++i) store(sorted + i * lanes + g, set[i]);
+        };
+        Ref operator[](unsigned i) const { return {base + i * lanes}; }
+    };
+    const unsigned half = n / 2;
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t g = 0; g < lanes; g += kLanes) {
+            Strided set{sorted + g, lanes};
+            const Bytes in = load(entering[r] + g);
+            if (leaving == nullptr) {
+                slide_set(set, n, in, Bytes{}, false);
+            } else {
+                slide_set(set, n, in, load(leaving[r] + g), true);
+            }
+            if (targets == nullptr) continue;
+            if (g + kLanes <= count) {
+                store(targets[r] + g, set[half]);
+            } else {
+                std::uint8_t last[kLanes];
+                store(last, set[half]);
+                std::memcpy(targets[r] + g, last, count - g);
+            }
         }
-    });
 }
 
 // Horizontal medians of up to kLanes rows at once. `rows` holds kLanes row
@@ -290,7 +301,8 @@ void band_medians(const std::uint8_t* const* rows, std::size_t band_rows, std::s
                             [&](std::size_t j) { return lanes + (at + j) * kLanes + half_band; });
         if (at + kBlock >= samples) break;
     }
-    with_set(n, set, [&](auto& s, unsigned size) {
+    with_set(n, set, [&](auto& s) {
+        const unsigned size = s.size();
         for (unsigned c = 0; c < 3; ++c) {
             for (unsigned i = 0; i < size; ++i) s[i] = Bytes{} - 1;
             for (unsigned i = 0; i < size; ++i) slide_set(s, size, t[c + 3 * i], Bytes{}, false);
@@ -412,7 +424,7 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
     const bool sliding = n > kNetworkMax;
     const BandScratch band = band_scratch(w, n);
     const std::size_t ring_bytes = lanes * (ring_rows + (sliding ? n : 0));
-    const std::size_t per_stripe = (ring_bytes + kLanes - 1) / kLanes + band.vectors() + n;  // in vectors
+    const std::size_t per_stripe = (ring_bytes + kLanes - 1) / kLanes + band.vectors();  // in vectors
     const std::size_t stripes = stripe_count(rows.count);
     VectorScratch scratch;
     if (writes && !scratch.take(stripes * per_stripe)) return false;
@@ -428,7 +440,6 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                 Bytes* memory = scratch.get() + stripe * per_stripe;
                 auto* ring = reinterpret_cast<std::uint8_t*>(memory);
                 Bytes* work = memory + (ring_bytes + kLanes - 1) / kLanes;
-                Bytes* set_memory = work + band.vectors();
                 auto medians_of = [&](std::size_t r) { return ring + (r % ring_rows) * lanes; };
                 // Row medians exist up to row `end` - 1; the ring holds the
                 // window of a whole chunk of output rows and the row leaving it.
@@ -455,13 +466,13 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                     for (std::size_t r = y0 - half; r < y0 + half;) {
                         const std::size_t rows_now = std::min(kLanes, y0 + half - r);
                         for (std::size_t k = 0; k < rows_now; ++k) entering[k] = medians_of(r + k);
-                        slide_columns(sorted, lanes, n, rows_now, entering, nullptr, nullptr, 0, set_memory);
+                        slide_columns(sorted, lanes, n, rows_now, entering, nullptr, nullptr, 0);
                         r += rows_now;
                     }
                     compute_through(y0 + half);
                     entering[0] = medians_of(y0 + half);
                     targets[0] = out + y0 * stride + first_byte;
-                    slide_columns(sorted, lanes, n, 1, entering, nullptr, targets, count, set_memory);
+                    slide_columns(sorted, lanes, n, 1, entering, nullptr, targets, count);
                     for (std::size_t y = y0 + 1; y < y1;) {
                         const std::size_t rows_now = std::min(kLanes, y1 - y);
                         compute_through(y + rows_now - 1 + half);
@@ -470,7 +481,7 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                             leaving[k] = medians_of(y + k - half - 1);
                             targets[k] = out + (y + k) * stride + first_byte;
                         }
-                        slide_columns(sorted, lanes, n, rows_now, entering, leaving, targets, count, set_memory);
+                        slide_columns(sorted, lanes, n, rows_now, entering, leaving, targets, count);
                         y += rows_now;
                     }
                     return;
