@@ -253,14 +253,14 @@ void slide_columns(std::uint8_t* sorted, std::size_t lanes, unsigned n, std::siz
         std::size_t lanes;
         struct Ref {
             std::uint8_t* p;
-            operator Bytes() const { return load(p); }
-            Ref& operator=(Bytes v)
+            VECTOR_INLINE operator Bytes() const { return load(p); }
+            VECTOR_INLINE Ref& operator=(Bytes v)
             {
                 store(p, v);
                 return *this;
             }
         };
-        Ref operator[](unsigned i) const { return {base + i * lanes}; }
+        VECTOR_INLINE Ref operator[](unsigned i) const { return {base + i * lanes}; }
     };
     const unsigned half = n / 2;
     for (std::size_t r = 0; r < rows; ++r)
