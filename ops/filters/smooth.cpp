@@ -21,12 +21,6 @@ constexpr std::size_t kMaxTable = std::size_t{1} << 20;
 struct Rounder {
     double reciprocal = 0.0;
     const std::uint8_t* table = nullptr;
-
-    std::uint8_t operator()(std::uint32_t sum) const
-    {
-        if (table != nullptr) return table[sum];
-        return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(sum) * reciprocal + 0.5));
-    }
 };
 
 bool make_rounder(std::size_t samples, HeapArray<std::uint8_t>& table, Rounder& rounder)
@@ -45,8 +39,8 @@ bool make_rounder(std::size_t samples, HeapArray<std::uint8_t>& table, Rounder& 
 
 // Slides an n-sample sum along one row of interleaved channel samples `in`
 // (3 per pixel) and writes the rounded means of the output pixels of `out`.
-template <class Sample>
-void slide_row(const Sample* in, std::size_t width, unsigned n, const Rounder& round, std::uint8_t* out)
+template <class Sample, class Round>
+inline void slide_row_with(const Sample* in, std::size_t width, unsigned n, Round round, std::uint8_t* out)
 {
     const Span span = output_span(width, n);
     if (span.count == 0) return;
@@ -68,6 +62,31 @@ void slide_row(const Sample* in, std::size_t width, unsigned n, const Rounder& r
         s1 += static_cast<std::uint32_t>(entering[1]) - leaving[1];
         s2 += static_cast<std::uint32_t>(entering[2]) - leaving[2];
     }
+}
+
+// The table pointer and reciprocal travel by value, so that the byte stores
+// of the row cannot make the compiler fetch them again.
+template <class Sample>
+void slide_row(const Sample* in, std::size_t width, unsigned n, const Rounder& rounder, std::uint8_t* out)
+{
+    if (const std::uint8_t* table = rounder.table) {
+        slide_row_with(in, width, n, [table](std::uint32_t s) { return table[s]; }, out);
+    } else {
+        const double r = rounder.reciprocal;
+        slide_row_with(in, width, n,
+                       [r](std::uint32_t s) {
+                      return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(s) * r + 0.5));
+                  },
+                  out);
+    }
+}
+
+// sums[i] += entering[i] - leaving[i], exact in 16 bits for any aperture.
+LUMAFORGE_VECTOR_CLONES
+void slide_column_sums(std::uint16_t* sums, const std::uint8_t* entering, const std::uint8_t* leaving,
+                       std::size_t lanes)
+{
+    for (std::size_t i = 0; i < lanes; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + entering[i] - leaving[i]);
 }
 
 }  // namespace
@@ -125,10 +144,7 @@ bool smooth_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                             for (std::size_t y = y0;; ++y) {
                                 slide_row(sums, w, n, round, out + y * stride);
                                 if (y + 1 == y1) break;
-                                const std::uint8_t* leaving = in + (y - half) * stride;
-                                const std::uint8_t* entering = in + (y - half + n) * stride;
-                                for (std::size_t i = 0; i < lanes; ++i)
-                                    sums[i] = static_cast<std::uint16_t>(sums[i] + entering[i] - leaving[i]);
+                                slide_column_sums(sums, in + (y - half + n) * stride, in + (y - half) * stride, lanes);
                             }
                         });
     }
