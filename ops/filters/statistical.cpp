@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ops/filters/statistical_kernel.h"
 #include "ops/filters/window_support.h"
 #include "ops/operations.h"
 
@@ -31,11 +32,12 @@ inline __attribute__((always_inline)) Doubles load8(const double* p)
     return v;
 }
 
-// acc[j] = sum over k, i ascending of (rows[k][i + j] - mean[j])^2: the
-// defined order for every pixel j of the block. Whole groups of 32 pixels
-// keep their sums in registers for all n^2 terms; the rest go one by one.
+}  // namespace
+
+// Whole groups of 32 pixels keep their sums in registers for all n^2 terms;
+// the rest go one by one.
 LUMAFORGE_VECTOR_CLONES
-void add_squared_deviations(const double* rows, std::size_t row_length, unsigned n, const double* mean,
+void window_filters::add_squared_deviations(const double* rows, std::size_t row_length, unsigned n, const double* mean,
                             std::size_t count, double* acc)
 {
     std::size_t j = 0;
@@ -71,6 +73,8 @@ void add_squared_deviations(const double* rows, std::size_t row_length, unsigned
         acc[j] = a;
     }
 }
+
+namespace {
 
 struct Scratch {
     std::uint16_t* column_sums;  // w

@@ -10,6 +10,7 @@
 
 #include "image/heap.h"
 #include "ops/operations.h"
+#include "ops/filters/statistical_kernel.h"
 #include "tests/reference/window_filters.h"
 #include "tests/support/images.h"
 
@@ -368,6 +369,38 @@ TEST(Median, PartialBubbleSortLeavesTheMedianInTheMiddle)
         reference_partial_bubble_sort(a.data(), n);
         EXPECT_EQ(a[n / 2], sorted[n / 2]);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The squared deviations of each pixel are added window row by window row,
+// each left to right; any other order changes the last bits of the sum.
+TEST(StatisticalFilter, SquaredDeviationsAddInTheDefinedOrder)
+{
+    std::mt19937 rng(17);
+    int order_mattered = 0;
+    for (unsigned n : {3u, 5u, 21u}) {
+        const std::size_t count = 45, row_length = count + n - 1;  // a group of 32 and a ragged rest
+        std::vector<double> rows(n * row_length), mean(count), acc(count);
+        for (double& v : rows) v = static_cast<double>(rng() % 256);
+        for (double& m : mean) m = static_cast<double>(rng() % 25600) / 100.7;
+        window_filters::add_squared_deviations(rows.data(), row_length, n, mean.data(), count, acc.data());
+        for (std::size_t j = 0; j < count; ++j) {
+            double defined = 0.0, reversed = 0.0;
+            for (unsigned k = 0; k < n; ++k)
+                for (unsigned i = 0; i < n; ++i) {
+                    const double d = rows[k * row_length + i + j] - mean[j];
+                    defined += d * d;
+                    const double e = rows[(n - 1 - k) * row_length + (n - 1 - i) + j] - mean[j];
+                    reversed += e * e;
+                }
+            ASSERT_EQ(acc[j], defined) << "n " << n << " pixel " << j;
+            if (reversed != defined) ++order_mattered;
+        }
+    }
+    EXPECT_GT(order_mattered, 0) << "the data must be able to tell the orders apart";
 }
 
 }  // namespace
