@@ -92,8 +92,9 @@ TEST(PointOperations, BinarizationPutsTheThresholdItselfOnBlack)
     ASSERT_TRUE(binarize(src, dst, 127));
     EXPECT_EQ(pixel_at(dst, 0, 0).g, 255);
     const ImageRecord white = make_record(3, 2, [](int, int) { return Bgr{255, 255, 255}; });
-    ASSERT_TRUE(binarize(white, dst, 255));
-    EXPECT_EQ(dst.hist_luma[0], 6);
+    ImageRecord all_black;
+    ASSERT_TRUE(binarize(white, all_black, 255));
+    EXPECT_EQ(all_black.hist_luma[0], 6);
 }
 
 TEST(PointOperations, PaddingIsWrittenOnlyByNegativeAndBrightness)
