@@ -8,6 +8,9 @@
 // at once (one vector lane per pixel) and from running stripes on threads.
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ops/filters/statistical_kernel.h"
 #include "ops/filters/window_support.h"
@@ -76,6 +79,37 @@ void window_filters::add_squared_deviations(const double* rows, std::size_t row_
 
 namespace {
 
+// Widens bytes to doubles.
+LUMAFORGE_VECTOR_CLONES
+void widen(const std::uint8_t* in, std::size_t count, double* out)
+{
+    for (std::size_t j = 0; j < count; ++j) out[j] = in[j];
+}
+
+// values[j] = clamp(trunc(sqrt(acc[j]) * r1 * centre[j] + 0.5)), the same
+// correctly rounded operations two pixels at a time where the vector unit
+// has them (the library square root would check every argument for errors).
+LUMAFORGE_VECTOR_CLONES
+void grey_values(const double* acc, const std::uint8_t* centre, std::size_t count, double r1, std::uint8_t* values)
+{
+    auto clamp = [](int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    const __m128d scale = _mm_set1_pd(r1), half = _mm_set1_pd(0.5);
+    for (; j + 2 <= count; j += 2) {
+        const __m128d sigma = _mm_mul_pd(_mm_sqrt_pd(_mm_loadu_pd(acc + j)), scale);
+        const __m128d c = _mm_set_pd(centre[j + 1], centre[j]);
+        const __m128i v = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(sigma, c), half));
+        values[j] = clamp(_mm_cvtsi128_si32(v));
+        values[j + 1] = clamp(_mm_cvtsi128_si32(_mm_shuffle_epi32(v, 1)));
+    }
+#endif
+    for (; j < count; ++j) {
+        const double sigma = std::sqrt(acc[j]) * r1;
+        values[j] = clamp(static_cast<int>(sigma * static_cast<double>(centre[j]) + 0.5));
+    }
+}
+
 struct Scratch {
     std::uint16_t* column_sums;  // w
     double* mean;                // w
@@ -135,20 +169,13 @@ bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std
                     const std::uint8_t* centre = luma_plane + y * w;
                     for (std::size_t x0 = columns.first; x0 < columns.first + columns.count; x0 += kBlock) {
                         const std::size_t count = std::min(kBlock, columns.first + columns.count - x0);
-                        for (std::size_t k = 0; k < n; ++k) {
-                            const std::uint8_t* src = window + k * w + (x0 - half);
-                            double* dst = s.rows + k * row_length;
-                            for (std::size_t j = 0; j < count + n - 1; ++j) dst[j] = src[j];
-                        }
+                        for (std::size_t k = 0; k < n; ++k)
+                            widen(window + k * w + (x0 - half), count + n - 1, s.rows + k * row_length);
                         add_squared_deviations(s.rows, row_length, n, s.mean + x0, count, s.acc);
+                        std::uint8_t values[kBlock];
+                        grey_values(s.acc, centre + x0, count, r1, values);
                         std::uint8_t* q = out + y * stride + 3 * x0;
-                        for (std::size_t j = 0; j < count; ++j, q += 3) {
-                            const double sigma = std::sqrt(s.acc[j]) * r1;
-                            int v = static_cast<int>(sigma * static_cast<double>(centre[x0 + j]) + 0.5);
-                            if (v < 0) v = 0;
-                            if (v > 255) v = 255;
-                            q[0] = q[1] = q[2] = static_cast<std::uint8_t>(v);
-                        }
+                        for (std::size_t j = 0; j < count; ++j, q += 3) q[0] = q[1] = q[2] = values[j];
                     }
 
                     if (y + 1 == y1) break;
