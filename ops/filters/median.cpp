@@ -2,12 +2,18 @@
 // row, median_2d as the median of the n row medians of the n x n window.
 //
 // The median of n bytes is the same whatever finds it, so nothing is sorted
-// afresh. Small apertures take the middle of n shifted rows of bytes with a
-// compare-exchange network, 32 bytes at a time. Larger ones slide: along a
-// row a 256-bin histogram per channel with a running middle, down the
-// columns a sorted set of n vectors per 32 byte columns, updated by one
-// insertion and one removal per row. Every row median of median_2d is
+// afresh. Apertures up to 7 take the middle of n shifted rows of bytes with
+// an unrolled compare-exchange network, 32 bytes at a time. Larger ones
+// slide a sorted set of n values per byte column down the rows, updated by
+// one insertion and one removal per step (a few vector operations per set
+// element); along the rows the same update runs on bands of 32 rows
+// transposed so that each row is a vector lane. Rows too narrow for a band
+// slide a 256-bin histogram instead. Every row median of median_2d is
 // computed once and serves the n output rows around it.
+//
+// Stripes of rows run on threads, each with its own scratch taken before
+// anything is written; the results are exact, so they never depend on the
+// number of stripes.
 #include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)

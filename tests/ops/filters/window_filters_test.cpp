@@ -37,8 +37,7 @@ const WindowFilter kFilters[] = {
 // filter must not write are recognisable.
 ImageRecord earlier_picture(const ImageRecord& source, std::uint32_t seed)
 {
-    ImageRecord earlier = random_record(source.width, source.height, seed);
-    return earlier;
+    return random_record(source.width, source.height, seed);
 }
 
 void expect_same_record(const ImageRecord& a, const ImageRecord& b, const std::string& what)
@@ -318,7 +317,6 @@ TEST(Smoothing, LinearFilterWorksOnEveryRowOfAShortPicture)
     EXPECT_EQ(0, std::memcmp(untouched.pixels.get(), before.pixels.get(), before.pixels.size()));
 }
 
-// One-channel helper: a grey picture from rows written top-down as displayed.
 TEST(Median, TwoDimensionalTakesTheMedianOfRowMedians)
 {
     const int rows[3][3] = {{5, 6, 9}, {3, 4, 9}, {1, 2, 9}};  // displayed top to bottom
