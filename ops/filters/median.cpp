@@ -426,8 +426,8 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
     // leaving them; when sliding, the sorted column sets; the band scratch.
     const std::size_t count = 3 * columns.count;
     const std::size_t lanes = (count + kLanes - 1) / kLanes * kLanes;
-    const std::size_t ring_rows = n + kLanes + 1;
     const bool sliding = n > kNetworkMax;
+    const std::size_t ring_rows = sliding ? n + kLanes + 1 : n;  // networks compute one row at a time
     const BandScratch band = band_scratch(w, n);
     const std::size_t ring_bytes = lanes * (ring_rows + (sliding ? n : 0));
     const std::size_t per_stripe = (ring_bytes + kLanes - 1) / kLanes + band.vectors();  // in vectors
