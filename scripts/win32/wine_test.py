@@ -1,0 +1,339 @@
+#!/usr/bin/env python3
+"""Drives the 64-bit lumaforge.exe under Wine on a virtual X server, with the
+keyboard only, and compares what the window shows with what lumaforge-cli
+renders for the same steps and client size, pixel for pixel.
+
+usage: wine_test.py --exe lumaforge.exe --cli lumaforge-cli --samples DIR
+                    --prefix WINEPREFIX --out DIR
+
+Every wait is bounded; on a failure the screenshots and the expected views
+are left in --out. Exit code 0 when everything matched.
+"""
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+
+TITLE = 'Обработка изображений.'
+FILE_DIALOG = 'Открыть графический файл.'
+SCREEN = (1280, 1024)
+
+
+class Failure(Exception):
+    pass
+
+
+def log(text):
+    print(text, flush=True)
+
+
+def wait_until(what, probe, timeout, interval=0.25):
+    """Calls probe until it returns something true; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = probe()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Failure('timed out after %gs waiting for %s' % (timeout, what))
+        time.sleep(interval)
+
+
+class Picture:
+    """Rows top-down of RGB bytes."""
+
+    def __init__(self, width, height, rows):
+        self.width, self.height, self.rows = width, height, rows
+
+    @staticmethod
+    def from_ppm(data):
+        match = re.match(rb'P6\s+(\d+)\s+(\d+)\s+(\d+)\s', data)
+        if not match or match.group(3) != b'255':
+            raise Failure('unexpected screen grab format')
+        w, h = int(match.group(1)), int(match.group(2))
+        start = match.end()
+        return Picture(w, h, [data[start + y * 3 * w:start + (y + 1) * 3 * w] for y in range(h)])
+
+    @staticmethod
+    def from_bmp(path):
+        with open(path, 'rb') as f:
+            data = f.read()
+        offset = struct.unpack_from('<I', data, 10)[0]
+        w, h = struct.unpack_from('<ii', data, 18)
+        stride = (3 * w + 3) & ~3
+        rows = []
+        for y in range(h):
+            bgr = data[offset + (h - 1 - y) * stride:offset + (h - 1 - y) * stride + 3 * w]
+            rgb = bytearray(bgr)
+            rgb[0::3], rgb[2::3] = bgr[2::3], bgr[0::3]
+            rows.append(bytes(rgb))
+        return Picture(w, h, rows)
+
+    def crop(self, x, y, w, h):
+        return Picture(w, h, [row[3 * x:3 * (x + w)] for row in self.rows[y:y + h]])
+
+    def save_ppm(self, path):
+        with open(path, 'wb') as f:
+            f.write(b'P6\n%d %d\n255\n' % (self.width, self.height))
+            f.write(b''.join(self.rows))
+
+
+class Session:
+    def __init__(self, args):
+        self.args = args
+        self.env = dict(os.environ)
+        self.processes = []  # what this test started, stopped in reverse order
+        self.program = None
+        self.window = None
+        self.steps = []  # the steps run so far, as lumaforge-cli steps
+        self.sample = None
+        self.views = 0
+        self.display_pipe = None
+
+    # --- processes -------------------------------------------------------
+
+    def start(self, command, **kw):
+        process = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=open(os.path.join(self.args.out, 'stderr.log'), 'ab'), **kw)
+        self.processes.append(process)
+        return process
+
+    def run(self, command, timeout=30, check=True):
+        result = subprocess.run(command, env=self.env, capture_output=True, timeout=timeout)
+        if check and result.returncode != 0:
+            raise Failure('%s failed: %s' % (' '.join(command), result.stderr.decode(errors='replace').strip()))
+        return result
+
+    def start_display(self):
+        read_end, write_end = os.pipe()
+        self.start(['Xvfb', '-displayfd', str(write_end), '-screen', '0', '%dx%dx24' % SCREEN,
+                    '-nolisten', 'tcp', '-noreset'], pass_fds=(write_end,))
+        os.close(write_end)
+        ready, _, _ = select.select([read_end], [], [], 30)
+        if not ready:
+            raise Failure('the virtual X server did not start')
+        # The read end stays open while the server runs: it writes the number
+        # again when it resets, and a closed pipe would end it.
+        self.display_pipe = read_end
+        display = os.read(read_end, 64).decode().strip()
+        self.env['DISPLAY'] = ':' + display
+        self.start(['openbox', '--sm-disable'])
+        wait_until('the window manager', lambda: b'window id' in self.run(
+            ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], check=False).stdout, 30)
+        log('X display :%s with openbox' % display)
+
+    def map_letters(self, text):
+        """Gives every non-ASCII letter of `text` a key of its own. xdotool
+        otherwise remaps one spare key for each such letter as it types, and
+        a program that reads the key after the next remapping loses letters."""
+        table = self.run(['xmodmap', '-pke']).stdout.decode()
+        free = [int(k) for k in re.findall(r'^keycode\s+(\d+) =\s*$', table, re.M)]
+        letters = sorted({c for c in text if ord(c) > 127})
+        if len(free) < len(letters):
+            raise Failure('not enough free key codes for %r' % ''.join(letters))
+        for keycode, letter in zip(free, letters):
+            self.run(['xmodmap', '-e', 'keycode %d = U%04X' % (keycode, ord(letter))])
+
+    def prepare_wine(self):
+        self.env.update(WINEPREFIX=self.args.prefix, WINEDLLOVERRIDES='mscoree=;mshtml=', WINEDEBUG='-all')
+        if not os.path.exists(os.path.join(self.args.prefix, 'system.reg')):
+            log('creating the Wine prefix (once)')
+            started = time.monotonic()
+            self.run([self.args.wine, 'wineboot', '-i'], timeout=300)
+            log('  %.0fs' % (time.monotonic() - started))
+
+    def stop(self):
+        if self.program is not None and self.program.poll() is None:
+            os.killpg(self.program.pid, signal.SIGKILL)
+        if 'WINEPREFIX' in self.env:
+            self.run(['wineserver', '-k'], timeout=30, check=False)
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+        if self.display_pipe is not None:
+            os.close(self.display_pipe)
+
+    # --- the program's windows ---------------------------------------------
+
+    def find_window(self, title):
+        pattern = '^' + re.escape(title) + '$'
+        found = self.run(['xdotool', 'search', '--name', pattern], check=False).stdout.split()
+        return found[0].decode() if found else None
+
+    def wait_window(self, title, timeout=30):
+        return wait_until('window "%s"' % title, lambda: self.find_window(title), timeout)
+
+    def wait_gone(self, title, timeout=30):
+        wait_until('window "%s" to close' % title, lambda: self.find_window(title) is None, timeout)
+
+    def key(self, *keys, window=None):
+        target = window or self.window
+        self.run(['xdotool', 'windowactivate', '--sync', target], timeout=10, check=False)
+        for k in keys:
+            self.run(['xdotool', 'key', '--clearmodifiers', k], timeout=10)
+            time.sleep(0.15)
+
+    def grab(self):
+        shot = Picture.from_ppm(self.run(['import', '-window', 'root', '-depth', '8', 'ppm:-'], timeout=30).stdout)
+        # xwininfo, not xdotool: under a reparenting window manager xdotool
+        # counts the frame's offset twice.
+        info = self.run(['xwininfo', '-id', self.window]).stdout.decode()
+        field = lambda name: int(re.search(name + r':\s+(-?\d+)', info).group(1))
+        x, y = field('Absolute upper-left X'), field('Absolute upper-left Y')
+        w, h = field('Width'), field('Height')
+        return shot, shot.crop(x, y, w, h)
+
+    def expected_view(self, width, height):
+        path = os.path.join(self.args.out, 'expected-%d.bmp' % self.views)
+        command = [self.args.cli, self.sample] + self.steps + ['--view', path, '--client', '%dx%d' % (width, height)]
+        self.run(command)
+        return Picture.from_bmp(path)
+
+    def check_view(self, label, timeout=30):
+        """Waits until the client area shows exactly what the renderer draws
+        after the steps so far. The client area is the bottom part of the
+        window below the menu bar, found by matching the view's first row."""
+        self.views += 1
+        expected = None
+        last = {}
+
+        def matches():
+            shot, window = self.grab()
+            nonlocal expected
+            if expected is None or expected.width != window.width:
+                expected = self.expected_view(window.width, window.height)
+            last.update(shot=shot, window=window)
+            for top in range(0, 80):
+                client_height = window.height - top
+                if window.rows[top] == expected.rows[0] and \
+                        window.rows[top:] == expected.rows[:client_height]:
+                    return top, client_height
+            return None
+
+        try:
+            top, client_height = wait_until('the view after ' + label, matches, timeout, interval=0.5)
+        except Failure:
+            if not last:
+                raise
+            last['window'].save_ppm(os.path.join(self.args.out, 'failed-%d-window.ppm' % self.views))
+            expected.save_ppm(os.path.join(self.args.out, 'failed-%d-expected.ppm' % self.views))
+            raise
+        log('  %s: client area %dx%d below a %d-pixel menu bar matches the renderer'
+            % (label, last['window'].width, client_height, top))
+        return last['window'], top
+
+    # --- the scenario -----------------------------------------------------
+
+    def open_file(self, path):
+        self.key('ctrl+o')
+        dialog = self.wait_window(FILE_DIALOG)
+        wine_path = 'Z:' + os.path.abspath(path).replace('/', '\\')
+        self.run(['xdotool', 'windowactivate', '--sync', dialog], timeout=10, check=False)
+        self.run(['xdotool', 'type', '--delay', '40', wine_path], timeout=60)
+        self.key('Return', window=dialog)
+        self.wait_gone(FILE_DIALOG)
+
+    def param_dialog(self, shortcut, title, keys, step, screenshot=None):
+        self.key(shortcut)
+        dialog = self.wait_window(title)
+        for k in keys:
+            self.key(k, window=dialog)
+        if screenshot:
+            time.sleep(0.5)
+            self.run(['import', '-window', dialog, os.path.join(self.args.out, screenshot)], timeout=30)
+        self.key('Escape' if step is None else 'Return', window=dialog)
+        self.wait_gone(title)
+        if step is not None:
+            self.steps.append(step)
+
+    def scenario(self):
+        # A file whose name is outside every single-byte code page but one.
+        cyrillic = os.path.join(self.args.out, 'снимок.bmp')
+        shutil.copyfile(os.path.join(self.args.samples, 'photo.bmp'), cyrillic)
+        self.map_letters(cyrillic)
+
+        started = time.monotonic()
+        self.program = self.start([self.args.wine, self.args.exe], start_new_session=True)
+        self.window = self.wait_window(TITLE, timeout=120)
+        name = self.run(['xdotool', 'getwindowname', self.window]).stdout.decode().rstrip('\n')
+        if name != TITLE:
+            raise Failure('window title %r' % name)
+        # Keys reach the window only once it holds the focus.
+        wait_until('the window to take the focus', lambda: self.run(
+            ['xdotool', 'getactivewindow'], check=False).stdout.decode().strip() == self.window, 30)
+        log('  window "%s" up after %.0fs' % (name, time.monotonic() - started))
+
+        self.sample = cyrillic
+        self.open_file(cyrillic)
+        window, menu_height = self.check_view('opening снимок.bmp through the file dialog')
+        # The menu bar: six captions drawn in dark text above the client area.
+        bar = window.crop(0, 0, window.width, menu_height)
+        dark = sum(1 for row in bar.rows for i in range(0, len(row), 3) if max(row[i:i + 3]) < 96)
+        if menu_height < 10 or dark < 200:
+            raise Failure('no menu bar above the client area (%d rows, %d dark pixels)' % (menu_height, dark))
+
+        self.key('ctrl+n')
+        self.steps.append('negative')
+        self.check_view('Ctrl+N')
+        self.key('ctrl+z')
+        self.steps.append('undo')
+        self.check_view('Ctrl+Z')
+        # Undo again from the menu, by keyboard: the sixth popup's first item.
+        self.key('F10', 'Right', 'Right', 'Right', 'Right', 'Right', 'Down', 'Return')
+        self.steps.append('undo')
+        self.check_view('the menu\'s Редактирование > Отмена')
+
+        self.param_dialog('ctrl+b', 'Порог для бинаризации', ['Right'], 'binarize=129', 'dialog.png')
+        self.check_view('binarization at 129')
+        self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], None)
+        self.check_view('a cancelled brightness dialog')
+        self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], 'brightness=-100')
+        self.check_view('brightness at -100%')
+        self.run(['import', '-window', self.window, os.path.join(self.args.out, 'window.png')], timeout=30)
+
+        self.key('alt+F4')
+        try:
+            code = self.program.wait(30)
+        except subprocess.TimeoutExpired:
+            raise Failure('the program did not end within 30s of Alt+F4')
+        if code != 0:
+            raise Failure('exit code %d after Alt+F4' % code)
+        log('  Alt+F4: exit code 0 after %.0fs in all' % (time.monotonic() - started))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument('--exe', required=True)
+    parser.add_argument('--cli', required=True)
+    parser.add_argument('--samples', required=True)
+    parser.add_argument('--prefix', required=True)
+    parser.add_argument('--out', required=True)
+    parser.add_argument('--wine', default='/usr/lib/wine/wine64')
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    session = Session(args)
+    try:
+        session.start_display()
+        session.prepare_wine()
+        session.scenario()
+    except (Failure, subprocess.TimeoutExpired) as e:
+        print('FAIL: %s (see %s)' % (e, args.out), flush=True)
+        return 1
+    finally:
+        session.stop()
+    print('wine: all checks passed')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
