@@ -23,6 +23,7 @@ import time
 TITLE = 'Обработка изображений.'
 FILE_DIALOG = 'Открыть графический файл.'
 SCREEN = (1280, 1024)
+MIN_BAR, MAX_BAR = 10, 32  # the thickness a scroll bar may have, in pixels
 
 
 class Failure(Exception):
@@ -94,6 +95,9 @@ class Session:
         self.steps = []  # the steps run so far, as lumaforge-cli steps
         self.sample = None
         self.views = 0
+        self.scroll = (0, 0)
+        self.lines = []  # lines drawn straight onto the window since the last paint
+        self.client = None
         self.display_pipe = None
 
     # --- processes -------------------------------------------------------
@@ -195,44 +199,107 @@ class Session:
 
     def expected_view(self, width, height):
         path = os.path.join(self.args.out, 'expected-%d.bmp' % self.views)
-        command = [self.args.cli, self.sample] + self.steps + ['--view', path, '--client', '%dx%d' % (width, height)]
+        command = [self.args.cli, self.sample] + self.steps + [
+            '--view', path, '--client', '%dx%d' % (width, height), '--scroll', '%d,%d' % self.scroll]
         self.run(command)
-        return Picture.from_bmp(path)
+        picture = Picture.from_bmp(path)
+        rows = [bytearray(row) for row in picture.rows]
+        sx, sy = self.scroll
+        for x0, y0, x1, y1 in self.lines:  # horizontal or vertical, end point left out
+            xs = range(x0, x1, 1 if x1 >= x0 else -1) if y0 == y1 else [x0]
+            ys = range(y0, y1, 1 if y1 >= y0 else -1) if x0 == x1 else [y0]
+            for y in ys:
+                for x in xs:
+                    if 0 <= x - sx < width and 0 <= y - sy < height:
+                        rows[y - sy][3 * (x - sx):3 * (x - sx) + 3] = b'\0\0\0'
+        picture.rows = [bytes(row) for row in rows]
+        return picture
 
-    def check_view(self, label, timeout=30):
+    def find_client(self, window, expected):
+        """The client rectangle (top, width, height) inside the window: below
+        the menu bar, left of and above the scroll bars when they show. It is
+        the largest one that shows `expected` (rendered for the whole window:
+        the view's pixels do not depend on the client size) exactly."""
+        def common_prefix(a, b):  # in pixels
+            low, high = 0, min(len(a), len(b)) // 3
+            while low < high:
+                mid = (low + high + 1) // 2
+                if a[:3 * mid] == b[:3 * mid]:
+                    low = mid
+                else:
+                    high = mid - 1
+            return low
+
+        bars = [0] + list(range(MIN_BAR, MAX_BAR + 1))  # scroll bar thickness, none or some
+        best = None
+        for top in range(0, 80):
+            if window.rows[top][:3 * 64] != expected.rows[0][:3 * 64]:
+                continue
+            widths = []
+            for y in range(window.height - top):
+                widths.append(common_prefix(window.rows[top + y], expected.rows[y]))
+                if widths[-1] < window.width - MAX_BAR:
+                    break
+            for below in bars:
+                height = window.height - top - below
+                if height <= 0 or height > len(widths):
+                    continue
+                narrowest = min(widths[:height])
+                beside = min((b for b in bars if window.width - b <= narrowest), default=None)
+                if beside is None:
+                    continue
+                found = (top, window.width - beside, height)
+                if best is None or found[1] * found[2] > best[1] * best[2]:
+                    best = found
+            if best:
+                return best
+        return None
+
+    def check_view(self, label, picture_size, timeout=30):
         """Waits until the client area shows exactly what the renderer draws
-        after the steps so far. The client area is the bottom part of the
-        window below the menu bar, found by matching the view's first row."""
+        after the steps so far, for that client size, and checks that the
+        scroll bars show exactly when the content is larger than the client."""
         self.views += 1
-        expected = None
         last = {}
 
         def matches():
             shot, window = self.grab()
-            nonlocal expected
-            if expected is None or expected.width != window.width:
-                expected = self.expected_view(window.width, window.height)
-            last.update(shot=shot, window=window)
-            for top in range(0, 80):
-                client_height = window.height - top
-                if window.rows[top] == expected.rows[0] and \
-                        window.rows[top:] == expected.rows[:client_height]:
-                    return top, client_height
-            return None
+            last.update(window=window)
+            if last.get('size') != (window.width, window.height):
+                last.update(size=(window.width, window.height),
+                            whole=self.expected_view(window.width, window.height))
+            client = self.find_client(window, last['whole'])
+            if client is None:
+                return None
+            top, width, height = client
+            exact = self.expected_view(width, height)
+            if window.crop(0, top, width, height).rows != exact.rows:
+                return None
+            return client
 
         try:
-            top, client_height = wait_until('the view after ' + label, matches, timeout, interval=0.5)
+            top, width, height = wait_until('the view after ' + label, matches, timeout, interval=0.5)
         except Failure:
-            if not last:
-                raise
-            last['window'].save_ppm(os.path.join(self.args.out, 'failed-%d-window.ppm' % self.views))
-            expected.save_ppm(os.path.join(self.args.out, 'failed-%d-expected.ppm' % self.views))
+            if last:
+                last['window'].save_ppm(os.path.join(self.args.out, 'failed-%d-window.ppm' % self.views))
+                last['whole'].save_ppm(os.path.join(self.args.out, 'failed-%d-expected.ppm' % self.views))
             raise
-        log('  %s: client area %dx%d below a %d-pixel menu bar matches the renderer'
-            % (label, last['window'].width, client_height, top))
-        return last['window'], top
+        window = last['window']
+        w, h = picture_size
+        horizontal, vertical = height < window.height - top, width < window.width
+        if horizontal != (w + 283 > width) or vertical != (max(h, 417) > height):
+            raise Failure('after %s: scroll bars %s/%s for a %dx%d picture in a %dx%d client area'
+                          % (label, horizontal, vertical, w, h, width, height))
+        log('  %s: the %dx%d client area matches the renderer (scroll %d,%d; bars: %s)'
+            % (label, width, height, self.scroll[0], self.scroll[1],
+               ' and '.join(n for n, b in (('horizontal', horizontal), ('vertical', vertical)) if b) or 'none'))
+        self.client = (top, width, height)
+        return window
 
     # --- the scenario -----------------------------------------------------
+
+    def screenshot(self, name):
+        self.run(['import', '-window', 'root', os.path.join(self.args.out, name)], timeout=30)
 
     def open_file(self, path):
         self.key('ctrl+o')
@@ -242,6 +309,9 @@ class Session:
         self.run(['xdotool', 'type', '--delay', '40', wine_path], timeout=60)
         self.key('Return', window=dialog)
         self.wait_gone(FILE_DIALOG)
+        self.sample, self.steps = path, []
+        with open(path, 'rb') as f:
+            return struct.unpack_from('<ii', f.read(26), 18)
 
     def param_dialog(self, shortcut, title, keys, step, screenshot=None):
         self.key(shortcut)
@@ -250,11 +320,40 @@ class Session:
             self.key(k, window=dialog)
         if screenshot:
             time.sleep(0.5)
-            self.run(['import', '-window', dialog, os.path.join(self.args.out, screenshot)], timeout=30)
+            self.screenshot(screenshot)
         self.key('Escape' if step is None else 'Return', window=dialog)
         self.wait_gone(title)
         if step is not None:
             self.steps.append(step)
+
+    def menu(self, popup):
+        """Chooses the first item of the popup-th popup (0: the first), by keyboard."""
+        self.key('F10', *['Right'] * popup, 'Down', 'Return')
+
+    def click(self, x, y):
+        """A click at (x, y) of the window."""
+        info = self.run(['xwininfo', '-id', self.window]).stdout.decode()
+        field = lambda name: int(re.search(name + r':\s+(-?\d+)', info).group(1))
+        self.run(['xdotool', 'mousemove', '--sync', str(field('Absolute upper-left X') + x),
+                  str(field('Absolute upper-left Y') + y), 'click', '1'])
+
+    def segmentation_frames(self):
+        """The frames lumaforge-cli reports for segmenting the picture on
+        display, as lines in client pixels; None when it cannot segment."""
+        result = self.run([self.args.cli, self.sample] + self.steps + ['segment'], check=False)
+        if result.returncode != 0:
+            return None
+        with open(self.sample, 'rb') as f:
+            height = struct.unpack_from('<i', f.read(26), 22)[0]
+        lines = []
+        for line in result.stdout.decode().splitlines():
+            _, start, end, bottom, top = line.split()
+            start, end = int(start), int(end)
+            yb, yt = height - 1 - int(bottom), height - 1 - int(top)
+            # Lower and upper edges, then left and right ones; a line stops
+            # short of its end point.
+            lines += [(start, yb, end, yb), (start, yt, end, yt), (start, yb, start, yt), (end, yb, end, yt)]
+        return lines
 
     def scenario(self):
         # A file whose name is outside every single-byte code page but one.
@@ -273,33 +372,59 @@ class Session:
             ['xdotool', 'getactivewindow'], check=False).stdout.decode().strip() == self.window, 30)
         log('  window "%s" up after %.0fs' % (name, time.monotonic() - started))
 
-        self.sample = cyrillic
-        self.open_file(cyrillic)
-        window, menu_height = self.check_view('opening снимок.bmp through the file dialog')
-        # The menu bar: six captions drawn in dark text above the client area.
-        bar = window.crop(0, 0, window.width, menu_height)
+        size = self.open_file(cyrillic)
+        window = self.check_view('opening снимок.bmp through the file dialog', size)
+        self.screenshot('screen-opened.png')
+        # The menu bar: its captions drawn in dark text above the client area.
+        top = self.client[0]
+        bar = window.crop(0, 0, window.width, top)
         dark = sum(1 for row in bar.rows for i in range(0, len(row), 3) if max(row[i:i + 3]) < 96)
-        if menu_height < 10 or dark < 200:
-            raise Failure('no menu bar above the client area (%d rows, %d dark pixels)' % (menu_height, dark))
+        if top < 10 or dark < 200:
+            raise Failure('no menu bar above the client area (%d rows, %d dark pixels)' % (top, dark))
 
         self.key('ctrl+n')
         self.steps.append('negative')
-        self.check_view('Ctrl+N')
+        self.check_view('Ctrl+N', size)
         self.key('ctrl+z')
         self.steps.append('undo')
-        self.check_view('Ctrl+Z')
-        # Undo again from the menu, by keyboard: the sixth popup's first item.
-        self.key('F10', 'Right', 'Right', 'Right', 'Right', 'Right', 'Down', 'Return')
+        self.check_view('Ctrl+Z', size)
+        self.menu(5)  # Редактирование > Отмена
         self.steps.append('undo')
-        self.check_view('the menu\'s Редактирование > Отмена')
+        self.check_view('the menu\'s Редактирование > Отмена', size)
 
-        self.param_dialog('ctrl+b', 'Порог для бинаризации', ['Right'], 'binarize=129', 'dialog.png')
-        self.check_view('binarization at 129')
+        self.param_dialog('ctrl+b', 'Порог для бинаризации', ['Right'], 'binarize=129', 'screen-dialog.png')
+        self.check_view('binarization at 129', size)
         self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], None)
-        self.check_view('a cancelled brightness dialog')
+        self.check_view('a cancelled brightness dialog', size)
         self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], 'brightness=-100')
-        self.check_view('brightness at -100%')
-        self.run(['import', '-window', self.window, os.path.join(self.args.out, 'window.png')], timeout=30)
+        self.check_view('brightness at -100%', size)
+
+        size = self.open_file(os.path.join(self.args.samples, 'text.bmp'))
+        self.check_view('opening text.bmp', size)
+        frames = self.segmentation_frames()
+        if frames is None:
+            log('  segmentation: lumaforge-cli cannot segment yet, left out')
+        else:
+            self.menu(4)  # Распознавание > Сегментирование
+            self.lines = frames
+            self.check_view('the menu\'s Распознавание > Сегментирование (%d frames)' % (len(frames) // 4), size)
+            self.screenshot('screen-segmented.png')
+            self.lines = []
+
+        # A picture larger than the screen: both scroll bars, one line step each.
+        big = os.path.join(self.args.out, 'big.bmp')
+        write_test_picture(big, 1500, 1200)
+        size = self.open_file(big)
+        self.check_view('opening a 1500x1200 picture', size)
+        top, width, height = self.client
+        bar = window.height - top - height
+        self.click(width - bar // 2 - 1, top + height + bar // 2)
+        self.scroll = (5, 0)
+        self.check_view('a click on the horizontal bar\'s right arrow', size)
+        self.click(width + bar // 2, top + height - bar // 2 - 1)
+        self.scroll = (5, 1)
+        self.check_view('a click on the vertical bar\'s down arrow', size)
+        self.screenshot('screen-scrolled.png')
 
         self.key('alt+F4')
         try:
@@ -309,6 +434,22 @@ class Session:
         if code != 0:
             raise Failure('exit code %d after Alt+F4' % code)
         log('  Alt+F4: exit code 0 after %.0fs in all' % (time.monotonic() - started))
+
+
+def write_test_picture(path, width, height):
+    """A 24-bit BMP of crossing gradients, different at every pixel near its edges."""
+    stride = (3 * width + 3) & ~3
+    rows = []
+    for y in range(height):
+        row = bytearray(stride)
+        row[0:3 * width:3] = bytes((x + 2 * y) & 255 for x in range(width))
+        row[1:3 * width:3] = bytes(y & 255 for _ in range(width))
+        row[2:3 * width:3] = bytes(x & 255 for x in range(width))
+        rows.append(bytes(row))
+    header = struct.pack('<2sIHHIIiiHHIIiiII', b'BM', 54 + stride * height, 0, 0, 54, 40, width, height, 1, 24,
+                         0, stride * height, 0, 0, 0, 0)
+    with open(path, 'wb') as f:
+        f.write(header + b''.join(rows))
 
 
 def main():
