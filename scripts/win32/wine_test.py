@@ -23,6 +23,45 @@ import time
 TITLE = 'Обработка изображений.'
 FILE_DIALOG = 'Открыть графический файл.'
 SCREEN = (1280, 1024)
+MENU_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'shell', 'win32', 'menu.rc')
+
+# The command-line step that each menu item (caption without mnemonic and
+# shortcut) must run, and the value the step takes when the dialog's slider
+# is pushed to its far right (End). Open, exit, undo and segmentation are
+# driven on their own.
+MENU_STEPS = {
+    'Градации серого': ('grayscale', None), 'Бинаризация': ('binarize', 255), 'Негатив': ('negative', None),
+    'Яркость': ('brightness', 100), 'Котраст': ('contrast', 100),
+    'Фильтр Робертса': ('roberts', None), 'Фильтр Собела': ('sobel', None), 'Фильтр Кирша': ('kirsch', None),
+    'Фильтр Уоллеса': ('wallis', None), 'Фильтр статистический': ('statistical', 21),
+    'Фильтр линейный': ('linear', None), 'Фильтр Лапласа': ('laplace', None),
+    'Фильтр сглаживающий линейный': ('smooth-linear', 21), 'Фильтр сглаживающий двумерный': ('smooth-2d', 21),
+    'Фильтр медианный линейный': ('median-linear', 21), 'Фильтр медианный двумерный': ('median-2d', 21),
+    'Наложить шум': ('noise', 65534),
+    # The block size dialogs open at their largest block: End keeps it.
+    'Прямое линейное БПФ': ('fft-linear', None), 'Прямое двумерное БПФ': ('fft-2d', None),
+    'Обратное БПФ': ('fft-inverse', None), 'Прямое линейное преобразование Уолша': ('walsh-linear', None),
+    'Прямое двумерное преобразование Уолша': ('walsh-2d', None), 'Обратное преобразование Уолша': ('walsh-inverse', None),
+}
+DIALOG_STEPS = {'binarize', 'brightness', 'contrast', 'statistical', 'smooth-linear', 'smooth-2d', 'median-linear',
+                'median-2d', 'noise', 'fft-linear', 'fft-2d', 'walsh-linear', 'walsh-2d'}
+IN_PLACE_STEPS = {'fft-linear', 'fft-2d', 'fft-inverse', 'walsh-linear', 'walsh-2d', 'walsh-inverse'}
+
+
+def menu_positions():
+    """{caption: (popup, item)} from the menu script; separators take no
+    keyboard position."""
+    positions, popup, item = {}, -1, 0
+    with open(MENU_RC, encoding='utf-8') as f:
+        for line in f:
+            words = line.split()
+            if words[:1] == ['POPUP']:
+                popup, item = popup + 1, 0
+            elif words[:1] == ['MENUITEM'] and words[1] != 'SEPARATOR':
+                caption = re.match(r'\s*MENUITEM "(.*)", \d+', line).group(1)
+                positions[caption.split('\\t')[0].replace('&', '').strip()] = (popup, item)
+                item += 1
+    return positions
 MIN_BAR, MAX_BAR = 10, 32  # the thickness a scroll bar may have, in pixels
 
 
@@ -255,7 +294,7 @@ class Session:
                 return best
         return None
 
-    def check_view(self, label, picture_size, timeout=30):
+    def check_view(self, label, picture_size, timeout=30, quiet=False):
         """Waits until the client area shows exactly what the renderer draws
         after the steps so far, for that client size, and checks that the
         scroll bars show exactly when the content is larger than the client."""
@@ -290,9 +329,10 @@ class Session:
         if horizontal != (w + 283 > width) or vertical != (max(h, 417) > height):
             raise Failure('after %s: scroll bars %s/%s for a %dx%d picture in a %dx%d client area'
                           % (label, horizontal, vertical, w, h, width, height))
-        log('  %s: the %dx%d client area matches the renderer (scroll %d,%d; bars: %s)'
-            % (label, width, height, self.scroll[0], self.scroll[1],
-               ' and '.join(n for n, b in (('horizontal', horizontal), ('vertical', vertical)) if b) or 'none'))
+        if not quiet:
+            log('  %s: the %dx%d client area matches the renderer (scroll %d,%d; bars: %s)'
+                % (label, width, height, self.scroll[0], self.scroll[1],
+                   ' and '.join(n for n, b in (('horizontal', horizontal), ('vertical', vertical)) if b) or 'none'))
         self.client = (top, width, height)
         return window
 
@@ -326,9 +366,54 @@ class Session:
         if step is not None:
             self.steps.append(step)
 
-    def menu(self, popup):
-        """Chooses the first item of the popup-th popup (0: the first), by keyboard."""
-        self.key('F10', *['Right'] * popup, 'Down', 'Return')
+    def menu(self, popup, item=0):
+        """Chooses a menu item by keyboard, both counted from 0."""
+        self.key('F10', *['Right'] * popup, 'Down', *['Down'] * item, 'Return')
+
+    def every_menu_command(self, size):
+        """Runs each command of the menu once from its popup, every dialog
+        confirmed at the slider's far right, and compares the view with the
+        renderer's. Commands that show their result are undone at once, so
+        each works on the opened picture; noise, which draws random points,
+        runs last and is compared only through its undo."""
+        positions = menu_positions()
+        if set(positions) - {'Открыть', 'Выход', 'Отмена', 'Сегментирование'} != set(MENU_STEPS):
+            raise Failure('the menu holds %s' % sorted(positions))
+        order = sorted(MENU_STEPS, key=lambda caption: (MENU_STEPS[caption][0] == 'noise', positions[caption]))
+        skipped = []
+        for caption in order:
+            step, value = MENU_STEPS[caption]
+            cli_step = step if value is None else '%s=%d' % (step, value)
+            probe = self.run([self.args.cli, self.sample] + self.steps + [cli_step, '--seed', '1'], check=False)
+            if probe.returncode != 0:
+                skipped.append(step)
+                continue
+            self.menu(*positions[caption])
+            if step in DIALOG_STEPS:
+                dialog = wait_until('the dialog of ' + caption, lambda: self.active_window(other_than=self.window), 30)
+                self.key('End', 'Return', window=dialog)
+                wait_until('the dialog of %s to close' % caption, lambda: self.active_window() == self.window, 30)
+            if step == 'noise':
+                before = self.client_rows()
+                wait_until('noise on the view', lambda: self.client_rows() != before, 30, interval=0.5)
+                self.key('ctrl+z')
+                self.check_view('noise, then Ctrl+Z', size)
+                continue
+            self.steps.append(cli_step)
+            self.check_view('the menu\'s ' + caption, size, quiet=True)
+            if step not in IN_PLACE_STEPS:
+                self.key('ctrl+z')
+                self.steps.append('undo')
+        log('  every menu command: %d run and compared%s' % (len(order) - len(skipped), (
+            '; lumaforge-cli cannot run %s yet, left out' % ', '.join(skipped)) if skipped else ''))
+
+    def active_window(self, other_than=None):
+        active = self.run(['xdotool', 'getactivewindow'], check=False).stdout.decode().strip()
+        return active if active and active != other_than else None
+
+    def client_rows(self):
+        top, width, height = self.client
+        return self.grab()[1].crop(0, top, width, height).rows
 
     def click(self, x, y):
         """A click at (x, y) of the window."""
@@ -410,6 +495,10 @@ class Session:
             self.check_view('the menu\'s Распознавание > Сегментирование (%d frames)' % (len(frames) // 4), size)
             self.screenshot('screen-segmented.png')
             self.lines = []
+
+        size = self.open_file(os.path.join(self.args.samples, 'odd.bmp'))
+        self.check_view('opening odd.bmp', size)
+        self.every_menu_command(size)
 
         # A picture larger than the screen: both scroll bars, one line step each.
         big = os.path.join(self.args.out, 'big.bmp')
