@@ -4,7 +4,7 @@
 # 32-bit Windows programs cannot run on these machines.
 source "$(dirname "$0")/../lib.sh"
 cd "$ROOT"
-ensure_packages "$ROOT/scripts/packages/win32.txt"
+ensure_packages  # all lists: the release configure below needs the others
 
 werror=OFF
 [ "${CI:-}" = "true" ] && werror=ON

@@ -388,13 +388,13 @@ class Session:
             if probe.returncode != 0:
                 skipped.append(step)
                 continue
+            before = self.client_rows() if step == 'noise' else None
             self.menu(*positions[caption])
             if step in DIALOG_STEPS:
                 dialog = wait_until('the dialog of ' + caption, lambda: self.active_window(other_than=self.window), 30)
                 self.key('End', 'Return', window=dialog)
                 wait_until('the dialog of %s to close' % caption, lambda: self.active_window() == self.window, 30)
             if step == 'noise':
-                before = self.client_rows()
                 wait_until('noise on the view', lambda: self.client_rows() != before, 30, interval=0.5)
                 self.key('ctrl+z')
                 self.check_view('noise, then Ctrl+Z', size)
