@@ -55,8 +55,8 @@ int show_param_dialog()
             std::ostringstream why;
             why << "step '" << active_step->text << "': the dialog offers ";
             if (blocks)
-                why << "powers of two from " << param_value_text(param_dialog_spec.range_min) << " to "
-                    << param_dialog_spec.max_label << " for this picture";
+                why << "powers of two from " << param_dialog_spec.min_label << " to " << param_dialog_spec.max_label
+                    << " for this picture";
             else
                 why << param_dialog_spec.min_label << " to " << param_dialog_spec.max_label
                     << (param_dialog_spec.scale == 2.0f ? (param_dialog_spec.offset == 1.0f ? ", odd" : ", even") : "");

@@ -1,67 +1,70 @@
 #include "image/statistics.h"
 
 #include <cstring>
+#include <mutex>
+
+#include "image/parallel.h"
 
 namespace {
 
-// Per-channel products of the luma sum, each the same double the direct
-// expression forms, so a lookup and two additions give the identical result.
-struct LumaTables {
-    double b[256], g[256], r[256];
-    LumaTables()
-    {
-        for (int v = 0; v < 256; ++v) {
-            b[v] = 0.11 * v + 0.5;
-            g[v] = 0.59 * v;
-            r[v] = 0.3 * v;
-        }
-    }
+struct Histograms {
+    std::int32_t r[256] = {}, g[256] = {}, b[256] = {}, l[256] = {};
 };
 
-const LumaTables& luma_tables()
+// Counts the rows [y0, y1) into h.
+void count_rows(const ImageRecord& record, std::size_t y0, std::size_t y1, Histograms& h)
 {
-    static const LumaTables tables;
-    return tables;
+    const std::size_t stride = record.stride(), w = record.width;
+    for (std::size_t y = y0; y < y1; ++y) {
+        const std::uint8_t* p = record.pixels.get() + y * stride;
+        for (std::size_t x = 0; x < w; ++x, p += 3) {
+            const std::uint8_t b = p[0], g = p[1], r = p[2];
+            ++h.b[b];
+            ++h.g[g];
+            ++h.r[r];
+            ++h.l[luma(b, g, r)];
+        }
+    }
 }
 
 }  // namespace
 
 void compute_statistics(ImageRecord& record)
 {
-    // Four partial histograms per channel would break store-to-load chains;
-    // one set is plenty for a single pass that is memory bound anyway.
-    std::int32_t hr[256] = {}, hg[256] = {}, hb[256] = {}, hl[256] = {};
-    const LumaTables& t = luma_tables();
-    const std::size_t stride = record.stride();
-    const std::uint8_t* base = record.pixels.get();
-    if (base != nullptr) {
-        for (std::size_t y = 0; y < record.height; ++y) {
-            const std::uint8_t* p = base + y * stride;
-            for (std::size_t x = 0; x < record.width; ++x, p += 3) {
-                const std::uint8_t b = p[0], g = p[1], r = p[2];
-                ++hb[b];
-                ++hg[g];
-                ++hr[r];
-                ++hl[static_cast<int>((t.b[b] + t.g[g]) + t.r[r])];
+    Histograms total;
+    if (record.pixels) {
+        std::mutex merge;
+        const std::size_t pixels = static_cast<std::size_t>(record.width) * record.height;
+        parallel_rows(record.height, pixels, [&](std::size_t y0, std::size_t y1) {
+            Histograms part;
+            count_rows(record, y0, y1, part);
+            std::lock_guard<std::mutex> lock(merge);
+            for (int v = 0; v < 256; ++v) {
+                total.r[v] += part.r[v];
+                total.g[v] += part.g[v];
+                total.b[v] += part.b[v];
+                total.l[v] += part.l[v];
             }
-        }
+        });
     }
 
-    std::memcpy(record.hist_r, hr, sizeof hr);
-    std::memcpy(record.hist_g, hg, sizeof hg);
-    std::memcpy(record.hist_b, hb, sizeof hb);
-    std::memcpy(record.hist_luma, hl, sizeof hl);
+    std::memcpy(record.hist_r, total.r, sizeof total.r);
+    std::memcpy(record.hist_g, total.g, sizeof total.g);
+    std::memcpy(record.hist_b, total.b, sizeof total.b);
+    std::memcpy(record.hist_luma, total.l, sizeof total.l);
 
+    // Channel sums in 64 bits: a 32-bit sum wraps on bright pictures of more
+    // than 16,843,009 pixels.
     record.max_r = record.max_g = record.max_b = record.max_luma = 0;
     std::uint64_t sum_r = 0, sum_g = 0, sum_b = 0;
     for (int v = 0; v < 256; ++v) {
-        sum_r += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(hr[v]);
-        sum_g += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(hg[v]);
-        sum_b += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(hb[v]);
-        if (hr[v] > record.max_r) record.max_r = hr[v];
-        if (hg[v] > record.max_g) record.max_g = hg[v];
-        if (hb[v] > record.max_b) record.max_b = hb[v];
-        if (hl[v] > record.max_luma) record.max_luma = hl[v];
+        sum_r += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(total.r[v]);
+        sum_g += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(total.g[v]);
+        sum_b += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(total.b[v]);
+        if (total.r[v] > record.max_r) record.max_r = total.r[v];
+        if (total.g[v] > record.max_g) record.max_g = total.g[v];
+        if (total.b[v] > record.max_b) record.max_b = total.b[v];
+        if (total.l[v] > record.max_luma) record.max_luma = total.l[v];
     }
 
     const std::uint32_t n = static_cast<std::uint32_t>(record.width) * record.height;
@@ -83,16 +86,15 @@ bool make_luma_plane(const ImageRecord& record, HeapArray<std::uint8_t>& plane)
         plane.reset();
         return false;
     }
-    const LumaTables& t = luma_tables();
-    const std::size_t stride = record.stride();
-    const std::uint8_t* base = record.pixels.get();
-    if (base != nullptr) {
-        std::uint8_t* q = out.get();
-        for (std::size_t y = 0; y < h; ++y) {
-            const std::uint8_t* p = base + y * stride;
-            for (std::size_t x = 0; x < w; ++x, p += 3)
-                *q++ = static_cast<std::uint8_t>(static_cast<int>((t.b[p[0]] + t.g[p[1]]) + t.r[p[2]]));
-        }
+    if (record.pixels) {
+        const std::size_t stride = record.stride();
+        parallel_rows(h, w * h, [&](std::size_t y0, std::size_t y1) {
+            for (std::size_t y = y0; y < y1; ++y) {
+                const std::uint8_t* p = record.pixels.get() + y * stride;
+                std::uint8_t* q = out.get() + y * w;
+                for (std::size_t x = 0; x < w; ++x, p += 3) q[x] = luma(p[0], p[1], p[2]);
+            }
+        });
     }
     plane = std::move(out);
     return true;

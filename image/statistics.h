@@ -15,10 +15,24 @@
 #include "image/heap.h"
 #include "image/image_record.h"
 
-inline std::uint8_t luma(std::uint8_t b, std::uint8_t g, std::uint8_t r)
+// The double expression, evaluated as written.
+inline std::uint8_t luma_in_double(std::uint8_t b, std::uint8_t g, std::uint8_t r)
 {
     const double v = ((0.11 * b + 0.5) + 0.59 * g) + 0.3 * r;
     return static_cast<std::uint8_t>(static_cast<int>(v));
+}
+
+// The same value in integers: s = 100 times the exact weighted sum. Unless s
+// is a multiple of 100 the exact sum lies at least 0.01 from a whole number,
+// far beyond the few ulps the double evaluation can stray, so both truncate
+// alike; on whole numbers (the sums ending in .5 before the rounding term)
+// the double rounding decides, so those go through the double expression.
+inline std::uint8_t luma(std::uint8_t b, std::uint8_t g, std::uint8_t r)
+{
+    const unsigned s = 11u * b + 59u * g + 30u * r + 50u;
+    const unsigned q = (s * 5243u) >> 19;  // s / 100 for s <= 25550
+    if (s != q * 100u) return static_cast<std::uint8_t>(q);
+    return luma_in_double(b, g, r);
 }
 
 void compute_statistics(ImageRecord& record);

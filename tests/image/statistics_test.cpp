@@ -26,11 +26,19 @@ TEST(Luma, WeightsOrderAndDoubleRounding)
         for (int g = 0; g < 256; ++g)
             for (int r = 0; r < 256; ++r) {
                 const double stated = ((0.11 * b + 0.5) + 0.59 * g) + 0.3 * r;
-                ASSERT_EQ(luma(b, g, r), static_cast<int>(stated));
+                ASSERT_EQ(luma_in_double(b, g, r), static_cast<int>(stated));
                 const double other_order = 0.3 * r + 0.59 * g + 0.11 * b + 0.5;
                 if (static_cast<int>(other_order) != static_cast<int>(stated)) ++borderline;
             }
     EXPECT_GT(borderline, 0) << "some triples depend on the order of the sum";
+}
+
+TEST(Luma, IntegerPathEqualsTheDoubleExpressionEverywhere)
+{
+    for (int b = 0; b < 256; ++b)
+        for (int g = 0; g < 256; ++g)
+            for (int r = 0; r < 256; ++r)
+                ASSERT_EQ(luma(b, g, r), luma_in_double(b, g, r)) << b << "," << g << "," << r;
 }
 
 TEST(Statistics, SmallExamples)

@@ -1,0 +1,134 @@
+// Shared machinery of the luma filters (Roberts, Sobel, Kirsch, Wallis,
+// linear, Laplace).
+//
+// run_3x3 builds the source's luma plane, gives the destination its block,
+// copies the size fields, then writes one grey value V (into blue, green and
+// red) for every pixel whose 3x3 window lies inside the picture: memory rows
+// 1 .. height-2, columns 1 .. width-2. The one-pixel frame and the row
+// padding keep the destination's bytes. Both buffers are taken before any
+// byte is written, so a refusal of the heap changes nothing.
+//
+// The destination's statistics come out as compute_statistics gives them,
+// but the grey values are counted while they are written (a grey pixel of
+// value v counts v in every histogram: luma(v, v, v) == v), so only the frame
+// is read back.
+//
+// A kernel computes V for a run of adjacent positions of one row:
+//   kernel(below, row, above, n, out)
+// where below/row/above point at column x-1 of memory rows y-1, y, y+1 of
+// the luma plane (y-1 is the row displayed below) and out[i] receives V for
+// column x+i, i < n. Runs are short (at most kRun positions) so a kernel may
+// keep scratch arrays on the stack; rows are split across threads, and each
+// position depends only on the plane, so the thread count never shows.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+
+#include "image/image_record.h"
+#include "image/parallel.h"
+#include "image/statistics.h"
+
+namespace luma_filters {
+
+inline constexpr std::size_t kRun = 512;
+
+// trunc(sqrt(n) + 0.5) in double precision, clamped to 255, for the
+// integer n = a^2 + b^2 of the gradient filters. From 65281 on the rounded
+// root is at least 256, so a table of the exact expression below that bound
+// gives every result.
+inline constexpr std::uint32_t kRootTableSize = 65281;
+const std::uint8_t* rounded_root_table();
+inline std::uint8_t rounded_root(const std::uint8_t* table, std::uint32_t squared)
+{
+    return squared >= kRootTableSize ? 255 : table[squared];
+}
+
+// Writes values[i] into blue, green and red of n adjacent pixels. Each pixel
+// but the last takes one 4-byte store whose fourth byte the next store
+// overwrites; the last takes exactly three bytes, so nothing past the run
+// changes.
+inline void write_grey(std::uint8_t* pixel, const std::uint8_t* values, std::size_t n)
+{
+    if (n == 0) return;
+    for (std::size_t i = 0; i + 1 < n; ++i, pixel += 3) {
+        const std::uint32_t four = values[i] * 0x01010101u;
+        std::memcpy(pixel, &four, 4);
+    }
+    pixel[0] = pixel[1] = pixel[2] = values[n - 1];
+}
+
+// Counts of the grey values written, gathered from the row stripes.
+class GreyCounts {
+public:
+    // Per stripe: two interleaved tables, so runs of equal values do not
+    // wait on one counter.
+    struct Local {
+        std::uint32_t even[256] = {}, odd[256] = {};
+        void add(const std::uint8_t* values, std::size_t n)
+        {
+            std::size_t i = 0;
+            for (; i + 1 < n; i += 2) {
+                ++even[values[i]];
+                ++odd[values[i + 1]];
+            }
+            if (i < n) ++even[values[i]];
+        }
+    };
+
+    void merge(const Local& local)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int v = 0; v < 256; ++v) counts_[v] += std::uint64_t{local.even[v]} + local.odd[v];
+    }
+    const std::uint64_t* counts() const { return counts_; }
+
+private:
+    std::mutex mutex_;
+    std::uint64_t counts_[256] = {};
+};
+
+// Sets the record's histograms, maxima and means as compute_statistics
+// does, from the grey counts of the pixels in columns [x0, x1) of memory
+// rows [y0, y1) and the bytes of every other pixel.
+void finish_statistics(ImageRecord& record, const GreyCounts& grey, std::size_t x0, std::size_t x1, std::size_t y0,
+                       std::size_t y1);
+
+template <class Kernel>
+bool run_3x3(const ImageRecord& source, ImageRecord& destination, Kernel kernel)
+{
+    HeapArray<std::uint8_t> plane;
+    if (!make_luma_plane(source, plane)) return false;
+    if (!ensure_destination(source, destination)) return false;
+    copy_size_fields(source, destination);
+
+    const std::size_t w = source.width, h = source.height, stride = source.stride();
+    GreyCounts grey;
+    if (w >= 3 && h >= 3) {
+        const std::uint8_t* luma = plane.get();
+        std::uint8_t* out = destination.pixels.get();
+        parallel_rows(h - 2, w * h * 4, [&](std::size_t first, std::size_t end) {
+            std::uint8_t values[kRun];
+            GreyCounts::Local counts;
+            for (std::size_t y = first + 1; y < end + 1; ++y) {
+                const std::uint8_t* row = luma + y * w;
+                for (std::size_t x = 1; x < w - 1; x += kRun) {
+                    const std::size_t n = std::min(kRun, w - 1 - x);
+                    kernel(row - w + x - 1, row + x - 1, row + w + x - 1, n, values);
+                    write_grey(out + y * stride + 3 * x, values, n);
+                    counts.add(values, n);
+                }
+            }
+            grey.merge(counts);
+        });
+        finish_statistics(destination, grey, 1, w - 1, 1, h - 1);
+    } else {
+        finish_statistics(destination, grey, 0, 0, 0, 0);
+    }
+    return true;
+}
+
+}  // namespace luma_filters

@@ -1,0 +1,63 @@
+// Roberts cross on the luma, grey.
+//
+// The filter keeps the luma of every pixel in the destination's blue bytes
+// and overwrites them, row by row from the bottom, with the cross magnitude
+// of the 2x2 window reaching one row up and one column right:
+//   a = L(y, x) - L(y+1, x+1),  b = L(y, x+1) - L(y+1, x)
+//   V = trunc(sqrt(a^2 + b^2) + 0.5), clamped to 255, into all three bytes.
+// So the top row and the right-hand column end with their luma in the blue
+// byte while green and red keep the destination's bytes; the padding is never
+// written.
+//
+// Working from a separate luma plane gives the same bytes and lets the rows
+// be split across threads.
+#include <algorithm>
+
+#include "ops/filters/luma_window.h"
+#include "ops/operations.h"
+
+bool roberts_filter(const ImageRecord& source, ImageRecord& destination)
+{
+    using luma_filters::kRun;
+    HeapArray<std::uint8_t> plane;
+    if (!make_luma_plane(source, plane)) return false;
+    if (!ensure_destination(source, destination)) return false;
+    copy_size_fields(source, destination);
+
+    const std::size_t w = source.width, h = source.height, stride = source.stride();
+    const std::uint8_t* roots = luma_filters::rounded_root_table();
+    const std::uint8_t* luma = plane.get();
+    std::uint8_t* out = destination.pixels.get();
+    luma_filters::GreyCounts grey;
+    if (w != 0)
+        parallel_rows(h, w * h * 3, [&](std::size_t first, std::size_t end) {
+            std::uint8_t values[kRun];
+            luma_filters::GreyCounts::Local counts;
+            for (std::size_t y = first; y < end; ++y) {
+                const std::uint8_t* low = luma + y * w;
+                std::uint8_t* q = out + y * stride;
+                if (y + 1 == h) {  // the top row keeps its luma, in blue only
+                    for (std::size_t x = 0; x < w; ++x) q[3 * x] = low[x];
+                    continue;
+                }
+                const std::uint8_t* high = low + w;
+                for (std::size_t x = 0; x + 1 < w; x += kRun) {
+                    const std::size_t n = std::min(kRun, w - 1 - x);
+                    for (std::size_t i = 0; i < n; ++i) {
+                        const int a = low[x + i] - high[x + i + 1], b = low[x + i + 1] - high[x + i];
+                        values[i] = luma_filters::rounded_root(roots, static_cast<std::uint32_t>(a * a + b * b));
+                    }
+                    luma_filters::write_grey(q + 3 * x, values, n);
+                    counts.add(values, n);
+                }
+                q[3 * (w - 1)] = low[w - 1];
+            }
+            grey.merge(counts);
+        });
+    // The cross covers rows 0 .. h-2 and columns 0 .. w-2.
+    if (w >= 2 && h >= 2)
+        luma_filters::finish_statistics(destination, grey, 0, w - 1, 0, h - 1);
+    else
+        luma_filters::finish_statistics(destination, grey, 0, 0, 0, 0);
+    return true;
+}

@@ -1,0 +1,117 @@
+#include "ops/transforms/transform_block.h"
+
+#include <atomic>
+#include <cmath>
+#include <utility>
+
+#include "image/parallel.h"
+
+namespace {
+std::atomic<bool> avx2_allowed{true};
+}
+
+void allow_avx2_transforms(bool allow) { avx2_allowed = allow; }
+
+bool avx2_transforms()
+{
+#if LUMAFORGE_TRANSFORMS_AVX2
+    static const bool has_avx2 = __builtin_cpu_supports("avx2");
+    return has_avx2 && avx2_allowed.load();
+#else
+    return false;
+#endif
+}
+
+int transform_stages(int n) { return static_cast<int>(std::log10(static_cast<double>(n)) * 3.321928047038501 + 0.5); }
+
+bool block_fits(const ImageRecord& record, int n)
+{
+    if (n < 2 || (n & (n - 1)) != 0) return false;
+    if (!record.pixels || n > record.width || n > record.height) return false;
+    // The last byte of the block must lie inside the pixel block.
+    const std::size_t last = (static_cast<std::size_t>(n) - 1) * record.stride() + 3u * static_cast<std::size_t>(n);
+    return last <= record.pixels.size();
+}
+
+namespace {
+
+// Truncation toward zero into 64 bits, then the low byte (two's complement).
+inline std::uint8_t wrap_to_byte(float v) { return static_cast<std::uint8_t>(static_cast<std::int64_t>(v)); }
+
+}  // namespace
+
+void store_block(ImageRecord& record)
+{
+    const std::size_t n = static_cast<std::size_t>(record.block_size);
+    const std::size_t stride = record.stride();
+    std::uint8_t* const base = record.pixels.get();
+    const float* const re_b = record.coef_re_b.get();
+    const float* const re_g = record.coef_re_g.get();
+    const float* const re_r = record.coef_re_r.get();
+    parallel_rows(n, n * n, [&](std::size_t first, std::size_t end) {
+        for (std::size_t k = first; k < end; ++k) {
+            std::uint8_t* p = base + k * stride;
+            const std::size_t row = k * n;
+            for (std::size_t c = 0; c < n; ++c, p += 3) {
+                p[0] = wrap_to_byte(re_b[row + c]);
+                p[1] = wrap_to_byte(re_g[row + c]);
+                p[2] = wrap_to_byte(re_r[row + c]);
+            }
+        }
+    });
+}
+
+void transpose_block(float* plane, std::size_t n)
+{
+    // Tile pairs [a][b] and [b][a] are read row by row into two small
+    // buffers and written back transposed, also row by row: the rows of a
+    // power-of-two plane share cache sets, so walking a tile by columns would
+    // miss on every element.
+    constexpr std::size_t tile = 32;
+    if (n < tile) {
+        for (std::size_t l = 0; l + 1 < n; ++l)
+            for (std::size_t m = l + 1; m < n; ++m) std::swap(plane[l * n + m], plane[m * n + l]);
+        return;
+    }
+    const std::size_t tiles = n / tile;  // n is a power of two
+    parallel_rows(tiles, n * n, [&](std::size_t first, std::size_t end) {
+        float a[tile][tile], b[tile][tile];
+        for (std::size_t ta = first; ta < end; ++ta)
+            for (std::size_t tb = ta; tb < tiles; ++tb) {
+                float* const at = plane + ta * tile * n + tb * tile;  // rows of ta, columns of tb
+                float* const bt = plane + tb * tile * n + ta * tile;
+                for (std::size_t i = 0; i < tile; ++i)
+                    for (std::size_t j = 0; j < tile; ++j) {
+                        a[i][j] = at[i * n + j];
+                        b[i][j] = bt[i * n + j];
+                    }
+                for (std::size_t i = 0; i < tile; ++i)
+                    for (std::size_t j = 0; j < tile; ++j) {
+                        at[i * n + j] = b[j][i];
+                        bt[i * n + j] = a[j][i];
+                    }
+            }
+    });
+}
+
+void fill_bit_reversal(std::int32_t* rev, int n, int stages)
+{
+    rev[0] = 0;
+    rev[1] = n / 2;
+    int j = 2;
+    for (int s = 1; s < stages; ++s) {
+        for (int m = j; m < 2 * j; ++m) rev[m] = rev[m - j] + n / (2 * j);
+        j *= 2;
+    }
+}
+
+bool take_planes(HeapArray<float>* const* planes, int count, std::size_t n)
+{
+    HeapArray<float> taken[6];
+    for (int i = 0; i < count; ++i) {
+        taken[i] = HeapArray<float>::allocate(n * n);
+        if (!taken[i]) return false;
+    }
+    for (int i = 0; i < count; ++i) *planes[i] = std::move(taken[i]);
+    return true;
+}

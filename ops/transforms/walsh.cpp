@@ -1,0 +1,133 @@
+// Walsh-Hadamard transform of the block in natural (Hadamard) order, in
+// place on the record, each colour channel on its own, sums stored as floats.
+// Coefficient [k][c] of a row is the sum of x[j] * (-1)^popcount(c & j); it
+// is exact while the sums stay below 2^24, so forward then inverse gives
+// every byte back for the linear transform and for 2-D blocks up to 256.
+//
+// A two-dimensional transform transposes the planes after the row pass and
+// transforms the rows again; the inverse scales each row by 1/n after its
+// butterflies. Rows are independent and run on several threads.
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "image/parallel.h"
+#include "ops/operations.h"
+#include "ops/transforms/transform_block.h"
+
+namespace {
+
+[[gnu::always_inline]] inline void walsh_row_body(float* __restrict row, std::size_t n, int stages)
+{
+    std::size_t half = 1;
+    for (int s = 1; s <= stages; ++s) {
+        const std::size_t span = 2 * half;
+        if (half == 1) {
+            for (std::size_t g = 0; g < n; g += 2) {
+                const float a = row[g], b = row[g + 1];
+                row[g] = a + b;
+                row[g + 1] = a - b;
+            }
+        } else {
+            for (std::size_t g = 0; g < n; g += span) {
+                float* __restrict lo = row + g;
+                float* __restrict hi = row + g + half;
+LUMAFORGE_IVDEP
+                for (std::size_t D = 0; D < half; ++D) {
+                    const float a = lo[D], b = hi[D];
+                    lo[D] = a + b;
+                    hi[D] = a - b;
+                }
+            }
+        }
+        half = span;
+    }
+}
+
+void walsh_row_baseline(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
+
+#if LUMAFORGE_TRANSFORMS_AVX2
+[[gnu::target("avx2")]] void walsh_row_avx2(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
+#endif
+
+void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stages)
+{
+#if LUMAFORGE_TRANSFORMS_AVX2
+    void (*const walsh_row)(float*, std::size_t, int) = avx2_transforms() ? walsh_row_avx2 : walsh_row_baseline;
+#else
+    void (*const walsh_row)(float*, std::size_t, int) = walsh_row_baseline;
+#endif
+    float* const planes[3] = {record.coef_re_b.get(), record.coef_re_g.get(), record.coef_re_r.get()};
+    const std::size_t stride = record.stride();
+    const std::uint8_t* const pixels = record.pixels.get();
+    const double scale = 1.0 / static_cast<double>(n);
+    const std::size_t work = 3 * n * n * static_cast<std::size_t>(stages);
+
+    for (int pass = 0; pass < passes; ++pass) {
+        if (pass == 1)
+            for (float* plane : planes) transpose_block(plane, n);
+        const bool load = direction > 0 && pass == 0;
+        parallel_rows(n, work, [&](std::size_t first, std::size_t end) {
+            for (std::size_t k = first; k < end; ++k) {
+                if (load) {
+                    const std::uint8_t* px = pixels + k * stride;
+                    for (std::size_t c = 0; c < n; ++c, px += 3) {
+                        planes[0][k * n + c] = static_cast<float>(px[0]);
+                        planes[1][k * n + c] = static_cast<float>(px[1]);
+                        planes[2][k * n + c] = static_cast<float>(px[2]);
+                    }
+                }
+                for (float* plane : planes) {
+                    float* const row = plane + k * n;
+                    walsh_row(row, n, stages);
+                    if (direction < 0)
+                        for (std::size_t c = 0; c < n; ++c) row[c] = static_cast<float>(row[c] * scale);
+                }
+            }
+        });
+    }
+}
+
+}  // namespace
+
+bool walsh_block(ImageRecord& record, int passes, int direction, int n)
+{
+    if (direction == 1) {
+        if (record.transform_state != TRANSFORM_NONE) return true;
+        if ((passes != 1 && passes != 2) || !block_fits(record, n)) return true;
+        const std::size_t size = static_cast<std::size_t>(n);
+        HeapArray<float> re_r, re_g, re_b;
+        HeapArray<float>* const planes[] = {&re_r, &re_g, &re_b};
+        if (!take_planes(planes, 3, size)) return false;
+
+        record.transform_state = passes + 2;
+        record.block_size = n;
+        record.coef_re_r = std::move(re_r);
+        record.coef_re_g = std::move(re_g);
+        record.coef_re_b = std::move(re_b);
+        run_passes(record, passes, direction, size, transform_stages(n));
+        store_block(record);
+        return true;
+    }
+    if (direction == -1) {
+        if (record.transform_state != TRANSFORM_WALSH_LINEAR && record.transform_state != TRANSFORM_WALSH_2D)
+            return true;
+        const int held_passes = record.transform_state - 2;
+        const int size_n = record.block_size;
+        const std::size_t size = static_cast<std::size_t>(size_n);
+        if (!block_fits(record, size_n)) return true;
+        for (const HeapArray<float>* plane : {&record.coef_re_r, &record.coef_re_g, &record.coef_re_b})
+            if (!*plane || plane->size() != size * size) return true;
+
+        run_passes(record, held_passes, direction, size, transform_stages(size_n));
+        store_block(record);
+        // Only the Walsh planes go; the imaginary ones belong to Fourier.
+        record.coef_re_r.reset();
+        record.coef_re_g.reset();
+        record.coef_re_b.reset();
+        record.block_size = size_n;
+        record.transform_state = TRANSFORM_NONE;
+        return true;
+    }
+    return true;
+}

@@ -1,0 +1,59 @@
+// lumaforge: the program people start. The main window shown maximised,
+// every command through the menu or its shortcut; one optional argument, a
+// BMP file to open at start as the open command would.
+#include <QApplication>
+#include <QStringList>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "commands/command_table.h"
+#include "shell/qt/app_icon.h"
+#include "shell/qt/file_chooser.h"
+#include "shell/qt/main_window.h"
+
+namespace {
+
+// Without a display Qt would abort with its own message; say what is wrong.
+bool display_available()
+{
+#if defined(__unix__) && !defined(__APPLE__)
+    const auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v != nullptr && v[0] != '\0';
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+#else
+    return true;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!display_available()) {
+        std::fprintf(stderr,
+                     "lumaforge: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                     "Start it from a desktop session, or use lumaforge-cli for work without a window.\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("lumaforge"));
+    QApplication::setWindowIcon(make_app_icon());
+
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {
+        std::fprintf(stderr, "usage: lumaforge [PICTURE.bmp]\n");
+        return 2;
+    }
+
+    MainWindow window;
+    QObject::connect(&window, &MainWindow::finished, &app, &QCoreApplication::exit);
+    window.showMaximized();
+    if (args.size() == 2) {
+        answer_next_file_dialog_with(to_path(args[1]));
+        QTimer::singleShot(0, &window, [&window] { window.run(IDM_OPEN); });
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,221 @@
+#include "shell/qt/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QImage>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "commands/command_table.h"
+#include "commands/dispatch.h"
+#include "commands/param_dialog.h"
+#include "image/image_record.h"
+#include "shell/qt/frame_lines.h"
+
+namespace {
+
+MainWindow* the_main_window = nullptr;
+
+QKeySequence key_sequence(const Accelerator& a)
+{
+    const auto key = a.key == KEY_F4 ? Qt::Key_F4 : static_cast<Qt::Key>(Qt::Key_A + (a.key - 'A'));
+    Qt::KeyboardModifiers modifiers;
+    if (a.modifiers & MOD_CTRL) modifiers |= Qt::ControlModifier;
+    if (a.modifiers & MOD_ALT) modifiers |= Qt::AltModifier;
+    if (a.modifiers & MOD_SHIFT) modifiers |= Qt::ShiftModifier;
+    return QKeySequence(QKeyCombination(modifiers, key));
+}
+
+}  // namespace
+
+MainWindow* main_window() { return the_main_window; }
+
+// ---- the view --------------------------------------------------------------
+
+ViewWidget::ViewWidget(QWidget* parent) : QWidget(parent)
+{
+    // Every pixel comes from the frame: no background fill, no flicker.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMinimumSize(1, 1);
+}
+
+void ViewWidget::invalidate()
+{
+    stale_ = true;
+    update();
+}
+
+void ViewWidget::bring_up_to_date()
+{
+    const int w = std::max(0, width()), h = std::max(0, height());
+    if (frame_.width != w || frame_.height != h) {
+        frame_.resize(w, h);
+        stale_ = true;
+    }
+    if (!stale_) return;
+    render_client(frame_);
+    stale_ = false;
+    emit rendered();
+}
+
+const Frame& ViewWidget::current_frame()
+{
+    bring_up_to_date();
+    return frame_;
+}
+
+void ViewWidget::draw_lines(std::span<const WindowLine> lines)
+{
+    bring_up_to_date();
+    for (const WindowLine& line : lines) draw_frame_line(frame_, line);
+    update();
+}
+
+void ViewWidget::paintEvent(QPaintEvent*)
+{
+    bring_up_to_date();
+    if (frame_.width == 0 || frame_.height == 0) return;
+    const QImage image(frame_.pixels.data(), frame_.width, frame_.height, static_cast<qsizetype>(frame_.stride),
+                       QImage::Format_BGR888);
+    QPainter painter(this);
+    painter.drawImage(0, 0, image);
+}
+
+// ---- the main window -------------------------------------------------------
+
+MainWindow::MainWindow()
+{
+    the_main_window = this;
+    // What the window's creation gives the core: no pictures, the dialog's
+    // first description.
+    image_a.pixels.reset();
+    image_b.pixels.reset();
+    reset_param_dialog_spec();
+
+    setWindowTitle(QString::fromUtf8(kWindowTitle));
+    build_menu();
+
+    auto* central = new QWidget(this);
+    auto* grid = new QGridLayout(central);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    view_ = new ViewWidget(central);
+    horizontal_ = new QScrollBar(Qt::Horizontal, central);
+    vertical_ = new QScrollBar(Qt::Vertical, central);
+    for (QScrollBar* bar : {horizontal_, vertical_}) {
+        bar->setFocusPolicy(Qt::NoFocus);
+        bar->setRange(0, 0);
+        bar->setVisible(false);
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar](int action) { scroll_action(bar, action); });
+    }
+    grid->addWidget(view_, 0, 0);
+    grid->addWidget(vertical_, 0, 1);
+    grid->addWidget(horizontal_, 1, 0);
+    setCentralWidget(central);
+    // Limits come from painting; bars are shown or hidden after it, outside
+    // the paint event.
+    connect(view_, &ViewWidget::rendered, this, &MainWindow::update_scroll_bars, Qt::QueuedConnection);
+}
+
+MainWindow::~MainWindow()
+{
+    if (the_main_window == this) the_main_window = nullptr;
+}
+
+void MainWindow::build_menu()
+{
+    for (const CommandInfo& c : command_table()) {
+        auto* action = new QAction(QString::fromUtf8(c.caption), this);
+        const int id = c.id;
+        connect(action, &QAction::triggered, this, [this, id] { run(id); });
+        actions_[id] = action;
+        // The shortcut works while the menu is closed; the menu shows the
+        // caption's own text after its tab, not Qt's rendering of the key.
+        addAction(action);
+    }
+    for (const Accelerator& a : accelerator_table()) actions_.at(a.command)->setShortcut(key_sequence(a));
+
+    for (const MenuPopup& popup : main_menu()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup.caption));
+        for (const MenuItem& item : popup.items) {
+            if (item.command == 0)
+                menu->addSeparator();
+            else
+                menu->addAction(actions_.at(item.command));
+        }
+    }
+}
+
+QAction* MainWindow::action_for(int id) const
+{
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::run(int id)
+{
+    if (destroyed_) return;
+    emit command_started(id);
+    run_command(handle(), id);
+}
+
+void MainWindow::request_repaint() { view_->invalidate(); }
+
+void MainWindow::destroy()
+{
+    if (destroyed_) return;
+    destroyed_ = true;
+    release_all_images();
+    hide();
+    emit finished(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    destroy();
+    event->accept();
+}
+
+// One scroll notification: line steps, thumb dragging; page steps and the
+// rest leave the position alone. The bar only shows the position, which
+// may lie outside its range.
+void MainWindow::scroll_action(QScrollBar* bar, int action)
+{
+    int code = -1;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: code = SCROLL_LINE_BACK; break;
+    case QAbstractSlider::SliderSingleStepAdd: code = SCROLL_LINE_FORWARD; break;
+    case QAbstractSlider::SliderMove: code = SCROLL_THUMB_TRACK; break;
+    default: break;
+    }
+    const int thumb = bar->sliderPosition();
+    std::int32_t position;
+    if (bar == horizontal_) {
+        scroll_horizontal(code, thumb);
+        position = scroll_x;
+    } else {
+        scroll_vertical(code, thumb);
+        position = scroll_y;
+    }
+    bar->setSliderPosition(std::clamp(position, bar->minimum(), bar->maximum()));
+    request_repaint();
+}
+
+void MainWindow::update_scroll_bars()
+{
+    const auto set = [](QScrollBar* bar, std::int32_t limit, std::int32_t position, int page) {
+        const int top = limit > 0 ? limit : 0;
+        bar->setRange(0, top);
+        bar->setPageStep(std::max(1, page));
+        bar->setSingleStep(1);
+        bar->setValue(std::clamp(position, 0, top));
+        bar->setVisible(top > 0);  // a range of 0 hides the bar
+    };
+    set(horizontal_, scroll_max_x, scroll_x, view_->width());
+    set(vertical_, scroll_max_y, scroll_y, view_->height());
+}

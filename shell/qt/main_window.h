@@ -1,0 +1,96 @@
+// The main window of the Qt front end: the menu bar and the accelerators
+// built from the command table, the view (the core's frame blitted as it
+// is), and the two scroll bars driven by the view's scroll arithmetic.
+//
+// Every menu choice and shortcut goes to run_command with this window as the
+// WindowHandle. The window is the one main window of the program: the
+// platform services (platform_qt.cpp) find it through main_window().
+#pragma once
+
+#include <QMainWindow>
+#include <QWidget>
+#include <map>
+#include <span>
+
+#include "shell/platform.h"
+#include "shell/view.h"
+
+class QAction;
+class QScrollBar;
+
+// Shows the frame that render_client draws. The frame is the window's
+// surface: it is redrawn only when the client area was invalidated or
+// resized, so lines drawn onto it stay until then.
+class ViewWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit ViewWidget(QWidget* parent);
+
+    // The whole client area must be drawn again at the next paint.
+    void invalidate();
+    // Draws black 1-pixel lines onto what the window shows now.
+    void draw_lines(std::span<const WindowLine> lines);
+    // What the window shows, brought up to date.
+    const Frame& current_frame();
+
+signals:
+    // A new frame was drawn: the scroll limits may have changed.
+    void rendered();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void bring_up_to_date();
+
+    Frame frame_;
+    bool stale_ = true;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow();
+    ~MainWindow() override;
+
+    WindowHandle handle() { return static_cast<MainWindow*>(this); }
+
+    // Runs one command as a menu choice or shortcut does.
+    void run(int id);
+    void request_repaint();
+    // Releases every image buffer and plane, hides the window and reports
+    // the exit code 0 through finished(); a second call does nothing.
+    void destroy();
+
+    QAction* action_for(int id) const;
+    ViewWidget* view() const { return view_; }
+    QScrollBar* horizontal_bar() const { return horizontal_; }
+    QScrollBar* vertical_bar() const { return vertical_; }
+
+signals:
+    // Emitted as a command starts, whatever its origin.
+    void command_started(int id);
+    // Emitted once when the window is destroyed, with the exit code; the
+    // program ends its event loop with it.
+    void finished(int code);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build_menu();
+    void scroll_action(QScrollBar* bar, int action);
+    void update_scroll_bars();
+
+    ViewWidget* view_ = nullptr;
+    QScrollBar* horizontal_ = nullptr;
+    QScrollBar* vertical_ = nullptr;
+    std::map<int, QAction*> actions_;
+    bool destroyed_ = false;
+};
+
+// The main window while it exists, else nullptr.
+MainWindow* main_window();
+
+// The window's title.
+inline constexpr const char* kWindowTitle = "Обработка изображений.";

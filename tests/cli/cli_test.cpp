@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/wait.h>
+
+#include "cli/cli_args.h"
+#include "commands/command_table.h"
+#include "tests/support/images.h"
+
+namespace {
+
+struct CliRun {
+    int code;
+    std::string out;
+};
+
+// Runs lumaforge-cli with the arguments (shell-quoted by the caller); stderr
+// joins stdout when `with_stderr`.
+CliRun cli(const std::string& args, bool with_stderr = false)
+{
+    const std::string command = std::string(LUMAFORGE_CLI) + " " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
+    FILE* pipe = popen(command.c_str(), "r");
+    CliRun run{-1, ""};
+    std::array<char, 4096> buffer;
+    std::size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+const std::string sample = std::string(LUMAFORGE_SAMPLES) + "/odd.bmp";
+
+TEST(Cli, CopiesTheSampleByteForByteAndPrintsStatistics)
+{
+    const auto out = scratch_dir() / "copy.bmp";
+    const CliRun run = cli(sample + " --stats -o " + out.string());
+    ASSERT_EQ(run.code, 0);
+    const auto original = read_file(sample);
+    const auto copy = read_file(out);
+    ASSERT_EQ(copy.size(), original.size());
+    EXPECT_TRUE(std::equal(copy.begin() + 54, copy.end(), original.begin() + 54));
+    EXPECT_NE(run.out.find("\"width\": 301"), std::string::npos);
+    EXPECT_NE(run.out.find("\"row_padding\": 1"), std::string::npos);
+    EXPECT_NE(run.out.find("\"current\": \"a\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"hist_luma\": ["), std::string::npos);
+}
+
+TEST(Cli, StepsRunThroughTheDispatcher)
+{
+    const auto twice = scratch_dir() / "twice.bmp";
+    ASSERT_EQ(cli(sample + " negative undo undo undo -o " + twice.string()).code, 0);
+    const auto original = read_file(sample);
+    const auto shown = read_file(twice);
+    ASSERT_EQ(shown.size(), original.size());
+    EXPECT_TRUE(std::equal(shown.begin() + 54, shown.end(), original.begin() + 54)) << "three undos show the original";
+
+    const CliRun gray = cli(sample + " negative undo undo grayscale --stats");
+    ASSERT_EQ(gray.code, 0);
+    EXPECT_NE(gray.out.find("\"current\": \"a\""), std::string::npos);
+
+    const CliRun dflt = cli(sample + " binarize --stats");
+    const CliRun explicit128 = cli(sample + " binarize=128 --stats");
+    EXPECT_EQ(dflt.out, explicit128.out) << "a dialog step without a value takes the initial value";
+    EXPECT_EQ(cli(sample + " brightness=0 --stats").out, cli(sample + " --stats").out);
+}
+
+TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
+{
+    const auto out = scratch_dir() / "never.bmp";
+    for (const char* args : {"", "--bogus", "sharpen", "negative=3", "binarize=256", "brightness=150",
+                             "median-2d=4", "noise=3", "binarize=12x", "fft-2d=3", "fft-2d=512", "open",
+                             "--client 0x5", "--scroll 1"}) {
+        const std::string full = std::string(*args == '-' || *args == '\0' ? "" : sample + " ") +
+                                 (*args == '-' ? sample + " " : "") + args + " -o " + out.string();
+        EXPECT_EQ(cli(full).code, 2) << args;
+        EXPECT_FALSE(std::filesystem::exists(out)) << args;
+    }
+    const CliRun help = cli("--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("usage: lumaforge-cli"), std::string::npos);
+}
+
+TEST(Cli, RefusedInputExitsOneWithItsMessage)
+{
+    const auto bad = scratch_dir() / "bad.bmp";
+    write_file(bad, {'B', 'A', 0, 0});
+    const CliRun run = cli(bad.string(), true);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.out.find("Загрузка файла: Это не BMP-а"), std::string::npos) << run.out;
+    EXPECT_EQ(cli(sample + " open=" + bad.string()).code, 1);
+}
+
+TEST(CliArgs, ParsesStepsValuesAndOptions)
+{
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(parse_cli_args({"in.bmp", "brightness=-40", "open=x y.bmp", "--client", "640x480", "--scroll",
+                                "-3,7", "--seed", "0", "segment"},
+                               o, error))
+        << error;
+    ASSERT_EQ(o.steps.size(), 3u);
+    EXPECT_EQ(o.steps[0].command, IDM_BRIGHTNESS);
+    EXPECT_EQ(*o.steps[0].value, -40);
+    EXPECT_EQ(o.steps[1].path, "x y.bmp");
+    EXPECT_EQ(o.client_width, 640);
+    EXPECT_EQ(o.scroll_x, -3);
+    EXPECT_EQ(o.scroll_y, 7);
+    EXPECT_EQ(*o.seed, 0u);
+    EXPECT_FALSE(parse_cli_args({"in.bmp", "--seed", "-1"}, o, error));
+    EXPECT_FALSE(parse_cli_args({"in.bmp", "undo=1"}, o, error));
+    EXPECT_FALSE(parse_cli_args({"in.bmp", "-o"}, o, error));
+}
+
+}  // namespace

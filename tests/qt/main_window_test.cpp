@@ -1,0 +1,724 @@
+// The Qt front end on the offscreen platform: menus and shortcuts against the
+// command table, the parameter dialog and the file dialog driven as a user
+// would, the window's pixels against the renderer's frame, scrolling,
+// segmentation lines, refused files and exit.
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStyleOptionMenuItem>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "commands/command_table.h"
+#include "commands/param_dialog.h"
+#include "image/bmp.h"
+#include "image/image_record.h"
+#include "shell/platform.h"
+#include "shell/qt/app_icon.h"
+#include "shell/qt/file_chooser.h"
+#include "shell/qt/main_window.h"
+#include "shell/qt/parameter_dialog.h"
+#include "shell/view.h"
+
+namespace {
+
+QString u8(const char* text) { return QString::fromUtf8(text); }
+
+// Answers modal windows as they open, in the order the test expects them.
+// A message box nobody expected is recorded and closed; any other
+// unexpected window is recorded and rejected, so no test can hang on one.
+class ModalDriver : public QObject {
+public:
+    using Handler = std::function<void(QWidget*)>;
+
+    ModalDriver()
+    {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, &ModalDriver::poll);
+        timer_.start();
+    }
+    void expect(Handler handler) { handlers_.push_back(std::move(handler)); }
+    bool all_answered() const { return handlers_.empty(); }
+
+    struct Message {
+        QString caption, text;
+    };
+    std::vector<Message> messages;
+    QStringList unexpected;
+
+private:
+    void poll()
+    {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w == nullptr || !w->isVisible() || w->property("answered").toBool()) return;
+        w->setProperty("answered", true);
+        if (!handlers_.empty()) {
+            Handler h = std::move(handlers_.front());
+            handlers_.pop_front();
+            h(w);
+            // A handler that failed half-way must not leave the test hanging.
+            if (auto* dialog = qobject_cast<QDialog*>(w); dialog != nullptr && dialog->isVisible()) {
+                unexpected << QStringLiteral("left open: ") + w->windowTitle();
+                dialog->reject();
+            }
+            return;
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            messages.push_back({box->windowTitle(), box->text()});
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
+        unexpected << w->metaObject()->className();
+        if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->reject();
+    }
+
+    QTimer timer_;
+    std::deque<Handler> handlers_;
+};
+
+// The window's pixels, as the screen would show them, against a frame.
+bool view_shows(ViewWidget* view, const Frame& frame, QString* why = nullptr)
+{
+    const QImage shot = view->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    if (shot.width() != frame.width || shot.height() != frame.height) {
+        if (why) *why = QStringLiteral("size %1x%2 vs %3x%4").arg(shot.width()).arg(shot.height()).arg(frame.width).arg(frame.height);
+        return false;
+    }
+    for (int y = 0; y < frame.height; ++y) {
+        const uchar* s = shot.constScanLine(y);
+        const std::uint8_t* f = frame.row(y);
+        for (int x = 0; x < frame.width; ++x)
+            if (s[3 * x] != f[3 * x + 2] || s[3 * x + 1] != f[3 * x + 1] || s[3 * x + 2] != f[3 * x]) {
+                if (why) *why = QStringLiteral("first difference at (%1, %2)").arg(x).arg(y);
+                return false;
+            }
+    }
+    return true;
+}
+
+Frame rendered_now(ViewWidget* view)
+{
+    Frame frame;
+    frame.resize(view->width(), view->height());
+    render_client(frame);
+    return frame;
+}
+
+QRgb pixel(ViewWidget* view, int x, int y) { return view->grab().toImage().pixel(x, y) & 0xFFFFFF; }
+
+// What a menu shows for an item: the caption's text with its shortcut text.
+struct MenuProbe : QMenu {
+    static QString shown(QMenu* menu, QAction* action)
+    {
+        QStyleOptionMenuItem option;
+        const auto init = &MenuProbe::initStyleOption;
+        (menu->*init)(&option, action);
+        return option.text;
+    }
+};
+
+QString sample(const char* name) { return QStringLiteral(LUMAFORGE_SAMPLES "/") + QString::fromLatin1(name); }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    MainWindow* window = nullptr;
+    ModalDriver* modal = nullptr;
+    QTemporaryDir scratch;
+
+    void load(const char* name)
+    {
+        QVERIFY(load_bmp(to_path(sample(name))) == 1);
+        current_image = &image_a;
+        window->request_repaint();
+    }
+
+    // Runs a command whose parameter dialog `answer` handles.
+    void with_dialog(int id, std::function<void(ParameterDialog*)> answer)
+    {
+        bool seen = false;
+        modal->expect([&seen, answer](QWidget* w) {
+            seen = true;
+            auto* dialog = qobject_cast<ParameterDialog*>(w);
+            QVERIFY2(dialog != nullptr, w->metaObject()->className());
+            answer(dialog);
+        });
+        window->run(id);
+        QVERIFY2(seen, "the parameter dialog did not open");
+    }
+
+    // Opens `path` through the open command and the file dialog.
+    void open_through_dialog(const QString& path)
+    {
+        modal->expect([path](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog != nullptr);
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+        });
+        window->run(IDM_OPEN);
+        QVERIFY(modal->all_answered());
+    }
+
+    void settle() { QTest::qWait(30); }
+
+private slots:
+    void initTestCase()
+    {
+        // The offscreen platform cannot pass size hints on; that is all it says.
+        static QtMessageHandler previous = nullptr;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.contains(QLatin1String("propagateSizeHints"))) previous(type, context, text);
+        });
+        QApplication::setQuitOnLastWindowClosed(false);
+        QVERIFY(scratch.isValid());
+    }
+
+    void init()
+    {
+        release_all_images();
+        current_image = nullptr;
+        scroll_x = scroll_y = scroll_max_x = scroll_max_y = 0;
+        power_of_two_mode = 0;
+        modal = new ModalDriver;
+        window = new MainWindow;
+        window->resize(1000, 700);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QApplication::setActiveWindow(window);
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(modal->unexpected.isEmpty(), qPrintable(modal->unexpected.join(QLatin1Char(','))));
+        QVERIFY2(modal->all_answered(), "a modal window the test waited for never opened");
+        delete window;
+        delete modal;
+        window = nullptr;
+        release_all_images();
+        current_image = nullptr;
+    }
+
+    void startsEmptyWithTitleAndIcon()
+    {
+        QCOMPARE(window->windowTitle(), u8("Обработка изображений."));
+        QVERIFY(!window->horizontal_bar()->isVisible());
+        QVERIFY(!window->vertical_bar()->isVisible());
+        settle();
+        Frame white;
+        white.resize(window->view()->width(), window->view()->height());
+        std::fill(white.pixels.begin(), white.pixels.end(), std::uint8_t{255});
+        QVERIFY(view_shows(window->view(), white));
+
+        const QIcon icon = make_app_icon();
+        QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+        QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+        const QImage small = draw_app_icon(16);
+        QVERIFY(small.pixel(8, 8) != small.pixel(0, 0));  // something is drawn
+    }
+
+    void menusFollowTheCommandTable()
+    {
+        const QList<QAction*> popups = window->menuBar()->actions();
+        QCOMPARE(popups.size(), static_cast<qsizetype>(main_menu().size()));
+        int items = 0;
+        for (std::size_t i = 0; i < main_menu().size(); ++i) {
+            const MenuPopup& popup = main_menu()[i];
+            QCOMPARE(popups[i]->text(), u8(popup.caption));
+            QMenu* menu = popups[i]->menu();
+            QVERIFY(menu != nullptr);
+            const QList<QAction*> actions = menu->actions();
+            QCOMPARE(actions.size(), static_cast<qsizetype>(popup.items.size()));
+            for (std::size_t j = 0; j < popup.items.size(); ++j) {
+                const std::uint16_t id = popup.items[j].command;
+                if (id == 0) {
+                    QVERIFY(actions[j]->isSeparator());
+                    continue;
+                }
+                ++items;
+                const QString caption = u8(find_command(id)->caption);
+                QCOMPARE(actions[j], window->action_for(id));
+                QCOMPARE(actions[j]->text(), caption);
+                // Shown exactly as the caption: its own shortcut text after
+                // the tab (trailing blank included), nothing added by Qt.
+                QCOMPARE(MenuProbe::shown(menu, actions[j]), caption);
+            }
+        }
+        QCOMPARE(items, static_cast<int>(command_table().size()));
+
+        int with_shortcut = 0;
+        for (const CommandInfo& c : command_table()) {
+            QAction* action = window->action_for(c.id);
+            QVERIFY(action != nullptr);
+            with_shortcut += !action->shortcut().isEmpty();
+        }
+        QCOMPARE(with_shortcut, 20);
+        QCOMPARE(window->action_for(IDM_UNDO)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+        QCOMPARE(window->action_for(IDM_NOISE)->shortcut(), QKeySequence(QStringLiteral("Shift+Z")));
+        QCOMPARE(window->action_for(IDM_EXIT)->shortcut(), QKeySequence(QStringLiteral("Alt+F4")));
+        QVERIFY(window->action_for(IDM_SEGMENT)->shortcut().isEmpty());
+    }
+
+    void shortcutAndMenuReachTheSameCommand()
+    {
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QSignalSpy started(window, &MainWindow::command_started);
+        QSignalSpy finished(window, &MainWindow::finished);
+        for (const Accelerator& a : accelerator_table()) {
+            if (a.command == IDM_EXIT) continue;
+            // A closed dialog leaves no window active on this platform; a
+            // window manager would give the activation back.
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            if (a.command == IDM_OPEN) modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+            const auto key = static_cast<Qt::Key>(Qt::Key_A + (a.key - 'A'));
+            Qt::KeyboardModifiers mods;
+            if (a.modifiers & MOD_CTRL) mods |= Qt::ControlModifier;
+            if (a.modifiers & MOD_SHIFT) mods |= Qt::ShiftModifier;
+            const qsizetype before = started.size();
+            QTest::keyClick(window, key, mods);
+            QCOMPARE(started.size(), before + 1);  // exactly one command per key
+            QCOMPARE(started.last().at(0).toInt(), int(a.command));
+
+            if (a.command == IDM_OPEN) modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+            window->action_for(a.command)->trigger();
+            QCOMPARE(started.size(), before + 2);
+            QCOMPARE(started.last().at(0).toInt(), int(a.command));
+        }
+        // A plain Z is nothing.
+        const qsizetype before = started.size();
+        QTest::keyClick(window, Qt::Key_Z);
+        QCOMPARE(started.size(), before);
+
+        // Alt+F4 reaches the exit command, once.
+        QTest::keyClick(window, Qt::Key_F4, Qt::AltModifier);
+        QCOMPARE(started.last().at(0).toInt(), int(IDM_EXIT));
+        QCOMPARE(started.size(), before + 1);
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void undoAndNoiseKeysAreDistinct()
+    {
+        load("photo.bmp");
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(current_image, &image_b);
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(current_image, &image_a);
+        window->action_for(IDM_UNDO)->trigger();
+        QCOMPARE(current_image, &image_b);
+
+        bool noise_dialog = false;
+        modal->expect([&noise_dialog](QWidget* w) {
+            noise_dialog = w->windowTitle() == u8("Уровень шума (количество точек).");
+            qobject_cast<QDialog*>(w)->reject();
+        });
+        QTest::keyClick(window, Qt::Key_Z, Qt::ShiftModifier);
+        QVERIFY(noise_dialog);
+        QCOMPARE(current_image, &image_b);
+    }
+
+    void binarizeDialog()
+    {
+        load("photo.bmp");
+        with_dialog(IDM_BINARIZE, [](ParameterDialog* d) {
+            QCOMPARE(d->windowTitle(), u8("Порог для бинаризации"));
+            QCOMPARE(d->min_field()->text(), QStringLiteral("0"));
+            QCOMPARE(d->max_field()->text(), QStringLiteral("255"));
+            QCOMPARE(d->value_field()->text(), QStringLiteral("128"));
+            QCOMPARE(d->slider()->minimum(), 0);
+            QCOMPARE(d->slider()->maximum(), 255);
+            QCOMPARE(d->slider()->tickInterval(), 16);
+            QCOMPARE(d->slider()->value(), 128);
+            QCOMPARE(d->focusWidget(), static_cast<QWidget*>(d->slider()));
+            QVERIFY(d->ok_button()->isDefault());
+            QVERIFY(d->isModal());
+            QCOMPARE(d->parentWidget(), static_cast<QWidget*>(main_window()));
+            d->slider()->setValue(0);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("0"));
+            d->ok_button()->click();
+        });
+        QCOMPARE(param_dialog_spec.result, 0);
+        QCOMPARE(current_image, &image_b);  // threshold 0 runs too
+    }
+
+    void brightnessDialogWithKeys()
+    {
+        load("photo.bmp");
+        with_dialog(IDM_BRIGHTNESS, [](ParameterDialog* d) {
+            QCOMPARE(d->value_field()->text(), QStringLiteral("0%"));
+            QCOMPARE(d->min_field()->text(), QStringLiteral("-100%"));
+            QCOMPARE(d->max_field()->text(), QStringLiteral("100%"));
+            QTest::keyClick(d->slider(), Qt::Key_Right);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("1%"));
+            QTest::keyClick(d->slider(), Qt::Key_Home);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("-100%"));
+            QTest::keyClick(d->slider(), Qt::Key_Return);  // the default button
+        });
+        QCOMPARE(param_dialog_spec.result, -100);
+        QCOMPARE(current_image, &image_b);
+    }
+
+    void apertureDialog()
+    {
+        load("photo.bmp");
+        with_dialog(IDM_MEDIAN_2D, [](ParameterDialog* d) {
+            QCOMPARE(d->windowTitle(), u8("Апертура медианного двуменого фильтра."));
+            QCOMPARE(d->value_field()->text(), QStringLiteral("3"));
+            QCOMPARE(d->max_field()->text(), QStringLiteral("21"));
+            for (int i = 0; i < 3; ++i) QTest::keyClick(d->slider(), Qt::Key_Right);
+            QCOMPARE(d->slider()->value(), 4);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("9"));
+            d->ok_button()->click();
+        });
+        QCOMPARE(param_dialog_spec.result, 9);
+    }
+
+    void noiseDialog()
+    {
+        load("photo.bmp");
+        with_dialog(IDM_NOISE, [](ParameterDialog* d) {
+            QCOMPARE(d->value_field()->text(), QStringLiteral("14000"));
+            QCOMPARE(d->slider()->tickInterval(), 1000);
+            QCOMPARE(d->slider()->maximum(), 32767);
+            QTest::keyClick(d->slider(), Qt::Key_End);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("65534"));
+            d->ok_button()->click();
+        });
+        QCOMPARE(param_dialog_spec.result, 65534);
+    }
+
+    void blockSizeDialog()
+    {
+        load("photo.bmp");  // 640 x 480: blocks 2 to 256
+        with_dialog(IDM_FFT_2D, [](ParameterDialog* d) {
+            QCOMPARE(d->windowTitle(), u8("Размер блока для преобразования."));
+            QCOMPARE(d->min_field()->text(), QStringLiteral("2"));
+            QCOMPARE(d->max_field()->text(), QStringLiteral("256"));
+            QCOMPARE(d->value_field()->text(), QStringLiteral("256"));
+            QCOMPARE(d->slider()->maximum(), 8);
+            QTest::keyClick(d->slider(), Qt::Key_Home);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("2"));
+            QTest::keyClick(d->slider(), Qt::Key_Right);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("4"));
+            d->ok_button()->click();
+        });
+        QCOMPARE(param_dialog_spec.result, 4);
+        QCOMPARE(power_of_two_mode, 0);
+    }
+
+    void cancelEscapeAndCloseBoxKeepResult()
+    {
+        load("photo.bmp");
+        param_dialog_spec.result = 4242;
+        with_dialog(IDM_BINARIZE, [](ParameterDialog* d) {
+            d->slider()->setValue(3);
+            d->cancel_button()->click();
+        });
+        with_dialog(IDM_CONTRAST, [](ParameterDialog* d) {
+            d->slider()->setValue(30);
+            QTest::keyClick(d->slider(), Qt::Key_Escape);
+        });
+        with_dialog(IDM_WALSH_LINEAR, [](ParameterDialog* d) {
+            QCOMPARE(power_of_two_mode, 1);
+            d->slider()->setValue(2);
+            d->close();  // the close box
+        });
+        QCOMPARE(param_dialog_spec.result, 4242);
+        QCOMPARE(power_of_two_mode, 0);
+        QCOMPARE(current_image, &image_a);
+        QVERIFY(modal->messages.empty());
+    }
+
+    void dialogKeepsTheTemplateProportions()
+    {
+        load("photo.bmp");
+        with_dialog(IDM_BRIGHTNESS, [](ParameterDialog* d) {
+            const double ratio = double(d->width()) / d->height();
+            QVERIFY2(ratio > 221.0 / 74 * 0.7 && ratio < 221.0 / 74 * 1.3, qPrintable(QString::number(ratio)));
+            const QRect min = d->min_field()->geometry(), value = d->value_field()->geometry(),
+                        max = d->max_field()->geometry(), slider = d->slider()->geometry(),
+                        cancel = d->cancel_button()->geometry(), ok = d->ok_button()->geometry();
+            QVERIFY(min.right() < value.left() && value.right() < max.left());
+            QCOMPARE(min.top(), value.top());
+            QVERIFY(slider.top() > value.bottom() - 2);
+            QVERIFY(cancel.top() > slider.top() && cancel.right() < ok.left());
+            QVERIFY(d->rect().contains(ok) && d->rect().contains(slider) && d->rect().contains(max));
+            QVERIFY(!d->value_field()->isEnabled() && d->value_field()->isReadOnly());
+            d->reject();
+        });
+    }
+
+    void openingShowsTheRenderersFrame()
+    {
+        // A name outside ASCII, as the file system holds it.
+        const QString path = scratch.filePath(u8("снимок дня.bmp"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(sample("photo.bmp"), path));
+        modal->expect([path](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog != nullptr);
+            QCOMPARE(dialog->windowTitle(), u8("Открыть графический файл."));
+            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types != nullptr);
+            QCOMPARE(types->count(), 1);
+            QCOMPARE(types->currentText(), QStringLiteral("Bitmap 24 bit(*.bmp)"));
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+        });
+        window->run(IDM_OPEN);
+        QCOMPARE(current_image, &image_a);
+        QCOMPARE(int(image_a.width), 640);
+        settle();
+        QString why;
+        QVERIFY2(view_shows(window->view(), rendered_now(window->view()), &why), qPrintable(why));
+    }
+
+    void startupFileOpensWithoutAsking()
+    {
+        answer_next_file_dialog_with(to_path(sample("square.bmp")));
+        window->run(IDM_OPEN);
+        QCOMPARE(current_image, &image_a);
+        QCOMPARE(int(image_a.width), 512);
+        // Only once: the next open asks again.
+        modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+        window->run(IDM_OPEN);
+        QCOMPARE(current_image, &image_a);  // cancelled: the picture stays
+    }
+
+    void busyCursorWhileWorking()
+    {
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        begin_busy();
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        end_busy();
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void fileFilterMatchesNamesEndingInBmp()
+    {
+        QTemporaryDir dir;
+        for (const char* name : {"a.bmp", "B.BMP", "cbmp", "d.txt", "e.bmp.txt"}) {
+            QFile f(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QStringList listed;
+        modal->expect([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog != nullptr);
+            dialog->setDirectory(dir.path());
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            QVERIFY(model != nullptr);
+            const QModelIndex root = model->index(dir.path());
+            QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(root) > 0, 5000);
+            QTest::qWait(100);  // let the listing finish
+            for (int r = 0; r < model->rowCount(root); ++r) listed << model->index(r, 0, root).data().toString();
+            dialog->reject();
+        });
+        window->run(IDM_OPEN);
+        listed.sort(Qt::CaseInsensitive);
+        QCOMPARE(listed, (QStringList{QStringLiteral("a.bmp"), QStringLiteral("B.BMP"), QStringLiteral("cbmp")}));
+        QCOMPARE(current_image, nullptr);  // cancelled: nothing opened
+    }
+
+    void pathConversionKeepsNonAsciiNames()
+    {
+        const QString name = u8("/tmp/каталог/файл €.bmp");
+        const std::u8string bytes = to_path(name).u8string();
+        QCOMPARE(QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())), name);
+    }
+
+    void scrolling()
+    {
+        window->resize(800, 420);
+        load("photo.bmp");
+        QTRY_VERIFY(window->horizontal_bar()->isVisible() && window->vertical_bar()->isVisible());
+        ViewWidget* view = window->view();
+        QScrollBar* h = window->horizontal_bar();
+        QScrollBar* v = window->vertical_bar();
+        QTRY_COMPARE(scroll_max_x, 640 + 283 - view->width());
+        QTRY_COMPARE(scroll_max_y, 480 - view->height());
+        QCOMPARE(h->maximum(), scroll_max_x);
+        QCOMPARE(v->maximum(), scroll_max_y);
+
+        h->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(scroll_x, 5);
+        QCOMPARE(scroll_y, 1);
+        h->triggerAction(QAbstractSlider::SliderPageStepAdd);  // page steps do nothing
+        v->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QCOMPARE(scroll_x, 5);
+        QCOMPARE(scroll_y, 1);
+        QCOMPARE(h->value(), 5);
+        settle();
+        QString why;
+        QVERIFY2(view_shows(view, rendered_now(view), &why), qPrintable(why));
+
+        // Dragging the thumb, then a step left from 3 gives -2: the picture
+        // moves two pixels right of the edge while the bar shows 0.
+        h->setSliderPosition(3);
+        QCOMPARE(scroll_x, 3);
+        h->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        QCOMPARE(scroll_x, -2);
+        QCOMPARE(h->value(), 0);
+        settle();
+        QCOMPARE(pixel(view, 1, 100), QRgb(0xFFFFFF));
+        QVERIFY2(view_shows(view, rendered_now(view), &why), qPrintable(why));
+
+        // Wide enough for everything: both bars hide, the positions stay.
+        window->resize(1200, 800);
+        QTRY_VERIFY(!window->horizontal_bar()->isVisible() && !window->vertical_bar()->isVisible());
+        QCOMPARE(scroll_x, -2);
+        QVERIFY(scroll_max_x <= 0 && scroll_max_y <= 0);
+    }
+
+    void segmentationLinesLastUntilTheNextRepaint()
+    {
+        load("photo.bmp");
+        settle();
+        ViewWidget* view = window->view();
+        const Frame clean = rendered_now(view);
+        const WindowLine lines[] = {{100, 560, 200, 560}, {100, 560, 100, 600}, {30, 30, 30, 60}};
+        draw_window_lines(window->handle(), lines);
+        settle();
+        QCOMPARE(pixel(view, 100, 560), QRgb(0));
+        QCOMPARE(pixel(view, 199, 560), QRgb(0));
+        QCOMPARE(pixel(view, 200, 560), QRgb(0xFFFFFF));  // the end point is left out
+        QCOMPARE(pixel(view, 100, 599), QRgb(0));
+        QCOMPARE(pixel(view, 100, 600), QRgb(0xFFFFFF));
+        QCOMPARE(pixel(view, 30, 59), QRgb(0));
+        QVERIFY(!view_shows(view, clean));
+        // Another paint of an unchanged window keeps them.
+        view->update();
+        settle();
+        QCOMPARE(pixel(view, 150, 560), QRgb(0));
+        request_repaint(window->handle());
+        settle();
+        QVERIFY(view_shows(view, clean));
+    }
+
+    void segmentCommandFramesTextUntilTheNextRepaint()
+    {
+        load("text.bmp");
+        settle();
+        ViewWidget* view = window->view();
+        const Frame clean = rendered_now(view);
+        QSignalSpy rendered(view, &ViewWidget::rendered);
+        window->run(IDM_SEGMENT);
+        settle();
+        QVERIFY(modal->messages.empty());
+        QCOMPARE(rendered.size(), 0);  // drawn over the view, not repainted
+        // Black frame pixels now stand on white ground the clean view shows.
+        const QImage shot = view->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        int framed = 0;
+        for (int y = 0; y < clean.height; ++y)
+            for (int x = 0; x < clean.width; ++x) {
+                const std::uint8_t* c = clean.row(y) + 3 * x;
+                const uchar* s = shot.constScanLine(y) + 3 * x;
+                if (s[0] != c[2] || s[1] != c[1] || s[2] != c[0]) {
+                    QVERIFY(s[0] == 0 && s[1] == 0 && s[2] == 0);
+                    ++framed;
+                }
+            }
+        QVERIFY(framed > 0);
+        window->action_for(IDM_UNDO)->trigger();  // repaints (no other picture to show)
+        settle();
+        QVERIFY(view_shows(view, clean));
+    }
+
+    void refusedFileShowsItsMessageAndAnEmptyWindow()
+    {
+        load("photo.bmp");
+        const QString bad = scratch.filePath(QStringLiteral("broken.bmp"));
+        {
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(80, 'x'));
+        }
+        QString caption, text;
+        modal->expect([bad](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog != nullptr);
+            dialog->selectFile(bad);
+            static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+        });
+        modal->expect([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box != nullptr);
+            caption = box->windowTitle();
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        window->run(IDM_OPEN);
+        QCOMPARE(caption, u8(kLoadCaption));
+        QCOMPARE(text, u8(kNotBmp));
+        QCOMPARE(current_image, nullptr);
+        settle();
+        Frame white;
+        white.resize(window->view()->width(), window->view()->height());
+        std::fill(white.pixels.begin(), white.pixels.end(), std::uint8_t{255});
+        QVERIFY(view_shows(window->view(), white));
+    }
+
+    void exitAndCloseBoxReleaseEverything()
+    {
+        load("photo.bmp");
+        window->run(IDM_NEGATIVE);
+        QVERIFY(image_a.pixels && image_b.pixels);
+        image_a.coef_re_r = HeapArray<float>::allocate(16);
+        image_b.coef_im_b = HeapArray<float>::allocate(16);
+        QSignalSpy finished(window, &MainWindow::finished);
+        window->action_for(IDM_EXIT)->trigger();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().at(0).toInt(), 0);
+        QVERIFY(!image_a.pixels && !image_b.pixels && !image_a.coef_re_r && !image_b.coef_im_b);
+        QVERIFY(!window->isVisible());
+
+        // The close box of a fresh window does the same.
+        delete window;
+        window = new MainWindow;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        load("photo.bmp");
+        QSignalSpy closed(window, &MainWindow::finished);
+        window->close();
+        QCOMPARE(closed.size(), 1);
+        QVERIFY(!image_a.pixels);
+    }
+
+    // Last: runs the application's event loop to its end.
+    void altF4EndsTheEventLoopWithCodeZero()
+    {
+        load("photo.bmp");
+        connect(window, &MainWindow::finished, qApp, &QCoreApplication::exit);
+        QApplication::setActiveWindow(window);
+        QTimer::singleShot(50, window, [this] { QTest::keyClick(window, Qt::Key_F4, Qt::AltModifier); });
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });  // bounded
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!image_a.pixels);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

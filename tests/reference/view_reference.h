@@ -1,0 +1,16 @@
+// The view drawn the slow, literal way: a little device context over a
+// Frame with a current pen, lines that exclude their end point and
+// rectangles that exclude their right and bottom edges, following the
+// painting steps one by one. The frame starts white, as the window's
+// background; nothing is drawn outside it.
+#pragma once
+
+#include <cstdint>
+
+#include "image/image_record.h"
+#include "shell/view.h"
+
+// Paints `record` into `frame` with the given scroll positions and returns
+// the scroll limits it computes (x, y).
+std::pair<std::int32_t, std::int32_t> reference_paint_view(Frame& frame, const ImageRecord& record,
+                                                           std::int32_t scroll_x, std::int32_t scroll_y);

@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "image/image_record.h"
+#include "shell/view.h"
+#include "tests/reference/view_reference.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/images.h"
+
+namespace {
+
+struct Px {
+    int r, g, b;
+    bool operator==(const Px&) const = default;
+};
+
+void PrintTo(const Px& p, std::ostream* os) { *os << "(" << p.r << "," << p.g << "," << p.b << ")"; }
+
+Px at(const Frame& f, int x, int y)
+{
+    const std::uint8_t* p = f.row(y) + 3 * x;
+    return {p[2], p[1], p[0]};
+}
+
+constexpr Px kWhite{255, 255, 255}, kBlack{0, 0, 0};
+
+// Pixel (x, y) counted from the top-left, distinct per position.
+Bgr pattern(int x, int y, int h)
+{
+    const int top_y = h - 1 - y;
+    return {static_cast<std::uint8_t>(x * 7 + 1), static_cast<std::uint8_t>(top_y * 3 + 2), 0x40};
+}
+
+Frame frame_of(int w, int h)
+{
+    Frame f;
+    f.resize(w, h);
+    return f;
+}
+
+// Frames equal in every pixel byte (row padding left aside).
+::testing::AssertionResult same_pixels(const Frame& a, const Frame& b)
+{
+    if (a.width != b.width || a.height != b.height) return ::testing::AssertionFailure() << "sizes differ";
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            if (!(at(a, x, y) == at(b, x, y))) {
+                const Px p = at(a, x, y), q = at(b, x, y);
+                return ::testing::AssertionFailure() << "first difference at (" << x << ", " << y << "): (" << p.r
+                                                     << "," << p.g << "," << p.b << ") vs (" << q.r << "," << q.g
+                                                     << "," << q.b << ")";
+            }
+    return ::testing::AssertionSuccess();
+}
+
+class View : public ::testing::Test {
+protected:
+    void SetUp() override { reset_everything(); }
+    void TearDown() override { reset_everything(); }
+};
+
+TEST_F(View, SmallPictureUnscrolledGeometry)
+{
+    const ImageRecord rec = make_record(100, 50, [](int x, int y) { return pattern(x, y, 50); });
+    Frame f = frame_of(800, 600);
+    paint_view(f, rec);
+
+    // The picture, top row first, at columns 0..99 and rows 0..49.
+    for (int y : {0, 17, 49})
+        for (int x : {0, 55, 99}) {
+            const Bgr c = pattern(x, 49 - y, 50);
+            EXPECT_EQ(at(f, x, y), (Px{c.r, c.g, c.b})) << x << "," << y;
+        }
+    // The strip beside it, and the row below it.
+    for (int y : {0, 50})
+        for (int x : {100, 123}) EXPECT_EQ(at(f, x, y), kWhite);
+    EXPECT_EQ(at(f, 50, 50), kWhite);
+
+    // Frame lines of the first histogram and its bins.
+    for (int y : {0, 50, 101}) {
+        EXPECT_EQ(at(f, 124, y), kBlack);
+        EXPECT_EQ(at(f, 381, y), kBlack);
+    }
+    for (int x : {125, 250, 380}) {
+        EXPECT_EQ(at(f, x, 0), kBlack);
+        EXPECT_EQ(at(f, x, 101), kBlack);
+    }
+    EXPECT_EQ(at(f, 382, 50), kWhite);
+    // Gaps, the last frame's bottom line, and white below the panel.
+    EXPECT_EQ(at(f, 200, 102), kWhite);
+    EXPECT_EQ(at(f, 124, 104), kWhite);
+    EXPECT_EQ(at(f, 124, 105), kBlack);
+    EXPECT_EQ(at(f, 200, 416), kBlack);
+    EXPECT_EQ(at(f, 200, 417), kWhite);
+    EXPECT_EQ(at(f, 700, 300), kWhite);
+    EXPECT_EQ(at(f, 200, 599), kWhite);
+
+    // The picture's one red value 0x40 fills the red bin 64 to the top;
+    // bins without counts are white down to the baseline (row 100).
+    EXPECT_EQ(at(f, 125 + 64, 100), (Px{64, 0, 0}));
+    EXPECT_EQ(at(f, 125 + 64, 1), (Px{64, 0, 0}));
+    EXPECT_EQ(at(f, 125 + 63, 100), kWhite);
+    EXPECT_EQ(at(f, 125 + 63, 1), kWhite);
+    EXPECT_EQ(at(f, 125 + 255, 415), kWhite);  // no pixel has luma 255
+
+    EXPECT_EQ(scroll_max_x, -417);
+    EXPECT_EQ(scroll_max_y, -183);
+}
+
+TEST_F(View, ScrollLimitsOfALargePicture)
+{
+    const ImageRecord rec = random_record(2000, 1000, 5);
+    Frame f = frame_of(1000, 700);
+    paint_view(f, rec);
+    EXPECT_EQ(scroll_max_x, 1283);
+    EXPECT_EQ(scroll_max_y, 300);
+
+    // A picture shorter than the panel scrolls by the panel's height.
+    const ImageRecord flat = random_record(10, 3, 6);
+    Frame g = frame_of(200, 100);
+    paint_view(g, flat);
+    EXPECT_EQ(scroll_max_x, 10 + 283 - 200);
+    EXPECT_EQ(scroll_max_y, 417 - 100);
+}
+
+ImageRecord with_histograms(int w, int h)
+{
+    ImageRecord rec = make_record(w, h, [](int, int) { return Bgr{255, 255, 255}; });
+    for (int i = 0; i < 256; ++i) rec.hist_r[i] = rec.hist_g[i] = rec.hist_b[i] = rec.hist_luma[i] = 0;
+    return rec;
+}
+
+TEST_F(View, SmallestBarIsOnePixelOnTheBaseline)
+{
+    ImageRecord rec = with_histograms(100, 50);
+    rec.hist_r[7] = 1;
+    rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
+    Frame f = frame_of(800, 600);
+    paint_view(f, rec);
+    EXPECT_EQ(at(f, 125 + 7, 100), (Px{7, 0, 0}));
+    EXPECT_EQ(at(f, 125 + 7, 99), kWhite);
+    EXPECT_EQ(at(f, 125 + 8, 100), kWhite);
+}
+
+TEST_F(View, BarTopTruncatesTowardZeroAboveTheClientArea)
+{
+    // Scrolled so the red baseline is row 0: 1 of 1000 gives a top of -0.1,
+    // truncated to 0, so no bar pixel at all (rounding down would give one).
+    ImageRecord rec = with_histograms(100, 50);
+    rec.hist_r[7] = 1;
+    rec.hist_r[8] = 1000;
+    rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
+    scroll_y = 100;
+    Frame f = frame_of(800, 600);
+    paint_view(f, rec);
+    EXPECT_EQ(at(f, 125 + 7, 0), kWhite);
+    EXPECT_EQ(at(f, 125 + 8, 0), (Px{8, 0, 0}));
+}
+
+TEST_F(View, ScrolledPanelKeepsEachHistogramInItsFrame)
+{
+    // Full bars everywhere; with scroll_y = 150 the red baseline is row -50.
+    ImageRecord rec = with_histograms(100, 50);
+    for (int i = 0; i < 256; ++i) rec.hist_r[i] = rec.hist_g[i] = rec.hist_b[i] = rec.hist_luma[i] = 10;
+    rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 10;
+    scroll_y = 150;
+    Frame f = frame_of(800, 600);
+    paint_view(f, rec);
+    const int px = 125;
+    for (int y = 0; y < 600; ++y) ASSERT_NE(at(f, px + 200, y), (Px{200, 0, 0})) << "red bar on row " << y;
+    // Green: frame top at -45 (clipped), bars on rows 0..55, bottom line at 56.
+    EXPECT_EQ(at(f, px + 200, 0), (Px{0, 200, 0}));
+    EXPECT_EQ(at(f, px + 200, 55), (Px{0, 200, 0}));
+    EXPECT_EQ(at(f, px + 200, 56), kBlack);
+    EXPECT_EQ(at(f, px + 200, 57), kWhite);
+    EXPECT_EQ(at(f, px + 200, 60), kBlack);  // blue frame top
+    EXPECT_EQ(at(f, px + 200, 61), (Px{0, 0, 200}));
+    // The picture's rows lie above the client area; below its last row the
+    // surround is white.
+    EXPECT_EQ(at(f, 10, 0), kWhite);
+    EXPECT_EQ(scroll_max_y, 417 - 600);
+}
+
+TEST_F(View, NegativeScrollShiftsThePictureRight)
+{
+    const ImageRecord rec = make_record(30, 20, [](int x, int y) { return pattern(x, y, 20); });
+    scroll_x = -2;
+    Frame f = frame_of(400, 500);
+    paint_view(f, rec);
+    EXPECT_EQ(at(f, 0, 5), kWhite);
+    EXPECT_EQ(at(f, 1, 5), kWhite);
+    const Bgr c = pattern(0, 19 - 5, 20);
+    EXPECT_EQ(at(f, 2, 5), (Px{c.r, c.g, c.b}));
+    EXPECT_EQ(at(f, 2 + 30 + 24, 0), kBlack);  // the panel moves with it
+}
+
+TEST_F(View, PictureWithoutPixelsDrawsEmptyBins)
+{
+    const ImageRecord rec = make_record(0, 5, [](int, int) { return Bgr{}; });
+    ASSERT_EQ(rec.max_r, 0);
+    Frame f = frame_of(400, 500);
+    paint_view(f, rec);
+    for (int k = 0; k < 4; ++k)
+        for (int x : {25, 100, 280}) {
+            EXPECT_EQ(at(f, x, 105 * k + 1), kWhite);
+            EXPECT_EQ(at(f, x, 105 * k + 100), kWhite);
+            EXPECT_EQ(at(f, x, 105 * k), kBlack);
+        }
+    EXPECT_EQ(scroll_max_x, 0 + 283 - 400);
+}
+
+TEST_F(View, BarRoundedAboveItsFrameOverwritesTheFrameLine)
+{
+    // For some largest counts (m * 100) * (-1 / m) is just below -100, so a
+    // full bar whose frame top is at a positive row reaches one row higher.
+    std::int32_t m = 1;
+    while ((static_cast<double>(m) * 100.0) * (-1.0 / static_cast<double>(m)) >= -100.0) ++m;
+    ImageRecord rec = with_histograms(100, 50);
+    rec.hist_g[40] = m;
+    rec.max_r = rec.max_g = rec.max_b = rec.max_luma = m;
+    Frame f = frame_of(800, 600);
+    paint_view(f, rec);
+    EXPECT_EQ(at(f, 125 + 40, 105), (Px{0, 40, 0})) << "largest count " << m;
+    EXPECT_EQ(at(f, 125 + 40, 104), kWhite);
+    Frame r = frame_of(800, 600);
+    reference_paint_view(r, rec, 0, 0);
+    EXPECT_TRUE(same_pixels(f, r));
+}
+
+TEST_F(View, MatchesTheLiteralDrawingOnRandomPictures)
+{
+    std::mt19937 rng(42);
+    for (int round = 0; round < 40; ++round) {
+        const int w = static_cast<int>(rng() % 90), h = static_cast<int>(rng() % 70);
+        const ImageRecord rec = random_record(w, h, rng());
+        const int cw = static_cast<int>(rng() % 500), ch = static_cast<int>(rng() % 520);
+        scroll_x = static_cast<std::int32_t>(rng() % 140) - 4;
+        scroll_y = static_cast<std::int32_t>(rng() % 160) - 4;
+        Frame f = frame_of(cw, ch);
+        paint_view(f, rec);
+        Frame r = frame_of(cw, ch);
+        const auto [mx, my] = reference_paint_view(r, rec, scroll_x, scroll_y);
+        ASSERT_TRUE(same_pixels(f, r)) << "picture " << w << "x" << h << " in " << cw << "x" << ch << " scrolled "
+                                       << scroll_x << "," << scroll_y;
+        EXPECT_EQ(scroll_max_x, mx);
+        EXPECT_EQ(scroll_max_y, my);
+    }
+}
+
+TEST_F(View, RendersOverStaleFrameContents)
+{
+    const ImageRecord rec = random_record(37, 11, 9);
+    Frame f = frame_of(330, 450);
+    for (auto& byte : f.pixels) byte = 0x5A;
+    scroll_x = -3;
+    scroll_y = 0;
+    paint_view(f, rec);
+    Frame r = frame_of(330, 450);
+    reference_paint_view(r, rec, -3, 0);
+    EXPECT_TRUE(same_pixels(f, r));
+}
+
+TEST_F(View, ClientWithoutPictureIsWhiteAndKeepsLimits)
+{
+    Frame f = frame_of(31, 7);
+    for (auto& byte : f.pixels) byte = 0;
+    scroll_max_x = 12;
+    scroll_max_y = -3;
+    render_client(f);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 31; ++x) ASSERT_EQ(at(f, x, y), kWhite);
+    EXPECT_EQ(scroll_max_x, 12);
+    EXPECT_EQ(scroll_max_y, -3);
+
+    install(image_b, random_record(20, 10, 3));
+    current_image = &image_b;
+    scroll_x = 4;
+    render_client(f);
+    Frame r = frame_of(31, 7);
+    reference_paint_view(r, image_b, 4, 0);
+    EXPECT_TRUE(same_pixels(f, r));
+    EXPECT_EQ(scroll_max_x, 20 + 283 - 31);
+}
+
+TEST(Scrolling, LineStepsAndThumbFollowTheArithmetic)
+{
+    reset_everything();
+    // Before any paint both limits are 0: the arrows do nothing.
+    scroll_horizontal(SCROLL_LINE_FORWARD, 0);
+    scroll_vertical(SCROLL_LINE_FORWARD, 0);
+    scroll_horizontal(SCROLL_LINE_BACK, 0);
+    EXPECT_EQ(scroll_x, 0);
+    EXPECT_EQ(scroll_y, 0);
+    // ...but dragging a thumb still moves the position.
+    scroll_vertical(SCROLL_THUMB_TRACK, 65535);
+    EXPECT_EQ(scroll_y, 65535);
+    scroll_horizontal(SCROLL_THUMB_TRACK, 3);
+    EXPECT_EQ(scroll_x, 3);
+    // A step left from 3 gives -2; no further step left from there.
+    scroll_horizontal(SCROLL_LINE_BACK, 0);
+    EXPECT_EQ(scroll_x, -2);
+    scroll_horizontal(SCROLL_LINE_BACK, 0);
+    EXPECT_EQ(scroll_x, -2);
+    // Steps right pass the limit by up to 4 and then stop.
+    scroll_max_x = 9;
+    for (int i = 0; i < 5; ++i) scroll_horizontal(SCROLL_LINE_FORWARD, 0);
+    EXPECT_EQ(scroll_x, 13);
+    // Vertical steps are one pixel; page codes and the others do nothing.
+    scroll_max_y = 2;
+    scroll_vertical(SCROLL_THUMB_TRACK, 0);
+    scroll_vertical(SCROLL_LINE_FORWARD, 0);
+    scroll_vertical(SCROLL_LINE_FORWARD, 0);
+    scroll_vertical(SCROLL_LINE_FORWARD, 0);
+    EXPECT_EQ(scroll_y, 2);
+    for (int code : {2, 3, 4, 6, 7, 8}) {
+        scroll_vertical(code, 77);
+        scroll_horizontal(code, 77);
+    }
+    EXPECT_EQ(scroll_y, 2);
+    EXPECT_EQ(scroll_x, 13);
+    // The thumb is read as an unsigned 16-bit position.
+    scroll_horizontal(SCROLL_THUMB_TRACK, 0x1FFFF);
+    EXPECT_EQ(scroll_x, 65535);
+    reset_everything();
+}
+
+}  // namespace
