@@ -20,5 +20,5 @@ for preset in mingw-i686 mingw-x86_64; do
     cmake --preset "$preset" -DLUMAFORGE_WERROR=$werror -DLUMAFORGE_HOST_CLI="$host_cli" >/dev/null
     cmake --build --preset "$preset" -j "$(jobs)"
     echo "== $preset tests"
-    ctest --test-dir "build/$preset/shell/win32" --output-on-failure --timeout 600
+    ctest --test-dir "build/$preset/shell/win32" --verbose --timeout 600
 done
