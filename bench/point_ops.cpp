@@ -70,6 +70,16 @@ void BM_statistics(benchmark::State& state)
     report(state);
 }
 
+void BM_luma_plane(benchmark::State& state)
+{
+    HeapArray<std::uint8_t> plane;
+    for (auto _ : state) {
+        make_luma_plane(photo(), plane);
+        benchmark::DoNotOptimize(plane.get());
+    }
+    report(state);
+}
+
 void BM_grayscale(benchmark::State& s) { run(s, to_grayscale); }
 void BM_binarize(benchmark::State& s) { run(s, [](const ImageRecord& a, ImageRecord& b) { return binarize(a, b, 128); }); }
 void BM_negative(benchmark::State& s) { run(s, make_negative); }
@@ -84,6 +94,7 @@ void BM_contrast(benchmark::State& s)
 
 BENCHMARK(BM_memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_statistics)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_luma_plane)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_grayscale)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_binarize)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_negative)->Unit(benchmark::kMillisecond)->UseRealTime();

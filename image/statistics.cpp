@@ -15,14 +15,19 @@ struct Histograms {
 void count_rows(const ImageRecord& record, std::size_t y0, std::size_t y1, Histograms& h)
 {
     const std::size_t stride = record.stride(), w = record.width;
+    std::uint8_t lumas[1024];
     for (std::size_t y = y0; y < y1; ++y) {
-        const std::uint8_t* p = record.pixels.get() + y * stride;
-        for (std::size_t x = 0; x < w; ++x, p += 3) {
-            const std::uint8_t b = p[0], g = p[1], r = p[2];
-            ++h.b[b];
-            ++h.g[g];
-            ++h.r[r];
-            ++h.l[luma(b, g, r)];
+        const std::uint8_t* row = record.pixels.get() + y * stride;
+        for (std::size_t x0 = 0; x0 < w; x0 += sizeof lumas) {
+            const std::size_t n = w - x0 < sizeof lumas ? w - x0 : sizeof lumas;
+            const std::uint8_t* p = row + 3 * x0;
+            luma_row(p, n, lumas);
+            for (std::size_t x = 0; x < n; ++x, p += 3) {
+                ++h.b[p[0]];
+                ++h.g[p[1]];
+                ++h.r[p[2]];
+                ++h.l[lumas[x]];
+            }
         }
     }
 }
@@ -89,11 +94,7 @@ bool make_luma_plane(const ImageRecord& record, HeapArray<std::uint8_t>& plane)
     if (record.pixels) {
         const std::size_t stride = record.stride();
         parallel_rows(h, w * h, [&](std::size_t y0, std::size_t y1) {
-            for (std::size_t y = y0; y < y1; ++y) {
-                const std::uint8_t* p = record.pixels.get() + y * stride;
-                std::uint8_t* q = out.get() + y * w;
-                for (std::size_t x = 0; x < w; ++x, p += 3) q[x] = luma(p[0], p[1], p[2]);
-            }
+            for (std::size_t y = y0; y < y1; ++y) luma_row(record.pixels.get() + y * stride, w, out.get() + y * w);
         });
     }
     plane = std::move(out);

@@ -16,14 +16,14 @@ void write_luma_picture(const ImageRecord& source, ImageRecord& destination, Val
     const std::uint8_t* in = source.pixels.get();
     std::uint8_t* out = destination.pixels.get();
     parallel_rows(source.height, w * source.height, [&](std::size_t y0, std::size_t y1) {
-        for (std::size_t y = y0; y < y1; ++y) {
-            const std::uint8_t* p = in + y * stride;
-            std::uint8_t* q = out + y * stride;
-            for (std::size_t x = 0; x < w; ++x, p += 3, q += 3) {
-                const std::uint8_t v = value_of(luma(p[0], p[1], p[2]));
-                q[0] = q[1] = q[2] = v;
+        std::uint8_t lumas[1024];
+        for (std::size_t y = y0; y < y1; ++y)
+            for (std::size_t x0 = 0; x0 < w; x0 += sizeof lumas) {
+                const std::size_t n = w - x0 < sizeof lumas ? w - x0 : sizeof lumas;
+                luma_row(in + y * stride + 3 * x0, n, lumas);
+                std::uint8_t* q = out + y * stride + 3 * x0;
+                for (std::size_t x = 0; x < n; ++x, q += 3) q[0] = q[1] = q[2] = value_of(lumas[x]);
             }
-        }
     });
 }
 
