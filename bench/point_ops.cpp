@@ -57,6 +57,26 @@ void run(benchmark::State& state, Op op)
     report(state);
 }
 
+// A smooth picture: long runs of equal bytes, the hard case for counting.
+void BM_statistics_smooth(benchmark::State& state)
+{
+    ImageRecord copy;
+    copy.width = photo().width;
+    copy.height = photo().height;
+    copy.row_padding = photo().row_padding;
+    copy.data_size = photo().data_size;
+    copy.pixels = HeapArray<std::uint8_t>::allocate(photo().pixels.size());
+    for (std::size_t y = 0; y < copy.height; ++y)
+        for (std::size_t x = 0; x < copy.width; ++x) {
+            std::uint8_t* p = copy.pixels.get() + y * copy.stride() + 3 * x;
+            p[0] = static_cast<std::uint8_t>(x / 64);
+            p[1] = static_cast<std::uint8_t>(y / 32);
+            p[2] = 200;
+        }
+    for (auto _ : state) compute_statistics(copy);
+    report(state);
+}
+
 void BM_statistics(benchmark::State& state)
 {
     ImageRecord copy;
@@ -93,6 +113,7 @@ void BM_contrast(benchmark::State& s)
 }
 
 BENCHMARK(BM_memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_statistics_smooth)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_statistics)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_luma_plane)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_grayscale)->Unit(benchmark::kMillisecond)->UseRealTime();

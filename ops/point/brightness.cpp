@@ -3,27 +3,41 @@
 #include "image/statistics.h"
 #include "ops/operations.h"
 
+namespace {
+
+// Saturating byte arithmetic, written so the compiler emits saturating
+// vector instructions.
+void add_saturated(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, std::size_t n, std::uint8_t add)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned v = static_cast<unsigned>(in[i]) + add;
+        out[i] = static_cast<std::uint8_t>(v > 255u ? 255u : v);
+    }
+}
+
+void subtract_saturated(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, std::size_t n,
+                        std::uint8_t sub)
+{
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(in[i] > sub ? in[i] - sub : 0);
+}
+
+}  // namespace
+
 bool adjust_brightness(const ImageRecord& source, ImageRecord& destination, std::int16_t offset)
 {
     if (!ensure_destination(source, destination)) return false;
-    // Every byte of the block, padding included, shifted and clamped; written
-    // as compare-and-select so the compiler turns it into saturating vectors.
+    // Every byte of the block, padding included, shifted and clamped.
     const std::uint8_t* in = source.pixels.get();
     std::uint8_t* out = destination.pixels.get();
     const std::size_t n = static_cast<std::size_t>(source.data_size);
     const int d = offset;
-    parallel_rows(n / 4096 + 1, n, [&](std::size_t c0, std::size_t c1) {
+    const auto amount = static_cast<std::uint8_t>(d > 255 ? 255 : d < -255 ? 255 : d < 0 ? -d : d);
+    parallel_rows(n / 4096 + 1, n, [=](std::size_t c0, std::size_t c1) {
         const std::size_t i0 = c0 * 4096, i1 = c1 * 4096 < n ? c1 * 4096 : n;
-        if (d >= 0) {
-            const std::uint8_t limit = static_cast<std::uint8_t>(d > 255 ? 0 : 255 - d);
-            const std::uint8_t add = static_cast<std::uint8_t>(d > 255 ? 255 : d);
-            for (std::size_t i = i0; i < i1; ++i)
-                out[i] = in[i] > limit ? std::uint8_t{255} : static_cast<std::uint8_t>(in[i] + add);
-        } else {
-            const std::uint8_t sub = static_cast<std::uint8_t>(-d > 255 ? 255 : -d);
-            for (std::size_t i = i0; i < i1; ++i)
-                out[i] = in[i] < sub ? std::uint8_t{0} : static_cast<std::uint8_t>(in[i] - sub);
-        }
+        if (d >= 0)
+            add_saturated(in + i0, out + i0, i1 - i0, amount);
+        else
+            subtract_saturated(in + i0, out + i0, i1 - i0, amount);
     });
     copy_size_fields(source, destination);
     compute_statistics(destination);

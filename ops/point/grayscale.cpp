@@ -27,6 +27,11 @@ void write_luma_picture(const ImageRecord& source, ImageRecord& destination, Val
     });
 }
 
+void invert(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(255 - in[i]);
+}
+
 void finish(const ImageRecord& source, ImageRecord& destination)
 {
     copy_size_fields(source, destination);
@@ -58,9 +63,9 @@ bool make_negative(const ImageRecord& source, ImageRecord& destination)
     const std::uint8_t* in = source.pixels.get();
     std::uint8_t* out = destination.pixels.get();
     const std::size_t n = static_cast<std::size_t>(source.data_size);
-    parallel_rows(n / 4096 + 1, n, [&](std::size_t c0, std::size_t c1) {
+    parallel_rows(n / 4096 + 1, n, [=](std::size_t c0, std::size_t c1) {
         const std::size_t i1 = c1 * 4096 < n ? c1 * 4096 : n;
-        for (std::size_t i = c0 * 4096; i < i1; ++i) out[i] = static_cast<std::uint8_t>(255 - in[i]);
+        invert(in + c0 * 4096, out + c0 * 4096, i1 - c0 * 4096);
     });
     finish(source, destination);
     return true;

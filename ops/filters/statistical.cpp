@@ -1,0 +1,191 @@
+// Statistical filter: luma times the standard deviation of the luma in the
+// n x n window, grey.
+//
+// The window sum S is an exact integer and comes from running sums. The sum
+// of squared deviations depends in its last bits on the order of addition,
+// so every pixel adds its n^2 terms window row by window row, left to right,
+// as defined; speed comes from doing that for a block of neighbouring pixels
+// at once (one vector lane per pixel) and from running stripes on threads.
+#include <cmath>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "ops/filters/statistical_kernel.h"
+#include "ops/filters/window_support.h"
+#include "ops/operations.h"
+
+// The vector helpers are always inlined into the clones that call them.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+using namespace window_filters;
+
+namespace {
+
+constexpr std::size_t kBlock = 128;  // output pixels whose rows are converted together
+
+// Eight doubles; the compiler maps them onto whatever vectors the clone has.
+typedef double Doubles __attribute__((vector_size(64)));
+
+inline __attribute__((always_inline)) Doubles load8(const double* p)
+{
+    Doubles v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+}  // namespace
+
+// Whole groups of 32 pixels keep their sums in registers for all n^2 terms;
+// the rest go one by one.
+LUMAFORGE_VECTOR_CLONES
+void window_filters::add_squared_deviations(const double* rows, std::size_t row_length, unsigned n, const double* mean,
+                            std::size_t count, double* acc)
+{
+    std::size_t j = 0;
+    for (; j + 32 <= count; j += 32) {
+        const Doubles m0 = load8(mean + j), m1 = load8(mean + j + 8), m2 = load8(mean + j + 16),
+                      m3 = load8(mean + j + 24);
+        Doubles a0 = {}, a1 = {}, a2 = {}, a3 = {};
+        for (unsigned k = 0; k < n; ++k) {
+            const double* row = rows + k * row_length + j;
+            for (unsigned i = 0; i < n; ++i) {
+                const Doubles d0 = load8(row + i) - m0, d1 = load8(row + i + 8) - m1;
+                const Doubles d2 = load8(row + i + 16) - m2, d3 = load8(row + i + 24) - m3;
+                a0 += d0 * d0;
+                a1 += d1 * d1;
+                a2 += d2 * d2;
+                a3 += d3 * d3;
+            }
+        }
+        std::memcpy(acc + j, &a0, sizeof a0);
+        std::memcpy(acc + j + 8, &a1, sizeof a1);
+        std::memcpy(acc + j + 16, &a2, sizeof a2);
+        std::memcpy(acc + j + 24, &a3, sizeof a3);
+    }
+    for (; j < count; ++j) {
+        double a = 0.0;
+        for (unsigned k = 0; k < n; ++k) {
+            const double* row = rows + k * row_length + j;
+            for (unsigned i = 0; i < n; ++i) {
+                const double d = row[i] - mean[j];
+                a += d * d;
+            }
+        }
+        acc[j] = a;
+    }
+}
+
+namespace {
+
+// Widens bytes to doubles.
+LUMAFORGE_VECTOR_CLONES
+void widen(const std::uint8_t* in, std::size_t count, double* out)
+{
+    for (std::size_t j = 0; j < count; ++j) out[j] = in[j];
+}
+
+// values[j] = clamp(trunc(sqrt(acc[j]) * r1 * centre[j] + 0.5)), the same
+// correctly rounded operations two pixels at a time where the vector unit
+// has them (the library square root would check every argument for errors).
+LUMAFORGE_VECTOR_CLONES
+void grey_values(const double* acc, const std::uint8_t* centre, std::size_t count, double r1, std::uint8_t* values)
+{
+    auto clamp = [](int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    const __m128d scale = _mm_set1_pd(r1), half = _mm_set1_pd(0.5);
+    for (; j + 2 <= count; j += 2) {
+        const __m128d sigma = _mm_mul_pd(_mm_sqrt_pd(_mm_loadu_pd(acc + j)), scale);
+        const __m128d c = _mm_set_pd(centre[j + 1], centre[j]);
+        const __m128i v = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(sigma, c), half));
+        values[j] = clamp(_mm_cvtsi128_si32(v));
+        values[j + 1] = clamp(_mm_cvtsi128_si32(_mm_shuffle_epi32(v, 1)));
+    }
+#endif
+    for (; j < count; ++j) {
+        const double sigma = std::sqrt(acc[j]) * r1;
+        values[j] = clamp(static_cast<int>(sigma * static_cast<double>(centre[j]) + 0.5));
+    }
+}
+
+struct Scratch {
+    std::uint16_t* column_sums;  // w
+    double* mean;                // w
+    double* rows;                // n x (kBlock + n - 1)
+    double* acc;                 // kBlock
+};
+
+}  // namespace
+
+bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture)
+{
+    const unsigned n = aperture;
+    const std::size_t w = source.width;
+    const Span rows = output_span(source.height, n), columns = output_span(w, n);
+    const bool writes = rows.count != 0 && columns.count != 0;
+
+    HeapArray<std::uint8_t> plane;
+    HeapArray<std::uint16_t> sums_memory;
+    HeapArray<double> double_memory;
+    const std::size_t stripes = stripe_count(rows.count), row_length = kBlock + n - 1;
+    const std::size_t doubles_per_stripe = w + n * row_length + kBlock;
+    if (writes) {
+        if (!make_luma_plane(source, plane)) return false;
+        sums_memory = HeapArray<std::uint16_t>::allocate(stripes * w);
+        double_memory = HeapArray<double>::allocate(stripes * doubles_per_stripe);
+        if (!sums_memory || !double_memory) return false;
+    }
+    if (!ensure_destination(source, destination)) return false;
+
+    if (writes) {
+        const std::size_t half = n / 2, stride = source.stride();
+        const double r2 = 1.0 / static_cast<double>(n * n);
+        const double r1 = 1.0 / static_cast<double>(n);
+        const std::uint8_t* luma_plane = plane.get();
+        std::uint8_t* out = destination.pixels.get();
+        for_each_stripe(
+            stripes, rows.first, rows.count, columns.count * rows.count * n * n,
+            [&](std::size_t stripe, std::size_t y0, std::size_t y1) {
+                double* d = double_memory.get() + stripe * doubles_per_stripe;
+                const Scratch s{sums_memory.get() + stripe * w, d, d + w, d + w + n * row_length};
+                std::memset(s.column_sums, 0, w * sizeof *s.column_sums);
+                for (std::size_t k = 0; k < n; ++k) {
+                    const std::uint8_t* row = luma_plane + (y0 - half + k) * w;
+                    for (std::size_t x = 0; x < w; ++x) s.column_sums[x] += row[x];
+                }
+                for (std::size_t y = y0;; ++y) {
+                    // Window means from the exact integer sums.
+                    std::uint32_t sum = 0;
+                    for (std::size_t i = 0; i < n; ++i) sum += s.column_sums[i];
+                    for (std::size_t x = columns.first;; ++x) {
+                        s.mean[x] = static_cast<double>(sum) * r2;
+                        if (x + 1 == columns.first + columns.count) break;
+                        sum += static_cast<std::uint32_t>(s.column_sums[x + half + 1]) - s.column_sums[x - half];
+                    }
+
+                    const std::uint8_t* window = luma_plane + (y - half) * w;
+                    const std::uint8_t* centre = luma_plane + y * w;
+                    for (std::size_t x0 = columns.first; x0 < columns.first + columns.count; x0 += kBlock) {
+                        const std::size_t count = std::min(kBlock, columns.first + columns.count - x0);
+                        for (std::size_t k = 0; k < n; ++k)
+                            widen(window + k * w + (x0 - half), count + n - 1, s.rows + k * row_length);
+                        add_squared_deviations(s.rows, row_length, n, s.mean + x0, count, s.acc);
+                        std::uint8_t values[kBlock];
+                        grey_values(s.acc, centre + x0, count, r1, values);
+                        std::uint8_t* q = out + y * stride + 3 * x0;
+                        for (std::size_t j = 0; j < count; ++j, q += 3) q[0] = q[1] = q[2] = values[j];
+                    }
+
+                    if (y + 1 == y1) break;
+                    const std::uint8_t* leaving = luma_plane + (y - half) * w;
+                    const std::uint8_t* entering = luma_plane + (y - half + n) * w;
+                    for (std::size_t x = 0; x < w; ++x)
+                        s.column_sums[x] = static_cast<std::uint16_t>(s.column_sums[x] + entering[x] - leaving[x]);
+                }
+            });
+    }
+    finish(source, destination);
+    return true;
+}

@@ -1,0 +1,75 @@
+// Shared pieces of the windowed filters (statistical, smoothing, median).
+//
+// Every window is `aperture` samples long and starts `aperture / 2` samples
+// before the output position; an output position is written only when its
+// whole window lies inside the picture, so the frame and the row padding of
+// the destination keep what the buffer held.
+//
+// Work is cut into a fixed number of stripes of output rows. Each stripe owns
+// its scratch memory, taken before anything is written, and writes only its
+// own rows; since every result is exact, the output does not depend on how
+// many threads run the stripes.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+
+#include "image/image_record.h"
+#include "image/parallel.h"
+#include "image/statistics.h"
+
+namespace window_filters {
+
+// Output positions along one axis of `length` samples: [first, first + count).
+struct Span {
+    std::size_t first = 0, count = 0;
+};
+
+inline Span output_span(std::size_t length, unsigned aperture)
+{
+    const std::size_t half = aperture / 2;
+    if (aperture == 0 || length < 2 * half + 1) return {};
+    return {half, length - 2 * half};
+}
+
+// Number of stripes whose scratch a filter takes up front.
+inline std::size_t stripe_count(std::size_t rows)
+{
+    const std::size_t cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    return std::max<std::size_t>(1, std::min(cores, rows));
+}
+
+// Calls fn(stripe, first_row, end_row) for every stripe of `rows` rows
+// starting at `first`, on as many threads as parallel_rows chooses.
+template <class Fn>
+void for_each_stripe(std::size_t stripes, std::size_t first, std::size_t rows, std::size_t work, Fn&& fn)
+{
+    const std::size_t per = (rows + stripes - 1) / std::max<std::size_t>(stripes, 1);
+    parallel_rows(stripes, work, [&](std::size_t s0, std::size_t s1) {
+        for (std::size_t s = s0; s < s1; ++s) {
+            const std::size_t begin = std::min(rows, s * per), end = std::min(rows, begin + per);
+            if (begin < end) fn(s, first + begin, first + end);
+        }
+    });
+}
+
+// The end of every operation: size fields, then fresh statistics.
+inline void finish(const ImageRecord& source, ImageRecord& destination)
+{
+    copy_size_fields(source, destination);
+    compute_statistics(destination);
+}
+
+}  // namespace window_filters
+
+// Hot loops compiled for several instruction sets and chosen when the program
+// starts. Every version does the same IEEE operations in the same order on
+// each lane, so they agree to the bit; none may contract into FMA, which
+// -ffp-contract=off rules out.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define LUMAFORGE_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define LUMAFORGE_VECTOR_CLONES
+#endif

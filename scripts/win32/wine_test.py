@@ -1,0 +1,569 @@
+#!/usr/bin/env python3
+"""Drives the 64-bit lumaforge.exe under Wine on a virtual X server, with the
+keyboard only, and compares what the window shows with what lumaforge-cli
+renders for the same steps and client size, pixel for pixel.
+
+usage: wine_test.py --exe lumaforge.exe --cli lumaforge-cli --samples DIR
+                    --prefix WINEPREFIX --out DIR
+
+Every wait is bounded; on a failure the screenshots and the expected views
+are left in --out. Exit code 0 when everything matched.
+"""
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+
+TITLE = 'Обработка изображений.'
+FILE_DIALOG = 'Открыть графический файл.'
+SCREEN = (1280, 1024)
+MENU_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'shell', 'win32', 'menu.rc')
+
+# The command-line step that each menu item (caption without mnemonic and
+# shortcut) must run, and the value the step takes when the dialog's slider
+# is pushed to its far right (End). Open, exit, undo and segmentation are
+# driven on their own.
+MENU_STEPS = {
+    'Градации серого': ('grayscale', None), 'Бинаризация': ('binarize', 255), 'Негатив': ('negative', None),
+    'Яркость': ('brightness', 100), 'Котраст': ('contrast', 100),
+    'Фильтр Робертса': ('roberts', None), 'Фильтр Собела': ('sobel', None), 'Фильтр Кирша': ('kirsch', None),
+    'Фильтр Уоллеса': ('wallis', None), 'Фильтр статистический': ('statistical', 21),
+    'Фильтр линейный': ('linear', None), 'Фильтр Лапласа': ('laplace', None),
+    'Фильтр сглаживающий линейный': ('smooth-linear', 21), 'Фильтр сглаживающий двумерный': ('smooth-2d', 21),
+    'Фильтр медианный линейный': ('median-linear', 21), 'Фильтр медианный двумерный': ('median-2d', 21),
+    'Наложить шум': ('noise', 65534),
+    # The block size dialogs open at their largest block: End keeps it.
+    'Прямое линейное БПФ': ('fft-linear', None), 'Прямое двумерное БПФ': ('fft-2d', None),
+    'Обратное БПФ': ('fft-inverse', None), 'Прямое линейное преобразование Уолша': ('walsh-linear', None),
+    'Прямое двумерное преобразование Уолша': ('walsh-2d', None), 'Обратное преобразование Уолша': ('walsh-inverse', None),
+}
+DIALOG_STEPS = {'binarize', 'brightness', 'contrast', 'statistical', 'smooth-linear', 'smooth-2d', 'median-linear',
+                'median-2d', 'noise', 'fft-linear', 'fft-2d', 'walsh-linear', 'walsh-2d'}
+IN_PLACE_STEPS = {'fft-linear', 'fft-2d', 'fft-inverse', 'walsh-linear', 'walsh-2d', 'walsh-inverse'}
+
+
+def menu_positions():
+    """{caption: (popup, item)} from the menu script; separators take no
+    keyboard position."""
+    positions, popup, item = {}, -1, 0
+    with open(MENU_RC, encoding='utf-8') as f:
+        for line in f:
+            words = line.split()
+            if words[:1] == ['POPUP']:
+                popup, item = popup + 1, 0
+            elif words[:1] == ['MENUITEM'] and words[1] != 'SEPARATOR':
+                caption = re.match(r'\s*MENUITEM "(.*)", \d+', line).group(1)
+                positions[caption.split('\\t')[0].replace('&', '').strip()] = (popup, item)
+                item += 1
+    return positions
+MIN_BAR, MAX_BAR = 10, 32  # the thickness a scroll bar may have, in pixels
+
+
+class Failure(Exception):
+    pass
+
+
+def log(text):
+    print(text, flush=True)
+
+
+def wait_until(what, probe, timeout, interval=0.25):
+    """Calls probe until it returns something true; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = probe()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Failure('timed out after %gs waiting for %s' % (timeout, what))
+        time.sleep(interval)
+
+
+class Picture:
+    """Rows top-down of RGB bytes."""
+
+    def __init__(self, width, height, rows):
+        self.width, self.height, self.rows = width, height, rows
+
+    @staticmethod
+    def from_ppm(data):
+        match = re.match(rb'P6\s+(\d+)\s+(\d+)\s+(\d+)\s', data)
+        if not match or match.group(3) != b'255':
+            raise Failure('unexpected screen grab format')
+        w, h = int(match.group(1)), int(match.group(2))
+        start = match.end()
+        return Picture(w, h, [data[start + y * 3 * w:start + (y + 1) * 3 * w] for y in range(h)])
+
+    @staticmethod
+    def from_bmp(path):
+        with open(path, 'rb') as f:
+            data = f.read()
+        offset = struct.unpack_from('<I', data, 10)[0]
+        w, h = struct.unpack_from('<ii', data, 18)
+        stride = (3 * w + 3) & ~3
+        rows = []
+        for y in range(h):
+            bgr = data[offset + (h - 1 - y) * stride:offset + (h - 1 - y) * stride + 3 * w]
+            rgb = bytearray(bgr)
+            rgb[0::3], rgb[2::3] = bgr[2::3], bgr[0::3]
+            rows.append(bytes(rgb))
+        return Picture(w, h, rows)
+
+    def crop(self, x, y, w, h):
+        return Picture(w, h, [row[3 * x:3 * (x + w)] for row in self.rows[y:y + h]])
+
+    def save_ppm(self, path):
+        with open(path, 'wb') as f:
+            f.write(b'P6\n%d %d\n255\n' % (self.width, self.height))
+            f.write(b''.join(self.rows))
+
+
+class Session:
+    def __init__(self, args):
+        self.args = args
+        self.env = dict(os.environ)
+        self.processes = []  # what this test started, stopped in reverse order
+        self.program = None
+        self.window = None
+        self.steps = []  # the steps run so far, as lumaforge-cli steps
+        self.sample = None
+        self.views = 0
+        self.scroll = (0, 0)
+        self.lines = []  # lines drawn straight onto the window since the last paint
+        self.client = None
+        self.display_pipe = None
+
+    # --- processes -------------------------------------------------------
+
+    def start(self, command, **kw):
+        process = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=open(os.path.join(self.args.out, 'stderr.log'), 'ab'), **kw)
+        self.processes.append(process)
+        return process
+
+    def run(self, command, timeout=30, check=True):
+        result = subprocess.run(command, env=self.env, capture_output=True, timeout=timeout)
+        if check and result.returncode != 0:
+            raise Failure('%s failed: %s' % (' '.join(command), result.stderr.decode(errors='replace').strip()))
+        return result
+
+    def start_display(self):
+        read_end, write_end = os.pipe()
+        self.start(['Xvfb', '-displayfd', str(write_end), '-screen', '0', '%dx%dx24' % SCREEN,
+                    '-nolisten', 'tcp', '-noreset'], pass_fds=(write_end,))
+        os.close(write_end)
+        ready, _, _ = select.select([read_end], [], [], 30)
+        if not ready:
+            raise Failure('the virtual X server did not start')
+        # The read end stays open while the server runs: it writes the number
+        # again when it resets, and a closed pipe would end it.
+        self.display_pipe = read_end
+        display = os.read(read_end, 64).decode().strip()
+        self.env['DISPLAY'] = ':' + display
+        self.start(['openbox', '--sm-disable'])
+        wait_until('the window manager', lambda: b'window id' in self.run(
+            ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], check=False).stdout, 30)
+        log('X display :%s with openbox' % display)
+
+    def map_letters(self, text):
+        """Gives every non-ASCII letter of `text` a key of its own. xdotool
+        otherwise remaps one spare key for each such letter as it types, and
+        a program that reads the key after the next remapping loses letters."""
+        table = self.run(['xmodmap', '-pke']).stdout.decode()
+        free = [int(k) for k in re.findall(r'^keycode\s+(\d+) =\s*$', table, re.M)]
+        letters = sorted({c for c in text if ord(c) > 127})
+        if len(free) < len(letters):
+            raise Failure('not enough free key codes for %r' % ''.join(letters))
+        for keycode, letter in zip(free, letters):
+            self.run(['xmodmap', '-e', 'keycode %d = U%04X' % (keycode, ord(letter))])
+
+    def prepare_wine(self):
+        self.env.update(WINEPREFIX=self.args.prefix, WINEDLLOVERRIDES='mscoree=;mshtml=', WINEDEBUG='-all')
+        if not os.path.exists(os.path.join(self.args.prefix, 'system.reg')):
+            log('creating the Wine prefix (once)')
+            started = time.monotonic()
+            self.run([self.args.wine, 'wineboot', '-i'], timeout=300)
+            log('  %.0fs' % (time.monotonic() - started))
+
+    def stop(self):
+        if self.program is not None and self.program.poll() is None:
+            os.killpg(self.program.pid, signal.SIGKILL)
+        if 'WINEPREFIX' in self.env:
+            self.run(['wineserver', '-k'], timeout=30, check=False)
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+        if self.display_pipe is not None:
+            os.close(self.display_pipe)
+
+    # --- the program's windows ---------------------------------------------
+
+    def find_window(self, title):
+        pattern = '^' + re.escape(title) + '$'
+        found = self.run(['xdotool', 'search', '--name', pattern], check=False).stdout.split()
+        return found[0].decode() if found else None
+
+    def wait_window(self, title, timeout=30):
+        return wait_until('window "%s"' % title, lambda: self.find_window(title), timeout)
+
+    def wait_gone(self, title, timeout=30):
+        wait_until('window "%s" to close' % title, lambda: self.find_window(title) is None, timeout)
+
+    def key(self, *keys, window=None):
+        target = window or self.window
+        self.run(['xdotool', 'windowactivate', '--sync', target], timeout=10, check=False)
+        for k in keys:
+            self.run(['xdotool', 'key', '--clearmodifiers', k], timeout=10)
+            time.sleep(0.15)
+
+    def grab(self):
+        shot = Picture.from_ppm(self.run(['import', '-window', 'root', '-depth', '8', 'ppm:-'], timeout=30).stdout)
+        # xwininfo, not xdotool: under a reparenting window manager xdotool
+        # counts the frame's offset twice.
+        info = self.run(['xwininfo', '-id', self.window]).stdout.decode()
+        field = lambda name: int(re.search(name + r':\s+(-?\d+)', info).group(1))
+        x, y = field('Absolute upper-left X'), field('Absolute upper-left Y')
+        w, h = field('Width'), field('Height')
+        return shot, shot.crop(x, y, w, h)
+
+    def expected_view(self, width, height):
+        path = os.path.join(self.args.out, 'expected-%d.bmp' % self.views)
+        command = [self.args.cli, self.sample] + self.steps + [
+            '--view', path, '--client', '%dx%d' % (width, height), '--scroll', '%d,%d' % self.scroll]
+        self.run(command)
+        picture = Picture.from_bmp(path)
+        rows = [bytearray(row) for row in picture.rows]
+        sx, sy = self.scroll
+        for x0, y0, x1, y1 in self.lines:  # horizontal or vertical, end point left out
+            xs = range(x0, x1, 1 if x1 >= x0 else -1) if y0 == y1 else [x0]
+            ys = range(y0, y1, 1 if y1 >= y0 else -1) if x0 == x1 else [y0]
+            for y in ys:
+                for x in xs:
+                    if 0 <= x - sx < width and 0 <= y - sy < height:
+                        rows[y - sy][3 * (x - sx):3 * (x - sx) + 3] = b'\0\0\0'
+        picture.rows = [bytes(row) for row in rows]
+        return picture
+
+    def find_client(self, window, expected):
+        """The client rectangle (top, width, height) inside the window: below
+        the menu bar, left of and above the scroll bars when they show. It is
+        the largest one that shows `expected` (rendered for the whole window:
+        the view's pixels do not depend on the client size) exactly."""
+        def common_prefix(a, b):  # in pixels
+            low, high = 0, min(len(a), len(b)) // 3
+            while low < high:
+                mid = (low + high + 1) // 2
+                if a[:3 * mid] == b[:3 * mid]:
+                    low = mid
+                else:
+                    high = mid - 1
+            return low
+
+        bars = [0] + list(range(MIN_BAR, MAX_BAR + 1))  # scroll bar thickness, none or some
+        best = None
+        for top in range(0, 80):
+            if window.rows[top][:3 * 64] != expected.rows[0][:3 * 64]:
+                continue
+            widths = []
+            for y in range(window.height - top):
+                widths.append(common_prefix(window.rows[top + y], expected.rows[y]))
+                if widths[-1] < window.width - MAX_BAR:
+                    break
+            for below in bars:
+                height = window.height - top - below
+                if height <= 0 or height > len(widths):
+                    continue
+                narrowest = min(widths[:height])
+                beside = min((b for b in bars if window.width - b <= narrowest), default=None)
+                if beside is None:
+                    continue
+                found = (top, window.width - beside, height)
+                if best is None or found[1] * found[2] > best[1] * best[2]:
+                    best = found
+            if best:
+                return best
+        return None
+
+    def check_view(self, label, picture_size, timeout=30, quiet=False):
+        """Waits until the client area shows exactly what the renderer draws
+        after the steps so far, for that client size, and checks that the
+        scroll bars show exactly when the content is larger than the client."""
+        self.views += 1
+        last = {}
+
+        def matches():
+            shot, window = self.grab()
+            last.update(window=window)
+            if last.get('size') != (window.width, window.height):
+                last.update(size=(window.width, window.height),
+                            whole=self.expected_view(window.width, window.height))
+            client = self.find_client(window, last['whole'])
+            if client is None:
+                return None
+            top, width, height = client
+            exact = self.expected_view(width, height)
+            if window.crop(0, top, width, height).rows != exact.rows:
+                return None
+            return client
+
+        try:
+            top, width, height = wait_until('the view after ' + label, matches, timeout, interval=0.5)
+        except Failure:
+            if last:
+                last['window'].save_ppm(os.path.join(self.args.out, 'failed-%d-window.ppm' % self.views))
+                last['whole'].save_ppm(os.path.join(self.args.out, 'failed-%d-expected.ppm' % self.views))
+            raise
+        window = last['window']
+        w, h = picture_size
+        horizontal, vertical = height < window.height - top, width < window.width
+        if horizontal != (w + 283 > width) or vertical != (max(h, 417) > height):
+            raise Failure('after %s: scroll bars %s/%s for a %dx%d picture in a %dx%d client area'
+                          % (label, horizontal, vertical, w, h, width, height))
+        if not quiet:
+            log('  %s: the %dx%d client area matches the renderer (scroll %d,%d; bars: %s)'
+                % (label, width, height, self.scroll[0], self.scroll[1],
+                   ' and '.join(n for n, b in (('horizontal', horizontal), ('vertical', vertical)) if b) or 'none'))
+        self.client = (top, width, height)
+        return window
+
+    # --- the scenario -----------------------------------------------------
+
+    def screenshot(self, name):
+        self.run(['import', '-window', 'root', os.path.join(self.args.out, name)], timeout=30)
+
+    def open_file(self, path):
+        self.key('ctrl+o')
+        dialog = self.wait_window(FILE_DIALOG)
+        wine_path = 'Z:' + os.path.abspath(path).replace('/', '\\')
+        self.run(['xdotool', 'windowactivate', '--sync', dialog], timeout=10, check=False)
+        self.run(['xdotool', 'type', '--delay', '40', wine_path], timeout=60)
+        self.key('Return', window=dialog)
+        self.wait_gone(FILE_DIALOG)
+        self.sample, self.steps = path, []
+        with open(path, 'rb') as f:
+            return struct.unpack_from('<ii', f.read(26), 18)
+
+    def param_dialog(self, shortcut, title, keys, step, screenshot=None):
+        self.key(shortcut)
+        dialog = self.wait_window(title)
+        for k in keys:
+            self.key(k, window=dialog)
+        if screenshot:
+            time.sleep(0.5)
+            self.screenshot(screenshot)
+        self.key('Escape' if step is None else 'Return', window=dialog)
+        self.wait_gone(title)
+        if step is not None:
+            self.steps.append(step)
+
+    def menu(self, popup, item=0):
+        """Chooses a menu item by keyboard, both counted from 0."""
+        self.key('F10', *['Right'] * popup, 'Down', *['Down'] * item, 'Return')
+
+    def every_menu_command(self, size):
+        """Runs each command of the menu once from its popup, every dialog
+        confirmed at the slider's far right, and compares the view with the
+        renderer's. Commands that show their result are undone at once, so
+        each works on the opened picture; noise, which draws random points,
+        runs last and is compared only through its undo."""
+        positions = menu_positions()
+        if set(positions) - {'Открыть', 'Выход', 'Отмена', 'Сегментирование'} != set(MENU_STEPS):
+            raise Failure('the menu holds %s' % sorted(positions))
+        order = sorted(MENU_STEPS, key=lambda caption: (MENU_STEPS[caption][0] == 'noise', positions[caption]))
+        skipped = []
+        for caption in order:
+            step, value = MENU_STEPS[caption]
+            cli_step = step if value is None else '%s=%d' % (step, value)
+            probe = self.run([self.args.cli, self.sample] + self.steps + [cli_step, '--seed', '1'], check=False)
+            if probe.returncode != 0:
+                skipped.append(step)
+                continue
+            before = self.client_rows() if step == 'noise' else None
+            self.menu(*positions[caption])
+            if step in DIALOG_STEPS:
+                dialog = wait_until('the dialog of ' + caption, lambda: self.active_window(other_than=self.window), 30)
+                self.key('End', 'Return', window=dialog)
+                wait_until('the dialog of %s to close' % caption, lambda: self.active_window() == self.window, 30)
+            if step == 'noise':
+                wait_until('noise on the view', lambda: self.client_rows() != before, 30, interval=0.5)
+                self.key('ctrl+z')
+                self.check_view('noise, then Ctrl+Z', size)
+                continue
+            self.steps.append(cli_step)
+            self.check_view('the menu\'s ' + caption, size, quiet=True)
+            if step not in IN_PLACE_STEPS:
+                self.key('ctrl+z')
+                self.steps.append('undo')
+        log('  every menu command: %d run and compared%s' % (len(order) - len(skipped), (
+            '; lumaforge-cli cannot run %s yet, left out' % ', '.join(skipped)) if skipped else ''))
+
+    def active_window(self, other_than=None):
+        active = self.run(['xdotool', 'getactivewindow'], check=False).stdout.decode().strip()
+        return active if active and active != other_than else None
+
+    def client_rows(self):
+        top, width, height = self.client
+        return self.grab()[1].crop(0, top, width, height).rows
+
+    def click(self, x, y):
+        """A click at (x, y) of the window."""
+        info = self.run(['xwininfo', '-id', self.window]).stdout.decode()
+        field = lambda name: int(re.search(name + r':\s+(-?\d+)', info).group(1))
+        self.run(['xdotool', 'mousemove', '--sync', str(field('Absolute upper-left X') + x),
+                  str(field('Absolute upper-left Y') + y), 'click', '1'])
+
+    def segmentation_frames(self):
+        """The frames lumaforge-cli reports for segmenting the picture on
+        display, as lines in client pixels; None when it cannot segment."""
+        result = self.run([self.args.cli, self.sample] + self.steps + ['segment'], check=False)
+        if result.returncode != 0:
+            return None
+        with open(self.sample, 'rb') as f:
+            height = struct.unpack_from('<i', f.read(26), 22)[0]
+        lines = []
+        for line in result.stdout.decode().splitlines():
+            _, start, end, bottom, top = line.split()
+            start, end = int(start), int(end)
+            yb, yt = height - 1 - int(bottom), height - 1 - int(top)
+            # Lower and upper edges, then left and right ones; a line stops
+            # short of its end point.
+            lines += [(start, yb, end, yb), (start, yt, end, yt), (start, yb, start, yt), (end, yb, end, yt)]
+        return lines
+
+    def scenario(self):
+        # A file whose name is outside every single-byte code page but one.
+        cyrillic = os.path.join(self.args.out, 'снимок.bmp')
+        shutil.copyfile(os.path.join(self.args.samples, 'photo.bmp'), cyrillic)
+        self.map_letters(cyrillic)
+
+        started = time.monotonic()
+        self.program = self.start([self.args.wine, self.args.exe], start_new_session=True)
+        self.window = self.wait_window(TITLE, timeout=120)
+        name = self.run(['xdotool', 'getwindowname', self.window]).stdout.decode().rstrip('\n')
+        if name != TITLE:
+            raise Failure('window title %r' % name)
+        # Keys reach the window only once it holds the focus.
+        wait_until('the window to take the focus', lambda: self.run(
+            ['xdotool', 'getactivewindow'], check=False).stdout.decode().strip() == self.window, 30)
+        log('  window "%s" up after %.0fs' % (name, time.monotonic() - started))
+
+        size = self.open_file(cyrillic)
+        window = self.check_view('opening снимок.bmp through the file dialog', size)
+        self.screenshot('screen-opened.png')
+        # The menu bar: its captions drawn in dark text above the client area.
+        top = self.client[0]
+        bar = window.crop(0, 0, window.width, top)
+        dark = sum(1 for row in bar.rows for i in range(0, len(row), 3) if max(row[i:i + 3]) < 96)
+        if top < 10 or dark < 200:
+            raise Failure('no menu bar above the client area (%d rows, %d dark pixels)' % (top, dark))
+
+        self.key('ctrl+n')
+        self.steps.append('negative')
+        self.check_view('Ctrl+N', size)
+        self.key('ctrl+z')
+        self.steps.append('undo')
+        self.check_view('Ctrl+Z', size)
+        self.menu(5)  # Редактирование > Отмена
+        self.steps.append('undo')
+        self.check_view('the menu\'s Редактирование > Отмена', size)
+
+        self.param_dialog('ctrl+b', 'Порог для бинаризации', ['Right'], 'binarize=129', 'screen-dialog.png')
+        self.check_view('binarization at 129', size)
+        self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], None)
+        self.check_view('a cancelled brightness dialog', size)
+        self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], 'brightness=-100')
+        self.check_view('brightness at -100%', size)
+
+        size = self.open_file(os.path.join(self.args.samples, 'text.bmp'))
+        self.check_view('opening text.bmp', size)
+        frames = self.segmentation_frames()
+        if frames is None:
+            log('  segmentation: lumaforge-cli cannot segment yet, left out')
+        else:
+            self.menu(4)  # Распознавание > Сегментирование
+            self.lines = frames
+            self.check_view('the menu\'s Распознавание > Сегментирование (%d frames)' % (len(frames) // 4), size)
+            self.screenshot('screen-segmented.png')
+            self.lines = []
+
+        size = self.open_file(os.path.join(self.args.samples, 'odd.bmp'))
+        self.check_view('opening odd.bmp', size)
+        self.every_menu_command(size)
+
+        # A picture larger than the screen: both scroll bars, one line step each.
+        big = os.path.join(self.args.out, 'big.bmp')
+        write_test_picture(big, 1500, 1200)
+        size = self.open_file(big)
+        self.check_view('opening a 1500x1200 picture', size)
+        top, width, height = self.client
+        bar = window.height - top - height
+        self.click(width - bar // 2 - 1, top + height + bar // 2)
+        self.scroll = (5, 0)
+        self.check_view('a click on the horizontal bar\'s right arrow', size)
+        self.click(width + bar // 2, top + height - bar // 2 - 1)
+        self.scroll = (5, 1)
+        self.check_view('a click on the vertical bar\'s down arrow', size)
+        self.screenshot('screen-scrolled.png')
+
+        self.key('alt+F4')
+        try:
+            code = self.program.wait(30)
+        except subprocess.TimeoutExpired:
+            raise Failure('the program did not end within 30s of Alt+F4')
+        if code != 0:
+            raise Failure('exit code %d after Alt+F4' % code)
+        log('  Alt+F4: exit code 0 after %.0fs in all' % (time.monotonic() - started))
+
+
+def write_test_picture(path, width, height):
+    """A 24-bit BMP of crossing gradients, different at every pixel near its edges."""
+    stride = (3 * width + 3) & ~3
+    rows = []
+    for y in range(height):
+        row = bytearray(stride)
+        row[0:3 * width:3] = bytes((x + 2 * y) & 255 for x in range(width))
+        row[1:3 * width:3] = bytes(y & 255 for _ in range(width))
+        row[2:3 * width:3] = bytes(x & 255 for x in range(width))
+        rows.append(bytes(row))
+    header = struct.pack('<2sIHHIIiiHHIIiiII', b'BM', 54 + stride * height, 0, 0, 54, 40, width, height, 1, 24,
+                         0, stride * height, 0, 0, 0, 0)
+    with open(path, 'wb') as f:
+        f.write(header + b''.join(rows))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument('--exe', required=True)
+    parser.add_argument('--cli', required=True)
+    parser.add_argument('--samples', required=True)
+    parser.add_argument('--prefix', required=True)
+    parser.add_argument('--out', required=True)
+    parser.add_argument('--wine', default='/usr/lib/wine/wine64')
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    session = Session(args)
+    try:
+        session.start_display()
+        session.prepare_wine()
+        session.scenario()
+    except (Failure, subprocess.TimeoutExpired) as e:
+        print('FAIL: %s (see %s)' % (e, args.out), flush=True)
+        return 1
+    finally:
+        session.stop()
+    print('wine: all checks passed')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

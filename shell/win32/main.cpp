@@ -1,0 +1,154 @@
+// The Windows program: start-up, the main window procedure and the message
+// loop. Every menu choice and accelerator goes to run_command; the view is
+// rendered by the core into a frame and blitted in one piece.
+#include "commands/command_table.h"
+#include "commands/dispatch.h"
+#include "commands/param_dialog.h"
+#include "image/image_record.h"
+#include "shell/view.h"
+#include "shell_win32.h"
+
+#include <commctrl.h>
+
+HINSTANCE app_instance = nullptr;
+HWND main_window = nullptr;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"Lumaforge";
+constexpr wchar_t kWindowTitle[] = L"Обработка изображений.";
+constexpr wchar_t kStartupCaption[] = L"Ошибка";
+
+// The client area as the core renders it; kept between paints so a repaint
+// reuses its buffer.
+Frame client_frame;
+
+void set_scroll_range(HWND window, int bar, std::int32_t limit)
+{
+    SetScrollRange(window, bar, 0, limit > 0 ? limit : 0, TRUE);
+}
+
+void on_create()
+{
+    image_a.pixels.reset();
+    image_b.pixels.reset();
+    reset_param_dialog_spec();
+}
+
+void on_destroy()
+{
+    release_all_images();
+    PostQuitMessage(0);
+}
+
+// One blit of the whole rendered client area, so nothing flickers: the
+// background erase does nothing while a picture is shown.
+void on_paint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    if (client.right > 0 && client.bottom > 0) {
+        client_frame.resize(client.right, client.bottom);
+        render_client(client_frame);
+
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = client_frame.width;
+        info.bmiHeader.biHeight = -client_frame.height;  // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(client_frame.width), static_cast<DWORD>(client_frame.height),
+                          0, 0, 0, static_cast<UINT>(client_frame.height), client_frame.pixels.data(), &info,
+                          DIB_RGB_COLORS);
+    }
+    EndPaint(window, &paint);
+    // The limits belong to a shown picture; changing a range may show or hide
+    // a bar, and the resize that follows paints again with the new client size.
+    if (current_image != nullptr) {
+        set_scroll_range(window, SB_HORZ, scroll_max_x);
+        set_scroll_range(window, SB_VERT, scroll_max_y);
+    }
+}
+
+LRESULT on_erase_background(HWND window, HDC dc)
+{
+    if (current_image == nullptr) {
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    return 1;
+}
+
+void on_scroll(HWND window, int bar, WPARAM wparam)
+{
+    const int code = LOWORD(wparam), thumb = HIWORD(wparam);
+    if (bar == SB_HORZ)
+        scroll_horizontal(code, thumb);
+    else
+        scroll_vertical(code, thumb);
+    SetScrollPos(window, bar, bar == SB_HORZ ? scroll_x : scroll_y, TRUE);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE: on_create(); return 0;
+    case WM_DESTROY: on_destroy(); return 0;
+    case WM_PAINT: on_paint(window); return 0;
+    case WM_ERASEBKGND: return on_erase_background(window, reinterpret_cast<HDC>(wparam));
+    case WM_COMMAND: run_command(window, LOWORD(wparam)); return 0;
+    case WM_HSCROLL: on_scroll(window, SB_HORZ, wparam); return 0;
+    case WM_VSCROLL: on_scroll(window, SB_VERT, wparam); return 0;
+    default: return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    WNDCLASSW window_class{};
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = main_window_proc;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    window_class.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+    window_class.lpszClassName = kClassName;
+    app_instance = instance;
+    if (RegisterClassW(&window_class) == 0) {
+        MessageBoxW(nullptr, L"Ошибка регистрации.", kStartupCaption, MB_OK);
+        return 0;
+    }
+
+    main_window = CreateWindowExW(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                  instance, nullptr);
+    if (main_window == nullptr) {
+        MessageBoxW(nullptr, L"Не удалось создать окно.", kStartupCaption, MB_OK);
+        return 0;
+    }
+
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
+    InitCommonControls();
+    ShowWindow(main_window, SW_SHOWMAXIMIZED);
+
+    MSG message;
+    for (;;) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(message.wParam);
+        // Retrieval itself failed (the queue or the window is gone): there is
+        // nothing left to run.
+        if (got == -1) return 1;
+        if (TranslateAcceleratorW(main_window, accelerators, &message) == 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}

@@ -1,0 +1,132 @@
+// The platform services of the Windows program: message boxes, the parameter
+// dialog on template IDD_PARAM, the open-file dialog, repaint and destroy
+// requests, lines drawn straight onto the window, and the busy cursor. The
+// core's texts are UTF-8; everything reaches Windows through the wide
+// functions, so Russian texts and file names show the same on every system
+// code page.
+#include "commands/command_table.h"
+#include "commands/param_dialog.h"
+#include "shell/platform.h"
+#include "shell_win32.h"
+#include "text.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+namespace {
+
+HWND slider_window = nullptr;
+HCURSOR cursor_before_busy = nullptr;
+
+std::int32_t slider_position()
+{
+    return static_cast<std::int32_t>(SendMessageW(slider_window, TBM_GETPOS, 0, 0));
+}
+
+void set_value_text(HWND dialog, const std::string& text)
+{
+    SetDlgItemTextW(dialog, IDC_VALUE, widen(text).c_str());
+}
+
+void open_param_dialog(HWND dialog)
+{
+    const ParamDialogView view = param_dialog_open();
+    slider_window = GetDlgItem(dialog, IDC_SLIDER);
+    SetWindowTextW(dialog, widen(view.title).c_str());
+    SetDlgItemTextW(dialog, IDC_MIN_LABEL, widen(view.min_label).c_str());
+    SetDlgItemTextW(dialog, IDC_MAX_LABEL, widen(view.max_label).c_str());
+    set_value_text(dialog, view.value_text);
+    // The trackbar takes its range as two signed 16-bit halves.
+    SendMessageW(slider_window, TBM_SETRANGE, TRUE, MAKELPARAM(view.range_min, view.range_max));
+    SendMessageW(slider_window, TBM_SETTICFREQ, static_cast<WPARAM>(view.tick_step), view.range_min);
+    SendMessageW(slider_window, TBM_SETPOS, TRUE, view.position);
+    SetFocus(slider_window);
+}
+
+INT_PTR CALLBACK param_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        open_param_dialog(dialog);
+        return FALSE;  // the focus stays on the slider
+    case WM_HSCROLL:
+        set_value_text(dialog, param_dialog_slider_moved(slider_position()));
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDOK) {
+            EndDialog(dialog, param_dialog_ok(slider_position()));
+            return TRUE;
+        }
+        if (LOWORD(wparam) == IDCANCEL) {
+            EndDialog(dialog, param_dialog_cancel());
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        EndDialog(dialog, param_dialog_cancel());
+        return TRUE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+void show_message(const char* caption, const char* text)
+{
+    MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_OK);
+}
+
+int show_param_dialog()
+{
+    const INT_PTR code =
+        DialogBoxParamW(app_instance, MAKEINTRESOURCEW(IDD_PARAM), main_window, param_dialog_proc, 0);
+    if (code == 1) return 1;
+    // A dialog that could not even be created counts as cancelled, and must
+    // not leave the power-of-two mode behind for the next one.
+    if (code != 2) param_dialog_cancel();
+    return 2;
+}
+
+int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
+                    std::filesystem::path& file, int flags, int save)
+{
+    const std::wstring wide_title = widen(title);
+    const std::wstring wide_directory = initial_directory != nullptr ? widen(initial_directory) : std::wstring();
+    const std::wstring wide_filter = widen_string_list(filter);
+    wchar_t chosen[256] = {};
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;  // the classic dialog, without the later extensions
+    dialog.hwndOwner = static_cast<HWND>(owner);
+    dialog.lpstrFilter = wide_filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = 256;
+    dialog.nMaxFileTitle = 256;
+    dialog.lpstrInitialDir = initial_directory != nullptr ? wide_directory.c_str() : nullptr;
+    dialog.lpstrTitle = wide_title.c_str();
+    dialog.Flags = static_cast<DWORD>(flags);
+    const BOOL done = save != 0 ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (done == 0) return 0;
+    file = std::filesystem::path(chosen);
+    return 1;
+}
+
+void request_repaint(WindowHandle window) { InvalidateRect(static_cast<HWND>(window), nullptr, TRUE); }
+
+void destroy_window(WindowHandle window) { DestroyWindow(static_cast<HWND>(window)); }
+
+void draw_window_lines(WindowHandle window, std::span<const WindowLine> lines)
+{
+    HWND hwnd = static_cast<HWND>(window);
+    HDC dc = GetDC(hwnd);
+    for (const WindowLine& line : lines) {
+        MoveToEx(dc, line.x0, line.y0, nullptr);
+        LineTo(dc, line.x1, line.y1);
+    }
+    ReleaseDC(hwnd, dc);
+}
+
+void begin_busy() { cursor_before_busy = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
+
+void end_busy() { SetCursor(cursor_before_busy); }
