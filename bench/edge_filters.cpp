@@ -28,12 +28,7 @@ constexpr int kCropWidth = 400, kCropHeight = 300;
 // Smooth shapes with grain, like a photo: edges of every strength.
 ImageRecord picture(int w, int h)
 {
-    ImageRecord r;
-    r.width = static_cast<std::uint16_t>(w);
-    r.height = static_cast<std::uint16_t>(h);
-    r.row_padding = row_padding_for(static_cast<std::uint32_t>(w));
-    r.data_size = static_cast<std::int32_t>(r.stride() * static_cast<std::size_t>(h));
-    r.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(r.data_size));
+    ImageRecord r = blank_record(static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h));
     std::mt19937 rng(1);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {

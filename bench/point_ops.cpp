@@ -13,12 +13,7 @@ namespace {
 const ImageRecord& photo()
 {
     static ImageRecord r = [] {
-        ImageRecord p;
-        p.width = 4000;
-        p.height = 3000;
-        p.row_padding = row_padding_for(p.width);
-        p.data_size = static_cast<std::int32_t>(p.stride() * p.height);
-        p.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(p.data_size));
+        ImageRecord p = blank_record(4000, 3000);
         std::mt19937 rng(1);
         for (std::int32_t i = 0; i < p.data_size; ++i) p.pixels[i] = static_cast<std::uint8_t>(rng() >> 24);
         compute_statistics(p);
@@ -60,12 +55,7 @@ void run(benchmark::State& state, Op op)
 // A smooth picture: long runs of equal bytes, the hard case for counting.
 void BM_statistics_smooth(benchmark::State& state)
 {
-    ImageRecord copy;
-    copy.width = photo().width;
-    copy.height = photo().height;
-    copy.row_padding = photo().row_padding;
-    copy.data_size = photo().data_size;
-    copy.pixels = HeapArray<std::uint8_t>::allocate(photo().pixels.size());
+    ImageRecord copy = blank_record(photo().width, photo().height);
     for (std::size_t y = 0; y < copy.height; ++y)
         for (std::size_t x = 0; x < copy.width; ++x) {
             std::uint8_t* p = copy.pixels.get() + y * copy.stride() + 3 * x;
@@ -79,12 +69,7 @@ void BM_statistics_smooth(benchmark::State& state)
 
 void BM_statistics(benchmark::State& state)
 {
-    ImageRecord copy;
-    copy.width = photo().width;
-    copy.height = photo().height;
-    copy.row_padding = photo().row_padding;
-    copy.data_size = photo().data_size;
-    copy.pixels = HeapArray<std::uint8_t>::allocate(photo().pixels.size());
+    ImageRecord copy = blank_record(photo().width, photo().height);
     std::memcpy(copy.pixels.get(), photo().pixels.get(), photo().pixels.size());
     for (auto _ : state) compute_statistics(copy);
     report(state);

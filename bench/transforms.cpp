@@ -35,17 +35,6 @@ void draw_window_lines(WindowHandle, std::span<const WindowLine>) {}
 
 namespace {
 
-ImageRecord blank_record(int w, int h)
-{
-    ImageRecord r;
-    r.width = static_cast<std::uint16_t>(w);
-    r.height = static_cast<std::uint16_t>(h);
-    r.row_padding = row_padding_for(static_cast<std::uint32_t>(w));
-    r.data_size = static_cast<std::int32_t>(r.stride() * static_cast<std::size_t>(h));
-    r.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(r.data_size));
-    return r;
-}
-
 ImageRecord& photo()
 {
     static ImageRecord r = [] {

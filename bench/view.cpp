@@ -18,12 +18,7 @@ constexpr int kClientW = 1920, kClientH = 1080;
 ImageRecord& picture()
 {
     static ImageRecord rec = [] {
-        ImageRecord r;
-        r.width = 4000;
-        r.height = 3000;
-        r.row_padding = row_padding_for(r.width);
-        r.data_size = static_cast<std::int32_t>(r.stride() * r.height);
-        r.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(r.data_size));
+        ImageRecord r = blank_record(4000, 3000);
         std::mt19937 rng(1);
         for (std::int32_t i = 0; i < r.data_size; ++i) r.pixels[i] = static_cast<std::uint8_t>(rng());
         compute_statistics(r);

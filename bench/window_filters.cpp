@@ -32,12 +32,7 @@ constexpr int kWidth = 4000, kHeight = 3000;
 // A photo-like picture: smooth shading, edges, texture and some noise.
 ImageRecord make_picture(int w, int h)
 {
-    ImageRecord r;
-    r.width = static_cast<std::uint16_t>(w);
-    r.height = static_cast<std::uint16_t>(h);
-    r.row_padding = row_padding_for(static_cast<std::uint32_t>(w));
-    r.data_size = static_cast<std::int32_t>(r.stride() * static_cast<std::size_t>(h));
-    r.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(r.data_size));
+    ImageRecord r = blank_record(static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h));
     std::mt19937 rng(1);
     for (int y = 0; y < h; ++y) {
         std::uint8_t* p = r.pixels.get() + y * r.stride();

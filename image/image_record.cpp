@@ -4,6 +4,17 @@ ImageRecord image_a;
 ImageRecord image_b;
 ImageRecord* current_image = nullptr;
 
+ImageRecord blank_record(std::uint16_t width, std::uint16_t height)
+{
+    ImageRecord r;
+    r.width = width;
+    r.height = height;
+    r.row_padding = row_padding_for(width);
+    r.data_size = static_cast<std::int32_t>(r.stride() * height);
+    r.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(r.data_size));
+    return r;
+}
+
 ImageRecord& other_record() { return current_image == &image_a ? image_b : image_a; }
 
 void copy_size_fields(const ImageRecord& source, ImageRecord& destination)

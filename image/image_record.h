@@ -58,6 +58,10 @@ extern ImageRecord image_a;
 extern ImageRecord image_b;
 extern ImageRecord* current_image;  // nullptr: nothing loaded
 
+// A record of the given size holding a fresh zero-filled block (no block
+// when the heap refuses); statistics and transform fields zero.
+ImageRecord blank_record(std::uint16_t width, std::uint16_t height);
+
 // The record that current_image does not point to; image_a while nothing is
 // loaded.
 ImageRecord& other_record();

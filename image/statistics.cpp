@@ -53,23 +53,35 @@ void compute_statistics(ImageRecord& record)
         });
     }
 
-    std::memcpy(record.hist_r, total.r, sizeof total.r);
-    std::memcpy(record.hist_g, total.g, sizeof total.g);
-    std::memcpy(record.hist_b, total.b, sizeof total.b);
-    std::memcpy(record.hist_luma, total.l, sizeof total.l);
+    std::uint64_t r[256], g[256], b[256], l[256];
+    for (int v = 0; v < 256; ++v) {
+        r[v] = static_cast<std::uint32_t>(total.r[v]);
+        g[v] = static_cast<std::uint32_t>(total.g[v]);
+        b[v] = static_cast<std::uint32_t>(total.b[v]);
+        l[v] = static_cast<std::uint32_t>(total.l[v]);
+    }
+    store_statistics(record, r, g, b, l);
+}
 
+void store_statistics(ImageRecord& record, const std::uint64_t (&red)[256], const std::uint64_t (&green)[256],
+                      const std::uint64_t (&blue)[256], const std::uint64_t (&lumas)[256])
+{
     // Channel sums in 64 bits: a 32-bit sum wraps on bright pictures of more
     // than 16,843,009 pixels.
     record.max_r = record.max_g = record.max_b = record.max_luma = 0;
     std::uint64_t sum_r = 0, sum_g = 0, sum_b = 0;
     for (int v = 0; v < 256; ++v) {
-        sum_r += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(total.r[v]);
-        sum_g += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(total.g[v]);
-        sum_b += static_cast<std::uint64_t>(v) * static_cast<std::uint32_t>(total.b[v]);
-        if (total.r[v] > record.max_r) record.max_r = total.r[v];
-        if (total.g[v] > record.max_g) record.max_g = total.g[v];
-        if (total.b[v] > record.max_b) record.max_b = total.b[v];
-        if (total.l[v] > record.max_luma) record.max_luma = total.l[v];
+        record.hist_r[v] = static_cast<std::int32_t>(red[v]);
+        record.hist_g[v] = static_cast<std::int32_t>(green[v]);
+        record.hist_b[v] = static_cast<std::int32_t>(blue[v]);
+        record.hist_luma[v] = static_cast<std::int32_t>(lumas[v]);
+        sum_r += static_cast<std::uint64_t>(v) * red[v];
+        sum_g += static_cast<std::uint64_t>(v) * green[v];
+        sum_b += static_cast<std::uint64_t>(v) * blue[v];
+        if (record.hist_r[v] > record.max_r) record.max_r = record.hist_r[v];
+        if (record.hist_g[v] > record.max_g) record.max_g = record.hist_g[v];
+        if (record.hist_b[v] > record.max_b) record.max_b = record.hist_b[v];
+        if (record.hist_luma[v] > record.max_luma) record.max_luma = record.hist_luma[v];
     }
 
     const std::uint32_t n = static_cast<std::uint32_t>(record.width) * record.height;

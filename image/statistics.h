@@ -45,6 +45,11 @@ void allow_vector_luma(bool allowed);
 
 void compute_statistics(ImageRecord& record);
 
+// Stores finished counts as the record's histograms and derives the maxima
+// and the means (64-bit channel sums, reciprocal of the pixel count first).
+void store_statistics(ImageRecord& record, const std::uint64_t (&red)[256], const std::uint64_t (&green)[256],
+                      const std::uint64_t (&blue)[256], const std::uint64_t (&lumas)[256]);
+
 // Fills `plane` with a fresh plane of width*height bytes. Returns false (and
 // leaves `plane` empty) when the heap refuses.
 bool make_luma_plane(const ImageRecord& record, HeapArray<std::uint8_t>& plane);

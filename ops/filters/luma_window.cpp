@@ -42,31 +42,7 @@ void finish_statistics(ImageRecord& record, const GreyCounts& grey, std::size_t 
         for (std::size_t x = x1; x < w; ++x) count(x, y);
     }
 
-    record.max_r = record.max_g = record.max_b = record.max_luma = 0;
-    std::uint64_t sum_r = 0, sum_g = 0, sum_b = 0;
-    for (int v = 0; v < 256; ++v) {
-        record.hist_r[v] = static_cast<std::int32_t>(r[v]);
-        record.hist_g[v] = static_cast<std::int32_t>(g[v]);
-        record.hist_b[v] = static_cast<std::int32_t>(b[v]);
-        record.hist_luma[v] = static_cast<std::int32_t>(l[v]);
-        sum_r += v * r[v];
-        sum_g += v * g[v];
-        sum_b += v * b[v];
-        record.max_r = std::max(record.max_r, record.hist_r[v]);
-        record.max_g = std::max(record.max_g, record.hist_g[v]);
-        record.max_b = std::max(record.max_b, record.hist_b[v]);
-        record.max_luma = std::max(record.max_luma, record.hist_luma[v]);
-    }
-
-    const std::uint32_t n = static_cast<std::uint32_t>(w * h);
-    if (n == 0) {
-        record.mean_r = record.mean_g = record.mean_b = 0;
-        return;
-    }
-    const double reciprocal = 1.0 / n;
-    record.mean_r = static_cast<std::int32_t>(static_cast<double>(sum_r) * reciprocal + 0.5);
-    record.mean_g = static_cast<std::int32_t>(static_cast<double>(sum_g) * reciprocal + 0.5);
-    record.mean_b = static_cast<std::int32_t>(static_cast<double>(sum_b) * reciprocal + 0.5);
+    store_statistics(record, r, g, b, l);
 }
 
 const std::uint8_t* rounded_root_table()

@@ -8,12 +8,7 @@
 
 ImageRecord make_record(int w, int h, const std::function<Bgr(int, int)>& f, std::uint8_t padding_byte)
 {
-    ImageRecord r;
-    r.width = static_cast<std::uint16_t>(w);
-    r.height = static_cast<std::uint16_t>(h);
-    r.row_padding = row_padding_for(static_cast<std::uint32_t>(w));
-    r.data_size = static_cast<std::int32_t>(r.stride() * static_cast<std::size_t>(h));
-    r.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(r.data_size));
+    ImageRecord r = blank_record(static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h));
     for (int y = 0; y < h; ++y) {
         std::uint8_t* row = r.pixels.get() + y * r.stride();
         for (int x = 0; x < w; ++x) {
