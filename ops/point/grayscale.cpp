@@ -1,5 +1,6 @@
 // Grayscale, binarization and negative: per-pixel operations of the first lab.
 #include <cstring>
+#include <mutex>
 
 #include "image/parallel.h"
 #include "image/statistics.h"
@@ -8,23 +9,36 @@
 namespace {
 
 // Writes `value_of(luma)` into all three bytes of every pixel; padding bytes
-// of the destination keep what they held.
+// of the destination keep what they held. The result is grey, and a grey
+// pixel of value v has luma v, so all four histograms are the counts of the
+// values written: they are taken here instead of in a second pass.
 template <class ValueOf>
 void write_luma_picture(const ImageRecord& source, ImageRecord& destination, ValueOf value_of)
 {
     const std::size_t stride = source.stride(), w = source.width;
     const std::uint8_t* in = source.pixels.get();
     std::uint8_t* out = destination.pixels.get();
+    std::uint64_t counts[256] = {};
+    std::mutex merge;
     parallel_rows(source.height, w * source.height, [&](std::size_t y0, std::size_t y1) {
         std::uint8_t lumas[1024];
+        std::uint32_t part[256] = {};
         for (std::size_t y = y0; y < y1; ++y)
             for (std::size_t x0 = 0; x0 < w; x0 += sizeof lumas) {
                 const std::size_t n = w - x0 < sizeof lumas ? w - x0 : sizeof lumas;
                 luma_row(in + y * stride + 3 * x0, n, lumas);
                 std::uint8_t* q = out + y * stride + 3 * x0;
-                for (std::size_t x = 0; x < n; ++x, q += 3) q[0] = q[1] = q[2] = value_of(lumas[x]);
+                for (std::size_t x = 0; x < n; ++x, q += 3) {
+                    const std::uint8_t v = value_of(lumas[x]);
+                    q[0] = q[1] = q[2] = v;
+                    ++part[v];
+                }
             }
+        std::lock_guard<std::mutex> lock(merge);
+        for (int v = 0; v < 256; ++v) counts[v] += part[v];
     });
+    copy_size_fields(source, destination);
+    store_statistics(destination, counts, counts, counts, counts);
 }
 
 void invert(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, std::size_t n)
@@ -44,7 +58,6 @@ bool to_grayscale(const ImageRecord& source, ImageRecord& destination)
 {
     if (!ensure_destination(source, destination)) return false;
     write_luma_picture(source, destination, [](std::uint8_t l) { return l; });
-    finish(source, destination);
     return true;
 }
 
@@ -53,7 +66,6 @@ bool binarize(const ImageRecord& source, ImageRecord& destination, std::uint8_t 
     if (!ensure_destination(source, destination)) return false;
     write_luma_picture(source, destination,
                        [threshold](std::uint8_t l) { return static_cast<std::uint8_t>(l > threshold ? 255 : 0); });
-    finish(source, destination);
     return true;
 }
 

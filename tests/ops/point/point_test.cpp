@@ -39,8 +39,16 @@ void expect_matches_reference(const Fast& fast, const Reference& reference)
             ASSERT_EQ(block_of(dst), expected) << w << "x" << h;
             ImageRecord recounted = clone(dst);
             compute_statistics(recounted);
+            // Statistics taken while writing must equal a fresh count.
+            EXPECT_EQ(0, std::memcmp(dst.hist_r, recounted.hist_r, sizeof dst.hist_r));
+            EXPECT_EQ(0, std::memcmp(dst.hist_g, recounted.hist_g, sizeof dst.hist_g));
+            EXPECT_EQ(0, std::memcmp(dst.hist_b, recounted.hist_b, sizeof dst.hist_b));
             EXPECT_EQ(0, std::memcmp(dst.hist_luma, recounted.hist_luma, sizeof dst.hist_luma));
+            EXPECT_EQ(dst.max_r + dst.max_g + dst.max_b, recounted.max_r + recounted.max_g + recounted.max_b);
+            EXPECT_EQ(dst.max_luma, recounted.max_luma);
+            EXPECT_EQ(dst.mean_r, recounted.mean_r);
             EXPECT_EQ(dst.mean_g, recounted.mean_g);
+            EXPECT_EQ(dst.mean_b, recounted.mean_b);
             EXPECT_EQ(dst.width, src.width);
             EXPECT_EQ(dst.row_padding, src.row_padding);
         }
