@@ -26,7 +26,7 @@ protected:
         picture = random_record(13, 7, 21);
         write_file(dir / "a.bmp", bmp_file_bytes(bmp_of(picture)));
         write_file(dir / "b.bmp", bmp_file_bytes(bmp_of(random_record(6, 5, 22))));
-        BmpSpec bad = bmp_of(picture);
+        BmpFields bad = bmp_of(picture);
         bad.bit_count = 8;
         write_file(dir / "bad.bmp", bmp_file_bytes(bad));
     }

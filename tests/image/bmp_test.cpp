@@ -15,10 +15,10 @@ protected:
     void TearDown() override { reset_everything(); }
 
     // Writes the file and loads it; returns load_bmp's result.
-    int load(const BmpSpec& spec)
+    int load(const BmpFields& fields)
     {
         const auto path = scratch_dir() / "picture.bmp";
-        write_file(path, bmp_file_bytes(spec));
+        write_file(path, bmp_file_bytes(fields));
         return load_bmp(path);
     }
     int load_bytes(const std::vector<std::uint8_t>& bytes)
@@ -55,7 +55,7 @@ TEST_F(BmpReader, PixelsComeFromTheStatedOffsetWhateverTheHeaderSays)
 {
     ImageRecord r = random_record(7, 5, 3);
     for (std::uint32_t header : {40u, 108u, 124u}) {
-        BmpSpec s = bmp_of(r);
+        BmpFields s = bmp_of(r);
         s.header_size = header;
         s.pixel_offset = 14 + header + 64;  // a colour table or gap in between
         s.colours_used = 16;                // declares a colour table: still loads
@@ -80,20 +80,20 @@ TEST_F(BmpReader, RefusalsCarryTheirTextsInTheOrderOfTheChecks)
         expect_refused("Это не BMP-а");
     }
 
-    BmpSpec eight = bmp_of(random_record(4, 4, 1));
+    BmpFields eight = bmp_of(random_record(4, 4, 1));
     eight.bit_count = 8;
     eight.compression = 1;  // bit count is checked before compression
     fake.messages.clear();
     EXPECT_EQ(load(eight), 0);
     expect_refused("Не умею грузить файлы с таким количеством цветов!");
 
-    BmpSpec thirty_two = eight;
+    BmpFields thirty_two = eight;
     thirty_two.bit_count = 32;
     fake.messages.clear();
     EXPECT_EQ(load(thirty_two), 0);
     expect_refused("Не умею грузить файлы с таким количеством цветов!");
 
-    BmpSpec rle = bmp_of(random_record(4, 4, 1));
+    BmpFields rle = bmp_of(random_record(4, 4, 1));
     rle.compression = 1;
     fake.messages.clear();
     EXPECT_EQ(load(rle), 0);
@@ -105,13 +105,13 @@ TEST_F(BmpReader, ShortFilesAreRefusedAsFailedReads)
     ImageRecord r = random_record(5, 4, 9);
     for (std::size_t cut : {std::size_t{13}, std::size_t{20}, std::size_t{29}, std::size_t{33},
                             std::size_t{54 + 10}, static_cast<std::size_t>(54 + r.data_size - 1)}) {
-        BmpSpec s = bmp_of(r);
+        BmpFields s = bmp_of(r);
         s.truncate_to = cut;
         fake.messages.clear();
         EXPECT_EQ(load(s), 0) << cut;
         expect_refused("Облом при чтении!!!");
     }
-    BmpSpec beyond = bmp_of(r);
+    BmpFields beyond = bmp_of(r);
     beyond.pixel_offset = 0xFFFFFFFFu;
     beyond.pixel_array.clear();
     fake.messages.clear();
@@ -124,7 +124,7 @@ TEST_F(BmpReader, SizesBeyondTheRecordAreRefusedBeforeAllocating)
     const std::pair<std::int32_t, std::int32_t> sizes[] = {
         {70000, 1}, {-127, 4}, {4, 70000}, {INT32_MIN, 1}, {1, INT32_MIN}, {65535, 65535}, {3000000, 2000000}};
     for (auto [w, h] : sizes) {
-        BmpSpec s;
+        BmpFields s;
         s.width = w;
         s.height = h;
         s.pixel_array.assign(64, 1);
@@ -137,7 +137,7 @@ TEST_F(BmpReader, SizesBeyondTheRecordAreRefusedBeforeAllocating)
 TEST_F(BmpReader, TopDownFilesAreStoredBottomUp)
 {
     ImageRecord r = random_record(3, 4, 5);
-    BmpSpec s = bmp_of(r);
+    BmpFields s = bmp_of(r);
     // Reverse the rows and mark the file top-down.
     const std::size_t stride = r.stride();
     for (int y = 0; y < 4; ++y)
@@ -151,7 +151,7 @@ TEST_F(BmpReader, TopDownFilesAreStoredBottomUp)
 TEST_F(BmpReader, EmptyPicturesLoadWithoutPixels)
 {
     for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}, std::pair{0, 0}}) {
-        BmpSpec s;
+        BmpFields s;
         s.width = w;
         s.height = h;
         ASSERT_EQ(load(s), 1);
@@ -171,7 +171,7 @@ TEST_F(BmpReader, NonAsciiPathsAndFilesNotLeftOpen)
     EXPECT_EQ(load_bmp(path), 1);
 
     // After a refusal the file can be replaced and loaded at once.
-    BmpSpec bad = bmp_of(random_record(4, 2, 2));
+    BmpFields bad = bmp_of(random_record(4, 2, 2));
     bad.compression = 2;
     write_file(path, bmp_file_bytes(bad));
     image_a.pixels.reset();

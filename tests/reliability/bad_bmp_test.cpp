@@ -128,7 +128,7 @@ TEST_F(HostileFiles, MissingFilesAndFoldersAreRefused)
 TEST_F(HostileFiles, ATopDownFileShowsUpright)
 {
     ImageRecord picture = random_record(6, 5, 8);
-    BmpSpec s = bmp_of(picture);
+    BmpFields s = bmp_of(picture);
     const std::size_t stride = picture.stride();
     for (int y = 0; y < 5; ++y)
         std::memcpy(s.pixel_array.data() + y * stride, picture.pixels.get() + (4 - y) * stride, stride);

@@ -22,7 +22,7 @@ std::uint32_t read32(const std::vector<std::uint8_t>& v, std::size_t at)
 
 // A well-formed 5 x 3 picture (row padding 1, 48 bytes of pixels, 102 bytes
 // in all) that each entry then spoils in one or two ways.
-BmpSpec base_spec()
+BmpFields base_spec()
 {
     return bmp_of(random_record(5, 3, 2024));
 }
@@ -37,7 +37,7 @@ std::vector<std::uint8_t> cut(std::vector<std::uint8_t> v, std::size_t length)
 
 std::vector<std::uint8_t> with_size(std::int32_t w, std::int32_t h, std::size_t pixel_bytes)
 {
-    BmpSpec s;
+    BmpFields s;
     s.width = w;
     s.height = h;
     s.pixel_array.assign(pixel_bytes, 0x3C);
@@ -113,12 +113,12 @@ std::vector<BadBmp> bad_bmp_corpus()
     add("height-65536", with_size(5, 65536, 48), kTooLarge);
     add("height-70000", with_size(5, 70000, 48), kTooLarge);
     {
-        BmpSpec s = base_spec();
+        BmpFields s = base_spec();
         s.height = -3;
         add("height-minus-3-top-down", bmp_file_bytes(s), nullptr);
     }
     {
-        BmpSpec s = base_spec();
+        BmpFields s = base_spec();
         s.height = -3;
         s.truncate_to = 54 + 47;
         add("height-minus-3-short", bmp_file_bytes(s), kReadFailed);

@@ -85,7 +85,7 @@ void put(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t value, int 
 }
 }  // namespace
 
-std::vector<std::uint8_t> bmp_file_bytes(const BmpSpec& s)
+std::vector<std::uint8_t> bmp_file_bytes(const BmpFields& s)
 {
     std::vector<std::uint8_t> v(54, 0);
     v[0] = 'B';
@@ -114,9 +114,9 @@ std::vector<std::uint8_t> bmp_file_bytes(const BmpSpec& s)
     return v;
 }
 
-BmpSpec bmp_of(const ImageRecord& r)
+BmpFields bmp_of(const ImageRecord& r)
 {
-    BmpSpec s;
+    BmpFields s;
     s.width = r.width;
     s.height = r.height;
     s.pixel_array.assign(r.pixels.get(), r.pixels.get() + r.data_size);

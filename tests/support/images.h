@@ -30,7 +30,7 @@ void install(ImageRecord& slot, ImageRecord&& record);
 ImageRecord clone(const ImageRecord& record);
 
 // The bytes of a BMP file; fields may be overridden before writing.
-struct BmpSpec {
+struct BmpFields {
     std::int32_t width = 0, height = 0;
     std::uint32_t pixel_offset = 54;
     std::uint32_t header_size = 40;
@@ -40,10 +40,10 @@ struct BmpSpec {
     std::vector<std::uint8_t> pixel_array;  // written at pixel_offset
     std::size_t truncate_to = SIZE_MAX;     // cut the file to this length
 };
-std::vector<std::uint8_t> bmp_file_bytes(const BmpSpec& spec);
+std::vector<std::uint8_t> bmp_file_bytes(const BmpFields& fields);
 
-// A BMP spec holding the pixel block of `record` (bottom-up).
-BmpSpec bmp_of(const ImageRecord& record);
+// BMP fields holding the pixel block of `record` (bottom-up).
+BmpFields bmp_of(const ImageRecord& record);
 
 // A fresh scratch folder per test, removed at exit of the process.
 std::filesystem::path scratch_dir();
