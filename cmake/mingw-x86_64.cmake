@@ -1,15 +1,4 @@
-# Cross-builds the Windows program with MinGW-w64 for x86_64. The posix-thread
-# compilers are required: the core runs operations in std::thread stripes.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-builds the 64-bit Windows program with MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(LUMAFORGE_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${LUMAFORGE_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${LUMAFORGE_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${LUMAFORGE_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${LUMAFORGE_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -24,4 +24,9 @@ ensure_packages() {
     fi
 }
 
+# Warnings are errors in CI, as CI runs it (CI=true).
+WERROR=OFF
+[ "${CI:-}" = "true" ] && WERROR=ON
+export WERROR
+
 jobs() { nproc 2>/dev/null || echo 2; }

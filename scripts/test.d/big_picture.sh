@@ -9,9 +9,7 @@ cd "$ROOT"
 ensure_packages "$ROOT/scripts/packages/reliability.txt"
 
 max_mb="${BIG_PICTURE_MAX_MB:-4096}"
-werror=OFF
-[ "${CI:-}" = "true" ] && werror=ON
-cmake --preset release -DLUMAFORGE_WERROR=$werror >/dev/null
+cmake --preset release -DLUMAFORGE_WERROR=$WERROR >/dev/null
 cmake --build --preset release -j "$(jobs)" --target lumaforge-cli
 cli="$ROOT/build/release/cli/lumaforge-cli"
 

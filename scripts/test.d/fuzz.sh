@@ -10,10 +10,8 @@ cd "$ROOT"
 ensure_packages "$ROOT/scripts/packages/fuzz.txt"
 
 seconds="${FUZZ_SECONDS:-45}"
-werror=OFF
-[ "${CI:-}" = "true" ] && werror=ON
 
-cmake --preset fuzz -DLUMAFORGE_WERROR=$werror >/dev/null
+cmake --preset fuzz -DLUMAFORGE_WERROR=$WERROR >/dev/null
 cmake --build --preset fuzz -j "$(jobs)"
 
 out="$ROOT/build/fuzz"

@@ -6,18 +6,16 @@ source "$(dirname "$0")/../lib.sh"
 cd "$ROOT"
 ensure_packages  # all lists: the release configure below needs the others
 
-werror=OFF
-[ "${CI:-}" = "true" ] && werror=ON
 
 # The Wine test compares the window with what this machine's lumaforge-cli
 # renders; scripts/test has built it already, so this is quick there.
-cmake --preset release -DLUMAFORGE_WERROR=$werror >/dev/null
+cmake --preset release -DLUMAFORGE_WERROR=$WERROR >/dev/null
 cmake --build --preset release -j "$(jobs)" --target lumaforge-cli
 host_cli="$ROOT/build/release/cli/lumaforge-cli"
 
 for preset in mingw-i686 mingw-x86_64; do
     echo "== $preset build"
-    cmake --preset "$preset" -DLUMAFORGE_WERROR=$werror -DLUMAFORGE_HOST_CLI="$host_cli" >/dev/null
+    cmake --preset "$preset" -DLUMAFORGE_WERROR=$WERROR -DLUMAFORGE_HOST_CLI="$host_cli" >/dev/null
     cmake --build --preset "$preset" -j "$(jobs)"
     echo "== $preset tests"
     ctest --test-dir "build/$preset/shell/win32" --verbose --timeout 600
