@@ -21,17 +21,12 @@
 #include "image/statistics.h"
 #include "ops/operations.h"
 #include "ops/segment/segment.h"
-#include "shell/platform.h"
 #include "tests/reference/segment_reference.h"
 #include "tests/reference/transforms_reference.h"
 
 #ifdef LUMAFORGE_HAVE_OPENCV
 #include <opencv2/core.hpp>
 #endif
-
-// The segmentation's object file brings its window drawing along; this
-// program draws nowhere.
-void draw_window_lines(WindowHandle, std::span<const WindowLine>) {}
 
 namespace {
 

@@ -29,20 +29,21 @@ ImageRecord& picture()
 
 void BM_RenderClient(benchmark::State& state)
 {
-    current_image = &picture();
-    scroll_x = static_cast<std::int32_t>(state.range(0));
-    scroll_y = static_cast<std::int32_t>(state.range(1));
+    ImageStore store;
+    store.current_image = &picture();
+    ViewState view;
+    view.scroll_x = static_cast<std::int32_t>(state.range(0));
+    view.scroll_y = static_cast<std::int32_t>(state.range(1));
     Frame frame;
     frame.resize(kClientW, kClientH);
     for (auto _ : state) {
-        render_client(frame);
+        render_client(frame, store, view);
         benchmark::DoNotOptimize(frame.pixels.data());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(frame.pixels.size()));
     state.counters["Mpx/s"] = benchmark::Counter(static_cast<double>(kClientW) * kClientH * static_cast<double>(state.iterations()) / 1e6,
                                                  benchmark::Counter::kIsRate);
-    current_image = nullptr;
 }
 // Unscrolled (picture and panel both visible: the panel lies beyond the
 // client), and scrolled so the panel is in view.

@@ -5,36 +5,79 @@
 
 #include "commands/command_table.h"
 
-const char* const kCliUsage =
-    "usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
-    "                     [--client WxH] [--scroll X,Y] [--seed N]\n"
-    "\n"
-    "Opens INPUT.bmp as the program's open command does, runs each STEP through the\n"
-    "program's command dispatcher (a dialog step answers its dialog with OK at VALUE),\n"
-    "then writes what was asked for.\n"
-    "\n"
-    "Steps (NAME or NAME=VALUE; a dialog step without VALUE takes the dialog's initial value):\n"
-    "  grayscale  binarize=0..255  negative  brightness=-100..100  contrast=-100..100\n"
-    "  roberts  sobel  kirsch  wallis  statistical=3..21  linear  laplace\n"
-    "  smooth-2d=3..21  smooth-linear=3..21  median-linear=3..21  median-2d=3..21\n"
-    "  noise=2..65534 (even)  segment\n"
-    "  fft-linear=N  fft-2d=N  fft-inverse  walsh-linear=N  walsh-2d=N  walsh-inverse\n"
-    "      (N a power of two from 2 up to the picture's smaller side)\n"
-    "  undo  open=PATH\n"
-    "\n"
-    "Options:\n"
-    "  -o OUT.bmp      write the picture on display as a 24-bit BMP\n"
-    "  --stats         print its size, histograms, maxima, means and transform state as JSON\n"
-    "  --view OUT.bmp  write the client area as the window paints it\n"
-    "  --client WxH    client area size for --view (default 1024x768)\n"
-    "  --scroll X,Y    scroll positions for --view and segment (default 0,0)\n"
-    "  --seed N        seed the noise generator with N instead of the clock\n"
-    "  -h, --help      show this help\n"
-    "\n"
-    "segment prints one line per frame: frame SEG_START SEG_END BOTTOM TOP\n"
-    "(columns and rows counted from the bottom row of the picture).\n"
-    "\n"
-    "Exit codes: 0 done, 1 input refused, 2 usage error (nothing written).\n";
+namespace {
+
+// The steps as the table defines them, one line per menu popup.
+std::string step_lines()
+{
+    std::string text;
+    const auto popups = main_menu_popups();
+    for (std::size_t p = 0; p < popups.size(); ++p) {
+        std::string line = " ";
+        for (const CommandRow& c : command_table()) {
+            if (c.menu.popup != p || *c.step == '\0') continue;
+            std::string word = " ";
+            word += c.step;
+            const DialogSetup& d = c.dialog;
+            switch (d.kind) {
+            case DialogKind::None: break;
+            case DialogKind::File: word += "=PATH"; break;
+            case DialogKind::BlockSize: word += "=N"; break;
+            default: {
+                const auto scale = static_cast<std::int32_t>(d.scale), offset = static_cast<std::int32_t>(d.offset);
+                word += '=';
+                word += std::to_string(d.range_min * scale + offset);
+                word += "..";
+                word += std::to_string(d.range_max * scale + offset);
+                if (scale == 2) word += offset == 1 ? " (odd)" : " (even)";
+            }
+            }
+            if (line.size() + word.size() > 80) {
+                text += line;
+                text += '\n';
+                line.resize(1);  // the leading blank
+            }
+            line += word;
+        }
+        if (line.size() > 1) {
+            text += line;
+            text += '\n';
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string cli_usage()
+{
+    return "usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
+           "                     [--client WxH] [--scroll X,Y] [--seed N]\n"
+           "       lumaforge-cli --list-commands\n"
+           "\n"
+           "Opens INPUT.bmp as the program's open command does, runs each STEP through the\n"
+           "program's command dispatcher (a dialog step answers its dialog with OK at VALUE),\n"
+           "then writes what was asked for.\n"
+           "\n"
+           "Steps (NAME or NAME=VALUE; a dialog step without VALUE takes the dialog's initial value;\n"
+           "N is a block size, a power of two from 2 up to the picture's smaller side):\n" +
+           step_lines() +
+           "\n"
+           "Options:\n"
+           "  -o OUT.bmp       write the picture on display as a 24-bit BMP\n"
+           "  --stats          print its size, histograms, maxima, means and transform state as JSON\n"
+           "  --view OUT.bmp   write the client area as the window paints it\n"
+           "  --client WxH     client area size for --view (default 1024x768)\n"
+           "  --scroll X,Y     scroll positions for --view and segment (default 0,0)\n"
+           "  --seed N         seed the noise generator with N instead of the clock\n"
+           "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
+           "  -h, --help       show this help\n"
+           "\n"
+           "segment prints one line per frame: frame SEG_START SEG_END BOTTOM TOP\n"
+           "(columns and rows counted from the bottom row of the picture).\n"
+           "\n"
+           "Exit codes: 0 done, 1 input refused, 2 usage error (nothing written).\n";
+}
 
 namespace {
 
@@ -60,7 +103,7 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
 {
     const auto eq = text.find('=');
     const std::string name = text.substr(0, eq);
-    const CommandInfo* info = find_command_by_step(name);
+    const CommandRow* info = find_command_by_step(name);
     if (info == nullptr) {
         error = "unknown step '" + text + "'";
         return false;
@@ -68,18 +111,18 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
     step.command = info->id;
     step.text = text;
     if (eq == std::string::npos) {
-        if (info->dialog == DialogKind::File) {
+        if (info->dialog.kind == DialogKind::File) {
             error = "open needs a path: open=PATH";
             return false;
         }
         return true;
     }
     const std::string value = text.substr(eq + 1);
-    if (info->dialog == DialogKind::None) {
+    if (info->dialog.kind == DialogKind::None) {
         error = "step '" + name + "' takes no value";
         return false;
     }
-    if (info->dialog == DialogKind::File) {
+    if (info->dialog.kind == DialogKind::File) {
         if (value.empty()) {
             error = "open needs a path: open=PATH";
             return false;
@@ -113,6 +156,10 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
         };
         if (a == "-h" || a == "--help") {
             options.help = true;
+            return true;
+        }
+        if (a == "--list-commands") {
+            options.list_commands = true;
             return true;
         }
         if (a == "-o") {

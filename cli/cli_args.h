@@ -16,6 +16,7 @@ struct CliStep {
 
 struct CliOptions {
     bool help = false;
+    bool list_commands = false;  // --list-commands
     std::string input;
     std::vector<CliStep> steps;
     std::string output;       // -o
@@ -29,4 +30,5 @@ struct CliOptions {
 // Parses argv[1..]; on a usage error returns false with a message in `error`.
 bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, std::string& error);
 
-extern const char* const kCliUsage;
+// The usage text, its steps written from the command table.
+std::string cli_usage();

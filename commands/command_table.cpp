@@ -1,83 +1,123 @@
 #include "commands/command_table.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "commands/dispatch.h"
+#include "ops/operations.h"
+#include "ops/transforms/transform_block.h"
+
 namespace {
 
-constexpr CommandInfo kCommands[] = {
-    {IDM_EXIT, "IDM_EXIT", "В&ыход\tAlt+F4", "", DialogKind::None},
-    {IDM_GRAYSCALE, "IDM_GRAYSCALE", "Градации &серого\tCtrl+G", "grayscale", DialogKind::None},
-    {IDM_BINARIZE, "IDM_BINARIZE", "&Бинаризация\tCtrl+B", "binarize", DialogKind::Threshold},
-    {IDM_NEGATIVE, "IDM_NEGATIVE", "&Негатив\tCtrl+N", "negative", DialogKind::None},
-    {IDM_BRIGHTNESS, "IDM_BRIGHTNESS", "&Яркость\tCtrl+Y", "brightness", DialogKind::Percent},
-    {IDM_CONTRAST, "IDM_CONTRAST", "&Котраст\tCtrl+C", "contrast", DialogKind::Percent},
-    {IDM_OPEN, "IDM_OPEN", "&Открыть\tCtrl+O", "open", DialogKind::File},
-    {IDM_UNDO, "IDM_UNDO", "&Отмена\tCtrl+Z", "undo", DialogKind::None},
-    {IDM_ROBERTS, "IDM_ROBERTS", "Фильтр Робертса\tCtrl+R", "roberts", DialogKind::None},
-    {IDM_SOBEL, "IDM_SOBEL", "Фильтр Собела\tCtrl+S", "sobel", DialogKind::None},
-    {IDM_WALLIS, "IDM_WALLIS", "Фильтр Уоллеса\tCtrl+W", "wallis", DialogKind::None},
-    {IDM_KIRSCH, "IDM_KIRSCH", "Фильтр Кирша\tCtrl+K", "kirsch", DialogKind::None},
-    {IDM_STATISTICAL, "IDM_STATISTICAL", "Фильтр статистический\tCtrl+T", "statistical", DialogKind::Aperture},
-    {IDM_LINEAR, "IDM_LINEAR", "Фильтр линейный\tCtrl+L", "linear", DialogKind::None},
-    {IDM_LAPLACE, "IDM_LAPLACE", "Фильтр Лапласа\tCtrl+P", "laplace", DialogKind::None},
-    {IDM_SMOOTH_2D, "IDM_SMOOTH_2D", "Фильтр сглаживающий двумерный\tCtrl+J ", "smooth-2d", DialogKind::Aperture},
-    {IDM_SMOOTH_LINEAR, "IDM_SMOOTH_LINEAR", "Фильтр сглаживающий линейный\tCtrl+U ", "smooth-linear",
-     DialogKind::Aperture},
-    {IDM_MEDIAN_LINEAR, "IDM_MEDIAN_LINEAR", "Фильтр медианный линейный\tCtrl+M ", "median-linear",
-     DialogKind::Aperture},
-    {IDM_MEDIAN_2D, "IDM_MEDIAN_2D", "Фильтр медианный двумерный\tCtrl+D ", "median-2d", DialogKind::Aperture},
-    {IDM_NOISE, "IDM_NOISE", "Наложить шум\tShift+Z", "noise", DialogKind::NoisePoints},
-    {IDM_SEGMENT, "IDM_SEGMENT", "&Сегментирование", "segment", DialogKind::None},
-    {IDM_FFT_LINEAR, "IDM_FFT_LINEAR", "Прямое линейное БПФ", "fft-linear", DialogKind::BlockSize},
-    {IDM_FFT_INVERSE, "IDM_FFT_INVERSE", "Обратное БПФ", "fft-inverse", DialogKind::None},
-    {IDM_FFT_2D, "IDM_FFT_2D", "Прямое двумерное БПФ", "fft-2d", DialogKind::BlockSize},
-    {IDM_WALSH_LINEAR, "IDM_WALSH_LINEAR", "Прямое линейное преобразование Уолша", "walsh-linear",
-     DialogKind::BlockSize},
-    {IDM_WALSH_2D, "IDM_WALSH_2D", "Прямое двумерное преобразование Уолша", "walsh-2d", DialogKind::BlockSize},
-    {IDM_WALSH_INVERSE, "IDM_WALSH_INVERSE", "Обратное преобразование Уолша", "walsh-inverse", DialogKind::None},
+// Popups of the main menu.
+enum Popup : std::uint8_t { FILE_MENU, LAB1, LAB2, LAB3, RECOGNITION, EDIT };
+constexpr const char* kPopups[] = {"&Файл", "Лаба &1 ", "Лаба &2", "Лаба&3", "Рас&познавание", "&Редактирование"};
+
+constexpr Accelerator ctrl(char key, std::uint8_t order) { return {static_cast<std::uint16_t>(key), MOD_CTRL, order}; }
+constexpr MenuPlace in(Popup popup) { return {popup, false}; }
+constexpr MenuPlace after_separator(Popup popup) { return {popup, true}; }
+
+constexpr DialogSetup kThreshold = {DialogKind::Threshold, "Порог для бинаризации", 0, 255, 16, 128, "0", "255", "",
+                                    1.0f, 0.0f, false};
+constexpr DialogSetup percent(const char* title)
+{
+    return {DialogKind::Percent, title, -100, 100, 10, 0, "-100%", "100%", "%", 1.0f, 0.0f, true};
+}
+constexpr DialogSetup aperture(const char* title)
+{
+    return {DialogKind::Aperture, title, 1, 10, 1, 1, "3", "21", "", 2.0f, 1.0f, true};
+}
+constexpr DialogSetup kNoise = {DialogKind::NoisePoints, "Уровень шума (количество точек).", 1, 32767, 1000, 7000, "1",
+                                "65534", "", 2.0f, 0.0f, true};
+constexpr DialogSetup kBlockSize = {DialogKind::BlockSize, "Размер блока для преобразования."};
+constexpr DialogSetup kFile = {DialogKind::File};
+
+// The operations with the arguments the dialog's value gives them.
+using Args = const CommandArgs&;
+using Source = const ImageRecord&;
+using Destination = ImageRecord&;
+template <bool (*Operation)(Source, Destination)>
+constexpr ImageOperation plain = [](Source s, Destination d, Args) { return Operation(s, d); };
+template <bool (*Filter)(Source, Destination, std::uint8_t)>
+constexpr ImageOperation with_aperture = [](Source s, Destination d, Args a) {
+    return Filter(s, d, static_cast<std::uint8_t>(a.value));
+};
+template <bool (*Transform)(ImageRecord&, int, int, int), int passes>
+constexpr InPlaceOperation forward = [](ImageRecord& r, Args a) { return Transform(r, passes, +1, a.value); };
+
+constexpr ImageOperation binarize_at = [](Source s, Destination d, Args a) {
+    return binarize(s, d, static_cast<std::uint8_t>(a.value));
+};
+constexpr ImageOperation brightness_by = [](Source s, Destination d, Args a) {
+    return adjust_brightness(s, d, brightness_offset(a.value));
+};
+constexpr ImageOperation contrast_by = [](Source s, Destination d, Args a) {
+    return adjust_contrast(s, d, contrast_factor(a.value));
+};
+constexpr ImageOperation noise_of = [](Source s, Destination d, Args a) { return add_noise(s, d, a.value, a.seed); };
+// The inverses read their pass count and block size from the record.
+constexpr InPlaceOperation fft_inverse = [](ImageRecord& r, Args) {
+    return fft_block(r, transform_passes(r.transform_state), -1, 0);
+};
+constexpr InPlaceOperation walsh_inverse = [](ImageRecord& r, Args) {
+    return walsh_block(r, transform_passes(r.transform_state), -1, 0);
 };
 
-constexpr Accelerator kAccelerators[] = {
-    {'B', MOD_CTRL, IDM_BINARIZE},      {'C', MOD_CTRL, IDM_CONTRAST},     {'D', MOD_CTRL, IDM_MEDIAN_2D},
-    {'G', MOD_CTRL, IDM_GRAYSCALE},     {'J', MOD_CTRL, IDM_SMOOTH_2D},    {'K', MOD_CTRL, IDM_KIRSCH},
-    {'L', MOD_CTRL, IDM_LINEAR},        {'M', MOD_CTRL, IDM_MEDIAN_LINEAR}, {'N', MOD_CTRL, IDM_NEGATIVE},
-    {'O', MOD_CTRL, IDM_OPEN},          {'P', MOD_CTRL, IDM_LAPLACE},      {'R', MOD_CTRL, IDM_ROBERTS},
-    {'S', MOD_CTRL, IDM_SOBEL},         {'T', MOD_CTRL, IDM_STATISTICAL},  {'U', MOD_CTRL, IDM_SMOOTH_LINEAR},
-    {KEY_F4, MOD_ALT, IDM_EXIT},        {'W', MOD_CTRL, IDM_WALLIS},       {'Y', MOD_CTRL, IDM_BRIGHTNESS},
-    {'Z', MOD_CTRL, IDM_UNDO},          {'Z', MOD_SHIFT, IDM_NOISE},
-};
+constexpr Accelerator no_key{};
+constexpr Accelerator shift(char key, std::uint8_t order) { return {static_cast<std::uint16_t>(key), MOD_SHIFT, order}; }
+constexpr Accelerator alt(std::uint16_t key, std::uint8_t order) { return {key, MOD_ALT, order}; }
+constexpr DialogSetup no_dialog{};
+constexpr Guard needs_nothing = Guard::None, needs_picture = Guard::Picture, needs_block = Guard::BlockPicture;
+constexpr CommandRunner image(ImageOperation operation) { return {operation, nullptr, nullptr}; }
+constexpr CommandRunner in_place(InPlaceOperation operation) { return {nullptr, operation, nullptr}; }
+constexpr CommandRunner session(SessionAction action) { return {nullptr, nullptr, action}; }
 
-constexpr MenuItem kFile[] = {{IDM_OPEN}, {IDM_EXIT}};
-constexpr MenuItem kLab1[] = {{IDM_GRAYSCALE}, {IDM_BINARIZE}, {IDM_NEGATIVE}, {IDM_BRIGHTNESS}, {IDM_CONTRAST}};
-constexpr MenuItem kLab2[] = {{IDM_ROBERTS},       {IDM_SOBEL},     {IDM_KIRSCH},        {IDM_WALLIS},
-                              {IDM_STATISTICAL},   {IDM_LINEAR},    {IDM_LAPLACE},       {0},
-                              {IDM_SMOOTH_LINEAR}, {IDM_SMOOTH_2D}, {IDM_MEDIAN_LINEAR}, {IDM_MEDIAN_2D},
-                              {0},                 {IDM_NOISE}};
-constexpr MenuItem kLab3[] = {{IDM_FFT_LINEAR},   {IDM_FFT_2D},   {IDM_FFT_INVERSE},   {0},
-                              {IDM_WALSH_LINEAR}, {IDM_WALSH_2D}, {IDM_WALSH_INVERSE}};
-constexpr MenuItem kRecognition[] = {{IDM_SEGMENT}};
-constexpr MenuItem kEdit[] = {{IDM_UNDO}};
-
-constexpr MenuPopup kMenu[] = {
-    {"&Файл", kFile},          {"Лаба &1 ", kLab1},          {"Лаба &2", kLab2},
-    {"Лаба&3", kLab3},         {"Рас&познавание", kRecognition}, {"&Редактирование", kEdit},
+constexpr CommandRow kCommands[] = {
+#define ROW(name, id, ...) {name, #name, __VA_ARGS__},
+#include "commands/command_rows.inc"
+#undef ROW
 };
 
 }  // namespace
 
-std::span<const CommandInfo> command_table() { return kCommands; }
-std::span<const Accelerator> accelerator_table() { return kAccelerators; }
-std::span<const MenuPopup> main_menu() { return kMenu; }
+std::span<const CommandRow> command_table() { return kCommands; }
+std::span<const char* const> main_menu_popups() { return kPopups; }
 
-const CommandInfo* find_command(std::uint16_t id)
+const CommandRow* find_command(std::uint16_t id)
 {
-    for (const CommandInfo& c : kCommands)
+    for (const CommandRow& c : kCommands)
         if (c.id == id) return &c;
     return nullptr;
 }
 
-const CommandInfo* find_command_by_step(std::string_view step)
+const CommandRow* find_command_by_step(std::string_view step)
 {
     if (step.empty()) return nullptr;
-    for (const CommandInfo& c : kCommands)
+    for (const CommandRow& c : kCommands)
         if (step == c.step) return &c;
     return nullptr;
+}
+
+std::string shortcut_text(const Accelerator& a)
+{
+    if (a.key == 0) return {};
+    std::string text;
+    if (a.modifiers & MOD_CTRL) text += "Ctrl+";
+    if (a.modifiers & MOD_ALT) text += "Alt+";
+    if (a.modifiers & MOD_SHIFT) text += "Shift+";
+    if (a.key == KEY_F4)
+        text += "F4";
+    else
+        text += static_cast<char>(a.key);
+    return text;
+}
+
+std::vector<const CommandRow*> accelerator_rows()
+{
+    std::vector<const CommandRow*> rows;
+    for (const CommandRow& c : kCommands)
+        if (c.accelerator.key != 0) rows.push_back(&c);
+    std::sort(rows.begin(), rows.end(),
+              [](const CommandRow* a, const CommandRow* b) { return a->accelerator.order < b->accelerator.order; });
+    return rows;
 }

@@ -1,7 +1,9 @@
-// The command table: every menu command with its identifier, caption,
-// accelerator and command-line step name, and the main menu's six popups.
-// Both front ends build their menus and accelerators from this data; the
-// command-line tool takes its step names from it.
+// The command table: one row per menu command, holding everything about it
+// (the rows are written in commands/command_rows.inc).
+// The menus and accelerators of every front end (the Win32 resources are
+// written from it at build time), the command-line tool's steps, its usage
+// text and `--list-commands`, and run_command itself all read these rows;
+// nothing else lists the commands.
 //
 // Captions are UTF-8, exactly as the menu shows them: "&" before the
 // mnemonic letter, a tab before the shortcut text, trailing blanks kept.
@@ -9,36 +11,20 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "image/image_record.h"
+#include "shell/platform.h"
+
+struct Session;
+
+// The identifiers, named as in the rows (IDM_OPEN = 40008, ...).
 enum CommandId : std::uint16_t {
-    IDM_EXIT = 40001,
-    IDM_GRAYSCALE = 40002,
-    IDM_BINARIZE = 40003,
-    IDM_NEGATIVE = 40004,
-    IDM_BRIGHTNESS = 40005,
-    IDM_CONTRAST = 40007,
-    IDM_OPEN = 40008,
-    IDM_UNDO = 40009,
-    IDM_ROBERTS = 40010,
-    IDM_SOBEL = 40011,
-    IDM_WALLIS = 40013,
-    IDM_KIRSCH = 40014,
-    IDM_STATISTICAL = 40015,
-    IDM_LINEAR = 40016,
-    IDM_LAPLACE = 40017,
-    IDM_SMOOTH_2D = 40018,
-    IDM_SMOOTH_LINEAR = 40019,
-    IDM_MEDIAN_LINEAR = 40020,
-    IDM_MEDIAN_2D = 40021,
-    IDM_NOISE = 40022,
-    IDM_SEGMENT = 40023,
-    IDM_FFT_LINEAR = 40024,
-    IDM_FFT_INVERSE = 40025,
-    IDM_FFT_2D = 40026,
-    IDM_WALSH_LINEAR = 40027,
-    IDM_WALSH_2D = 40028,
-    IDM_WALSH_INVERSE = 40029,
+#define ROW(name, id, ...) name = id,
+#include "commands/command_rows.inc"
+#undef ROW
 };
 
 // Resource identifiers of the Windows program, shared so tests can check them.
@@ -55,35 +41,88 @@ inline constexpr int IDC_MAX_LABEL = 1003;
 inline constexpr std::uint8_t MOD_CTRL = 1, MOD_ALT = 2, MOD_SHIFT = 4;
 inline constexpr std::uint16_t KEY_F4 = 0x73;  // virtual-key code; letters use 'A'..'Z'
 
-// How the parameter dialog is involved, for the command-line tool.
+// A key combination. `order` is the entry's place in the accelerator
+// resource (its layout is kept as it always was); key 0 means none.
+struct Accelerator {
+    std::uint16_t key = 0;  // 'A'..'Z' or KEY_F4
+    std::uint8_t modifiers = 0;
+    std::uint8_t order = 0;
+};
+
+// Where the item sits: the popup of the main menu (index into
+// main_menu_popups(), rows of one popup in table order) and whether a
+// separator line comes before it.
+struct MenuPlace {
+    std::uint8_t popup = 0;
+    bool separator_before = false;
+};
+
+// How the command asks for its parameter. File: the file chooser, handled by
+// the command itself.
 enum class DialogKind : std::uint8_t { None, Threshold, Percent, Aperture, NoisePoints, BlockSize, File };
 
-struct CommandInfo {
-    std::uint16_t id;
-    const char* name;      // "IDM_OPEN"
-    const char* caption;   // menu caption, UTF-8
-    const char* step;      // command-line step name, "" for exit
-    DialogKind dialog;
+// The parameter dialog's set-up. For BlockSize the range and labels come
+// from the picture (powers of two up to its smaller side) and scale and
+// offset are left as they are; every other kind writes every field.
+struct DialogSetup {
+    DialogKind kind = DialogKind::None;
+    const char* title = "";
+    std::int32_t range_min = 0, range_max = 0, tick_step = 1, initial_pos = 0;
+    const char* min_label = "";
+    const char* max_label = "";
+    const char* suffix = "";
+    float scale = 1.0f, offset = 0.0f;
+    bool zero_does_nothing = false;  // a value of 0 ends the command
 };
 
-struct Accelerator {
-    std::uint16_t key;       // 'A'..'Z' or KEY_F4
-    std::uint8_t modifiers;  // MOD_* combination
-    std::uint16_t command;
+// What the command needs before anything happens: nothing, a picture on
+// display, or a picture on display with a block of 2 x 2 (smaller side 2).
+enum class Guard : std::uint8_t { None, Picture, BlockPicture };
+
+// The dialog's value and the noise seed of this run.
+struct CommandArgs {
+    std::int32_t value = 0;
+    std::uint32_t seed = 0;
 };
 
-struct MenuItem {
-    std::uint16_t command;  // 0: a separator
+// Exactly one of these runs a command:
+// - an image operation, from the picture on display into the other record,
+//   which then shows (false: refused for lack of memory, nothing changed);
+// - an in-place operation on the picture on display, repainted after;
+// - a session action that does everything itself (open, exit, undo, segment).
+using ImageOperation = bool (*)(const ImageRecord& source, ImageRecord& destination, const CommandArgs& args);
+using InPlaceOperation = bool (*)(ImageRecord& record, const CommandArgs& args);
+using SessionAction = void (*)(Session& session, WindowHandle window);
+struct CommandRunner {
+    ImageOperation image_operation = nullptr;
+    InPlaceOperation in_place = nullptr;
+    SessionAction action = nullptr;
 };
 
-struct MenuPopup {
-    const char* caption;
-    std::span<const MenuItem> items;
+struct CommandRow {
+    CommandId id;
+    const char* name;     // "IDM_OPEN"
+    const char* caption;  // menu caption, UTF-8
+    const char* step;     // command-line step name, "" for none
+    Accelerator accelerator;
+    MenuPlace menu;
+    DialogSetup dialog;
+    Guard guard = Guard::None;
+    CommandRunner run;
 };
 
-std::span<const CommandInfo> command_table();
-std::span<const Accelerator> accelerator_table();  // in resource order
-std::span<const MenuPopup> main_menu();
+// Every command, in menu order.
+std::span<const CommandRow> command_table();
 
-const CommandInfo* find_command(std::uint16_t id);
-const CommandInfo* find_command_by_step(std::string_view step);
+// The captions of the main menu's popups, left to right.
+std::span<const char* const> main_menu_popups();
+
+const CommandRow* find_command(std::uint16_t id);
+const CommandRow* find_command_by_step(std::string_view step);
+
+// The shortcut as a caption shows it after its tab: "Ctrl+G", "Alt+F4",
+// "Shift+Z"; empty for none.
+std::string shortcut_text(const Accelerator& accelerator);
+
+// The rows that have an accelerator, in the accelerator resource's order.
+std::vector<const CommandRow*> accelerator_rows();

@@ -1,16 +1,25 @@
-// The command dispatcher: everything around an operation. Which commands need
-// a loaded image, how the parameter dialog is set up, how its value becomes
-// the operation's argument, which record is source and which destination,
-// and whether the display switches and repaints.
+// The command dispatcher: everything around an operation. run_command looks
+// the command up in the table and carries out its row: the guard (which
+// commands need a picture), the parameter dialog's set-up and how its value
+// becomes the operation's argument, which record is source and which
+// destination, and whether the display switches and repaints. The user sees
+// only what the dispatcher shows through the platform services; the
+// operations themselves never show anything.
 #pragma once
 
 #include <cstdint>
 
-#include "image/image_record.h"
+#include "commands/session.h"
 #include "shell/platform.h"
 
 // Runs one menu command; identifiers outside the table do nothing.
-void run_command(WindowHandle window, int id);
+void run_command(Session& session, WindowHandle window, int id);
+
+// The commands that act on the session as a whole (rows of the table).
+void open_command(Session& session, WindowHandle window);
+void exit_command(Session& session, WindowHandle window);
+void undo_command(Session& session, WindowHandle window);
+void segment_command(Session& session, WindowHandle window);
 
 // The largest k with 2^k not above the smaller side of the record (0 when
 // that side is below 2).

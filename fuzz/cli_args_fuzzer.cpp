@@ -35,15 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(!error.empty(), "a refusal says why");
         return 0;
     }
-    if (options.help) return 0;
+    if (options.help || options.list_commands) return 0;
     require(!options.input.empty(), "an input file");
     require(options.client_width >= 1 && options.client_width <= 16384, "client width");
     require(options.client_height >= 1 && options.client_height <= 16384, "client height");
     for (const CliStep& step : options.steps) {
-        const CommandInfo* info = find_command(step.command);
+        const CommandRow* info = find_command(step.command);
         require(info != nullptr && info->id != IDM_EXIT, "a known step");
-        if (info->dialog == DialogKind::File) require(!step.path.empty(), "open has a path");
-        if (info->dialog == DialogKind::None || info->dialog == DialogKind::File)
+        if (info->dialog.kind == DialogKind::File) require(!step.path.empty(), "open has a path");
+        if (info->dialog.kind == DialogKind::None || info->dialog.kind == DialogKind::File)
             require(!step.value.has_value(), "no value for a step without a dialog");
     }
     return 0;

@@ -10,9 +10,8 @@
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
-#include "fuzz/fuzz_platform.h"
 #include "image/image_record.h"
-#include "ops/operations.h"
+#include "shell/headless/headless_platform.h"
 
 namespace {
 
@@ -47,7 +46,6 @@ std::filesystem::path scratch_file()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const std::filesystem::path path = scratch_file();
-    set_noise_seed(true, 12345);
     {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (f == nullptr) std::abort();
@@ -55,34 +53,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fclose(f);
     }
 
-    fuzz_file_to_open = path;
-    fuzz_messages_shown = 0;
-    run_command(nullptr, IDM_OPEN);
-    if (current_image == nullptr) {
-        require(fuzz_messages_shown == 1, "a refused file shows one message");
-        require(!image_a.pixels && !image_b.pixels, "a refused file leaves no block");
+    Session session;
+    session.noise_seed = 12345;
+    headless = HeadlessPlatform{};
+    headless.files.push_back(path);
+    run_command(session, nullptr, IDM_OPEN);
+    if (session.current_image == nullptr) {
+        require(headless.messages.size() == 1, "a refused file shows one message");
+        require(!session.image_a.pixels && !session.image_b.pixels, "a refused file leaves no block");
         return 0;
     }
-    require(current_image == &image_a && fuzz_messages_shown == 0, "a loaded file is on display");
-    check_record(image_a, size);
+    require(session.current_image == &session.image_a && headless.messages.empty(), "a loaded file is on display");
+    check_record(session.image_a, size);
 
     // Up to three commands, each chosen by a byte pair from the end of the
     // input (command, dialog position), so the fuzzer can steer them.
     const auto commands = command_table();
     for (std::size_t k = 0; k < 3 && 2 * k + 2 <= size; ++k) {
-        const CommandInfo& c = commands[data[size - 1 - 2 * k] % commands.size()];
-        fuzz_dialog_choice = data[size - 2 - 2 * k];
+        const CommandRow& c = commands[data[size - 1 - 2 * k] % commands.size()];
+        headless.default_answer = {DialogAnswer::OkAtFolded, data[size - 2 - 2 * k]};
         if (c.id == IDM_OPEN || c.id == IDM_EXIT) continue;
-        run_command(nullptr, c.id);
-        require(current_image != nullptr, "a command leaves the picture loaded");
-        check_record(image_a, size);
-        check_record(image_b, size);
-        if (image_b.pixels) {
-            require(image_a.width == image_b.width && image_a.height == image_b.height &&
-                        image_a.data_size == image_b.data_size,
+        run_command(session, nullptr, c.id);
+        require(session.current_image != nullptr, "a command leaves the picture loaded");
+        check_record(session.image_a, size);
+        check_record(session.image_b, size);
+        if (session.image_b.pixels) {
+            require(session.image_a.width == session.image_b.width &&
+                        session.image_a.height == session.image_b.height &&
+                        session.image_a.data_size == session.image_b.data_size,
                     "both records describe the loaded size");
         }
     }
-    release_all_images();
+    session.release_all_images();
     return 0;
 }

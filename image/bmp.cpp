@@ -7,9 +7,7 @@
 #include <limits>
 #include <memory>
 
-#include "image/image_record.h"
 #include "image/statistics.h"
-#include "shell/platform.h"
 
 namespace {
 
@@ -59,12 +57,6 @@ bool read_at(std::FILE* f, std::uint64_t length, std::uint64_t offset, int size,
     return true;
 }
 
-int refuse(const char* text)
-{
-    show_message(kLoadCaption, text);
-    return 0;
-}
-
 void put16(std::uint8_t* p, std::uint16_t v)
 {
     p[0] = static_cast<std::uint8_t>(v);
@@ -78,28 +70,28 @@ void put32(std::uint8_t* p, std::uint32_t v)
 
 }  // namespace
 
-int load_bmp(const std::filesystem::path& path)
+LoadResult load_bmp(const std::filesystem::path& path, ImageRecord& record)
 {
+    using enum LoadResult;
     File file = open_for_reading(path);
-    if (!file) return refuse(kCannotOpen);
+    if (!file) return CannotOpen;
     std::FILE* f = file.get();
 
     unsigned char signature[2] = {};
     const std::size_t got = std::fread(signature, 1, 2, f);
-    if (std::ferror(f)) return refuse(kReadFailed);
-    if (got < 2 || signature[0] != 'B' || signature[1] != 'M') return refuse(kNotBmp);
+    if (std::ferror(f)) return ReadFailed;
+    if (got < 2 || signature[0] != 'B' || signature[1] != 'M') return NotBmp;
 
     const std::uint64_t length = file_length(f);
     std::uint32_t pixel_offset = 0, raw_width = 0, raw_height = 0, bit_count = 0, compression = 0;
-    if (!read_at(f, length, 10, 4, pixel_offset)) return refuse(kReadFailed);
-    if (!read_at(f, length, 18, 4, raw_width) || !read_at(f, length, 22, 4, raw_height))
-        return refuse(kReadFailed);
-    image_a.width = static_cast<std::uint16_t>(raw_width);
-    image_a.height = static_cast<std::uint16_t>(raw_height);
-    if (!read_at(f, length, 28, 2, bit_count)) return refuse(kReadFailed);
-    if (bit_count != 24) return refuse(kBadBitCount);
-    if (!read_at(f, length, 30, 4, compression)) return refuse(kReadFailed);
-    if (compression != 0) return refuse(kCompressed);
+    if (!read_at(f, length, 10, 4, pixel_offset)) return ReadFailed;
+    if (!read_at(f, length, 18, 4, raw_width) || !read_at(f, length, 22, 4, raw_height)) return ReadFailed;
+    record.width = static_cast<std::uint16_t>(raw_width);
+    record.height = static_cast<std::uint16_t>(raw_height);
+    if (!read_at(f, length, 28, 2, bit_count)) return ReadFailed;
+    if (bit_count != 24) return BadBitCount;
+    if (!read_at(f, length, 30, 4, compression)) return ReadFailed;
+    if (compression != 0) return Compressed;
 
     // Sizes in 64 bits: a negative height marks a top-down file; anything
     // that does not fit the record's 16-bit sizes or a signed 32-bit block
@@ -108,21 +100,21 @@ int load_bmp(const std::filesystem::path& path)
     const std::int64_t signed_height = static_cast<std::int32_t>(raw_height);
     const bool top_down = signed_height < 0;
     const std::int64_t height = top_down ? -signed_height : signed_height;
-    if (width < 0 || width > 65535 || height > 65535) return refuse(kTooLarge);
+    if (width < 0 || width > 65535 || height > 65535) return TooLarge;
     const std::uint8_t padding = row_padding_for(static_cast<std::uint32_t>(width));
     const std::int64_t stride = 3 * width + padding;
     const std::int64_t data_size = stride * height;
-    if (data_size > std::numeric_limits<std::int32_t>::max()) return refuse(kTooLarge);
+    if (data_size > std::numeric_limits<std::int32_t>::max()) return TooLarge;
     if (static_cast<std::uint64_t>(pixel_offset) + static_cast<std::uint64_t>(data_size) > length)
-        return refuse(kReadFailed);
+        return ReadFailed;
 
     auto block = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(data_size));
-    if (!block) return refuse(kTooLarge);
+    if (!block) return TooLarge;
     if (data_size > 0) {
-        if (!seek_to(f, pixel_offset)) return refuse(kReadFailed);
+        if (!seek_to(f, pixel_offset)) return ReadFailed;
         if (std::fread(block.get(), 1, static_cast<std::size_t>(data_size), f) !=
             static_cast<std::size_t>(data_size))
-            return refuse(kReadFailed);
+            return ReadFailed;
     }
     file.reset();
 
@@ -135,13 +127,27 @@ int load_bmp(const std::filesystem::path& path)
             std::swap_ranges(p + y * s, p + (y + 1) * s, p + z * s);
     }
 
-    image_a.width = static_cast<std::uint16_t>(width);
-    image_a.height = static_cast<std::uint16_t>(height);
-    image_a.row_padding = padding;
-    image_a.data_size = static_cast<std::int32_t>(data_size);
-    image_a.pixels = std::move(block);
-    compute_statistics(image_a);
-    return 1;
+    record.width = static_cast<std::uint16_t>(width);
+    record.height = static_cast<std::uint16_t>(height);
+    record.row_padding = padding;
+    record.data_size = static_cast<std::int32_t>(data_size);
+    record.pixels = std::move(block);
+    compute_statistics(record);
+    return Loaded;
+}
+
+const char* load_refusal_text(LoadResult result)
+{
+    switch (result) {
+    case LoadResult::Loaded: return nullptr;
+    case LoadResult::CannotOpen: return kCannotOpen;
+    case LoadResult::ReadFailed: return kReadFailed;
+    case LoadResult::NotBmp: return kNotBmp;
+    case LoadResult::BadBitCount: return kBadBitCount;
+    case LoadResult::Compressed: return kCompressed;
+    case LoadResult::TooLarge: return kTooLarge;
+    }
+    return kReadFailed;
 }
 
 std::vector<std::uint8_t> encode_bmp(std::uint32_t width, std::uint32_t height, const std::uint8_t* block)

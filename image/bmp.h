@@ -1,10 +1,11 @@
 // Reading and writing 24-bit uncompressed BMP files.
 //
-// load_bmp reads one file into image_a: the pixel array is copied as it
+// load_bmp reads one file into a record: the pixel array is copied as it
 // stands (row padding included; a top-down file is put into bottom-up order)
-// and the statistics are computed. Every refusal is shown through
-// show_message with the caption "Загрузка файла" and returns 0; image_a then
-// holds no pixel block. The caller has released image_a's block beforehand.
+// and the statistics are computed. It shows nothing: a refusal comes back as
+// a LoadResult, whose text (load_refusal_text) the caller shows with the
+// caption kLoadCaption; the record then holds no pixel block. The caller has
+// released the record's block beforehand.
 //
 // write_bmp_file writes a bottom-up pixel block (rows padded to 4 bytes)
 // behind a 54-byte header: 40-byte information header, pixel offset 54.
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "image/image_record.h"
+
 // Texts the reader shows, caption first.
 inline constexpr const char* kLoadCaption = "Загрузка файла";
 inline constexpr const char* kCannotOpen = "Не грузится!";
@@ -24,8 +27,14 @@ inline constexpr const char* kBadBitCount = "Не умею грузить фай
 inline constexpr const char* kCompressed = "Эта картинка утоптана RLE, влом разжимать.";
 inline constexpr const char* kTooLarge = "Слишком большая картинка!";
 
-// Returns 1 when the file was loaded into image_a, 0 when it was refused.
-int load_bmp(const std::filesystem::path& path);
+enum class LoadResult { Loaded, CannotOpen, ReadFailed, NotBmp, BadBitCount, Compressed, TooLarge };
+
+// Width and height are stored from the header as soon as they are read, as
+// the reader always has; the block only once every check has passed.
+LoadResult load_bmp(const std::filesystem::path& path, ImageRecord& record);
+
+// The user's text for a refusal; nullptr for Loaded.
+const char* load_refusal_text(LoadResult result);
 
 // The 54-byte header followed by the block; the block must hold
 // (3 * width + padding) * height bytes.

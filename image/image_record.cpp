@@ -1,9 +1,5 @@
 #include "image/image_record.h"
 
-ImageRecord image_a;
-ImageRecord image_b;
-ImageRecord* current_image = nullptr;
-
 ImageRecord blank_record(std::uint16_t width, std::uint16_t height)
 {
     ImageRecord r;
@@ -14,8 +10,6 @@ ImageRecord blank_record(std::uint16_t width, std::uint16_t height)
     r.pixels = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(r.data_size));
     return r;
 }
-
-ImageRecord& other_record() { return current_image == &image_a ? image_b : image_a; }
 
 void copy_size_fields(const ImageRecord& source, ImageRecord& destination)
 {
@@ -36,7 +30,7 @@ void release_planes(ImageRecord& record)
     record.transform_state = TRANSFORM_NONE;
 }
 
-void release_all_images()
+void ImageStore::release_all_images()
 {
     image_a.pixels.reset();
     image_b.pixels.reset();

@@ -1,5 +1,5 @@
 // The image store: one ImageRecord per working buffer, the two working
-// records and the selector of the one on display.
+// records and the selector of the one on display (ImageStore).
 //
 // Pixel block: 3 bytes per pixel in the order blue, green, red; rows stored
 // bottom-up (the first row of the block is the bottom row of the picture);
@@ -54,17 +54,9 @@ inline std::uint8_t row_padding_for(std::uint32_t width)
     return static_cast<std::uint8_t>((4 - (3 * static_cast<std::uint64_t>(width)) % 4) % 4);
 }
 
-extern ImageRecord image_a;
-extern ImageRecord image_b;
-extern ImageRecord* current_image;  // nullptr: nothing loaded
-
 // A record of the given size holding a fresh zero-filled block (no block
 // when the heap refuses); statistics and transform fields zero.
 ImageRecord blank_record(std::uint16_t width, std::uint16_t height);
-
-// The record that current_image does not point to; image_a while nothing is
-// loaded.
-ImageRecord& other_record();
 
 // Copies width, height, row_padding and data_size from source to destination.
 void copy_size_fields(const ImageRecord& source, ImageRecord& destination);
@@ -72,11 +64,29 @@ void copy_size_fields(const ImageRecord& source, ImageRecord& destination);
 // Releases the coefficient planes and clears the pending transform.
 void release_planes(ImageRecord& record);
 
-// Shutdown: releases, in this order, image_a's pixels, image_b's pixels,
-// image_a's six coefficient planes, then image_b's. Safe to call twice.
-void release_all_images();
-
 // Operation protocol, step 1: gives the destination a pixel block of the
 // source's data_size unless it holds one already (then reused as it is).
 // Returns false, changing nothing, when the heap refuses.
 bool ensure_destination(const ImageRecord& source, ImageRecord& destination);
+
+// The two working records and the selector of the one on display. Each front
+// end owns one (inside its session); nothing in the core keeps pictures
+// globally. The selector points into the store, so a store is never copied.
+struct ImageStore {
+    ImageRecord image_a;
+    ImageRecord image_b;
+    ImageRecord* current_image = nullptr;  // nullptr: nothing loaded
+
+    ImageStore() = default;
+    ImageStore(const ImageStore&) = delete;
+    ImageStore& operator=(const ImageStore&) = delete;
+
+    // The record that current_image does not point to; image_a while nothing
+    // is loaded.
+    ImageRecord& other_record() { return current_image == &image_a ? image_b : image_a; }
+    const ImageRecord& other_record() const { return current_image == &image_a ? image_b : image_a; }
+
+    // Shutdown: releases, in this order, image_a's pixels, image_b's pixels,
+    // image_a's six coefficient planes, then image_b's. Safe to call twice.
+    void release_all_images();
+};

@@ -9,14 +9,13 @@
 // returns false, with both records untouched, when the heap refuses.
 //
 // The block transforms work in place on one record and keep their
-// coefficients in it until the matching inverse; segment_characters only
-// reads its record and draws on the window.
+// coefficients in it until the matching inverse. Segmentation
+// (ops/segment/segment.h) only reads its record and returns frames.
 #pragma once
 
 #include <cstdint>
 
 #include "image/image_record.h"
-#include "shell/platform.h"
 
 // Point operations.
 bool to_grayscale(const ImageRecord& source, ImageRecord& destination);
@@ -40,15 +39,12 @@ bool smooth_linear(const ImageRecord& source, ImageRecord& destination, std::uin
 bool median_linear(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
 bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
 
-// Impulse noise: `points` (2 to 65534) random pixels. The generator is seeded
-// from the clock unless set_noise_seed gave a fixed seed.
-bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t points);
-void set_noise_seed(bool fixed, std::uint32_t seed);
+// Impulse noise: `points` (2 to 65534) random pixels drawn by the generator
+// started from `seed` (the program passes the calendar time in seconds unless
+// the session fixes a seed).
+bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t points, std::uint32_t seed);
 
 // Block transforms of the n x n block at the start of the pixel block.
 // passes 1 (rows) or 2 (two-dimensional), direction +1 forward or -1 inverse.
 bool fft_block(ImageRecord& record, int passes, int direction, int n);
 bool walsh_block(ImageRecord& record, int passes, int direction, int n);
-
-// Frames the characters of dark text on white straight onto the window.
-bool segment_characters(WindowHandle window, const ImageRecord& record);

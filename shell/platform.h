@@ -1,6 +1,7 @@
 // The platform services the core calls. Declarations only: every executable
 // links exactly one implementation (the Qt window, the Win32 window, the
-// command-line tool, the tests' scripted fake).
+// headless one shared by the command-line tool, the fuzz targets and the
+// tests).
 //
 // All texts are UTF-8; an implementation converts where its platform needs
 // another encoding. A WindowHandle is the front end's own opaque handle of
@@ -10,21 +11,25 @@
 #include <filesystem>
 #include <span>
 
+#include "commands/param_dialog.h"
+#include "ops/segment/segment.h"
+#include "shell/view.h"
+
 using WindowHandle = void*;
 
 // A modal message box with a caption, a text and one OK button, no owner.
 void show_message(const char* caption, const char* text);
 
-// Runs the parameter dialog modally over the main window on the global
-// param_dialog_spec (commands/param_dialog.h). Returns 1 for OK (the
-// value is then in param_dialog_spec.result) and 2 for Cancel or close.
-int show_param_dialog();
+// Runs the parameter dialog modally over `owner` on dialog.param_dialog_spec
+// through the logic of commands/param_dialog.h. Returns 1 for OK (the value
+// is then in param_dialog_spec.result) and 2 for Cancel or close.
+int show_param_dialog(WindowHandle owner, ParamDialog& dialog);
 
 // The file chooser. `filter` holds pairs of NUL-terminated strings
 // (description, pattern) ending in an empty string. Returns 1 with the chosen
 // full path in `file`, or 0 when the user cancelled.
-int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory,
-                    const char* filter, std::filesystem::path& file, int flags, int save);
+int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
+                    std::filesystem::path& file, int flags, int save);
 
 // Marks the whole client area of `window` invalid, background to be erased.
 void request_repaint(WindowHandle window);
@@ -33,13 +38,12 @@ void request_repaint(WindowHandle window);
 // releases every buffer and plane and ends its loop with exit code 0.
 void destroy_window(WindowHandle window);
 
-// Draws black 1-pixel lines straight onto the client area of `window`, in
-// client coordinates; a line excludes its end point. The drawing lasts until
-// the next repaint.
-struct WindowLine {
-    int x0, y0, x1, y1;
-};
-void draw_window_lines(WindowHandle window, std::span<const WindowLine> lines);
+// Segmentation's result: the frames in picture coordinates and the black
+// lines that show them on the view as it stands (client coordinates). The
+// lines are drawn straight onto the client area and last until the next
+// repaint.
+void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame> frames,
+                         std::span<const WindowLine> lines);
 
 // Brackets work that may take longer than a blink (a busy cursor).
 void begin_busy();

@@ -18,8 +18,6 @@
 
 #include "image/image_record.h"
 
-std::int32_t scroll_x = 0, scroll_y = 0, scroll_max_x = 0, scroll_max_y = 0;
-
 void Frame::resize(int w, int h)
 {
     width = w;
@@ -163,9 +161,9 @@ std::pair<int, int> draw_histogram_panel(Frame& frame, int px, int top, const Im
     return draw_panel(frame, px, top, record);
 }
 
-void paint_view(Frame& frame, const ImageRecord& record)
+void paint_view(Frame& frame, const ImageRecord& record, ViewState& view)
 {
-    const Coord ox = -Coord{scroll_x}, oy = -Coord{scroll_y};
+    const Coord ox = -Coord{view.scroll_x}, oy = -Coord{view.scroll_y};
     const Coord w = record.width, h = record.height;
     const Coord R = frame.width, B = frame.height;
 
@@ -180,14 +178,14 @@ void paint_view(Frame& frame, const ImageRecord& record)
     // picture and the panel with its bottom frame line and a blank row.
     const Coord max_x = w + 26 - R + panel_w;
     const Coord max_y = std::max<Coord>(h, panel_h + 2) - B;
-    scroll_max_x = static_cast<std::int32_t>(max_x);
-    scroll_max_y = static_cast<std::int32_t>(max_y);
+    view.scroll_max_x = static_cast<std::int32_t>(max_x);
+    view.scroll_max_y = static_cast<std::int32_t>(max_y);
 }
 
-void render_client(Frame& frame)
+void render_client(Frame& frame, const ImageStore& store, ViewState& view)
 {
-    if (current_image != nullptr)
-        paint_view(frame, *current_image);
+    if (store.current_image != nullptr)
+        paint_view(frame, *store.current_image, view);
     else
         fill_white(frame);
 }
@@ -210,5 +208,20 @@ void scroll(std::int32_t& position, std::int32_t limit, int step, int code, int 
 
 }  // namespace
 
-void scroll_horizontal(int code, int thumb) { scroll(scroll_x, scroll_max_x, 5, code, thumb); }
-void scroll_vertical(int code, int thumb) { scroll(scroll_y, scroll_max_y, 1, code, thumb); }
+void scroll_horizontal(ViewState& view, int code, int thumb) { scroll(view.scroll_x, view.scroll_max_x, 5, code, thumb); }
+void scroll_vertical(ViewState& view, int code, int thumb) { scroll(view.scroll_y, view.scroll_max_y, 1, code, thumb); }
+
+std::vector<WindowLine> segment_frame_lines(std::span<const SegmentFrame> frames, int height, const ViewState& view)
+{
+    std::vector<WindowLine> lines;
+    lines.reserve(4 * frames.size());
+    for (const SegmentFrame& f : frames) {
+        const int left = f.seg_start - view.scroll_x, right = f.seg_end - view.scroll_x;
+        const int lower = height - 1 - f.bottom - view.scroll_y, upper = height - 1 - f.top - view.scroll_y;
+        lines.push_back({left, lower, right, lower});
+        lines.push_back({left, upper, right, upper});
+        lines.push_back({left, lower, left, upper});
+        lines.push_back({right, lower, right, upper});
+    }
+    return lines;
+}

@@ -1,10 +1,9 @@
 // Impulse noise: a copy of the source with `points` pixels of random colour.
 //
 // The generator is a 32-bit linear congruential one, s <- 214013 s + 2531011,
-// each draw yielding bits 16..30 of s (0..32767). Every call seeds it afresh
-// from the calendar time in whole seconds, so two calls within one second
-// paint the same points; set_noise_seed fixes the seed instead, for
-// reproducible runs.
+// each draw yielding bits 16..30 of s (0..32767), started afresh from the
+// seed on every call. The program seeds it from the calendar time in whole
+// seconds, so two calls within one second paint the same points.
 //
 // Each point takes five draws: column, row, blue, green, red. A draw R maps
 // to floor((R * k) * (size - 1)) with k the single-precision 1/32767, which
@@ -12,15 +11,11 @@
 // the top row never get a point and no channel reaches 255. A picture of
 // width or height 0 gets no points (there is no pixel to paint).
 #include <cstring>
-#include <ctime>
 
 #include "ops/operations.h"
 #include "image/statistics.h"
 
 namespace {
-
-bool seed_fixed = false;
-std::uint32_t fixed_seed = 0;
 
 struct NoiseGenerator {
     std::uint32_t state;
@@ -40,20 +35,14 @@ int scaled(int draw, double range) { return static_cast<int>((draw * kScale) * r
 
 }  // namespace
 
-void set_noise_seed(bool fixed, std::uint32_t seed)
-{
-    seed_fixed = fixed;
-    fixed_seed = seed;
-}
-
-bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t points)
+bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t points, std::uint32_t seed)
 {
     if (!ensure_destination(source, destination)) return false;
     copy_size_fields(source, destination);
     std::uint8_t* out = destination.pixels.get();
     if (source.data_size > 0) std::memcpy(out, source.pixels.get(), static_cast<std::size_t>(source.data_size));
 
-    NoiseGenerator random{seed_fixed ? fixed_seed : static_cast<std::uint32_t>(std::time(nullptr))};
+    NoiseGenerator random{seed};
     const std::size_t stride = source.stride();
     const double columns = source.width - 1, rows = source.height - 1;
     if (source.width != 0 && source.height != 0)

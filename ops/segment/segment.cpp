@@ -9,8 +9,6 @@
 
 #include "image/heap.h"
 #include "image/statistics.h"
-#include "ops/operations.h"
-#include "shell/view.h"
 
 namespace {
 
@@ -93,30 +91,4 @@ std::optional<std::vector<SegmentFrame>> find_segment_frames(const ImageRecord& 
         }
     }
     return frames;
-}
-
-std::vector<WindowLine> segment_frame_lines(const std::vector<SegmentFrame>& frames, int height, int scroll_x,
-                                            int scroll_y)
-{
-    std::vector<WindowLine> lines;
-    lines.reserve(4 * frames.size());
-    for (const SegmentFrame& f : frames) {
-        const int left = f.seg_start - scroll_x, right = f.seg_end - scroll_x;
-        const int lower = height - 1 - f.bottom - scroll_y, upper = height - 1 - f.top - scroll_y;
-        lines.push_back({left, lower, right, lower});
-        lines.push_back({left, upper, right, upper});
-        lines.push_back({left, lower, left, upper});
-        lines.push_back({right, lower, right, upper});
-    }
-    return lines;
-}
-
-bool segment_characters(WindowHandle window, const ImageRecord& record)
-{
-    const auto frames = find_segment_frames(record);
-    if (!frames) return false;
-    if (frames->empty()) return true;
-    const std::vector<WindowLine> lines = segment_frame_lines(*frames, record.height, scroll_x, scroll_y);
-    draw_window_lines(window, lines);
-    return true;
 }

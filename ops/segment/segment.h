@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "image/image_record.h"
-#include "shell/platform.h"
 
 // One frame: columns seg_start..seg_end and rows bottom..top, rows counted
 // in the pixel block's order (row 0 is the bottom row of the picture).
@@ -27,9 +26,3 @@ struct SegmentFrame {
 // to right), or nothing when the heap refuses the working buffers.
 std::optional<std::vector<SegmentFrame>> find_segment_frames(const ImageRecord& record);
 
-// The four lines of each frame in window coordinates: lower edge, upper
-// edge, left edge, right edge. Window x is the column and window y is
-// height - 1 - row, each less the view's scroll position, so the frames lie
-// on the picture as the view shows it.
-std::vector<WindowLine> segment_frame_lines(const std::vector<SegmentFrame>& frames, int height, int scroll_x,
-                                            int scroll_y);

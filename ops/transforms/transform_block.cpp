@@ -22,6 +22,17 @@ bool avx2_transforms()
 #endif
 }
 
+int transform_passes(std::int32_t transform_state)
+{
+    switch (transform_state) {
+    case TRANSFORM_FFT_LINEAR:
+    case TRANSFORM_WALSH_LINEAR: return 1;
+    case TRANSFORM_FFT_2D:
+    case TRANSFORM_WALSH_2D: return 2;
+    default: return 0;
+    }
+}
+
 int transform_stages(int n) { return static_cast<int>(std::log10(static_cast<double>(n)) * 3.321928047038501 + 0.5); }
 
 bool block_fits(const ImageRecord& record, int n)

@@ -38,6 +38,10 @@ void allow_avx2_transforms(bool allow);
 #endif
 bool avx2_transforms();
 
+// The pass count of a pending transform: 1 for the linear ones, 2 for the
+// two-dimensional ones, 0 when nothing is pending.
+int transform_passes(std::int32_t transform_state);
+
 // floor(log10(n) * 3.321928047038501 + 0.5) in double: log2 n for the powers
 // of two that occur.
 int transform_stages(int n);

@@ -39,6 +39,15 @@ seed "$cli_seeds/options" a.bmp open=b.bmp noise=14000 --client 1024x768 --scrol
 seed "$cli_seeds/transforms" a.bmp fft-2d=256 fft-inverse median-2d=21 --view v.bmp
 seed "$cli_seeds/help" --help
 
+# The parser's words: its options, and every step with and without a value.
+dict="$out/cli.dict"
+cp "$ROOT/fuzz/cli.dict" "$dict"
+"$out/cli/lumaforge-cli" --list-commands | python3 -c '
+import json, sys
+for c in json.load(sys.stdin)["commands"]:
+    if c["step"]:
+        print("\"%s\"\n\"%s=\"" % (c["step"], c["step"]))' >>"$dict"
+
 # -malloc_limit_mb: no single allocation may come near what an input of
 # -max_len bytes could justify; -rss_limit_mb bounds the whole process.
 common=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -print_final_stats=1
@@ -53,7 +62,7 @@ echo "-- fuzz_load_bmp for ${seconds}s"
 tail -n 12 "$out/load_bmp.log" | grep -E 'stat::|Done|ERROR|invariant|SUMMARY' || true
 
 echo "-- fuzz_cli_args for ${seconds}s"
-"$bin/fuzz_cli_args" "${common[@]}" -max_len=1024 -malloc_limit_mb=64 -dict="$ROOT/fuzz/cli.dict" \
+"$bin/fuzz_cli_args" "${common[@]}" -max_len=1024 -malloc_limit_mb=64 -dict="$dict" \
     "$out/corpus/cli" "$cli_seeds" >"$out/cli_args.log" 2>&1 || status=1
 tail -n 12 "$out/cli_args.log" | grep -E 'stat::|Done|ERROR|accepted|SUMMARY' || true
 

@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
 """Checks a built lumaforge.exe from the file itself: a GUI program for the
 expected machine that imports nothing but system DLLs, whose menu 101 and
-accelerators 115 decode to exactly the script shell/win32/menu.rc, whose
+accelerators 115 decode to exactly what the command table gives (the JSON of
+`lumaforge-cli --list-commands`, written out by write_menu_rc.py), whose
 dialog 116 is the parameter dialog's template, and whose icon 104 holds the
 32x32 and 16x16 16-colour images of shell/win32/app.ico.
 
-usage: check_resources.py EXE {i686|x86_64} SOURCE_DIR
+usage: check_resources.py EXE {i686|x86_64} SOURCE_DIR COMMANDS_JSON
 Prints what it checked; exits 1 on the first mismatch.
 """
+import json
 import os
 import struct
 import sys
+
+import write_menu_rc
 
 RT_ICON, RT_MENU, RT_DIALOG, RT_ACCELERATOR, RT_GROUP_ICON = 3, 4, 5, 9, 14
 MACHINES = {'i686': 0x14C, 'x86_64': 0x8664}
@@ -145,13 +149,6 @@ def decode_accelerators(blob):
     return lines
 
 
-def script_body(path):
-    """menu.rc without its comments, pragma and blank lines."""
-    with open(path, encoding='utf-8') as f:
-        return [line.rstrip('\n') for line in f
-                if line.strip() and not line.startswith('//') and not line.startswith('#')]
-
-
 WS_CHILD, WS_VISIBLE, WS_DISABLED, WS_TABSTOP = 0x40000000, 0x10000000, 0x08000000, 0x00010000
 WS_CAPTION, WS_SYSMENU = 0x00C00000, 0x00080000
 DS_SETFONT, DS_MODALFRAME, DS_CENTER = 0x40, 0x80, 0x800
@@ -227,7 +224,7 @@ def check_icon(resources, ico_path):
     expect(sizes == [(32, 32), (16, 16)], 'icon 104 holds %r' % sizes)
 
 
-def check(exe, arch, source_dir):
+def check(exe, arch, source_dir, commands_json):
     with open(exe, 'rb') as f:
         pe = PeFile(f.read())
     expect(pe.machine == MACHINES[arch], 'machine 0x%x, expected %s' % (pe.machine, arch))
@@ -242,12 +239,13 @@ def check(exe, arch, source_dir):
         expect((kind, number) in resources, 'resource %d of type %d is missing' % (number, kind))
     win32 = os.path.join(source_dir, 'shell', 'win32')
     decoded = decode_menu(resources[(RT_MENU, 101)]) + decode_accelerators(resources[(RT_ACCELERATOR, 115)])
-    script = script_body(os.path.join(win32, 'menu.rc'))
+    with open(commands_json, encoding='utf-8') as f:
+        script = [line for line in write_menu_rc.menu_lines(json.load(f)) if line]
     for number, (got, want) in enumerate(zip(decoded, script)):
-        expect(got == want, 'menu.rc line %d: built %r, script %r' % (number, got, want))
-    expect(len(decoded) == len(script), 'built menu and accelerators have %d lines, the script %d'
+        expect(got == want, 'menu line %d: built %r, table %r' % (number, got, want))
+    expect(len(decoded) == len(script), 'built menu and accelerators have %d lines, the table gives %d'
            % (len(decoded), len(script)))
-    print('  menu 101 and accelerators 115 decode to menu.rc (%d lines)' % len(script))
+    print('  menu 101 and accelerators 115 decode to the command table (%d lines)' % len(script))
     check_dialog(resources[(RT_DIALOG, 116)])
     print('  dialog 116: extended template 221x74, MS Sans Serif 8, six controls as laid out')
     check_icon(resources, os.path.join(win32, 'app.ico'))
@@ -255,7 +253,7 @@ def check(exe, arch, source_dir):
 
 
 def main():
-    if len(sys.argv) != 4 or sys.argv[2] not in MACHINES:
+    if len(sys.argv) != 5 or sys.argv[2] not in MACHINES:
         sys.exit(__doc__)
     print('%s:' % sys.argv[1])
     try:

@@ -10,6 +10,7 @@ Every wait is bounded; on a failure the screenshots and the expected views
 are left in --out. Exit code 0 when everything matched.
 """
 import argparse
+import json
 import os
 import re
 import select
@@ -23,45 +24,35 @@ import time
 TITLE = 'Обработка изображений.'
 FILE_DIALOG = 'Открыть графический файл.'
 SCREEN = (1280, 1024)
-MENU_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'shell', 'win32', 'menu.rc')
-
-# The command-line step that each menu item (caption without mnemonic and
-# shortcut) must run, and the value the step takes when the dialog's slider
-# is pushed to its far right (End). Open, exit, undo and segmentation are
-# driven on their own.
-MENU_STEPS = {
-    'Градации серого': ('grayscale', None), 'Бинаризация': ('binarize', 255), 'Негатив': ('negative', None),
-    'Яркость': ('brightness', 100), 'Котраст': ('contrast', 100),
-    'Фильтр Робертса': ('roberts', None), 'Фильтр Собела': ('sobel', None), 'Фильтр Кирша': ('kirsch', None),
-    'Фильтр Уоллеса': ('wallis', None), 'Фильтр статистический': ('statistical', 21),
-    'Фильтр линейный': ('linear', None), 'Фильтр Лапласа': ('laplace', None),
-    'Фильтр сглаживающий линейный': ('smooth-linear', 21), 'Фильтр сглаживающий двумерный': ('smooth-2d', 21),
-    'Фильтр медианный линейный': ('median-linear', 21), 'Фильтр медианный двумерный': ('median-2d', 21),
-    'Наложить шум': ('noise', 65534),
-    # The block size dialogs open at their largest block: End keeps it.
-    'Прямое линейное БПФ': ('fft-linear', None), 'Прямое двумерное БПФ': ('fft-2d', None),
-    'Обратное БПФ': ('fft-inverse', None), 'Прямое линейное преобразование Уолша': ('walsh-linear', None),
-    'Прямое двумерное преобразование Уолша': ('walsh-2d', None), 'Обратное преобразование Уолша': ('walsh-inverse', None),
-}
-DIALOG_STEPS = {'binarize', 'brightness', 'contrast', 'statistical', 'smooth-linear', 'smooth-2d', 'median-linear',
-                'median-2d', 'noise', 'fft-linear', 'fft-2d', 'walsh-linear', 'walsh-2d'}
-IN_PLACE_STEPS = {'fft-linear', 'fft-2d', 'fft-inverse', 'walsh-linear', 'walsh-2d', 'walsh-inverse'}
 
 
-def menu_positions():
-    """{caption: (popup, item)} from the menu script; separators take no
-    keyboard position."""
-    positions, popup, item = {}, -1, 0
-    with open(MENU_RC, encoding='utf-8') as f:
-        for line in f:
-            words = line.split()
-            if words[:1] == ['POPUP']:
-                popup, item = popup + 1, 0
-            elif words[:1] == ['MENUITEM'] and words[1] != 'SEPARATOR':
-                caption = re.match(r'\s*MENUITEM "(.*)", \d+', line).group(1)
-                positions[caption.split('\\t')[0].replace('&', '').strip()] = (popup, item)
-                item += 1
-    return positions
+def menu_commands(cli):
+    """{caption: (step, value, dialog, in place, (popup, item))} for each
+    image command of the menu, from the command table that the program and
+    lumaforge-cli share: the caption without mnemonic and shortcut, the
+    command-line step, the value the step takes when the dialog's slider is
+    pushed to its far right (End; None where that is the initial value, as
+    for the block sizes), whether a dialog opens, whether the command works
+    in place, and the item's keyboard position (separators take none). Open,
+    exit, undo and segmentation are driven on their own."""
+    table = json.loads(subprocess.run([cli, '--list-commands'], check=True, capture_output=True).stdout)
+    by_id = {c['id']: c for c in table['commands']}
+    commands = {}
+    for p, popup in enumerate(table['menu']):
+        item = 0
+        for command_id in popup['items']:
+            if command_id == 0:
+                continue
+            c = by_id[command_id]
+            if c['runs'] != 'session':
+                dialog = c['dialog']
+                has_dialog = dialog['kind'] not in ('none', 'file')
+                commands[c['caption'].split('\t')[0].replace('&', '').strip()] = (
+                    c['step'], dialog.get('max'), has_dialog, c['runs'] == 'in-place', (p, item))
+            item += 1
+    return commands
+
+
 MIN_BAR, MAX_BAR = 10, 32  # the thickness a scroll bar may have, in pixels
 
 
@@ -376,21 +367,19 @@ class Session:
         renderer's. Commands that show their result are undone at once, so
         each works on the opened picture; noise, which draws random points,
         runs last and is compared only through its undo."""
-        positions = menu_positions()
-        if set(positions) - {'Открыть', 'Выход', 'Отмена', 'Сегментирование'} != set(MENU_STEPS):
-            raise Failure('the menu holds %s' % sorted(positions))
-        order = sorted(MENU_STEPS, key=lambda caption: (MENU_STEPS[caption][0] == 'noise', positions[caption]))
+        commands = menu_commands(self.args.cli)
+        order = sorted(commands, key=lambda caption: (commands[caption][0] == 'noise', commands[caption][4]))
         skipped = []
         for caption in order:
-            step, value = MENU_STEPS[caption]
+            step, value, has_dialog, in_place, position = commands[caption]
             cli_step = step if value is None else '%s=%d' % (step, value)
             probe = self.run([self.args.cli, self.sample] + self.steps + [cli_step, '--seed', '1'], check=False)
             if probe.returncode != 0:
                 skipped.append(step)
                 continue
             before = self.client_rows() if step == 'noise' else None
-            self.menu(*positions[caption])
-            if step in DIALOG_STEPS:
+            self.menu(*position)
+            if has_dialog:
                 dialog = wait_until('the dialog of ' + caption, lambda: self.active_window(other_than=self.window), 30)
                 self.key('End', 'Return', window=dialog)
                 wait_until('the dialog of %s to close' % caption, lambda: self.active_window() == self.window, 30)
@@ -401,7 +390,7 @@ class Session:
                 continue
             self.steps.append(cli_step)
             self.check_view('the menu\'s ' + caption, size, quiet=True)
-            if step not in IN_PLACE_STEPS:
+            if not in_place:
                 self.key('ctrl+z')
                 self.steps.append('undo')
         log('  every menu command: %d run and compared%s' % (len(order) - len(skipped), (

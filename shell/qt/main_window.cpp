@@ -12,8 +12,6 @@
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
-#include "commands/param_dialog.h"
-#include "image/image_record.h"
 #include "shell/qt/frame_lines.h"
 
 namespace {
@@ -36,7 +34,7 @@ MainWindow* main_window() { return the_main_window; }
 
 // ---- the view --------------------------------------------------------------
 
-ViewWidget::ViewWidget(QWidget* parent) : QWidget(parent)
+ViewWidget::ViewWidget(QWidget* parent, Session& session) : QWidget(parent), session_(session)
 {
     // Every pixel comes from the frame: no background fill, no flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -58,7 +56,7 @@ void ViewWidget::bring_up_to_date()
         stale_ = true;
     }
     if (!stale_) return;
-    render_client(frame_);
+    render_client(frame_, session_, session_);
     stale_ = false;
     emit rendered();
 }
@@ -90,12 +88,9 @@ void ViewWidget::paintEvent(QPaintEvent*)
 
 MainWindow::MainWindow()
 {
+    // The window's session starts as its creation leaves it: no pictures,
+    // the dialog's first description.
     the_main_window = this;
-    // What the window's creation gives the core: no pictures, the dialog's
-    // first description.
-    image_a.pixels.reset();
-    image_b.pixels.reset();
-    reset_param_dialog_spec();
 
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     build_menu();
@@ -104,7 +99,7 @@ MainWindow::MainWindow()
     auto* grid = new QGridLayout(central);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(0);
-    view_ = new ViewWidget(central);
+    view_ = new ViewWidget(central, session_);
     horizontal_ = new QScrollBar(Qt::Horizontal, central);
     vertical_ = new QScrollBar(Qt::Vertical, central);
     for (QScrollBar* bar : {horizontal_, vertical_}) {
@@ -129,7 +124,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::build_menu()
 {
-    for (const CommandInfo& c : command_table()) {
+    for (const CommandRow& c : command_table()) {
         auto* action = new QAction(QString::fromUtf8(c.caption), this);
         const int id = c.id;
         connect(action, &QAction::triggered, this, [this, id] { run(id); });
@@ -138,15 +133,15 @@ void MainWindow::build_menu()
         // caption's own text after its tab, not Qt's rendering of the key.
         addAction(action);
     }
-    for (const Accelerator& a : accelerator_table()) actions_.at(a.command)->setShortcut(key_sequence(a));
+    for (const CommandRow* c : accelerator_rows()) actions_.at(c->id)->setShortcut(key_sequence(c->accelerator));
 
-    for (const MenuPopup& popup : main_menu()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup.caption));
-        for (const MenuItem& item : popup.items) {
-            if (item.command == 0)
-                menu->addSeparator();
-            else
-                menu->addAction(actions_.at(item.command));
+    const auto popups = main_menu_popups();
+    for (std::size_t p = 0; p < popups.size(); ++p) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popups[p]));
+        for (const CommandRow& c : command_table()) {
+            if (c.menu.popup != p) continue;
+            if (c.menu.separator_before && !menu->isEmpty()) menu->addSeparator();
+            menu->addAction(actions_.at(c.id));
         }
     }
 }
@@ -161,7 +156,7 @@ void MainWindow::run(int id)
 {
     if (destroyed_) return;
     emit command_started(id);
-    run_command(handle(), id);
+    run_command(session_, handle(), id);
 }
 
 void MainWindow::request_repaint() { view_->invalidate(); }
@@ -170,7 +165,7 @@ void MainWindow::destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    release_all_images();
+    session_.release_all_images();
     hide();
     emit finished(0);
 }
@@ -196,11 +191,11 @@ void MainWindow::scroll_action(QScrollBar* bar, int action)
     const int thumb = bar->sliderPosition();
     std::int32_t position;
     if (bar == horizontal_) {
-        scroll_horizontal(code, thumb);
-        position = scroll_x;
+        scroll_horizontal(session_, code, thumb);
+        position = session_.scroll_x;
     } else {
-        scroll_vertical(code, thumb);
-        position = scroll_y;
+        scroll_vertical(session_, code, thumb);
+        position = session_.scroll_y;
     }
     bar->setSliderPosition(std::clamp(position, bar->minimum(), bar->maximum()));
     request_repaint();
@@ -216,6 +211,6 @@ void MainWindow::update_scroll_bars()
         bar->setValue(std::clamp(position, 0, top));
         bar->setVisible(top > 0);  // a range of 0 hides the bar
     };
-    set(horizontal_, scroll_max_x, scroll_x, view_->width());
-    set(vertical_, scroll_max_y, scroll_y, view_->height());
+    set(horizontal_, session_.scroll_max_x, session_.scroll_x, view_->width());
+    set(vertical_, session_.scroll_max_y, session_.scroll_y, view_->height());
 }

@@ -12,6 +12,7 @@
 #include <map>
 #include <span>
 
+#include "commands/session.h"
 #include "shell/platform.h"
 #include "shell/view.h"
 
@@ -24,7 +25,7 @@ class QScrollBar;
 class ViewWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit ViewWidget(QWidget* parent);
+    ViewWidget(QWidget* parent, Session& session);
 
     // The whole client area must be drawn again at the next paint.
     void invalidate();
@@ -43,6 +44,7 @@ protected:
 private:
     void bring_up_to_date();
 
+    Session& session_;
     Frame frame_;
     bool stale_ = true;
 };
@@ -63,6 +65,7 @@ public:
     void destroy();
 
     QAction* action_for(int id) const;
+    Session& session() { return session_; }
     ViewWidget* view() const { return view_; }
     QScrollBar* horizontal_bar() const { return horizontal_; }
     QScrollBar* vertical_bar() const { return vertical_; }
@@ -82,6 +85,7 @@ private:
     void scroll_action(QScrollBar* bar, int action);
     void update_scroll_bars();
 
+    Session session_;
     ViewWidget* view_ = nullptr;
     QScrollBar* horizontal_ = nullptr;
     QScrollBar* vertical_ = nullptr;

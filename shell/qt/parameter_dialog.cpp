@@ -42,12 +42,13 @@ QLineEdit* read_only_field(QWidget* parent, const char* name)
 
 }  // namespace
 
-ParameterDialog::ParameterDialog(QWidget* owner)
+ParameterDialog::ParameterDialog(QWidget* owner, ParamDialog& dialog)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint)
+                         Qt::WindowCloseButtonHint),
+      dialog_(dialog)
 {
     setModal(true);
-    const ParamDialogView view = param_dialog_open();
+    const ParamDialogView view = param_dialog_open(dialog_);
     setWindowTitle(QString::fromUtf8(view.title));
 
     const DialogUnits du(font());
@@ -91,7 +92,7 @@ ParameterDialog::ParameterDialog(QWidget* owner)
     // Connected after the opening position is set: the opening text is the
     // value of initial_pos as the description gives it.
     connect(slider_, &QSlider::valueChanged, this,
-            [this](int position) { value_->setText(QString::fromUtf8(param_dialog_slider_moved(position))); });
+            [this](int position) { value_->setText(QString::fromUtf8(param_dialog_slider_moved(dialog_, position))); });
     connect(ok_, &QPushButton::clicked, this, &ParameterDialog::accept_position);
     connect(cancel_, &QPushButton::clicked, this, &ParameterDialog::reject);
 }
@@ -106,12 +107,12 @@ void ParameterDialog::accept_position()
 {
     if (closed_) return;
     closed_ = true;
-    done(param_dialog_ok(slider_->value()));
+    done(param_dialog_ok(dialog_, slider_->value()));
 }
 
 void ParameterDialog::reject()
 {
     if (closed_) return;
     closed_ = true;
-    done(param_dialog_cancel());
+    done(param_dialog_cancel(dialog_));
 }

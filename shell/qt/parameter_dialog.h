@@ -8,6 +8,8 @@
 
 #include <QDialog>
 
+#include "commands/param_dialog.h"
+
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -15,7 +17,7 @@ class QSlider;
 class ParameterDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ParameterDialog(QWidget* owner);
+    ParameterDialog(QWidget* owner, ParamDialog& dialog);
 
     QSlider* slider() const { return slider_; }
     QLineEdit* value_field() const { return value_; }
@@ -39,5 +41,6 @@ private:
     QLineEdit* max_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    ParamDialog& dialog_;
     bool closed_ = false;
 };

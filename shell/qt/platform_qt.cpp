@@ -13,9 +13,9 @@ void show_message(const char* caption, const char* text)
     box.exec();
 }
 
-int show_param_dialog()
+int show_param_dialog(WindowHandle owner, ParamDialog& description)
 {
-    ParameterDialog dialog(main_window());
+    ParameterDialog dialog(static_cast<MainWindow*>(owner), description);
     return dialog.exec();
 }
 
@@ -23,7 +23,7 @@ void request_repaint(WindowHandle window) { static_cast<MainWindow*>(window)->re
 
 void destroy_window(WindowHandle window) { static_cast<MainWindow*>(window)->destroy(); }
 
-void draw_window_lines(WindowHandle window, std::span<const WindowLine> lines)
+void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame>, std::span<const WindowLine> lines)
 {
     static_cast<MainWindow*>(window)->view()->draw_lines(lines);
 }

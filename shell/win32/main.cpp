@@ -3,8 +3,6 @@
 // rendered by the core into a frame and blitted in one piece.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
-#include "commands/param_dialog.h"
-#include "image/image_record.h"
 #include "shell/view.h"
 #include "shell_win32.h"
 
@@ -19,6 +17,9 @@ constexpr wchar_t kClassName[] = L"Lumaforge";
 constexpr wchar_t kWindowTitle[] = L"Обработка изображений.";
 constexpr wchar_t kStartupCaption[] = L"Ошибка";
 
+// Everything the program keeps between commands.
+Session session;
+
 // The client area as the core renders it; kept between paints so a repaint
 // reuses its buffer.
 Frame client_frame;
@@ -30,14 +31,14 @@ void set_scroll_range(HWND window, int bar, std::int32_t limit)
 
 void on_create()
 {
-    image_a.pixels.reset();
-    image_b.pixels.reset();
-    reset_param_dialog_spec();
+    session.image_a.pixels.reset();
+    session.image_b.pixels.reset();
+    session.reset_param_dialog_spec();
 }
 
 void on_destroy()
 {
-    release_all_images();
+    session.release_all_images();
     PostQuitMessage(0);
 }
 
@@ -51,7 +52,7 @@ void on_paint(HWND window)
     GetClientRect(window, &client);
     if (client.right > 0 && client.bottom > 0) {
         client_frame.resize(client.right, client.bottom);
-        render_client(client_frame);
+        render_client(client_frame, session, session);
 
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -67,15 +68,15 @@ void on_paint(HWND window)
     EndPaint(window, &paint);
     // The limits belong to a shown picture; changing a range may show or hide
     // a bar, and the resize that follows paints again with the new client size.
-    if (current_image != nullptr) {
-        set_scroll_range(window, SB_HORZ, scroll_max_x);
-        set_scroll_range(window, SB_VERT, scroll_max_y);
+    if (session.current_image != nullptr) {
+        set_scroll_range(window, SB_HORZ, session.scroll_max_x);
+        set_scroll_range(window, SB_VERT, session.scroll_max_y);
     }
 }
 
 LRESULT on_erase_background(HWND window, HDC dc)
 {
-    if (current_image == nullptr) {
+    if (session.current_image == nullptr) {
         RECT client;
         GetClientRect(window, &client);
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -87,10 +88,10 @@ void on_scroll(HWND window, int bar, WPARAM wparam)
 {
     const int code = LOWORD(wparam), thumb = HIWORD(wparam);
     if (bar == SB_HORZ)
-        scroll_horizontal(code, thumb);
+        scroll_horizontal(session, code, thumb);
     else
-        scroll_vertical(code, thumb);
-    SetScrollPos(window, bar, bar == SB_HORZ ? scroll_x : scroll_y, TRUE);
+        scroll_vertical(session, code, thumb);
+    SetScrollPos(window, bar, bar == SB_HORZ ? session.scroll_x : session.scroll_y, TRUE);
     InvalidateRect(window, nullptr, TRUE);
 }
 
@@ -101,7 +102,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_DESTROY: on_destroy(); return 0;
     case WM_PAINT: on_paint(window); return 0;
     case WM_ERASEBKGND: return on_erase_background(window, reinterpret_cast<HDC>(wparam));
-    case WM_COMMAND: run_command(window, LOWORD(wparam)); return 0;
+    case WM_COMMAND: run_command(session, window, LOWORD(wparam)); return 0;
     case WM_HSCROLL: on_scroll(window, SB_HORZ, wparam); return 0;
     case WM_VSCROLL: on_scroll(window, SB_VERT, wparam); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);

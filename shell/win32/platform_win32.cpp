@@ -16,6 +16,7 @@
 namespace {
 
 HWND slider_window = nullptr;
+ParamDialog* open_dialog = nullptr;  // the description of the dialog on screen
 HCURSOR cursor_before_busy = nullptr;
 
 std::int32_t slider_position()
@@ -30,7 +31,7 @@ void set_value_text(HWND dialog, const std::string& text)
 
 void open_param_dialog(HWND dialog)
 {
-    const ParamDialogView view = param_dialog_open();
+    const ParamDialogView view = param_dialog_open(*open_dialog);
     slider_window = GetDlgItem(dialog, IDC_SLIDER);
     SetWindowTextW(dialog, widen(view.title).c_str());
     SetDlgItemTextW(dialog, IDC_MIN_LABEL, widen(view.min_label).c_str());
@@ -50,20 +51,20 @@ INT_PTR CALLBACK param_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
         open_param_dialog(dialog);
         return FALSE;  // the focus stays on the slider
     case WM_HSCROLL:
-        set_value_text(dialog, param_dialog_slider_moved(slider_position()));
+        set_value_text(dialog, param_dialog_slider_moved(*open_dialog, slider_position()));
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK) {
-            EndDialog(dialog, param_dialog_ok(slider_position()));
+            EndDialog(dialog, param_dialog_ok(*open_dialog, slider_position()));
             return TRUE;
         }
         if (LOWORD(wparam) == IDCANCEL) {
-            EndDialog(dialog, param_dialog_cancel());
+            EndDialog(dialog, param_dialog_cancel(*open_dialog));
             return TRUE;
         }
         return FALSE;
     case WM_CLOSE:
-        EndDialog(dialog, param_dialog_cancel());
+        EndDialog(dialog, param_dialog_cancel(*open_dialog));
         return TRUE;
     default: return FALSE;
     }
@@ -76,14 +77,16 @@ void show_message(const char* caption, const char* text)
     MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_OK);
 }
 
-int show_param_dialog()
+int show_param_dialog(WindowHandle owner, ParamDialog& description)
 {
-    const INT_PTR code =
-        DialogBoxParamW(app_instance, MAKEINTRESOURCEW(IDD_PARAM), main_window, param_dialog_proc, 0);
+    open_dialog = &description;
+    const INT_PTR code = DialogBoxParamW(app_instance, MAKEINTRESOURCEW(IDD_PARAM), static_cast<HWND>(owner),
+                                         param_dialog_proc, 0);
+    open_dialog = nullptr;
     if (code == 1) return 1;
     // A dialog that could not even be created counts as cancelled, and must
     // not leave the power-of-two mode behind for the next one.
-    if (code != 2) param_dialog_cancel();
+    if (code != 2) param_dialog_cancel(description);
     return 2;
 }
 
@@ -116,7 +119,7 @@ void request_repaint(WindowHandle window) { InvalidateRect(static_cast<HWND>(win
 
 void destroy_window(WindowHandle window) { DestroyWindow(static_cast<HWND>(window)); }
 
-void draw_window_lines(WindowHandle window, std::span<const WindowLine> lines)
+void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame>, std::span<const WindowLine> lines)
 {
     HWND hwnd = static_cast<HWND>(window);
     HDC dc = GetDC(hwnd);

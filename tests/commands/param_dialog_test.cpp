@@ -8,22 +8,20 @@
 
 namespace {
 
-class DialogSetup : public ::testing::Test {
+class DialogSetup : public SessionTest {
 protected:
     void SetUp() override
     {
-        reset_everything();
-        install(image_a, make_record(300, 200, [](int x, int y) { return Bgr{std::uint8_t(x), std::uint8_t(y), 7}; }));
-        current_image = &image_a;
+        install(session.image_a, make_record(300, 200, [](int x, int y) { return Bgr{std::uint8_t(x), std::uint8_t(y), 7}; }));
+        session.current_image = &session.image_a;
     }
-    void TearDown() override { reset_everything(); }
 
     // Runs a command whose dialog is cancelled and returns what it showed.
     void show(int id)
     {
         fake.dialogs_shown = 0;
         fake.dialog_answers.push_back({DialogAnswer::Cancel, 0});
-        run_command(kFakeWindow, id);
+        run_command(session, kFakeWindow, id);
         ASSERT_EQ(fake.dialogs_shown, 1);
     }
 };
@@ -52,48 +50,48 @@ TEST_F(DialogSetup, EachCommandOpensWithItsOwnValuesAndLabels)
         fake.dialogs_shown = 0;
         show(c.id);
         SCOPED_TRACE(c.title);
-        EXPECT_EQ(fake.shown_title, c.title);
-        EXPECT_EQ(fake.shown_range_min, c.lo);
-        EXPECT_EQ(fake.shown_range_max, c.hi);
-        EXPECT_EQ(fake.shown_tick, c.tick);
-        EXPECT_EQ(fake.shown_position, c.pos);
-        EXPECT_EQ(fake.shown_min, c.min);
-        EXPECT_EQ(fake.shown_max, c.max);
-        EXPECT_EQ(fake.shown_value, c.value);
-        EXPECT_EQ(power_of_two_mode, 0) << "closing always clears the power-of-two mode";
+        EXPECT_EQ(fake.shown.title, c.title);
+        EXPECT_EQ(fake.shown.range_min, c.lo);
+        EXPECT_EQ(fake.shown.range_max, c.hi);
+        EXPECT_EQ(fake.shown.tick_step, c.tick);
+        EXPECT_EQ(fake.shown.position, c.pos);
+        EXPECT_EQ(fake.shown.min_label, c.min);
+        EXPECT_EQ(fake.shown.max_label, c.max);
+        EXPECT_EQ(fake.shown.value_text, c.value);
+        EXPECT_EQ(session.power_of_two_mode, 0) << "closing always clears the power-of-two mode";
     }
 }
 
 TEST_F(DialogSetup, ValuesOfPositionsInBothModes)
 {
     show(IDM_MEDIAN_2D);
-    EXPECT_EQ(param_value_text(4), "9");
-    EXPECT_EQ(param_value(10), 21);
+    EXPECT_EQ(param_value_text(session, 4), "9");
+    EXPECT_EQ(param_value(session, 10), 21);
     show(IDM_BRIGHTNESS);
-    EXPECT_EQ(param_value_text(-37), "-37%");
-    EXPECT_EQ(param_value_text(-100), "-100%");
+    EXPECT_EQ(param_value_text(session, -37), "-37%");
+    EXPECT_EQ(param_value_text(session, -100), "-100%");
     show(IDM_NOISE);
-    EXPECT_EQ(param_value_text(7000), "14000");
-    EXPECT_EQ(param_value_text(32767), "65534");
+    EXPECT_EQ(param_value_text(session, 7000), "14000");
+    EXPECT_EQ(param_value_text(session, 32767), "65534");
 
-    power_of_two_mode = 1;
-    EXPECT_EQ(param_value_text(8), "256");
-    EXPECT_EQ(param_value_text(1), "2");
-    power_of_two_mode = 0;
+    session.power_of_two_mode = 1;
+    EXPECT_EQ(param_value_text(session, 8), "256");
+    EXPECT_EQ(param_value_text(session, 1), "2");
+    session.power_of_two_mode = 0;
 }
 
 TEST_F(DialogSetup, CancelAndCloseKeepTheEarlierResult)
 {
     fake.dialog_answers.push_back({DialogAnswer::OkAtPosition, 77});
-    run_command(kFakeWindow, IDM_BINARIZE);
-    EXPECT_EQ(param_dialog_spec.result, 77);
+    run_command(session, kFakeWindow, IDM_BINARIZE);
+    EXPECT_EQ(session.param_dialog_spec.result, 77);
 
     for (auto kind : {DialogAnswer::Cancel, DialogAnswer::Close}) {
-        current_image = &image_a;
+        session.current_image = &session.image_a;
         fake.dialog_answers.push_back({kind, 0});
         fake.repaints = 0;
-        run_command(kFakeWindow, IDM_NOISE);
-        EXPECT_EQ(param_dialog_spec.result, 77);
+        run_command(session, kFakeWindow, IDM_NOISE);
+        EXPECT_EQ(session.param_dialog_spec.result, 77);
         EXPECT_EQ(fake.repaints, 0);
     }
 }
@@ -112,32 +110,33 @@ TEST_F(DialogSetup, BlockSizesFitTheSmallerSide)
         EXPECT_EQ(block_exponent_max(r), c.k) << c.w << "x" << c.h;
     }
     // A side below 2 admits no block: no dialog at all.
-    install(image_a, make_record(1, 50, [](int, int) { return Bgr{1, 2, 3}; }));
+    install(session.image_a, make_record(1, 50, [](int, int) { return Bgr{1, 2, 3}; }));
     fake.dialogs_shown = 0;
-    run_command(kFakeWindow, IDM_FFT_LINEAR);
-    run_command(kFakeWindow, IDM_WALSH_2D);
+    run_command(session, kFakeWindow, IDM_FFT_LINEAR);
+    run_command(session, kFakeWindow, IDM_WALSH_2D);
     EXPECT_EQ(fake.dialogs_shown, 0);
     EXPECT_EQ(fake.repaints, 0);
 }
 
 TEST(DialogLogic, InitialContentsAndCloseCodes)
 {
-    param_dialog_spec.result = 5;
-    set_text(param_dialog_spec.title, "x");
-    reset_param_dialog_spec();
-    EXPECT_STREQ(param_dialog_spec.title, "");
-    EXPECT_EQ(param_dialog_spec.range_max, 255);
-    EXPECT_EQ(param_dialog_spec.initial_pos, 128);
-    EXPECT_EQ(param_dialog_open().value_text, "128");
+    ParamDialog dialog;
+    dialog.param_dialog_spec.result = 5;
+    set_text(dialog.param_dialog_spec.title, "x");
+    dialog.reset_param_dialog_spec();
+    EXPECT_STREQ(dialog.param_dialog_spec.title, "");
+    EXPECT_EQ(dialog.param_dialog_spec.range_max, 255);
+    EXPECT_EQ(dialog.param_dialog_spec.initial_pos, 128);
+    EXPECT_EQ(param_dialog_open(dialog).value_text, "128");
 
-    power_of_two_mode = 1;
-    EXPECT_EQ(param_dialog_ok(3), 1);
-    EXPECT_EQ(param_dialog_spec.result, 8);
-    EXPECT_EQ(power_of_two_mode, 0);
-    power_of_two_mode = 1;
-    EXPECT_EQ(param_dialog_cancel(), 2);
-    EXPECT_EQ(param_dialog_spec.result, 8);
-    EXPECT_EQ(power_of_two_mode, 0);
+    dialog.power_of_two_mode = 1;
+    EXPECT_EQ(param_dialog_ok(dialog, 3), 1);
+    EXPECT_EQ(dialog.param_dialog_spec.result, 8);
+    EXPECT_EQ(dialog.power_of_two_mode, 0);
+    dialog.power_of_two_mode = 1;
+    EXPECT_EQ(param_dialog_cancel(dialog), 2);
+    EXPECT_EQ(dialog.param_dialog_spec.result, 8);
+    EXPECT_EQ(dialog.power_of_two_mode, 0);
 }
 
 TEST(Conversions, BrightnessOffsetsSitBelowTheHalfwayPoints)

@@ -116,7 +116,9 @@ Frame rendered_now(ViewWidget* view)
 {
     Frame frame;
     frame.resize(view->width(), view->height());
-    render_client(frame);
+    const Session& session = main_window()->session();
+    ViewState limits = session;  // the window's own limits stay as they are
+    render_client(frame, session, limits);
     return frame;
 }
 
@@ -147,8 +149,9 @@ private:
 
     void load(const char* name)
     {
-        QVERIFY(load_bmp(to_path(sample(name))) == 1);
-        current_image = &image_a;
+        Session& session = window->session();
+        QVERIFY(load_bmp(to_path(sample(name)), session.image_a) == LoadResult::Loaded);
+        session.current_image = &session.image_a;
         window->request_repaint();
     }
 
@@ -195,10 +198,6 @@ private slots:
 
     void init()
     {
-        release_all_images();
-        current_image = nullptr;
-        scroll_x = scroll_y = scroll_max_x = scroll_max_y = 0;
-        power_of_two_mode = 0;
         modal = new ModalDriver;
         window = new MainWindow;
         window->resize(1000, 700);
@@ -214,8 +213,6 @@ private slots:
         delete window;
         delete modal;
         window = nullptr;
-        release_all_images();
-        current_image = nullptr;
     }
 
     void startsEmptyWithTitleAndIcon()
@@ -239,39 +236,34 @@ private slots:
     void menusFollowTheCommandTable()
     {
         const QList<QAction*> popups = window->menuBar()->actions();
-        QCOMPARE(popups.size(), static_cast<qsizetype>(main_menu().size()));
-        int items = 0;
-        for (std::size_t i = 0; i < main_menu().size(); ++i) {
-            const MenuPopup& popup = main_menu()[i];
-            QCOMPARE(popups[i]->text(), u8(popup.caption));
+        QCOMPARE(popups.size(), static_cast<qsizetype>(main_menu_popups().size()));
+        for (std::size_t i = 0; i < main_menu_popups().size(); ++i) {
+            QCOMPARE(popups[i]->text(), u8(main_menu_popups()[i]));
             QMenu* menu = popups[i]->menu();
             QVERIFY(menu != nullptr);
-            const QList<QAction*> actions = menu->actions();
-            QCOMPARE(actions.size(), static_cast<qsizetype>(popup.items.size()));
-            for (std::size_t j = 0; j < popup.items.size(); ++j) {
-                const std::uint16_t id = popup.items[j].command;
-                if (id == 0) {
-                    QVERIFY(actions[j]->isSeparator());
-                    continue;
-                }
-                ++items;
-                const QString caption = u8(find_command(id)->caption);
-                QCOMPARE(actions[j], window->action_for(id));
-                QCOMPARE(actions[j]->text(), caption);
+            QList<QAction*> actions = menu->actions();
+            for (const CommandRow& c : command_table()) {
+                if (c.menu.popup != i) continue;
+                QVERIFY(!actions.isEmpty());
+                if (c.menu.separator_before && actions.first()->isSeparator()) actions.removeFirst();
+                QAction* action = actions.takeFirst();
+                const QString caption = u8(c.caption);
+                QCOMPARE(action, window->action_for(c.id));
+                QCOMPARE(action->text(), caption);
                 // Shown exactly as the caption: its own shortcut text after
                 // the tab (trailing blank included), nothing added by Qt.
-                QCOMPARE(MenuProbe::shown(menu, actions[j]), caption);
+                QCOMPARE(MenuProbe::shown(menu, action), caption);
             }
+            QVERIFY2(actions.isEmpty(), "the menu holds items the table does not");
         }
-        QCOMPARE(items, static_cast<int>(command_table().size()));
 
         int with_shortcut = 0;
-        for (const CommandInfo& c : command_table()) {
+        for (const CommandRow& c : command_table()) {
             QAction* action = window->action_for(c.id);
             QVERIFY(action != nullptr);
             with_shortcut += !action->shortcut().isEmpty();
         }
-        QCOMPARE(with_shortcut, 20);
+        QCOMPARE(with_shortcut, static_cast<int>(accelerator_rows().size()));
         QCOMPARE(window->action_for(IDM_UNDO)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
         QCOMPARE(window->action_for(IDM_NOISE)->shortcut(), QKeySequence(QStringLiteral("Shift+Z")));
         QCOMPARE(window->action_for(IDM_EXIT)->shortcut(), QKeySequence(QStringLiteral("Alt+F4")));
@@ -283,13 +275,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(window));
         QSignalSpy started(window, &MainWindow::command_started);
         QSignalSpy finished(window, &MainWindow::finished);
-        for (const Accelerator& a : accelerator_table()) {
-            if (a.command == IDM_EXIT) continue;
+        for (const CommandRow* row : accelerator_rows()) {
+            const Accelerator& a = row->accelerator;
+            if (row->id == IDM_EXIT) continue;
             // A closed dialog leaves no window active on this platform; a
             // window manager would give the activation back.
             window->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(window));
-            if (a.command == IDM_OPEN) modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+            if (row->id == IDM_OPEN) modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
             const auto key = static_cast<Qt::Key>(Qt::Key_A + (a.key - 'A'));
             Qt::KeyboardModifiers mods;
             if (a.modifiers & MOD_CTRL) mods |= Qt::ControlModifier;
@@ -297,12 +290,12 @@ private slots:
             const qsizetype before = started.size();
             QTest::keyClick(window, key, mods);
             QCOMPARE(started.size(), before + 1);  // exactly one command per key
-            QCOMPARE(started.last().at(0).toInt(), int(a.command));
+            QCOMPARE(started.last().at(0).toInt(), int(row->id));
 
-            if (a.command == IDM_OPEN) modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
-            window->action_for(a.command)->trigger();
+            if (row->id == IDM_OPEN) modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+            window->action_for(row->id)->trigger();
             QCOMPARE(started.size(), before + 2);
-            QCOMPARE(started.last().at(0).toInt(), int(a.command));
+            QCOMPARE(started.last().at(0).toInt(), int(row->id));
         }
         // A plain Z is nothing.
         const qsizetype before = started.size();
@@ -321,11 +314,11 @@ private slots:
         load("photo.bmp");
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(current_image, &image_b);
+        QCOMPARE(window->session().current_image, &window->session().image_b);
         QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(current_image, &image_a);
+        QCOMPARE(window->session().current_image, &window->session().image_a);
         window->action_for(IDM_UNDO)->trigger();
-        QCOMPARE(current_image, &image_b);
+        QCOMPARE(window->session().current_image, &window->session().image_b);
 
         bool noise_dialog = false;
         modal->expect([&noise_dialog](QWidget* w) {
@@ -334,7 +327,7 @@ private slots:
         });
         QTest::keyClick(window, Qt::Key_Z, Qt::ShiftModifier);
         QVERIFY(noise_dialog);
-        QCOMPARE(current_image, &image_b);
+        QCOMPARE(window->session().current_image, &window->session().image_b);
     }
 
     void binarizeDialog()
@@ -357,8 +350,8 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("0"));
             d->ok_button()->click();
         });
-        QCOMPARE(param_dialog_spec.result, 0);
-        QCOMPARE(current_image, &image_b);  // threshold 0 runs too
+        QCOMPARE(window->session().param_dialog_spec.result, 0);
+        QCOMPARE(window->session().current_image, &window->session().image_b);  // threshold 0 runs too
     }
 
     void brightnessDialogWithKeys()
@@ -374,8 +367,8 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("-100%"));
             QTest::keyClick(d->slider(), Qt::Key_Return);  // the default button
         });
-        QCOMPARE(param_dialog_spec.result, -100);
-        QCOMPARE(current_image, &image_b);
+        QCOMPARE(window->session().param_dialog_spec.result, -100);
+        QCOMPARE(window->session().current_image, &window->session().image_b);
     }
 
     void apertureDialog()
@@ -390,7 +383,7 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("9"));
             d->ok_button()->click();
         });
-        QCOMPARE(param_dialog_spec.result, 9);
+        QCOMPARE(window->session().param_dialog_spec.result, 9);
     }
 
     void noiseDialog()
@@ -404,7 +397,7 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("65534"));
             d->ok_button()->click();
         });
-        QCOMPARE(param_dialog_spec.result, 65534);
+        QCOMPARE(window->session().param_dialog_spec.result, 65534);
     }
 
     void blockSizeDialog()
@@ -422,14 +415,14 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("4"));
             d->ok_button()->click();
         });
-        QCOMPARE(param_dialog_spec.result, 4);
-        QCOMPARE(power_of_two_mode, 0);
+        QCOMPARE(window->session().param_dialog_spec.result, 4);
+        QCOMPARE(window->session().power_of_two_mode, 0);
     }
 
     void cancelEscapeAndCloseBoxKeepResult()
     {
         load("photo.bmp");
-        param_dialog_spec.result = 4242;
+        window->session().param_dialog_spec.result = 4242;
         with_dialog(IDM_BINARIZE, [](ParameterDialog* d) {
             d->slider()->setValue(3);
             d->cancel_button()->click();
@@ -438,14 +431,14 @@ private slots:
             d->slider()->setValue(30);
             QTest::keyClick(d->slider(), Qt::Key_Escape);
         });
-        with_dialog(IDM_WALSH_LINEAR, [](ParameterDialog* d) {
-            QCOMPARE(power_of_two_mode, 1);
+        with_dialog(IDM_WALSH_LINEAR, [this](ParameterDialog* d) {
+            QCOMPARE(window->session().power_of_two_mode, 1);
             d->slider()->setValue(2);
             d->close();  // the close box
         });
-        QCOMPARE(param_dialog_spec.result, 4242);
-        QCOMPARE(power_of_two_mode, 0);
-        QCOMPARE(current_image, &image_a);
+        QCOMPARE(window->session().param_dialog_spec.result, 4242);
+        QCOMPARE(window->session().power_of_two_mode, 0);
+        QCOMPARE(window->session().current_image, &window->session().image_a);
         QVERIFY(modal->messages.empty());
     }
 
@@ -487,8 +480,8 @@ private slots:
             static_cast<QDialog*>(dialog)->accept();  // as the Open button does
         });
         window->run(IDM_OPEN);
-        QCOMPARE(current_image, &image_a);
-        QCOMPARE(int(image_a.width), 640);
+        QCOMPARE(window->session().current_image, &window->session().image_a);
+        QCOMPARE(int(window->session().image_a.width), 640);
         settle();
         QString why;
         QVERIFY2(view_shows(window->view(), rendered_now(window->view()), &why), qPrintable(why));
@@ -498,12 +491,12 @@ private slots:
     {
         answer_next_file_dialog_with(to_path(sample("square.bmp")));
         window->run(IDM_OPEN);
-        QCOMPARE(current_image, &image_a);
-        QCOMPARE(int(image_a.width), 512);
+        QCOMPARE(window->session().current_image, &window->session().image_a);
+        QCOMPARE(int(window->session().image_a.width), 512);
         // Only once: the next open asks again.
         modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
         window->run(IDM_OPEN);
-        QCOMPARE(current_image, &image_a);  // cancelled: the picture stays
+        QCOMPARE(window->session().current_image, &window->session().image_a);  // cancelled: the picture stays
     }
 
     void busyCursorWhileWorking()
@@ -539,7 +532,7 @@ private slots:
         window->run(IDM_OPEN);
         listed.sort(Qt::CaseInsensitive);
         QCOMPARE(listed, (QStringList{QStringLiteral("a.bmp"), QStringLiteral("B.BMP"), QStringLiteral("cbmp")}));
-        QCOMPARE(current_image, nullptr);  // cancelled: nothing opened
+        QCOMPARE(window->session().current_image, nullptr);  // cancelled: nothing opened
     }
 
     void pathConversionKeepsNonAsciiNames()
@@ -557,19 +550,19 @@ private slots:
         ViewWidget* view = window->view();
         QScrollBar* h = window->horizontal_bar();
         QScrollBar* v = window->vertical_bar();
-        QTRY_COMPARE(scroll_max_x, 640 + 283 - view->width());
-        QTRY_COMPARE(scroll_max_y, 480 - view->height());
-        QCOMPARE(h->maximum(), scroll_max_x);
-        QCOMPARE(v->maximum(), scroll_max_y);
+        QTRY_COMPARE(window->session().scroll_max_x, 640 + 283 - view->width());
+        QTRY_COMPARE(window->session().scroll_max_y, 480 - view->height());
+        QCOMPARE(h->maximum(), window->session().scroll_max_x);
+        QCOMPARE(v->maximum(), window->session().scroll_max_y);
 
         h->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        QCOMPARE(scroll_x, 5);
-        QCOMPARE(scroll_y, 1);
+        QCOMPARE(window->session().scroll_x, 5);
+        QCOMPARE(window->session().scroll_y, 1);
         h->triggerAction(QAbstractSlider::SliderPageStepAdd);  // page steps do nothing
         v->triggerAction(QAbstractSlider::SliderPageStepSub);
-        QCOMPARE(scroll_x, 5);
-        QCOMPARE(scroll_y, 1);
+        QCOMPARE(window->session().scroll_x, 5);
+        QCOMPARE(window->session().scroll_y, 1);
         QCOMPARE(h->value(), 5);
         settle();
         QString why;
@@ -578,9 +571,9 @@ private slots:
         // Dragging the thumb, then a step left from 3 gives -2: the picture
         // moves two pixels right of the edge while the bar shows 0.
         h->setSliderPosition(3);
-        QCOMPARE(scroll_x, 3);
+        QCOMPARE(window->session().scroll_x, 3);
         h->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        QCOMPARE(scroll_x, -2);
+        QCOMPARE(window->session().scroll_x, -2);
         QCOMPARE(h->value(), 0);
         settle();
         QCOMPARE(pixel(view, 1, 100), QRgb(0xFFFFFF));
@@ -589,8 +582,8 @@ private slots:
         // Wide enough for everything: both bars hide, the positions stay.
         window->resize(1200, 800);
         QTRY_VERIFY(!window->horizontal_bar()->isVisible() && !window->vertical_bar()->isVisible());
-        QCOMPARE(scroll_x, -2);
-        QVERIFY(scroll_max_x <= 0 && scroll_max_y <= 0);
+        QCOMPARE(window->session().scroll_x, -2);
+        QVERIFY(window->session().scroll_max_x <= 0 && window->session().scroll_max_y <= 0);
     }
 
     void segmentationLinesLastUntilTheNextRepaint()
@@ -600,7 +593,7 @@ private slots:
         ViewWidget* view = window->view();
         const Frame clean = rendered_now(view);
         const WindowLine lines[] = {{100, 560, 200, 560}, {100, 560, 100, 600}, {30, 30, 30, 60}};
-        draw_window_lines(window->handle(), lines);
+        draw_segment_frames(window->handle(), {}, lines);
         settle();
         QCOMPARE(pixel(view, 100, 560), QRgb(0));
         QCOMPARE(pixel(view, 199, 560), QRgb(0));
@@ -673,7 +666,7 @@ private slots:
         window->run(IDM_OPEN);
         QCOMPARE(caption, u8(kLoadCaption));
         QCOMPARE(text, u8(kNotBmp));
-        QCOMPARE(current_image, nullptr);
+        QCOMPARE(window->session().current_image, nullptr);
         settle();
         Frame white;
         white.resize(window->view()->width(), window->view()->height());
@@ -685,14 +678,14 @@ private slots:
     {
         load("photo.bmp");
         window->run(IDM_NEGATIVE);
-        QVERIFY(image_a.pixels && image_b.pixels);
-        image_a.coef_re_r = HeapArray<float>::allocate(16);
-        image_b.coef_im_b = HeapArray<float>::allocate(16);
+        QVERIFY(window->session().image_a.pixels && window->session().image_b.pixels);
+        window->session().image_a.coef_re_r = HeapArray<float>::allocate(16);
+        window->session().image_b.coef_im_b = HeapArray<float>::allocate(16);
         QSignalSpy finished(window, &MainWindow::finished);
         window->action_for(IDM_EXIT)->trigger();
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.first().at(0).toInt(), 0);
-        QVERIFY(!image_a.pixels && !image_b.pixels && !image_a.coef_re_r && !image_b.coef_im_b);
+        QVERIFY(!window->session().image_a.pixels && !window->session().image_b.pixels && !window->session().image_a.coef_re_r && !window->session().image_b.coef_im_b);
         QVERIFY(!window->isVisible());
 
         // The close box of a fresh window does the same.
@@ -704,7 +697,7 @@ private slots:
         QSignalSpy closed(window, &MainWindow::finished);
         window->close();
         QCOMPARE(closed.size(), 1);
-        QVERIFY(!image_a.pixels);
+        QVERIFY(!window->session().image_a.pixels);
     }
 
     // Last: runs the application's event loop to its end.
@@ -716,7 +709,7 @@ private slots:
         QTimer::singleShot(50, window, [this] { QTest::keyClick(window, Qt::Key_F4, Qt::AltModifier); });
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });  // bounded
         QCOMPARE(QApplication::exec(), 0);
-        QVERIFY(!image_a.pixels);
+        QVERIFY(!window->session().image_a.pixels);
     }
 };
 

@@ -16,25 +16,23 @@
 
 namespace {
 
-class HostileFiles : public ::testing::Test {
+class HostileFiles : public SessionTest {
 protected:
-    void SetUp() override { reset_everything(); }
     void TearDown() override
     {
         heap_fail_at(0);
-        reset_everything();
     }
 
     // A picture on display, its negative in the other record and a pending
     // transform on each: an open must sweep all of it away.
     void fill_both_records()
     {
-        ASSERT_TRUE(open_picture(random_record(9, 7, 11)));
-        run_command(kFakeWindow, IDM_NEGATIVE);
-        ASSERT_EQ(current_image, &image_b);
-        give_pending_transform(image_a, TRANSFORM_FFT_2D, 4);
-        give_pending_transform(image_b, TRANSFORM_WALSH_LINEAR, 2);
-        fake.reset();
+        ASSERT_TRUE(open_picture(session, random_record(9, 7, 11)));
+        run_command(session, kFakeWindow, IDM_NEGATIVE);
+        ASSERT_EQ(session.current_image, &session.image_b);
+        give_pending_transform(session.image_a, TRANSFORM_FFT_2D, 4);
+        give_pending_transform(session.image_b, TRANSFORM_WALSH_LINEAR, 2);
+        reset_fake();
         heap_fail_at(0);
     }
 
@@ -44,18 +42,18 @@ protected:
         write_file(path, bytes);
         fake.files.push_back(path);
         heap_fail_at(0);
-        run_command(kFakeWindow, IDM_OPEN);
+        run_command(session, kFakeWindow, IDM_OPEN);
     }
 
     void expect_nothing_held()
     {
-        EXPECT_EQ(current_image, nullptr);
-        EXPECT_FALSE(image_a.pixels);
-        EXPECT_FALSE(image_b.pixels);
-        EXPECT_TRUE(store_invariants_hold());
-        EXPECT_EQ(image_a.transform_state, TRANSFORM_NONE);
-        EXPECT_EQ(image_b.transform_state, TRANSFORM_NONE);
-        EXPECT_TRUE(client_area_is_blank());
+        EXPECT_EQ(session.current_image, nullptr);
+        EXPECT_FALSE(session.image_a.pixels);
+        EXPECT_FALSE(session.image_b.pixels);
+        EXPECT_TRUE(store_invariants_hold(session));
+        EXPECT_EQ(session.image_a.transform_state, TRANSFORM_NONE);
+        EXPECT_EQ(session.image_b.transform_state, TRANSFORM_NONE);
+        EXPECT_TRUE(client_area_is_blank(session));
     }
 
     void expect_refused_with(const char* text)
@@ -81,29 +79,29 @@ TEST_F(HostileFiles, EveryFileOfTheCorpusGetsItsMessageOrLoads)
             continue;
         }
         ASSERT_TRUE(fake.messages.empty()) << fake.messages[0].text;
-        ASSERT_EQ(current_image, &image_a);
+        ASSERT_EQ(session.current_image, &session.image_a);
         const ExpectedPicture want = expected_picture(file.bytes);
-        EXPECT_EQ(image_a.width, want.width);
-        EXPECT_EQ(image_a.height, want.height);
-        EXPECT_EQ(image_a.row_padding, row_padding_for(static_cast<std::uint32_t>(want.width)));
-        ASSERT_EQ(image_a.pixels.size(), want.block.size());
+        EXPECT_EQ(session.image_a.width, want.width);
+        EXPECT_EQ(session.image_a.height, want.height);
+        EXPECT_EQ(session.image_a.row_padding, row_padding_for(static_cast<std::uint32_t>(want.width)));
+        ASSERT_EQ(session.image_a.pixels.size(), want.block.size());
         if (!want.block.empty()) {
-            EXPECT_EQ(0, std::memcmp(image_a.pixels.get(), want.block.data(), want.block.size()));
+            EXPECT_EQ(0, std::memcmp(session.image_a.pixels.get(), want.block.data(), want.block.size()));
         }
-        EXPECT_FALSE(image_b.pixels);
-        EXPECT_TRUE(store_invariants_hold());
-        if (image_a.data_size > 0) {
-            EXPECT_FALSE(client_area_is_blank()) << "a loaded picture is drawn";
+        EXPECT_FALSE(session.image_b.pixels);
+        EXPECT_TRUE(store_invariants_hold(session));
+        if (session.image_a.data_size > 0) {
+            EXPECT_FALSE(client_area_is_blank(session)) << "a loaded picture is drawn";
         }
         EXPECT_LE(heap_bytes_requested(), file.bytes.size()) << "more memory than the file can fill";
 
-        ImageRecord fresh = clone(image_a);
+        ImageRecord fresh = clone(session.image_a);
         compute_statistics(fresh);
-        EXPECT_TRUE(same_record(fresh, image_a)) << "statistics of the loaded pixels";
+        EXPECT_TRUE(same_record(fresh, session.image_a)) << "statistics of the loaded pixels";
 
         // Undo right after an open has nothing to go back to.
-        run_command(kFakeWindow, IDM_UNDO);
-        EXPECT_EQ(current_image, &image_a);
+        run_command(session, kFakeWindow, IDM_UNDO);
+        EXPECT_EQ(session.current_image, &session.image_a);
     }
 }
 
@@ -112,13 +110,13 @@ TEST_F(HostileFiles, MissingFilesAndFoldersAreRefused)
     fill_both_records();
     const auto dir = scratch_dir();
     fake.files.push_back(dir / "no such picture.bmp");
-    run_command(kFakeWindow, IDM_OPEN);
+    run_command(session, kFakeWindow, IDM_OPEN);
     expect_refused_with(kCannotOpen);
 
     // A folder opens on some systems but cannot be read.
     fill_both_records();
     fake.files.push_back(dir);
-    run_command(kFakeWindow, IDM_OPEN);
+    run_command(session, kFakeWindow, IDM_OPEN);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_TRUE(fake.messages[0].text == kReadFailed || fake.messages[0].text == kCannotOpen)
         << fake.messages[0].text;
@@ -134,8 +132,8 @@ TEST_F(HostileFiles, ATopDownFileShowsUpright)
         std::memcpy(s.pixel_array.data() + y * stride, picture.pixels.get() + (4 - y) * stride, stride);
     s.height = -5;
     open_bytes("top-down", bmp_file_bytes(s));
-    ASSERT_EQ(current_image, &image_a);
-    EXPECT_TRUE(same_record(picture, image_a));
+    ASSERT_EQ(session.current_image, &session.image_a);
+    EXPECT_TRUE(same_record(picture, session.image_a));
 }
 
 TEST_F(HostileFiles, AllocationFailureWhileLoadingLeavesNothingOnDisplay)
@@ -145,7 +143,7 @@ TEST_F(HostileFiles, AllocationFailureWhileLoadingLeavesNothingOnDisplay)
     write_file(path, bmp_file_bytes(bmp_of(random_record(33, 9, 4))));
     fake.files.push_back(path);
     heap_fail_at(1);
-    run_command(kFakeWindow, IDM_OPEN);
+    run_command(session, kFakeWindow, IDM_OPEN);
     heap_fail_at(0);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kTooLarge);

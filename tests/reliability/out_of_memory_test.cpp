@@ -21,13 +21,13 @@
 
 namespace {
 
-bool needs_image(const CommandInfo& c) { return c.id != IDM_EXIT && c.id != IDM_OPEN && c.id != IDM_UNDO; }
+bool needs_image(const CommandRow& c) { return c.id != IDM_EXIT && c.id != IDM_OPEN && c.id != IDM_UNDO; }
 
 // Answers that make every dialog command run (brightness and contrast do
 // nothing at 0, their opening value).
-void script_dialog(const CommandInfo& c)
+void script_dialog(const CommandRow& c)
 {
-    switch (c.dialog) {
+    switch (c.dialog.kind) {
     case DialogKind::Threshold: fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 100}); break;
     case DialogKind::Percent: fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 40}); break;
     case DialogKind::Aperture: fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 5}); break;
@@ -48,86 +48,81 @@ std::uint16_t forward_for(std::uint16_t inverse)
 struct State {
     ImageRecord a, b;
     ImageRecord* current = nullptr;
-    static State now() { return {clone(image_a), clone(image_b), current_image}; }
+    static State now(const Session& session)
+    {
+        return {clone(session.image_a), clone(session.image_b), session.current_image};
+    }
 };
 
-::testing::AssertionResult same_state(const State& expected)
+::testing::AssertionResult same_state(const Session& session, const State& expected)
 {
-    if (current_image != expected.current) return ::testing::AssertionFailure() << "the selector moved";
-    if (auto r = same_record(expected.a, image_a); !r) return ::testing::AssertionFailure() << "image_a: " << r.message();
-    if (auto r = same_record(expected.b, image_b); !r) return ::testing::AssertionFailure() << "image_b: " << r.message();
+    if (session.current_image != expected.current) return ::testing::AssertionFailure() << "the selector moved";
+    if (auto r = same_record(expected.a, session.image_a); !r) return ::testing::AssertionFailure() << "image_a: " << r.message();
+    if (auto r = same_record(expected.b, session.image_b); !r) return ::testing::AssertionFailure() << "image_b: " << r.message();
     return ::testing::AssertionSuccess();
 }
 
 struct Scenario {
     const char* name;
-    std::function<void()> prepare;  // leaves a picture on display
+    std::function<void(Session&)> prepare;  // leaves a picture on display
 };
 
-class OutOfMemory : public ::testing::Test {
+class OutOfMemory : public SessionTest {
 protected:
-    void SetUp() override
-    {
-        reset_everything();
-        set_noise_seed(true, 99);
-    }
-    void TearDown() override
-    {
-        heap_fail_at(0);
-        set_noise_seed(false, 0);
-        reset_everything();
-    }
+    void SetUp() override { session.noise_seed = 99; }
+    void TearDown() override { heap_fail_at(0); }
 
     // Prepares the scenario and, for an inverse, the pending transform it
-    // needs; false when that transform cannot be made (not built yet).
-    bool prepare(const Scenario& s, const CommandInfo& c)
+    // needs.
+    void prepare(const Scenario& s, const CommandRow& c)
     {
-        reset_everything();
-        s.prepare();
+        s.prepare(session);
         if (const std::uint16_t forward = forward_for(c.id)) {
             fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 8});
-            run_command(kFakeWindow, forward);
-            if (current_image->transform_state == TRANSFORM_NONE) return false;
+            run_command(session, kFakeWindow, forward);
+            EXPECT_NE(session.current_image->transform_state, TRANSFORM_NONE) << "the forward transform ran";
         }
-        fake.reset();
-        return true;
+        reset_fake();
     }
 
-    void run(const CommandInfo& c, std::uint64_t fail_at)
+    void run(const CommandRow& c, std::uint64_t fail_at)
     {
         script_dialog(c);
         heap_fail_at(fail_at);
-        run_command(kFakeWindow, c.id);
+        run_command(session, kFakeWindow, c.id);
         allocations_ = heap_allocation_count();
         heap_fail_at(0);
     }
 
     // Returns a note for the summary: how many failure points were tried.
-    std::string exercise(const Scenario& s, const CommandInfo& c)
+    std::string exercise(const Scenario& s, const CommandRow& c)
     {
-        if (!prepare(s, c)) return "no pending transform to invert (not built)";
+        prepare(s, c);
         run(c, 0);
-        if (!fake.messages.empty()) return "refuses without any failure (not built)";
-        const State after = State::now();
+        if (!fake.messages.empty()) {
+            ADD_FAILURE() << "refused with no allocation failing: " << fake.messages[0].text;
+            return "failed";
+        }
+        const State after = State::now(session);
         const std::vector<WindowLine> lines = fake.lines;
         const std::uint64_t count = allocations_;
 
         for (std::uint64_t n = 1; n <= count; ++n) {
             SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(count) + " fails");
             prepare(s, c);
-            const State before = State::now();
+            const State before = State::now(session);
             run(c, n);
-            EXPECT_TRUE(store_invariants_hold());
+            EXPECT_TRUE(store_invariants_hold(session));
             if (fake.messages.empty()) {
                 // Done without that buffer: the result must be the same.
-                EXPECT_TRUE(same_state(after));
+                EXPECT_TRUE(same_state(session, after));
                 EXPECT_EQ(fake.lines.size(), lines.size());
                 continue;
             }
             EXPECT_EQ(fake.messages.size(), 1u);
             EXPECT_EQ(fake.messages[0].caption, kErrorCaption);
             EXPECT_EQ(fake.messages[0].text, kOutOfMemory);
-            EXPECT_TRUE(same_state(before)) << "a refused command changed the store";
+            EXPECT_TRUE(same_state(session, before)) << "a refused command changed the store";
             EXPECT_TRUE(fake.lines.empty()) << "a refused segmentation drew frames";
             if (::testing::Test::HasFailure()) return "failed";
         }
@@ -141,23 +136,23 @@ TEST_F(OutOfMemory, EveryImageCommandIsRefusedWithoutChangingAnything)
 {
     const Scenario scenarios[] = {
         {"picture only",
-         [] { ASSERT_TRUE(open_picture(random_record(37, 23, 5))); }},
+         [](Session& session) { ASSERT_TRUE(open_picture(session, random_record(37, 23, 5))); }},
         {"both records filled, a transform pending on the other",
-         [] {
-             ASSERT_TRUE(open_picture(random_record(37, 23, 6)));
-             run_command(kFakeWindow, IDM_NEGATIVE);
-             run_command(kFakeWindow, IDM_UNDO);
-             ASSERT_EQ(current_image, &image_a);
-             ASSERT_TRUE(image_b.pixels);
-             give_pending_transform(image_b, TRANSFORM_WALSH_2D, 8);
+         [](Session& session) {
+             ASSERT_TRUE(open_picture(session, random_record(37, 23, 6)));
+             run_command(session, kFakeWindow, IDM_NEGATIVE);
+             run_command(session, kFakeWindow, IDM_UNDO);
+             ASSERT_EQ(session.current_image, &session.image_a);
+             ASSERT_TRUE(session.image_b.pixels);
+             give_pending_transform(session.image_b, TRANSFORM_WALSH_2D, 8);
          }},
         {"a picture large enough to be split across threads",
-         [] { ASSERT_TRUE(open_picture(random_record(401, 203, 7))); }},
+         [](Session& session) { ASSERT_TRUE(open_picture(session, random_record(401, 203, 7))); }},
     };
     std::string summary;
     for (const Scenario& s : scenarios) {
         summary += std::string("\n") + s.name + ":";
-        for (const CommandInfo& c : command_table()) {
+        for (const CommandRow& c : command_table()) {
             if (!needs_image(c)) continue;
             SCOPED_TRACE(std::string(s.name) + ", " + c.name);
             summary += std::string("\n  ") + c.name + ": " + exercise(s, c);

@@ -54,17 +54,15 @@ Frame frame_of(int w, int h)
     return ::testing::AssertionSuccess();
 }
 
-class View : public ::testing::Test {
+class View : public SessionTest {
 protected:
-    void SetUp() override { reset_everything(); }
-    void TearDown() override { reset_everything(); }
 };
 
 TEST_F(View, SmallPictureUnscrolledGeometry)
 {
     const ImageRecord rec = make_record(100, 50, [](int x, int y) { return pattern(x, y, 50); });
     Frame f = frame_of(800, 600);
-    paint_view(f, rec);
+    paint_view(f, rec, session);
 
     // The picture, top row first, at columns 0..99 and rows 0..49.
     for (int y : {0, 17, 49})
@@ -104,24 +102,24 @@ TEST_F(View, SmallPictureUnscrolledGeometry)
     EXPECT_EQ(at(f, 125 + 63, 1), kWhite);
     EXPECT_EQ(at(f, 125 + 255, 415), kWhite);  // no pixel has luma 255
 
-    EXPECT_EQ(scroll_max_x, -417);
-    EXPECT_EQ(scroll_max_y, -183);
+    EXPECT_EQ(session.scroll_max_x, -417);
+    EXPECT_EQ(session.scroll_max_y, -183);
 }
 
 TEST_F(View, ScrollLimitsOfALargePicture)
 {
     const ImageRecord rec = random_record(2000, 1000, 5);
     Frame f = frame_of(1000, 700);
-    paint_view(f, rec);
-    EXPECT_EQ(scroll_max_x, 1283);
-    EXPECT_EQ(scroll_max_y, 300);
+    paint_view(f, rec, session);
+    EXPECT_EQ(session.scroll_max_x, 1283);
+    EXPECT_EQ(session.scroll_max_y, 300);
 
     // A picture shorter than the panel scrolls by the panel's height.
     const ImageRecord flat = random_record(10, 3, 6);
     Frame g = frame_of(200, 100);
-    paint_view(g, flat);
-    EXPECT_EQ(scroll_max_x, 10 + 283 - 200);
-    EXPECT_EQ(scroll_max_y, 417 - 100);
+    paint_view(g, flat, session);
+    EXPECT_EQ(session.scroll_max_x, 10 + 283 - 200);
+    EXPECT_EQ(session.scroll_max_y, 417 - 100);
 }
 
 ImageRecord with_histograms(int w, int h)
@@ -137,7 +135,7 @@ TEST_F(View, SmallestBarIsOnePixelOnTheBaseline)
     rec.hist_r[7] = 1;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec);
+    paint_view(f, rec, session);
     EXPECT_EQ(at(f, 125 + 7, 100), (Px{7, 0, 0}));
     EXPECT_EQ(at(f, 125 + 7, 99), kWhite);
     EXPECT_EQ(at(f, 125 + 8, 100), kWhite);
@@ -151,22 +149,22 @@ TEST_F(View, BarTopTruncatesTowardZeroAboveTheClientArea)
     rec.hist_r[7] = 1;
     rec.hist_r[8] = 1000;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
-    scroll_y = 100;
+    session.scroll_y = 100;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec);
+    paint_view(f, rec, session);
     EXPECT_EQ(at(f, 125 + 7, 0), kWhite);
     EXPECT_EQ(at(f, 125 + 8, 0), (Px{8, 0, 0}));
 }
 
 TEST_F(View, ScrolledPanelKeepsEachHistogramInItsFrame)
 {
-    // Full bars everywhere; with scroll_y = 150 the red baseline is row -50.
+    // Full bars everywhere; with session.scroll_y = 150 the red baseline is row -50.
     ImageRecord rec = with_histograms(100, 50);
     for (int i = 0; i < 256; ++i) rec.hist_r[i] = rec.hist_g[i] = rec.hist_b[i] = rec.hist_luma[i] = 10;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 10;
-    scroll_y = 150;
+    session.scroll_y = 150;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec);
+    paint_view(f, rec, session);
     const int px = 125;
     for (int y = 0; y < 600; ++y) ASSERT_NE(at(f, px + 200, y), (Px{200, 0, 0})) << "red bar on row " << y;
     // Green: frame top at -45 (clipped), bars on rows 0..55, bottom line at 56.
@@ -179,15 +177,15 @@ TEST_F(View, ScrolledPanelKeepsEachHistogramInItsFrame)
     // The picture's rows lie above the client area; below its last row the
     // surround is white.
     EXPECT_EQ(at(f, 10, 0), kWhite);
-    EXPECT_EQ(scroll_max_y, 417 - 600);
+    EXPECT_EQ(session.scroll_max_y, 417 - 600);
 }
 
 TEST_F(View, NegativeScrollShiftsThePictureRight)
 {
     const ImageRecord rec = make_record(30, 20, [](int x, int y) { return pattern(x, y, 20); });
-    scroll_x = -2;
+    session.scroll_x = -2;
     Frame f = frame_of(400, 500);
-    paint_view(f, rec);
+    paint_view(f, rec, session);
     EXPECT_EQ(at(f, 0, 5), kWhite);
     EXPECT_EQ(at(f, 1, 5), kWhite);
     const Bgr c = pattern(0, 19 - 5, 20);
@@ -200,14 +198,14 @@ TEST_F(View, PictureWithoutPixelsDrawsEmptyBins)
     const ImageRecord rec = make_record(0, 5, [](int, int) { return Bgr{}; });
     ASSERT_EQ(rec.max_r, 0);
     Frame f = frame_of(400, 500);
-    paint_view(f, rec);
+    paint_view(f, rec, session);
     for (int k = 0; k < 4; ++k)
         for (int x : {25, 100, 280}) {
             EXPECT_EQ(at(f, x, 105 * k + 1), kWhite);
             EXPECT_EQ(at(f, x, 105 * k + 100), kWhite);
             EXPECT_EQ(at(f, x, 105 * k), kBlack);
         }
-    EXPECT_EQ(scroll_max_x, 0 + 283 - 400);
+    EXPECT_EQ(session.scroll_max_x, 0 + 283 - 400);
 }
 
 TEST_F(View, BarRoundedAboveItsFrameOverwritesTheFrameLine)
@@ -220,7 +218,7 @@ TEST_F(View, BarRoundedAboveItsFrameOverwritesTheFrameLine)
     rec.hist_g[40] = m;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = m;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec);
+    paint_view(f, rec, session);
     EXPECT_EQ(at(f, 125 + 40, 105), (Px{0, 40, 0})) << "largest count " << m;
     EXPECT_EQ(at(f, 125 + 40, 104), kWhite);
     Frame r = frame_of(800, 600);
@@ -235,16 +233,16 @@ TEST_F(View, MatchesTheLiteralDrawingOnRandomPictures)
         const int w = static_cast<int>(rng() % 90), h = static_cast<int>(rng() % 70);
         const ImageRecord rec = random_record(w, h, rng());
         const int cw = static_cast<int>(rng() % 500), ch = static_cast<int>(rng() % 520);
-        scroll_x = static_cast<std::int32_t>(rng() % 140) - 4;
-        scroll_y = static_cast<std::int32_t>(rng() % 160) - 4;
+        session.scroll_x = static_cast<std::int32_t>(rng() % 140) - 4;
+        session.scroll_y = static_cast<std::int32_t>(rng() % 160) - 4;
         Frame f = frame_of(cw, ch);
-        paint_view(f, rec);
+        paint_view(f, rec, session);
         Frame r = frame_of(cw, ch);
-        const auto [mx, my] = reference_paint_view(r, rec, scroll_x, scroll_y);
+        const auto [mx, my] = reference_paint_view(r, rec, session.scroll_x, session.scroll_y);
         ASSERT_TRUE(same_pixels(f, r)) << "picture " << w << "x" << h << " in " << cw << "x" << ch << " scrolled "
-                                       << scroll_x << "," << scroll_y;
-        EXPECT_EQ(scroll_max_x, mx);
-        EXPECT_EQ(scroll_max_y, my);
+                                       << session.scroll_x << "," << session.scroll_y;
+        EXPECT_EQ(session.scroll_max_x, mx);
+        EXPECT_EQ(session.scroll_max_y, my);
     }
 }
 
@@ -253,9 +251,9 @@ TEST_F(View, RendersOverStaleFrameContents)
     const ImageRecord rec = random_record(37, 11, 9);
     Frame f = frame_of(330, 450);
     for (auto& byte : f.pixels) byte = 0x5A;
-    scroll_x = -3;
-    scroll_y = 0;
-    paint_view(f, rec);
+    session.scroll_x = -3;
+    session.scroll_y = 0;
+    paint_view(f, rec, session);
     Frame r = frame_of(330, 450);
     reference_paint_view(r, rec, -3, 0);
     EXPECT_TRUE(same_pixels(f, r));
@@ -265,64 +263,63 @@ TEST_F(View, ClientWithoutPictureIsWhiteAndKeepsLimits)
 {
     Frame f = frame_of(31, 7);
     for (auto& byte : f.pixels) byte = 0;
-    scroll_max_x = 12;
-    scroll_max_y = -3;
-    render_client(f);
+    session.scroll_max_x = 12;
+    session.scroll_max_y = -3;
+    render_client(f, session, session);
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 31; ++x) ASSERT_EQ(at(f, x, y), kWhite);
-    EXPECT_EQ(scroll_max_x, 12);
-    EXPECT_EQ(scroll_max_y, -3);
+    EXPECT_EQ(session.scroll_max_x, 12);
+    EXPECT_EQ(session.scroll_max_y, -3);
 
-    install(image_b, random_record(20, 10, 3));
-    current_image = &image_b;
-    scroll_x = 4;
-    render_client(f);
+    install(session.image_b, random_record(20, 10, 3));
+    session.current_image = &session.image_b;
+    session.scroll_x = 4;
+    render_client(f, session, session);
     Frame r = frame_of(31, 7);
-    reference_paint_view(r, image_b, 4, 0);
+    reference_paint_view(r, session.image_b, 4, 0);
     EXPECT_TRUE(same_pixels(f, r));
-    EXPECT_EQ(scroll_max_x, 20 + 283 - 31);
+    EXPECT_EQ(session.scroll_max_x, 20 + 283 - 31);
 }
 
 TEST(Scrolling, LineStepsAndThumbFollowTheArithmetic)
 {
-    reset_everything();
+    ViewState view;
     // Before any paint both limits are 0: the arrows do nothing.
-    scroll_horizontal(SCROLL_LINE_FORWARD, 0);
-    scroll_vertical(SCROLL_LINE_FORWARD, 0);
-    scroll_horizontal(SCROLL_LINE_BACK, 0);
-    EXPECT_EQ(scroll_x, 0);
-    EXPECT_EQ(scroll_y, 0);
+    scroll_horizontal(view, SCROLL_LINE_FORWARD, 0);
+    scroll_vertical(view, SCROLL_LINE_FORWARD, 0);
+    scroll_horizontal(view, SCROLL_LINE_BACK, 0);
+    EXPECT_EQ(view.scroll_x, 0);
+    EXPECT_EQ(view.scroll_y, 0);
     // ...but dragging a thumb still moves the position.
-    scroll_vertical(SCROLL_THUMB_TRACK, 65535);
-    EXPECT_EQ(scroll_y, 65535);
-    scroll_horizontal(SCROLL_THUMB_TRACK, 3);
-    EXPECT_EQ(scroll_x, 3);
+    scroll_vertical(view, SCROLL_THUMB_TRACK, 65535);
+    EXPECT_EQ(view.scroll_y, 65535);
+    scroll_horizontal(view, SCROLL_THUMB_TRACK, 3);
+    EXPECT_EQ(view.scroll_x, 3);
     // A step left from 3 gives -2; no further step left from there.
-    scroll_horizontal(SCROLL_LINE_BACK, 0);
-    EXPECT_EQ(scroll_x, -2);
-    scroll_horizontal(SCROLL_LINE_BACK, 0);
-    EXPECT_EQ(scroll_x, -2);
+    scroll_horizontal(view, SCROLL_LINE_BACK, 0);
+    EXPECT_EQ(view.scroll_x, -2);
+    scroll_horizontal(view, SCROLL_LINE_BACK, 0);
+    EXPECT_EQ(view.scroll_x, -2);
     // Steps right pass the limit by up to 4 and then stop.
-    scroll_max_x = 9;
-    for (int i = 0; i < 5; ++i) scroll_horizontal(SCROLL_LINE_FORWARD, 0);
-    EXPECT_EQ(scroll_x, 13);
+    view.scroll_max_x = 9;
+    for (int i = 0; i < 5; ++i) scroll_horizontal(view, SCROLL_LINE_FORWARD, 0);
+    EXPECT_EQ(view.scroll_x, 13);
     // Vertical steps are one pixel; page codes and the others do nothing.
-    scroll_max_y = 2;
-    scroll_vertical(SCROLL_THUMB_TRACK, 0);
-    scroll_vertical(SCROLL_LINE_FORWARD, 0);
-    scroll_vertical(SCROLL_LINE_FORWARD, 0);
-    scroll_vertical(SCROLL_LINE_FORWARD, 0);
-    EXPECT_EQ(scroll_y, 2);
+    view.scroll_max_y = 2;
+    scroll_vertical(view, SCROLL_THUMB_TRACK, 0);
+    scroll_vertical(view, SCROLL_LINE_FORWARD, 0);
+    scroll_vertical(view, SCROLL_LINE_FORWARD, 0);
+    scroll_vertical(view, SCROLL_LINE_FORWARD, 0);
+    EXPECT_EQ(view.scroll_y, 2);
     for (int code : {2, 3, 4, 6, 7, 8}) {
-        scroll_vertical(code, 77);
-        scroll_horizontal(code, 77);
+        scroll_vertical(view, code, 77);
+        scroll_horizontal(view, code, 77);
     }
-    EXPECT_EQ(scroll_y, 2);
-    EXPECT_EQ(scroll_x, 13);
+    EXPECT_EQ(view.scroll_y, 2);
+    EXPECT_EQ(view.scroll_x, 13);
     // The thumb is read as an unsigned 16-bit position.
-    scroll_horizontal(SCROLL_THUMB_TRACK, 0x1FFFF);
-    EXPECT_EQ(scroll_x, 65535);
-    reset_everything();
+    scroll_horizontal(view, SCROLL_THUMB_TRACK, 0x1FFFF);
+    EXPECT_EQ(view.scroll_x, 65535);
 }
 
 }  // namespace

@@ -1,45 +1,24 @@
-// A scripted stand-in for the front end: records what the core shows and asks
-// for, and answers dialogs from a script.
+// The tests' front end: the headless platform (shell/headless/), which
+// records what the core shows and answers dialogs from a script, under the
+// name the tests use for it, and a fixture giving each test case a fresh
+// session and a fresh fake.
 #pragma once
 
-#include <cstdint>
-#include <deque>
-#include <filesystem>
-#include <optional>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
-#include "shell/platform.h"
+#include "commands/session.h"
+#include "shell/headless/headless_platform.h"
 
-struct DialogAnswer {
-    enum Kind { OkAtPosition, OkAtValue, Cancel, Close } kind = OkAtPosition;
-    std::int32_t number = 0;  // position or value
+inline HeadlessPlatform& fake = headless;
+inline WindowHandle const kFakeWindow = &headless;
+
+// Nothing recorded, nothing scripted.
+inline void reset_fake() { headless = HeadlessPlatform{}; }
+
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest() { reset_fake(); }
+    ~SessionTest() override { reset_fake(); }
+
+    Session session;
 };
-
-struct FakePlatform {
-    struct Message {
-        std::string caption, text;
-    };
-    std::vector<Message> messages;
-    int repaints = 0;
-    int destroys = 0;
-    int dialogs_shown = 0;
-    int file_dialogs_shown = 0;
-    int busy_depth = 0;
-    std::vector<WindowLine> lines;
-
-    // What the parameter dialog showed on opening, for the latest dialog.
-    std::string shown_title, shown_min, shown_max, shown_value;
-    std::int32_t shown_range_min = 0, shown_range_max = 0, shown_tick = 0, shown_position = 0;
-
-    std::deque<DialogAnswer> dialog_answers;  // empty: OK at the initial position
-    std::deque<std::optional<std::filesystem::path>> files;  // nullopt: cancel
-
-    void reset() { *this = FakePlatform{}; }
-};
-
-extern FakePlatform fake;
-inline WindowHandle const kFakeWindow = &fake;
-
-// Resets the image store, the dialog description and the fake.
-void reset_everything();

@@ -96,21 +96,21 @@ bool transform_fields_ok(const ImageRecord& r, const char* which, std::ostringst
     return ::testing::AssertionFailure() << why.str();
 }
 
-::testing::AssertionResult store_invariants_hold()
+::testing::AssertionResult store_invariants_hold(const Session& session)
 {
     std::ostringstream why;
-    if (current_image != nullptr && current_image != &image_a && current_image != &image_b)
+    if (session.current_image != nullptr && session.current_image != &session.image_a && session.current_image != &session.image_b)
         return ::testing::AssertionFailure() << "current_image points at neither record";
-    if (current_image == nullptr && (image_a.pixels || image_b.pixels))
+    if (session.current_image == nullptr && (session.image_a.pixels || session.image_b.pixels))
         return ::testing::AssertionFailure() << "a pixel block is held while nothing is on display";
-    if (current_image != nullptr && !current_image->pixels)
+    if (session.current_image != nullptr && !session.current_image->pixels)
         return ::testing::AssertionFailure() << "the record on display holds no pixels";
-    for (const ImageRecord* r : {&image_a, &image_b}) {
-        const char* which = r == &image_a ? "image_a" : "image_b";
+    for (const ImageRecord* r : {&session.image_a, &session.image_b}) {
+        const char* which = r == &session.image_a ? "image_a" : "image_b";
         if (!transform_fields_ok(*r, which, why)) return ::testing::AssertionFailure() << why.str();
         why.str("");
         if (!r->pixels) continue;
-        const ImageRecord& shown = *current_image;
+        const ImageRecord& shown = *session.current_image;
         const std::size_t stride = 3u * r->width + r->row_padding;
         if (r->width != shown.width || r->height != shown.height || r->row_padding != shown.row_padding ||
             r->data_size != shown.data_size)
@@ -125,13 +125,13 @@ bool transform_fields_ok(const ImageRecord& r, const char* which, std::ostringst
     return ::testing::AssertionSuccess();
 }
 
-bool open_picture(const ImageRecord& record)
+bool open_picture(Session& session, const ImageRecord& record)
 {
     const auto path = scratch_dir() / "opened.bmp";
     write_file(path, bmp_file_bytes(bmp_of(record)));
     fake.files.push_back(path);
-    run_command(kFakeWindow, IDM_OPEN);
-    return current_image == &image_a;
+    run_command(session, kFakeWindow, IDM_OPEN);
+    return session.current_image == &session.image_a;
 }
 
 void give_pending_transform(ImageRecord& record, std::int32_t state, std::int32_t n)
@@ -155,11 +155,12 @@ void give_pending_transform(ImageRecord& record, std::int32_t state, std::int32_
     }
 }
 
-bool client_area_is_blank()
+bool client_area_is_blank(const Session& session)
 {
     Frame frame;
     frame.resize(97, 61);
-    render_client(frame);
+    ViewState view = session;
+    render_client(frame, session, view);
     for (int y = 0; y < frame.height; ++y)
         for (int x = 0; x < 3 * frame.width; ++x)
             if (frame.row(y)[x] != 255) return false;

@@ -2,6 +2,8 @@
 // dispatcher.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "image/heap.h"
@@ -19,7 +21,9 @@ void same_pixels(const ImageRecord& a, const ImageRecord& b, const char* what)
     EXPECT_EQ(a.max_luma, b.max_luma) << what;
 }
 
-TEST(EdgeCommands, EachCommandRunsItsFilter)
+class EdgeCommands : public SessionTest {};
+
+TEST_F(EdgeCommands, EachCommandRunsItsFilter)
 {
     const struct {
         int id;
@@ -31,57 +35,76 @@ TEST(EdgeCommands, EachCommandRunsItsFilter)
         {IDM_LINEAR, reference::linear, "linear"},    {IDM_LAPLACE, reference::laplace, "laplace"},
     };
     for (const auto& c : commands) {
-        reset_everything();
-        install(image_a, random_record(31, 17, 11));
-        current_image = &image_a;
-        run_command(kFakeWindow, c.id);
-        ASSERT_EQ(current_image, &image_b) << c.name;
+        Session session;
+        reset_fake();
+        install(session.image_a, random_record(31, 17, 11));
+        session.current_image = &session.image_a;
+        run_command(session, kFakeWindow, c.id);
+        ASSERT_EQ(session.current_image, &session.image_b) << c.name;
         EXPECT_EQ(fake.dialogs_shown, 0) << c.name;
         EXPECT_EQ(fake.repaints, 1) << c.name;
         ImageRecord expected;
-        c.slow(image_a, expected);
-        same_pixels(image_b, expected, c.name);
+        c.slow(session.image_a, expected);
+        same_pixels(session.image_b, expected, c.name);
     }
-    reset_everything();
 }
 
-TEST(EdgeCommands, NoiseWithAFixedSeedRepeatsItsPoints)
+TEST_F(EdgeCommands, NoiseWithAFixedSeedRepeatsItsPoints)
 {
-    reset_everything();
     const ImageRecord source = random_record(64, 48, 5);
-    install(image_a, clone(source));
-    current_image = &image_a;
-    set_noise_seed(true, 4242);
+    install(session.image_a, clone(source));
+    session.current_image = &session.image_a;
+    session.noise_seed = 4242;
     fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 300});
-    run_command(kFakeWindow, IDM_NOISE);
-    ASSERT_EQ(current_image, &image_b);
+    run_command(session, kFakeWindow, IDM_NOISE);
+    ASSERT_EQ(session.current_image, &session.image_b);
     ImageRecord expected;
     reference::noise(source, expected, 300, 4242);
-    same_pixels(image_b, expected, "first noise");
+    same_pixels(session.image_b, expected, "first noise");
 
     // The second command reads the noisy picture and paints the same points
     // again, with the same colours: the result is unchanged.
     fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 300});
-    run_command(kFakeWindow, IDM_NOISE);
-    ASSERT_EQ(current_image, &image_a);
-    same_pixels(image_a, expected, "second noise");
-    set_noise_seed(false, 0);
-    reset_everything();
+    run_command(session, kFakeWindow, IDM_NOISE);
+    ASSERT_EQ(session.current_image, &session.image_a);
+    same_pixels(session.image_a, expected, "second noise");
 }
 
-TEST(EdgeCommands, RefusedFilterChangesNothing)
+// Without a fixed seed the generator starts from the calendar time, so two
+// commands within one second paint the same points; retried when the second
+// changes in between.
+TEST_F(EdgeCommands, NoiseSeedsFromTheClock)
 {
-    reset_everything();
-    install(image_a, random_record(12, 9, 8));
-    current_image = &image_a;
+    const ImageRecord source = random_record(50, 40, 3);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Session session;
+        install(session.image_a, clone(source));
+        session.current_image = &session.image_a;
+        fake.dialog_answers = {{DialogAnswer::OkAtValue, 500}, {DialogAnswer::OkAtValue, 500}};
+        const std::time_t before = std::time(nullptr);
+        run_command(session, kFakeWindow, IDM_NOISE);
+        run_command(session, kFakeWindow, IDM_UNDO);
+        run_command(session, kFakeWindow, IDM_NOISE);
+        if (std::time(nullptr) != before) continue;
+        ImageRecord expected;
+        reference::noise(source, expected, 500, static_cast<std::uint32_t>(before));
+        same_pixels(session.image_b, expected, "noise from the clock");
+        return;
+    }
+    FAIL() << "the clock kept changing its second";
+}
+
+TEST_F(EdgeCommands, RefusedFilterChangesNothing)
+{
+    install(session.image_a, random_record(12, 9, 8));
+    session.current_image = &session.image_a;
     heap_fail_at(2);  // the luma plane is granted, the destination block is not
-    run_command(kFakeWindow, IDM_SOBEL);
+    run_command(session, kFakeWindow, IDM_SOBEL);
     heap_fail_at(0);
-    EXPECT_EQ(current_image, &image_a);
-    EXPECT_FALSE(image_b.pixels);
+    EXPECT_EQ(session.current_image, &session.image_a);
+    EXPECT_FALSE(session.image_b.pixels);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kOutOfMemory);
-    reset_everything();
 }
 
 }  // namespace

@@ -11,12 +11,6 @@
 
 namespace {
 
-// Restores clock seeding after each test, whatever it set.
-class Noise : public ::testing::Test {
-protected:
-    void TearDown() override { set_noise_seed(false, 0); }
-};
-
 // A seed whose first draw is `draw`: the state after one step must carry
 // the draw in bits 16..30, and the step is invertible (214013 is odd).
 std::uint32_t seed_for_first_draw(int draw)
@@ -47,7 +41,7 @@ std::vector<std::pair<int, int>> painted(const ImageRecord& out)
     return points;
 }
 
-TEST_F(Noise, FirstDrawsFromSeedZero)
+TEST(Noise, FirstDrawsFromSeedZero)
 {
     std::uint32_t state = 0;
     for (int expected : {38, 7719, 21238, 2437, 8855}) EXPECT_EQ(reference::noise_draw(state), expected);
@@ -56,8 +50,7 @@ TEST_F(Noise, FirstDrawsFromSeedZero)
     // row trunc(7719 k 479) = 112, colour 165, 18, 68.
     const ImageRecord source = make_record(640, 480, [](int, int) { return Bgr{200, 200, 200}; });
     ImageRecord out;
-    set_noise_seed(true, 0);
-    ASSERT_TRUE(add_noise(source, out, 1));
+    ASSERT_TRUE(add_noise(source, out, 1, 0));
     const std::uint8_t* p = out.pixels.get() + 112 * out.stride();
     EXPECT_EQ(p[0], 165);
     EXPECT_EQ(p[1], 18);
@@ -67,27 +60,24 @@ TEST_F(Noise, FirstDrawsFromSeedZero)
     EXPECT_EQ(changed, 3);
 }
 
-TEST_F(Noise, ColumnLimit)
+TEST(Noise, ColumnLimit)
 {
     const ImageRecord source = white(640, 3);
     ImageRecord out;
-    set_noise_seed(true, seed_for_first_draw(32767));
-    ASSERT_TRUE(add_noise(source, out, 1));
+    ASSERT_TRUE(add_noise(source, out, 1, seed_for_first_draw(32767)));
     ASSERT_EQ(painted(out).size(), 1u);
     EXPECT_EQ(painted(out)[0].first, 638) << "a draw of 32767 never reaches the last column";
 
-    set_noise_seed(true, seed_for_first_draw(0));
-    ASSERT_TRUE(add_noise(source, out, 1));
+    ASSERT_TRUE(add_noise(source, out, 1, seed_for_first_draw(0)));
     ASSERT_EQ(painted(out).size(), 1u);
     EXPECT_EQ(painted(out)[0].first, 0);
 }
 
-TEST_F(Noise, NeverTheTopRowTheRightColumnOrFullChannels)
+TEST(Noise, NeverTheTopRowTheRightColumnOrFullChannels)
 {
     const ImageRecord source = white(7, 5);
     ImageRecord out;
-    set_noise_seed(true, 12345);
-    ASSERT_TRUE(add_noise(source, out, 65534));
+    ASSERT_TRUE(add_noise(source, out, 65534, 12345));
     const auto points = painted(out);
     EXPECT_EQ(points.size(), 6u * 4u) << "so many points reach every pixel they can";
     for (auto [x, y] : points) {
@@ -100,7 +90,7 @@ TEST_F(Noise, NeverTheTopRowTheRightColumnOrFullChannels)
         for (int p = 0; p < out.row_padding; ++p) EXPECT_EQ(out.pixels[y * out.stride() + 21 + p], 0xA5);
 }
 
-TEST_F(Noise, EqualsTheReference)
+TEST(Noise, EqualsTheReference)
 {
     std::vector<std::pair<int, int>> sizes;
     for (int w = 0; w <= 6; ++w)
@@ -112,8 +102,7 @@ TEST_F(Noise, EqualsTheReference)
             const ImageRecord source = random_record(w, h, seed++);
             const ImageRecord earlier = random_record(w, h, seed++);
             ImageRecord fast = clone(earlier), slow = clone(earlier);
-            set_noise_seed(true, seed * 2654435761u);
-            ASSERT_TRUE(add_noise(source, fast, points));
+            ASSERT_TRUE(add_noise(source, fast, points, seed * 2654435761u));
             reference::noise(source, slow, points, seed * 2654435761u);
             const std::string what = std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(points);
             ASSERT_EQ(fast.width, slow.width) << what;
@@ -124,40 +113,19 @@ TEST_F(Noise, EqualsTheReference)
         }
 }
 
-TEST_F(Noise, SeedsFromTheClock)
-{
-    // Two calls within one second paint the same points; retried when the
-    // second changes in between.
-    const ImageRecord source = random_record(50, 40, 3);
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        const std::time_t before = std::time(nullptr);
-        ImageRecord first, second, expected;
-        ASSERT_TRUE(add_noise(source, first, 500));
-        ASSERT_TRUE(add_noise(source, second, 500));
-        if (std::time(nullptr) != before) continue;
-        reference::noise(source, expected, 500, static_cast<std::uint32_t>(before));
-        for (std::int32_t i = 0; i < first.data_size; ++i) {
-            ASSERT_EQ(first.pixels[i], second.pixels[i]);
-            ASSERT_EQ(first.pixels[i], expected.pixels[i]);
-        }
-        return;
-    }
-    FAIL() << "the clock kept changing its second";
-}
-
-TEST_F(Noise, RefusalAndEmptyPictures)
+TEST(Noise, RefusalAndEmptyPictures)
 {
     const ImageRecord source = random_record(5, 4, 1);
     ImageRecord out;
     heap_fail_at(1);
-    EXPECT_FALSE(add_noise(source, out, 100));
+    EXPECT_FALSE(add_noise(source, out, 100, 1));
     heap_fail_at(0);
     EXPECT_FALSE(out.pixels);
     EXPECT_EQ(out.width, 0);
 
     for (auto [w, h] : {std::pair{0, 6}, {6, 0}}) {
         ImageRecord empty_out;
-        ASSERT_TRUE(add_noise(random_record(w, h, 2), empty_out, 1000));
+        ASSERT_TRUE(add_noise(random_record(w, h, 2), empty_out, 1000, 1));
         EXPECT_EQ(empty_out.width, w);
         EXPECT_EQ(empty_out.height, h);
         EXPECT_EQ(empty_out.data_size, 0);

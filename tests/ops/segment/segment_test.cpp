@@ -41,22 +41,20 @@ std::vector<SegmentFrame> frames_of(const ImageRecord& r)
     return frames.value_or(std::vector<SegmentFrame>{});
 }
 
-class Segmentation : public ::testing::Test {
+class Segmentation : public SessionTest {
 protected:
-    void SetUp() override { reset_everything(); }
     void TearDown() override
     {
         heap_fail_at(0);
-        reset_everything();
     }
 };
 
 TEST_F(Segmentation, SinglePixelFramesItselfInWindowCoordinates)
 {
-    install(image_a, page(30, 100, {{10, 20}}));
-    current_image = &image_a;
-    const ImageRecord before = clone(image_a);
-    run_command(kFakeWindow, IDM_SEGMENT);
+    install(session.image_a, page(30, 100, {{10, 20}}));
+    session.current_image = &session.image_a;
+    const ImageRecord before = clone(session.image_a);
+    run_command(session, kFakeWindow, IDM_SEGMENT);
     ASSERT_EQ(fake.lines.size(), 4u);
     for (const WindowLine& l : fake.lines) {
         EXPECT_EQ(l.x0, 10);
@@ -65,11 +63,11 @@ TEST_F(Segmentation, SinglePixelFramesItselfInWindowCoordinates)
         EXPECT_EQ(l.y1, 79);
     }
     EXPECT_EQ(fake.repaints, 0) << "the frames must stay until the next repaint";
-    EXPECT_EQ(current_image, &image_a);
-    EXPECT_EQ(std::memcmp(image_a.pixels.get(), before.pixels.get(), before.pixels.size()), 0);
-    EXPECT_FALSE(image_b.pixels);
+    EXPECT_EQ(session.current_image, &session.image_a);
+    EXPECT_EQ(std::memcmp(session.image_a.pixels.get(), before.pixels.get(), before.pixels.size()), 0);
+    EXPECT_FALSE(session.image_b.pixels);
 
-    run_command(kFakeWindow, IDM_SEGMENT);
+    run_command(session, kFakeWindow, IDM_SEGMENT);
     EXPECT_EQ(fake.lines.size(), 8u) << "a second run draws the same frames again";
 }
 
@@ -77,7 +75,7 @@ TEST_F(Segmentation, EdgesInDrawingOrder)
 {
     Ink ink;
     add_box(ink, 3, 6, 4, 9);
-    const std::vector<WindowLine> lines = segment_frame_lines(frames_of(page(12, 20, ink)), 20, 0, 0);
+    const std::vector<WindowLine> lines = segment_frame_lines(frames_of(page(12, 20, ink)), 20, ViewState{});
     ASSERT_EQ(lines.size(), 4u);
     const int lower = 20 - 1 - 4, upper = 20 - 1 - 9;
     const WindowLine expected[] = {{3, lower, 6, lower}, {3, upper, 6, upper}, {3, lower, 3, upper}, {6, lower, 6, upper}};
@@ -93,16 +91,18 @@ TEST_F(Segmentation, ScrolledViewMovesTheFrames)
 {
     Ink ink;
     add_box(ink, 30, 34, 40, 47);
-    install(image_a, page(60, 80, ink));
-    current_image = &image_a;
-    scroll_x = 25;
-    scroll_y = 6;
-    run_command(kFakeWindow, IDM_SEGMENT);
+    install(session.image_a, page(60, 80, ink));
+    session.current_image = &session.image_a;
+    session.scroll_x = 25;
+    session.scroll_y = 6;
+    run_command(session, kFakeWindow, IDM_SEGMENT);
     ASSERT_EQ(fake.lines.size(), 4u);
     EXPECT_EQ(fake.lines[0].x0, 30 - 25);
     EXPECT_EQ(fake.lines[0].x1, 34 - 25);
     EXPECT_EQ(fake.lines[0].y0, 80 - 1 - 40 - 6);
     EXPECT_EQ(fake.lines[1].y0, 80 - 1 - 47 - 6);
+    ASSERT_EQ(fake.frames.size(), 1u);
+    EXPECT_EQ(fake.frames[0], (SegmentFrame{30, 34, 40, 47})) << "the frames themselves stay in picture coordinates";
 }
 
 TEST_F(Segmentation, InkIsAnyLumaBelow255)
@@ -181,11 +181,11 @@ TEST_F(Segmentation, MatchesTheLiteralSegmentation)
 
 TEST_F(Segmentation, RefusedBuffersDrawNothing)
 {
-    install(image_a, page(30, 30, {{10, 20}}));
-    current_image = &image_a;
+    install(session.image_a, page(30, 30, {{10, 20}}));
+    session.current_image = &session.image_a;
     for (std::uint64_t k = 1; k <= 2; ++k) {
         heap_fail_at(k);
-        run_command(kFakeWindow, IDM_SEGMENT);
+        run_command(session, kFakeWindow, IDM_SEGMENT);
         heap_fail_at(0);
     }
     EXPECT_TRUE(fake.lines.empty());

@@ -1,0 +1,110 @@
+#include "commands/command_json.h"
+
+#include <sstream>
+
+#include "commands/command_table.h"
+
+namespace {
+
+std::string quoted(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out + '"';
+}
+
+const char* kind_name(DialogKind kind)
+{
+    switch (kind) {
+    case DialogKind::None: return "none";
+    case DialogKind::Threshold: return "threshold";
+    case DialogKind::Percent: return "percent";
+    case DialogKind::Aperture: return "aperture";
+    case DialogKind::NoisePoints: return "noise-points";
+    case DialogKind::BlockSize: return "block-size";
+    case DialogKind::File: return "file";
+    }
+    return "none";
+}
+
+const char* runs(const CommandRow& c)
+{
+    return c.run.image_operation != nullptr ? "image" : c.run.in_place != nullptr ? "in-place" : "session";
+}
+
+const char* guard_name(Guard guard)
+{
+    switch (guard) {
+    case Guard::None: return "none";
+    case Guard::Picture: return "picture";
+    case Guard::BlockPicture: return "block-picture";
+    }
+    return "none";
+}
+
+void write_dialog(std::ostream& out, const DialogSetup& d)
+{
+    out << "{\"kind\": \"" << kind_name(d.kind) << '"';
+    if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << quoted(d.title) << ", \"min\": 2, \"max\": null";
+    if (d.kind != DialogKind::None && d.kind != DialogKind::File && d.kind != DialogKind::BlockSize) {
+        // The value of a position: position * trunc(scale) + trunc(offset).
+        const auto scale = static_cast<std::int32_t>(d.scale), offset = static_cast<std::int32_t>(d.offset);
+        out << ", \"title\": " << quoted(d.title) << ", \"min\": " << d.range_min * scale + offset
+            << ", \"max\": " << d.range_max * scale + offset << ", \"step\": " << scale
+            << ", \"initial\": " << d.initial_pos * scale + offset << ", \"tick\": " << d.tick_step
+            << ", \"zero_does_nothing\": " << d.zero_does_nothing;
+    }
+    out << '}';
+}
+
+}  // namespace
+
+std::string command_table_json()
+{
+    std::ostringstream out;
+    out << std::boolalpha << "{\"commands\": [";
+    bool first = true;
+    for (const CommandRow& c : command_table()) {
+        out << (first ? "\n" : ",\n") << "  {\"id\": " << c.id << ", \"name\": " << quoted(c.name)
+            << ", \"caption\": " << quoted(c.caption) << ", \"step\": " << quoted(c.step)
+            << ", \"shortcut\": " << quoted(shortcut_text(c.accelerator)) << ", \"runs\": \"" << runs(c)
+            << "\", \"guard\": \"" << guard_name(c.guard) << "\", \"menu\": {\"popup\": " << int(c.menu.popup)
+            << ", \"separator_before\": " << c.menu.separator_before << "}, \"dialog\": ";
+        write_dialog(out, c.dialog);
+        out << '}';
+        first = false;
+    }
+    out << "\n],\n\"menu\": [";
+    const auto popups = main_menu_popups();
+    for (std::size_t p = 0; p < popups.size(); ++p) {
+        out << (p ? ",\n" : "\n") << "  {\"caption\": " << quoted(popups[p]) << ", \"items\": [";
+        bool first_item = true;
+        for (const CommandRow& c : command_table()) {
+            if (c.menu.popup != p) continue;
+            if (c.menu.separator_before && !first_item) out << ", 0";
+            out << (first_item ? "" : ", ") << c.id;
+            first_item = false;
+        }
+        out << "]}";
+    }
+    out << "\n],\n\"accelerators\": [";
+    first = true;
+    for (const CommandRow* c : accelerator_rows()) {
+        const Accelerator& a = c->accelerator;
+        const std::string key = a.key == KEY_F4 ? "F4" : std::string(1, static_cast<char>(a.key));
+        out << (first ? "\n" : ",\n") << "  {\"key\": \"" << key << "\", \"ctrl\": " << ((a.modifiers & MOD_CTRL) != 0)
+            << ", \"alt\": " << ((a.modifiers & MOD_ALT) != 0) << ", \"shift\": " << ((a.modifiers & MOD_SHIFT) != 0)
+            << ", \"id\": " << c->id << '}';
+        first = false;
+    }
+    out << "\n]}\n";
+    return out.str();
+}

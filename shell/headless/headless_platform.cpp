@@ -1,0 +1,82 @@
+#include "shell/headless/headless_platform.h"
+
+HeadlessPlatform headless;
+
+namespace {
+
+// The slider position an answer picks, or nothing when the dialog is to be
+// cancelled.
+std::optional<std::int32_t> position_for(const DialogAnswer& answer, ParamDialog& dialog, const ParamDialogView& view)
+{
+    switch (answer.kind) {
+    case DialogAnswer::OkAtPosition: return static_cast<std::int32_t>(answer.number);
+    case DialogAnswer::OkAtInitial: return view.position;
+    case DialogAnswer::OkAtValue: {
+        std::int32_t position = 0;
+        if (answer.number < INT32_MIN || answer.number > INT32_MAX ||
+            !param_position_for_value(dialog, static_cast<std::int32_t>(answer.number), position)) {
+            headless.unreachable_value = answer.number;
+            return std::nullopt;
+        }
+        return position;
+    }
+    case DialogAnswer::OkAtFolded: {
+        const std::int64_t span = std::int64_t{view.range_max} - view.range_min + 1;
+        if (span <= 0) return std::nullopt;
+        const std::int64_t folded = ((answer.number % span) + span) % span;
+        return static_cast<std::int32_t>(view.range_min + folded);
+    }
+    case DialogAnswer::Cancel:
+    case DialogAnswer::Close: return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void show_message(const char* caption, const char* text)
+{
+    headless.messages.push_back({caption, text});
+    if (headless.echo_messages != nullptr) *headless.echo_messages << caption << ": " << text << '\n';
+}
+
+int show_param_dialog(WindowHandle, ParamDialog& dialog)
+{
+    HeadlessPlatform& h = headless;
+    ++h.dialogs_shown;
+    h.shown = param_dialog_open(dialog);
+    h.shown_spec = dialog.param_dialog_spec;
+    h.shown_power_of_two = dialog.power_of_two_mode != 0;
+    DialogAnswer answer = h.default_answer;
+    if (!h.dialog_answers.empty()) {
+        answer = h.dialog_answers.front();
+        h.dialog_answers.pop_front();
+    }
+    const std::optional<std::int32_t> position = position_for(answer, dialog, h.shown);
+    if (!position) return param_dialog_cancel(dialog);
+    param_dialog_slider_moved(dialog, *position);
+    return param_dialog_ok(dialog, *position);
+}
+
+int choose_bmp_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, int)
+{
+    ++headless.file_dialogs_shown;
+    if (headless.files.empty()) return 0;
+    const auto next = headless.files.front();
+    headless.files.pop_front();
+    if (!next) return 0;
+    file = *next;
+    return 1;
+}
+
+void request_repaint(WindowHandle) { ++headless.repaints; }
+void destroy_window(WindowHandle) { ++headless.destroys; }
+
+void draw_segment_frames(WindowHandle, std::span<const SegmentFrame> frames, std::span<const WindowLine> lines)
+{
+    headless.frames.insert(headless.frames.end(), frames.begin(), frames.end());
+    headless.lines.insert(headless.lines.end(), lines.begin(), lines.end());
+}
+
+void begin_busy() { ++headless.busy_depth; }
+void end_busy() { --headless.busy_depth; }

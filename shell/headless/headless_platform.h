@@ -1,0 +1,64 @@
+// The platform services without a window, shared by the command-line tool,
+// the fuzz targets and the tests: what the core shows is recorded, and what
+// it asks is answered from a script.
+//
+// Parameter dialogs take the next answer from dialog_answers (or
+// default_answer when none is queued) and run the dialog logic just as a
+// window's dialog would. An answer by value that no slider position gives
+// cancels the dialog and is remembered in unreachable_value, with the set-up
+// the dialog showed, so a caller can say what the dialog would have offered.
+// File choosers take the next path from files (none queued, or nullopt:
+// cancelled).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "commands/param_dialog.h"
+#include "ops/segment/segment.h"
+#include "shell/platform.h"
+
+struct DialogAnswer {
+    enum Kind {
+        OkAtPosition,  // number: the slider position
+        OkAtValue,     // number: the value the dialog shows
+        OkAtInitial,   // the dialog's initial position
+        OkAtFolded,    // number folded into the slider's range (fuzzing)
+        Cancel,
+        Close,
+    } kind = OkAtInitial;
+    std::int64_t number = 0;
+};
+
+struct HeadlessPlatform {
+    struct Message {
+        std::string caption, text;
+    };
+    std::vector<Message> messages;
+    std::ostream* echo_messages = nullptr;  // also writes "caption: text" lines here
+    int repaints = 0;
+    int destroys = 0;
+    int dialogs_shown = 0;
+    int file_dialogs_shown = 0;
+    int busy_depth = 0;
+    std::vector<WindowLine> lines;
+    std::vector<SegmentFrame> frames;
+
+    // The latest parameter dialog as it opened, and its set-up then.
+    ParamDialogView shown{};
+    ParamDialogSpec shown_spec{};
+    bool shown_power_of_two = false;
+    std::optional<std::int64_t> unreachable_value;
+
+    std::deque<DialogAnswer> dialog_answers;
+    DialogAnswer default_answer;
+    std::deque<std::optional<std::filesystem::path>> files;
+};
+
+// The one instance the services use.
+extern HeadlessPlatform headless;
