@@ -207,8 +207,8 @@ TEST(CommandTable, RowsAreDistinctAndCaptionsNameTheirShortcuts)
         EXPECT_TRUE(orders.insert(c.accelerator.order).second) << c.name;
         EXPECT_NE(caption.find("\t" + shortcut), std::string::npos) << caption;
     }
-    EXPECT_EQ(orders.size(), 20u);
-    EXPECT_EQ(*orders.rbegin(), 19) << "accelerator places run 0..19";
+    ASSERT_FALSE(orders.empty());
+    EXPECT_EQ(*orders.rbegin(), static_cast<int>(orders.size()) - 1) << "accelerator places run 0, 1, 2, ...";
     EXPECT_EQ(find_command(40006), nullptr);
     EXPECT_EQ(find_command(40012), nullptr);
 }
