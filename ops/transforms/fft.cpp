@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "image/cpu_features.h"
 #include "image/parallel.h"
 #include "ops/operations.h"
 #include "ops/transforms/transform_block.h"
@@ -109,28 +110,7 @@ LUMAFORGE_IVDEP
     }
 }
 
-void stages_baseline(float* re, float* im, std::size_t n, int stages, const double* cs, const double* sn)
-{
-    stages_body(re, im, n, stages, cs, sn);
-}
-
-#if LUMAFORGE_TRANSFORMS_AVX2
-[[gnu::target("avx2")]] void stages_avx2(float* re, float* im, std::size_t n, int stages, const double* cs,
-                                         const double* sn)
-{
-    stages_body(re, im, n, stages, cs, sn);
-}
-#endif
-
-using StagesFn = void (*)(float*, float*, std::size_t, int, const double*, const double*);
-
-StagesFn pick_stages()
-{
-#if LUMAFORGE_TRANSFORMS_AVX2
-    if (avx2_transforms()) return stages_avx2;
-#endif
-    return stages_baseline;
-}
+using StagesFn = decltype(&stages_body);
 
 // Reorders one row by the bit-reversal table: row[c] = old row[rev[c]].
 inline void bit_reverse_row(float* row, const FftTables& t)
@@ -155,7 +135,7 @@ Planes planes_of(ImageRecord& record)
 // other pass reorders its rows from the planes themselves.
 void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stage_count, const FftTables& t)
 {
-    const StagesFn stages = pick_stages();
+    const StagesFn stages = pick_copy<&stages_body, CpuLevel::avx2>();
     const Planes p = planes_of(record);
     const std::size_t stride = record.stride();
     const std::uint8_t* const pixels = record.pixels.get();

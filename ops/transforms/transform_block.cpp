@@ -1,26 +1,9 @@
 #include "ops/transforms/transform_block.h"
 
-#include <atomic>
 #include <cmath>
 #include <utility>
 
 #include "image/parallel.h"
-
-namespace {
-std::atomic<bool> avx2_allowed{true};
-}
-
-void allow_avx2_transforms(bool allow) { avx2_allowed = allow; }
-
-bool avx2_transforms()
-{
-#if LUMAFORGE_TRANSFORMS_AVX2
-    static const bool has_avx2 = __builtin_cpu_supports("avx2");
-    return has_avx2 && avx2_allowed.load();
-#else
-    return false;
-#endif
-}
 
 int transform_stages(int n) { return static_cast<int>(std::log10(static_cast<double>(n)) * 3.321928047038501 + 0.5); }
 

@@ -17,18 +17,8 @@
 #include "image/heap.h"
 #include "image/image_record.h"
 
-// The butterfly loops have a second copy for AVX2 on x86-64, chosen at run
-// time when the processor has it. Contraction stays off in both, so they
-// round every product and sum exactly as the baseline copy does; tests turn
-// the AVX2 copy off to hold both to the same results.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define LUMAFORGE_TRANSFORMS_AVX2 1
-#else
-#define LUMAFORGE_TRANSFORMS_AVX2 0
-#endif
-void allow_avx2_transforms(bool allow);
-
 // The butterfly loops touch disjoint halves of a row: no aliasing checks.
+// Their copies for wider vectors come from pick_copy (image/cpu_features.h).
 #if defined(__clang__)
 #define LUMAFORGE_IVDEP _Pragma("clang loop vectorize(assume_safety)")
 #elif defined(__GNUC__)
@@ -36,7 +26,6 @@ void allow_avx2_transforms(bool allow);
 #else
 #define LUMAFORGE_IVDEP
 #endif
-bool avx2_transforms();
 
 // floor(log10(n) * 3.321928047038501 + 0.5) in double: log2 n for the powers
 // of two that occur.

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "image/cpu_features.h"
 #include "image/parallel.h"
 #include "ops/operations.h"
 #include "ops/transforms/transform_block.h"
@@ -44,19 +45,9 @@ LUMAFORGE_IVDEP
     }
 }
 
-void walsh_row_baseline(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
-
-#if LUMAFORGE_TRANSFORMS_AVX2
-[[gnu::target("avx2")]] void walsh_row_avx2(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
-#endif
-
 void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stages)
 {
-#if LUMAFORGE_TRANSFORMS_AVX2
-    void (*const walsh_row)(float*, std::size_t, int) = avx2_transforms() ? walsh_row_avx2 : walsh_row_baseline;
-#else
-    void (*const walsh_row)(float*, std::size_t, int) = walsh_row_baseline;
-#endif
+    const auto walsh_row = pick_copy<&walsh_row_body, CpuLevel::avx2>();
     float* const planes[3] = {record.coef_re_b.get(), record.coef_re_g.get(), record.coef_re_r.get()};
     const std::size_t stride = record.stride();
     const std::uint8_t* const pixels = record.pixels.get();
