@@ -39,7 +39,10 @@ const char* cpu_level_name(CpuLevel level)
     return "unknown";
 }
 
-bool baseline_requested(const char* value) { return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0; }
+bool baseline_requested(const char* value)
+{
+    return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+}
 
 CpuLevel detected_cpu_level()
 {

@@ -55,7 +55,8 @@ TEST_P(CpuCopies, LumaRowsEqualThePixelByPixelValue)
         out.assign(count, 0);
         luma_row(bgr.data(), count, out.data());
         std::vector<std::uint8_t> expected(count);
-        for (std::size_t i = 0; i < count; ++i) expected[i] = luma_in_double(bgr[3 * i], bgr[3 * i + 1], bgr[3 * i + 2]);
+        for (std::size_t i = 0; i < count; ++i)
+            expected[i] = luma_in_double(bgr[3 * i], bgr[3 * i + 1], bgr[3 * i + 2]);
         ASSERT_EQ(out, expected) << "red " << r;
     }
 }
