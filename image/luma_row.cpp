@@ -1,29 +1,26 @@
-// luma_row: sixteen pixels at a time on x86 with SSSE3, chosen at run time;
-// elsewhere, and for the tail of a row, the scalar luma().
+// luma_row: sixteen pixels at a time with SSSE3, a copy written by hand for
+// that level (cpu_features.h); elsewhere, and for the tail of a row, the
+// scalar luma().
 //
 // Both paths compute s = 11B + 59G + 30R + 50 (100 times the exact weighted
 // sum) and q = s / 100. Pixels whose s is a multiple of 100 are the only ones
 // where the double evaluation can fall below the whole number; the vector
 // path flags them and hands exactly those to the double expression.
-#include <atomic>
-
+#include "image/cpu_features.h"
 #include "image/statistics.h"
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define LUMAFORGE_X86_LUMA 1
+#if LUMAFORGE_CPU_COPIES
 #include <immintrin.h>
 #endif
 
 namespace {
-
-std::atomic<bool> vector_allowed{true};
 
 void luma_row_scalar(const std::uint8_t* p, std::size_t count, std::uint8_t* out)
 {
     for (std::size_t i = 0; i < count; ++i, p += 3) out[i] = luma(p[0], p[1], p[2]);
 }
 
-#ifdef LUMAFORGE_X86_LUMA
+#if LUMAFORGE_CPU_COPIES
 
 // Shuffle masks that gather channel c (0 blue, 1 green, 2 red) of 16 pixels
 // from the three 16-byte loads that hold them: mask[c][load][lane].
@@ -41,7 +38,7 @@ struct GatherMasks {
 };
 constexpr GatherMasks kGather;
 
-__attribute__((target("ssse3"))) inline __m128i gather_channel(__m128i a, __m128i b, __m128i c, int channel)
+LUMAFORGE_TARGET_SSSE3 inline __m128i gather_channel(__m128i a, __m128i b, __m128i c, int channel)
 {
     const auto mask = [channel](int load) {
         return _mm_load_si128(reinterpret_cast<const __m128i*>(kGather.m[channel][load]));
@@ -52,14 +49,14 @@ __attribute__((target("ssse3"))) inline __m128i gather_channel(__m128i a, __m128
 
 // q = s / 100 and the mask of lanes where s is a multiple of 100, for eight
 // 16-bit sums.
-__attribute__((target("ssse3"))) inline __m128i quotient(__m128i s, __m128i& whole)
+LUMAFORGE_TARGET_SSSE3 inline __m128i quotient(__m128i s, __m128i& whole)
 {
     const __m128i q = _mm_srli_epi16(_mm_mulhi_epu16(s, _mm_set1_epi16(5243)), 3);
     whole = _mm_cmpeq_epi16(_mm_mullo_epi16(q, _mm_set1_epi16(100)), s);
     return q;
 }
 
-__attribute__((target("ssse3"))) void luma_row_ssse3(const std::uint8_t* p, std::size_t count, std::uint8_t* out)
+LUMAFORGE_TARGET_SSSE3 void luma_row_ssse3(const std::uint8_t* p, std::size_t count, std::uint8_t* out)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i k11 = _mm_set1_epi16(11), k59 = _mm_set1_epi16(59), k30 = _mm_set1_epi16(30),
@@ -94,25 +91,18 @@ __attribute__((target("ssse3"))) void luma_row_ssse3(const std::uint8_t* p, std:
     luma_row_scalar(p, count - i, out + i);
 }
 
-bool have_ssse3()
-{
-    static const bool yes = __builtin_cpu_supports("ssse3");
-    return yes;
-}
-
 #endif
+
+using LumaRow = void (*)(const std::uint8_t*, std::size_t, std::uint8_t*);
 
 }  // namespace
 
-void allow_vector_luma(bool allowed) { vector_allowed = allowed; }
-
 void luma_row(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out)
 {
-#ifdef LUMAFORGE_X86_LUMA
-    if (vector_allowed.load(std::memory_order_relaxed) && have_ssse3()) {
-        luma_row_ssse3(bgr, count, out);
-        return;
-    }
+#if LUMAFORGE_CPU_COPIES
+    const LumaRow copy = choose_copy<LumaRow>({{CpuLevel::baseline, luma_row_scalar}, {CpuLevel::ssse3, luma_row_ssse3}});
+#else
+    const LumaRow copy = luma_row_scalar;
 #endif
-    luma_row_scalar(bgr, count, out);
+    copy(bgr, count, out);
 }

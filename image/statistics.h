@@ -37,11 +37,8 @@ inline std::uint8_t luma(std::uint8_t b, std::uint8_t g, std::uint8_t r)
 
 // The luma of `count` consecutive pixels (blue, green, red bytes) into
 // out[0..count): the same values as luma(), several pixels at a time where
-// the processor allows.
+// the processor allows (cpu_level()).
 void luma_row(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out);
-
-// Test hook: false forces the scalar path, to hold both paths equal.
-void allow_vector_luma(bool allowed);
 
 void compute_statistics(ImageRecord& record);
 

@@ -7,6 +7,7 @@
 // in double precision, read from a table of those very doubles' results.
 #include <cstring>
 
+#include "image/cpu_features.h"
 #include "ops/filters/window_support.h"
 #include "ops/operations.h"
 
@@ -82,9 +83,8 @@ void slide_row(const Sample* in, std::size_t width, unsigned n, const Rounder& r
 }
 
 // sums[i] += entering[i] - leaving[i], exact in 16 bits for any aperture.
-LUMAFORGE_VECTOR_CLONES
-void slide_column_sums(std::uint16_t* sums, const std::uint8_t* entering, const std::uint8_t* leaving,
-                       std::size_t lanes)
+[[gnu::always_inline]] inline void slide_column_sums(std::uint16_t* sums, const std::uint8_t* entering,
+                                                     const std::uint8_t* leaving, std::size_t lanes)
 {
     for (std::size_t i = 0; i < lanes; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + entering[i] - leaving[i]);
 }
@@ -133,6 +133,7 @@ bool smooth_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
         const std::uint8_t* in = source.pixels.get();
         std::uint8_t* out = destination.pixels.get();
         const std::size_t half = n / 2;
+        const auto slide_sums = pick_copy<&slide_column_sums, CpuLevel::avx2, CpuLevel::avx512>();
         for_each_stripe(stripes, rows.first, rows.count, lanes * rows.count,
                         [&](std::size_t stripe, std::size_t y0, std::size_t y1) {
                             std::uint16_t* sums = column_sums.get() + stripe * lanes;
@@ -144,7 +145,7 @@ bool smooth_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
                             for (std::size_t y = y0;; ++y) {
                                 slide_row(sums, w, n, round, out + y * stride);
                                 if (y + 1 == y1) break;
-                                slide_column_sums(sums, in + (y - half + n) * stride, in + (y - half) * stride, lanes);
+                                slide_sums(sums, in + (y - half + n) * stride, in + (y - half) * stride, lanes);
                             }
                         });
     }

@@ -12,11 +12,12 @@
 #include <emmintrin.h>
 #endif
 
+#include "image/cpu_features.h"
 #include "ops/filters/statistical_kernel.h"
 #include "ops/filters/window_support.h"
 #include "ops/operations.h"
 
-// The vector helpers are always inlined into the clones that call them.
+// The vector helpers are always inlined into the copies that call them.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 using namespace window_filters;
@@ -25,7 +26,7 @@ namespace {
 
 constexpr std::size_t kBlock = 128;  // output pixels whose rows are converted together
 
-// Eight doubles; the compiler maps them onto whatever vectors the clone has.
+// Eight doubles; the compiler maps them onto whatever vectors the copy has.
 typedef double Doubles __attribute__((vector_size(64)));
 
 inline __attribute__((always_inline)) Doubles load8(const double* p)
@@ -35,13 +36,10 @@ inline __attribute__((always_inline)) Doubles load8(const double* p)
     return v;
 }
 
-}  // namespace
-
 // Whole groups of 32 pixels keep their sums in registers for all n^2 terms;
 // the rest go one by one.
-LUMAFORGE_VECTOR_CLONES
-void window_filters::add_squared_deviations(const double* rows, std::size_t row_length, unsigned n, const double* mean,
-                            std::size_t count, double* acc)
+[[gnu::always_inline]] inline void add_squared_deviations_body(const double* rows, std::size_t row_length, unsigned n,
+                                                               const double* mean, std::size_t count, double* acc)
 {
     std::size_t j = 0;
     for (; j + 32 <= count; j += 32) {
@@ -77,11 +75,8 @@ void window_filters::add_squared_deviations(const double* rows, std::size_t row_
     }
 }
 
-namespace {
-
 // Widens bytes to doubles.
-LUMAFORGE_VECTOR_CLONES
-void widen(const std::uint8_t* in, std::size_t count, double* out)
+[[gnu::always_inline]] inline void widen_body(const std::uint8_t* in, std::size_t count, double* out)
 {
     for (std::size_t j = 0; j < count; ++j) out[j] = in[j];
 }
@@ -89,8 +84,8 @@ void widen(const std::uint8_t* in, std::size_t count, double* out)
 // values[j] = clamp(trunc(sqrt(acc[j]) * r1 * centre[j] + 0.5)), the same
 // correctly rounded operations two pixels at a time where the vector unit
 // has them (the library square root would check every argument for errors).
-LUMAFORGE_VECTOR_CLONES
-void grey_values(const double* acc, const std::uint8_t* centre, std::size_t count, double r1, std::uint8_t* values)
+[[gnu::always_inline]] inline void grey_values_body(const double* acc, const std::uint8_t* centre, std::size_t count,
+                                                    double r1, std::uint8_t* values)
 {
     auto clamp = [](int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
     std::size_t j = 0;
@@ -110,6 +105,30 @@ void grey_values(const double* acc, const std::uint8_t* centre, std::size_t coun
     }
 }
 
+// The copies of the three kernels for the current level, chosen once per call.
+struct Kernels {
+    decltype(&widen_body) widen;
+    decltype(&add_squared_deviations_body) add_squared_deviations;
+    decltype(&grey_values_body) grey_values;
+};
+
+Kernels pick_kernels()
+{
+    return {pick_copy<&widen_body, CpuLevel::avx2, CpuLevel::avx512>(),
+            pick_copy<&add_squared_deviations_body, CpuLevel::avx2, CpuLevel::avx512>(),
+            pick_copy<&grey_values_body, CpuLevel::avx2, CpuLevel::avx512>()};
+}
+
+// What every stripe shares: the luma plane, the window and the output.
+struct Job {
+    const std::uint8_t* luma_plane;
+    std::size_t w, n, half, stride;
+    Span columns;
+    double r1, r2;  // 1 / n and 1 / n^2
+    std::uint8_t* out;
+    Kernels kernels;
+};
+
 struct Scratch {
     std::uint16_t* column_sums;  // w
     double* mean;                // w
@@ -117,7 +136,64 @@ struct Scratch {
     double* acc;                 // kBlock
 };
 
+// Window means of row y from the exact integer sums of its columns.
+void window_means(const Job& job, const Scratch& s)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < job.n; ++i) sum += s.column_sums[i];
+    for (std::size_t x = job.columns.first;; ++x) {
+        s.mean[x] = static_cast<double>(sum) * job.r2;
+        if (x + 1 == job.columns.first + job.columns.count) break;
+        sum += static_cast<std::uint32_t>(s.column_sums[x + job.half + 1]) - s.column_sums[x - job.half];
+    }
+}
+
+// The grey values of output row y, kBlock pixels at a time.
+void filter_row(const Job& job, const Scratch& s, std::size_t y)
+{
+    const std::size_t n = job.n, w = job.w, half = job.half, row_length = kBlock + n - 1;
+    const std::uint8_t* window = job.luma_plane + (y - half) * w;
+    const std::uint8_t* centre = job.luma_plane + y * w;
+    const std::size_t end = job.columns.first + job.columns.count;
+    for (std::size_t x0 = job.columns.first; x0 < end; x0 += kBlock) {
+        const std::size_t count = std::min(kBlock, end - x0);
+        for (std::size_t k = 0; k < n; ++k)
+            job.kernels.widen(window + k * w + (x0 - half), count + n - 1, s.rows + k * row_length);
+        job.kernels.add_squared_deviations(s.rows, row_length, static_cast<unsigned>(n), s.mean + x0, count, s.acc);
+        std::uint8_t values[kBlock];
+        job.kernels.grey_values(s.acc, centre + x0, count, job.r1, values);
+        std::uint8_t* q = job.out + y * job.stride + 3 * x0;
+        for (std::size_t j = 0; j < count; ++j, q += 3) q[0] = q[1] = q[2] = values[j];
+    }
+}
+
+// Output rows [y0, y1), with column sums slid down the rows.
+void filter_stripe(const Job& job, const Scratch& s, std::size_t y0, std::size_t y1)
+{
+    const std::size_t w = job.w, half = job.half;
+    std::memset(s.column_sums, 0, w * sizeof *s.column_sums);
+    for (std::size_t k = 0; k < job.n; ++k) {
+        const std::uint8_t* row = job.luma_plane + (y0 - half + k) * w;
+        for (std::size_t x = 0; x < w; ++x) s.column_sums[x] += row[x];
+    }
+    for (std::size_t y = y0;; ++y) {
+        window_means(job, s);
+        filter_row(job, s, y);
+        if (y + 1 == y1) break;
+        const std::uint8_t* leaving = job.luma_plane + (y - half) * w;
+        const std::uint8_t* entering = job.luma_plane + (y - half + job.n) * w;
+        for (std::size_t x = 0; x < w; ++x)
+            s.column_sums[x] = static_cast<std::uint16_t>(s.column_sums[x] + entering[x] - leaving[x]);
+    }
+}
+
 }  // namespace
+
+void window_filters::add_squared_deviations(const double* rows, std::size_t row_length, unsigned n, const double* mean,
+                                            std::size_t count, double* acc)
+{
+    pick_kernels().add_squared_deviations(rows, row_length, n, mean, count, acc);
+}
 
 bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture)
 {
@@ -140,51 +216,14 @@ bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std
     if (!ensure_destination(source, destination)) return false;
 
     if (writes) {
-        const std::size_t half = n / 2, stride = source.stride();
-        const double r2 = 1.0 / static_cast<double>(n * n);
-        const double r1 = 1.0 / static_cast<double>(n);
-        const std::uint8_t* luma_plane = plane.get();
-        std::uint8_t* out = destination.pixels.get();
-        for_each_stripe(
-            stripes, rows.first, rows.count, columns.count * rows.count * n * n,
-            [&](std::size_t stripe, std::size_t y0, std::size_t y1) {
-                double* d = double_memory.get() + stripe * doubles_per_stripe;
-                const Scratch s{sums_memory.get() + stripe * w, d, d + w, d + w + n * row_length};
-                std::memset(s.column_sums, 0, w * sizeof *s.column_sums);
-                for (std::size_t k = 0; k < n; ++k) {
-                    const std::uint8_t* row = luma_plane + (y0 - half + k) * w;
-                    for (std::size_t x = 0; x < w; ++x) s.column_sums[x] += row[x];
-                }
-                for (std::size_t y = y0;; ++y) {
-                    // Window means from the exact integer sums.
-                    std::uint32_t sum = 0;
-                    for (std::size_t i = 0; i < n; ++i) sum += s.column_sums[i];
-                    for (std::size_t x = columns.first;; ++x) {
-                        s.mean[x] = static_cast<double>(sum) * r2;
-                        if (x + 1 == columns.first + columns.count) break;
-                        sum += static_cast<std::uint32_t>(s.column_sums[x + half + 1]) - s.column_sums[x - half];
-                    }
-
-                    const std::uint8_t* window = luma_plane + (y - half) * w;
-                    const std::uint8_t* centre = luma_plane + y * w;
-                    for (std::size_t x0 = columns.first; x0 < columns.first + columns.count; x0 += kBlock) {
-                        const std::size_t count = std::min(kBlock, columns.first + columns.count - x0);
-                        for (std::size_t k = 0; k < n; ++k)
-                            widen(window + k * w + (x0 - half), count + n - 1, s.rows + k * row_length);
-                        add_squared_deviations(s.rows, row_length, n, s.mean + x0, count, s.acc);
-                        std::uint8_t values[kBlock];
-                        grey_values(s.acc, centre + x0, count, r1, values);
-                        std::uint8_t* q = out + y * stride + 3 * x0;
-                        for (std::size_t j = 0; j < count; ++j, q += 3) q[0] = q[1] = q[2] = values[j];
-                    }
-
-                    if (y + 1 == y1) break;
-                    const std::uint8_t* leaving = luma_plane + (y - half) * w;
-                    const std::uint8_t* entering = luma_plane + (y - half + n) * w;
-                    for (std::size_t x = 0; x < w; ++x)
-                        s.column_sums[x] = static_cast<std::uint16_t>(s.column_sums[x] + entering[x] - leaving[x]);
-                }
-            });
+        const Job job{plane.get(), w, n, n / 2, source.stride(), columns, 1.0 / static_cast<double>(n),
+                      1.0 / static_cast<double>(n * n), destination.pixels.get(), pick_kernels()};
+        for_each_stripe(stripes, rows.first, rows.count, columns.count * rows.count * n * n,
+                        [&](std::size_t stripe, std::size_t y0, std::size_t y1) {
+                            double* d = double_memory.get() + stripe * doubles_per_stripe;
+                            const Scratch s{sums_memory.get() + stripe * w, d, d + w, d + w + n * row_length};
+                            filter_stripe(job, s, y0, y1);
+                        });
     }
     finish(source, destination);
     return true;

@@ -63,13 +63,3 @@ inline void finish(const ImageRecord& source, ImageRecord& destination)
 }
 
 }  // namespace window_filters
-
-// Hot loops compiled for several instruction sets and chosen when the program
-// starts. Every version does the same IEEE operations in the same order on
-// each lane, so they agree to the bit; none may contract into FMA, which
-// -ffp-contract=off rules out.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
-#define LUMAFORGE_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define LUMAFORGE_VECTOR_CLONES
-#endif

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "image/cpu_features.h"
 #include "image/parallel.h"
 #include "ops/operations.h"
 #include "ops/transforms/transform_block.h"
@@ -109,28 +110,7 @@ LUMAFORGE_IVDEP
     }
 }
 
-void stages_baseline(float* re, float* im, std::size_t n, int stages, const double* cs, const double* sn)
-{
-    stages_body(re, im, n, stages, cs, sn);
-}
-
-#if LUMAFORGE_TRANSFORMS_AVX2
-[[gnu::target("avx2")]] void stages_avx2(float* re, float* im, std::size_t n, int stages, const double* cs,
-                                         const double* sn)
-{
-    stages_body(re, im, n, stages, cs, sn);
-}
-#endif
-
-using StagesFn = void (*)(float*, float*, std::size_t, int, const double*, const double*);
-
-StagesFn pick_stages()
-{
-#if LUMAFORGE_TRANSFORMS_AVX2
-    if (avx2_transforms()) return stages_avx2;
-#endif
-    return stages_baseline;
-}
+using StagesFn = decltype(&stages_body);
 
 // Reorders one row by the bit-reversal table: row[c] = old row[rev[c]].
 inline void bit_reverse_row(float* row, const FftTables& t)
@@ -155,7 +135,7 @@ Planes planes_of(ImageRecord& record)
 // other pass reorders its rows from the planes themselves.
 void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stage_count, const FftTables& t)
 {
-    const StagesFn stages = pick_stages();
+    const StagesFn stages = pick_copy<&stages_body, CpuLevel::avx2>();
     const Planes p = planes_of(record);
     const std::size_t stride = record.stride();
     const std::uint8_t* const pixels = record.pixels.get();
@@ -202,56 +182,34 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
     }
 }
 
-bool planes_hold(const HeapArray<float>& plane, std::size_t n) { return plane && plane.size() == n * n; }
+class FftArithmetic final : public BlockArithmetic {
+public:
+    bool prepare(int n, int direction) override
+    {
+        stages_ = transform_stages(n);
+        return take_tables(n, direction, stages_, tables_);
+    }
+    void run(ImageRecord& record, int passes, int direction) override
+    {
+        run_passes(record, passes, direction, static_cast<std::size_t>(record.block_size), stages_, tables_);
+    }
+
+private:
+    int stages_ = 0;
+    FftTables tables_;
+};
+
+const TransformKind kFourier = {
+    {TRANSFORM_FFT_LINEAR, TRANSFORM_FFT_2D},
+    6,
+    {&ImageRecord::coef_re_r, &ImageRecord::coef_re_g, &ImageRecord::coef_re_b, &ImageRecord::coef_im_r,
+     &ImageRecord::coef_im_g, &ImageRecord::coef_im_b},
+};
 
 }  // namespace
 
 bool fft_block(ImageRecord& record, int passes, int direction, int n)
 {
-    if (direction == 1) {
-        if (record.transform_state != TRANSFORM_NONE) return true;
-        if ((passes != 1 && passes != 2) || !block_fits(record, n)) return true;
-        const int stages = transform_stages(n);
-        const std::size_t size = static_cast<std::size_t>(n);
-        FftTables tables;
-        if (!take_tables(n, direction, stages, tables)) return false;
-        HeapArray<float> re_r, re_g, re_b, im_r, im_g, im_b;
-        HeapArray<float>* const planes[] = {&re_r, &re_g, &re_b, &im_r, &im_g, &im_b};
-        if (!take_planes(planes, 6, size)) return false;
-
-        record.transform_state = passes;
-        record.block_size = n;
-        record.coef_re_r = std::move(re_r);
-        record.coef_re_g = std::move(re_g);
-        record.coef_re_b = std::move(re_b);
-        record.coef_im_r = std::move(im_r);
-        record.coef_im_g = std::move(im_g);
-        record.coef_im_b = std::move(im_b);
-        run_passes(record, passes, direction, size, stages, tables);
-        store_block(record);
-        return true;
-    }
-    if (direction == -1) {
-        if (record.transform_state != TRANSFORM_FFT_LINEAR && record.transform_state != TRANSFORM_FFT_2D) return true;
-        const int held_passes = record.transform_state;
-        const int size_n = record.block_size;
-        const std::size_t size = static_cast<std::size_t>(size_n);
-        // An inverse never writes outside its own block, whatever the record
-        // went through since the forward transform.
-        if (!block_fits(record, size_n)) return true;
-        for (const HeapArray<float>* plane : {&record.coef_re_r, &record.coef_re_g, &record.coef_re_b,
-                                              &record.coef_im_r, &record.coef_im_g, &record.coef_im_b})
-            if (!planes_hold(*plane, size)) return true;
-        const int stages = transform_stages(size_n);
-        FftTables tables;
-        if (!take_tables(size_n, direction, stages, tables)) return false;
-
-        run_passes(record, held_passes, direction, size, stages, tables);
-        store_block(record);
-        release_planes(record);
-        record.block_size = size_n;
-        record.transform_state = TRANSFORM_NONE;
-        return true;
-    }
-    return true;
+    FftArithmetic arithmetic;
+    return transform_block(record, kFourier, arithmetic, passes, direction, n);
 }

@@ -1,26 +1,9 @@
 #include "ops/transforms/transform_block.h"
 
-#include <atomic>
 #include <cmath>
 #include <utility>
 
 #include "image/parallel.h"
-
-namespace {
-std::atomic<bool> avx2_allowed{true};
-}
-
-void allow_avx2_transforms(bool allow) { avx2_allowed = allow; }
-
-bool avx2_transforms()
-{
-#if LUMAFORGE_TRANSFORMS_AVX2
-    static const bool has_avx2 = __builtin_cpu_supports("avx2");
-    return has_avx2 && avx2_allowed.load();
-#else
-    return false;
-#endif
-}
 
 int transform_passes(std::int32_t transform_state)
 {
@@ -31,6 +14,16 @@ int transform_passes(std::int32_t transform_state)
     case TRANSFORM_WALSH_2D: return 2;
     default: return 0;
     }
+}
+
+bool is_fourier_state(std::int32_t transform_state)
+{
+    return transform_state == TRANSFORM_FFT_LINEAR || transform_state == TRANSFORM_FFT_2D;
+}
+
+bool is_walsh_state(std::int32_t transform_state)
+{
+    return transform_state == TRANSFORM_WALSH_LINEAR || transform_state == TRANSFORM_WALSH_2D;
 }
 
 int transform_stages(int n) { return static_cast<int>(std::log10(static_cast<double>(n)) * 3.321928047038501 + 0.5); }
@@ -116,13 +109,58 @@ void fill_bit_reversal(std::int32_t* rev, int n, int stages)
     }
 }
 
-bool take_planes(HeapArray<float>* const* planes, int count, std::size_t n)
+namespace {
+
+bool pending_of_kind(const ImageRecord& record, const TransformKind& kind)
 {
+    return record.transform_state == kind.states[0] || record.transform_state == kind.states[1];
+}
+
+bool forward(ImageRecord& record, const TransformKind& kind, BlockArithmetic& arithmetic, int passes, int n)
+{
+    if (record.transform_state != TRANSFORM_NONE) return true;
+    if ((passes != 1 && passes != 2) || !block_fits(record, n)) return true;
+    if (!arithmetic.prepare(n, +1)) return false;
+    const std::size_t size = static_cast<std::size_t>(n);
     HeapArray<float> taken[6];
-    for (int i = 0; i < count; ++i) {
-        taken[i] = HeapArray<float>::allocate(n * n);
+    for (int i = 0; i < kind.plane_count; ++i) {
+        taken[i] = HeapArray<float>::allocate(size * size);
         if (!taken[i]) return false;
     }
-    for (int i = 0; i < count; ++i) *planes[i] = std::move(taken[i]);
+    record.transform_state = kind.states[passes - 1];
+    record.block_size = n;
+    for (int i = 0; i < kind.plane_count; ++i) record.*kind.planes[i] = std::move(taken[i]);
+    arithmetic.run(record, passes, +1);
+    store_block(record);
+    return true;
+}
+
+bool inverse(ImageRecord& record, const TransformKind& kind, BlockArithmetic& arithmetic)
+{
+    if (!pending_of_kind(record, kind)) return true;
+    const int n = record.block_size;
+    const std::size_t size = static_cast<std::size_t>(n);
+    // An inverse never writes outside its own block, whatever the record
+    // went through since the forward transform.
+    if (!block_fits(record, n)) return true;
+    for (int i = 0; i < kind.plane_count; ++i) {
+        const HeapArray<float>& plane = record.*kind.planes[i];
+        if (!plane || plane.size() != size * size) return true;
+    }
+    if (!arithmetic.prepare(n, -1)) return false;
+    arithmetic.run(record, transform_passes(record.transform_state), -1);
+    store_block(record);
+    for (int i = 0; i < kind.plane_count; ++i) (record.*kind.planes[i]).reset();
+    record.transform_state = TRANSFORM_NONE;
+    return true;
+}
+
+}  // namespace
+
+bool transform_block(ImageRecord& record, const TransformKind& kind, BlockArithmetic& arithmetic, int passes,
+                     int direction, int n)
+{
+    if (direction == 1) return forward(record, kind, arithmetic, passes, n);
+    if (direction == -1) return inverse(record, kind, arithmetic);
     return true;
 }

@@ -17,18 +17,8 @@
 #include "image/heap.h"
 #include "image/image_record.h"
 
-// The butterfly loops have a second copy for AVX2 on x86-64, chosen at run
-// time when the processor has it. Contraction stays off in both, so they
-// round every product and sum exactly as the baseline copy does; tests turn
-// the AVX2 copy off to hold both to the same results.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define LUMAFORGE_TRANSFORMS_AVX2 1
-#else
-#define LUMAFORGE_TRANSFORMS_AVX2 0
-#endif
-void allow_avx2_transforms(bool allow);
-
 // The butterfly loops touch disjoint halves of a row: no aliasing checks.
+// Their copies for wider vectors come from pick_copy (image/cpu_features.h).
 #if defined(__clang__)
 #define LUMAFORGE_IVDEP _Pragma("clang loop vectorize(assume_safety)")
 #elif defined(__GNUC__)
@@ -36,11 +26,51 @@ void allow_avx2_transforms(bool allow);
 #else
 #define LUMAFORGE_IVDEP
 #endif
-bool avx2_transforms();
 
-// The pass count of a pending transform: 1 for the linear ones, 2 for the
-// two-dimensional ones, 0 when nothing is pending.
+// What a record's transform_state says is pending: the number of passes
+// (1 rows only, 2 two-dimensional; 0 when nothing, or nothing known, is
+// pending) and of which kind.
 int transform_passes(std::int32_t transform_state);
+bool is_fourier_state(std::int32_t transform_state);
+bool is_walsh_state(std::int32_t transform_state);
+
+// A kind of block transform as the driver sees it: the states a forward
+// transform of one and of two passes leaves, and the record's planes it owns,
+// taken in this order (the three real planes among them: the block is
+// written back from those).
+struct TransformKind {
+    std::int32_t states[2];
+    int plane_count;
+    HeapArray<float> ImageRecord::* planes[6];
+};
+
+// The arithmetic a kind brings. prepare takes what a run over n-point rows
+// needs besides the planes, returning false when the heap refuses; run does
+// `passes` passes over the record's planes, a forward run loading the block
+// into them first. The driver writes the block back afterwards.
+class BlockArithmetic {
+public:
+    virtual bool prepare(int n, int direction) = 0;
+    virtual void run(ImageRecord& record, int passes, int direction) = 0;
+
+protected:
+    ~BlockArithmetic() = default;
+};
+
+// The driver both kinds share.
+//  - Forward (direction +1) while any transform is pending, with passes other
+//    than 1 or 2, or with a block that does not fit: nothing happens.
+//    Otherwise the arithmetic is prepared and every plane taken, all or none
+//    (false, nothing changed); then the state and block_size are set and the
+//    block shows the coefficients.
+//  - Inverse (direction -1) with nothing of this kind pending, or with a
+//    block or planes that no longer match the record: nothing happens.
+//    Otherwise the pending passes run backwards, the block is restored, this
+//    kind's planes (and no others) are released and the state cleared;
+//    block_size stays.
+//  - Any other direction does nothing. Only a refused allocation returns false.
+bool transform_block(ImageRecord& record, const TransformKind& kind, BlockArithmetic& arithmetic, int passes,
+                     int direction, int n);
 
 // floor(log10(n) * 3.321928047038501 + 0.5) in double: log2 n for the powers
 // of two that occur.
@@ -61,6 +91,3 @@ void transpose_block(float* plane, std::size_t n);
 // rev[m] is m with its log2 n low bits reversed, built as 0, n/2 and then
 // rev[m] = rev[m - j] + n / (2j) for m in [j, 2j), j = 2, 4, ... n/2.
 void fill_bit_reversal(std::int32_t* rev, int n, int stages);
-
-// Takes `count` planes of n * n floats, zero-filled; all or none.
-bool take_planes(HeapArray<float>* const* planes, int count, std::size_t n);

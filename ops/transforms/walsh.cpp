@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "image/cpu_features.h"
 #include "image/parallel.h"
 #include "ops/operations.h"
 #include "ops/transforms/transform_block.h"
@@ -44,19 +45,9 @@ LUMAFORGE_IVDEP
     }
 }
 
-void walsh_row_baseline(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
-
-#if LUMAFORGE_TRANSFORMS_AVX2
-[[gnu::target("avx2")]] void walsh_row_avx2(float* row, std::size_t n, int stages) { walsh_row_body(row, n, stages); }
-#endif
-
 void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stages)
 {
-#if LUMAFORGE_TRANSFORMS_AVX2
-    void (*const walsh_row)(float*, std::size_t, int) = avx2_transforms() ? walsh_row_avx2 : walsh_row_baseline;
-#else
-    void (*const walsh_row)(float*, std::size_t, int) = walsh_row_baseline;
-#endif
+    const auto walsh_row = pick_copy<&walsh_row_body, CpuLevel::avx2>();
     float* const planes[3] = {record.coef_re_b.get(), record.coef_re_g.get(), record.coef_re_r.get()};
     const std::size_t stride = record.stride();
     const std::uint8_t* const pixels = record.pixels.get();
@@ -88,46 +79,27 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
     }
 }
 
+class WalshArithmetic final : public BlockArithmetic {
+public:
+    bool prepare(int, int) override { return true; }
+    void run(ImageRecord& record, int passes, int direction) override
+    {
+        const int n = record.block_size;
+        run_passes(record, passes, direction, static_cast<std::size_t>(n), transform_stages(n));
+    }
+};
+
+// Only the real planes: the imaginary ones belong to Fourier.
+const TransformKind kWalsh = {
+    {TRANSFORM_WALSH_LINEAR, TRANSFORM_WALSH_2D},
+    3,
+    {&ImageRecord::coef_re_r, &ImageRecord::coef_re_g, &ImageRecord::coef_re_b},
+};
+
 }  // namespace
 
 bool walsh_block(ImageRecord& record, int passes, int direction, int n)
 {
-    if (direction == 1) {
-        if (record.transform_state != TRANSFORM_NONE) return true;
-        if ((passes != 1 && passes != 2) || !block_fits(record, n)) return true;
-        const std::size_t size = static_cast<std::size_t>(n);
-        HeapArray<float> re_r, re_g, re_b;
-        HeapArray<float>* const planes[] = {&re_r, &re_g, &re_b};
-        if (!take_planes(planes, 3, size)) return false;
-
-        record.transform_state = passes + 2;
-        record.block_size = n;
-        record.coef_re_r = std::move(re_r);
-        record.coef_re_g = std::move(re_g);
-        record.coef_re_b = std::move(re_b);
-        run_passes(record, passes, direction, size, transform_stages(n));
-        store_block(record);
-        return true;
-    }
-    if (direction == -1) {
-        if (record.transform_state != TRANSFORM_WALSH_LINEAR && record.transform_state != TRANSFORM_WALSH_2D)
-            return true;
-        const int held_passes = record.transform_state - 2;
-        const int size_n = record.block_size;
-        const std::size_t size = static_cast<std::size_t>(size_n);
-        if (!block_fits(record, size_n)) return true;
-        for (const HeapArray<float>* plane : {&record.coef_re_r, &record.coef_re_g, &record.coef_re_b})
-            if (!*plane || plane->size() != size * size) return true;
-
-        run_passes(record, held_passes, direction, size, transform_stages(size_n));
-        store_block(record);
-        // Only the Walsh planes go; the imaginary ones belong to Fourier.
-        record.coef_re_r.reset();
-        record.coef_re_g.reset();
-        record.coef_re_b.reset();
-        record.block_size = size_n;
-        record.transform_state = TRANSFORM_NONE;
-        return true;
-    }
-    return true;
+    WalshArithmetic arithmetic;
+    return transform_block(record, kWalsh, arithmetic, passes, direction, n);
 }

@@ -5,6 +5,7 @@
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
+#include "image/cpu_features.h"
 #include "image/heap.h"
 #include "image/image_record.h"
 #include "ops/operations.h"
@@ -53,7 +54,7 @@ protected:
     void TearDown() override
     {
         heap_fail_at(0);
-        allow_avx2_transforms(true);
+        limit_cpu_level(CpuLevel::avx512);
     }
 };
 
@@ -198,7 +199,7 @@ TEST_F(BlockTransforms, MatchTheLiteralTransformsBitForBit)
     const Case cases[] = {{2, 2, 2}, {3, 5, 2}, {9, 4, 4}, {17, 19, 16}, {66, 65, 64}, {130, 129, 128}, {258, 256, 256}};
     std::uint32_t seed = 1;
     for (bool avx2 : {true, false}) {
-        allow_avx2_transforms(avx2);
+        limit_cpu_level(avx2 ? CpuLevel::avx512 : CpuLevel::baseline);
         for (const Case& c : cases)
             for (int passes : {1, 2})
                 for (int kind = 0; kind < 2; ++kind) {
@@ -217,29 +218,6 @@ TEST_F(BlockTransforms, MatchTheLiteralTransformsBitForBit)
                     expect_same_record(a, b, (what + " inverse").c_str());
                 }
     }
-}
-
-// The AVX2 copies of the butterfly loops, where the processor has them,
-// against the baseline copies.
-TEST_F(BlockTransforms, VectorCopiesAgreeWithTheBaseline)
-{
-    if (!avx2_transforms()) GTEST_SKIP() << "this processor runs the baseline copies only";
-    for (int kind = 0; kind < 2; ++kind)
-        for (int passes : {1, 2}) {
-            const Transform transform = kind == 0 ? fft_block : walsh_block;
-            ImageRecord wide = random_record(260, 257, 40 + passes);
-            ImageRecord base = clone(wide);
-            ASSERT_TRUE(transform(wide, passes, +1, 256));
-            allow_avx2_transforms(false);
-            ASSERT_TRUE(transform(base, passes, +1, 256));
-            allow_avx2_transforms(true);
-            expect_same_record(wide, base, "forward");
-            ASSERT_TRUE(transform(wide, passes, -1, 0));
-            allow_avx2_transforms(false);
-            ASSERT_TRUE(transform(base, passes, -1, 0));
-            allow_avx2_transforms(true);
-            expect_same_record(wide, base, "inverse");
-        }
 }
 
 TEST_F(BlockTransforms, OnlyTheBlockChanges)
