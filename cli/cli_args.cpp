@@ -30,6 +30,7 @@ const char* const kCliUsage =
     "  --scroll X,Y    scroll positions for --view and segment (default 0,0)\n"
     "  --seed N        seed the noise generator with N instead of the clock\n"
     "  -h, --help      show this help\n"
+    "  --version       show the version\n"
     "\n"
     "segment prints one line per frame: frame SEG_START SEG_END BOTTOM TOP\n"
     "(columns and rows counted from the bottom row of the picture).\n"
@@ -113,6 +114,10 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
         };
         if (a == "-h" || a == "--help") {
             options.help = true;
+            return true;
+        }
+        if (a == "--version") {
+            options.version = true;
             return true;
         }
         if (a == "-o") {

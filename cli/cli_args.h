@@ -16,6 +16,7 @@ struct CliStep {
 
 struct CliOptions {
     bool help = false;
+    bool version = false;     // --version
     std::string input;
     std::vector<CliStep> steps;
     std::string output;       // -o

@@ -13,6 +13,7 @@
 #include "commands/param_dialog.h"
 #include "image/bmp.h"
 #include "image/image_record.h"
+#include "lumaforge_version.h"
 #include "ops/operations.h"
 #include "shell/platform.h"
 #include "shell/view.h"
@@ -198,6 +199,10 @@ int main(int argc, char** argv)
     }
     if (options.help) {
         std::cout << kCliUsage;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "lumaforge-cli " LUMAFORGE_VERSION "\n";
         return 0;
     }
     try {
