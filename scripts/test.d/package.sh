@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The packages as users get them. scripts/package builds them (reusing the
-# release and MinGW builds made before this suite); then the Debian package
+# release build; the MinGW builds it makes serve win32.sh after it); then the Debian package
 # is checked (lintian, desktop-file-validate), installed on this machine,
 # used from the command line and from its desktop entry, and removed; the
 # Windows executables' version resources are read back, and the 64-bit
