@@ -250,7 +250,7 @@ def main():
             session.desktop_scenario()
         if args.setup:
             session.setup_scenario()
-    except (Failure, subprocess.TimeoutExpired) as e:
+    except (Failure, subprocess.TimeoutExpired, OSError) as e:
         try:
             session.screenshot('failure.png')
         except (Failure, subprocess.SubprocessError, OSError):
