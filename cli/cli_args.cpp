@@ -51,7 +51,7 @@ std::string step_lines()
 
 std::string cli_usage()
 {
-    return "usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
+    return "Usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
            "                     [--client WxH] [--scroll X,Y] [--seed N]\n"
            "       lumaforge-cli --list-commands\n"
            "\n"
@@ -72,6 +72,7 @@ std::string cli_usage()
            "  --seed N         seed the noise generator with N instead of the clock\n"
            "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
            "  -h, --help       show this help\n"
+           "  --version        show the version\n"
            "\n"
            "segment prints one line per frame: frame SEG_START SEG_END BOTTOM TOP\n"
            "(columns and rows counted from the bottom row of the picture).\n"
@@ -160,6 +161,10 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
         }
         if (a == "--list-commands") {
             options.list_commands = true;
+            return true;
+        }
+        if (a == "--version") {
+            options.version = true;
             return true;
         }
         if (a == "-o") {

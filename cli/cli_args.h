@@ -17,6 +17,7 @@ struct CliStep {
 struct CliOptions {
     bool help = false;
     bool list_commands = false;  // --list-commands
+    bool version = false;     // --version
     std::string input;
     std::vector<CliStep> steps;
     std::string output;       // -o

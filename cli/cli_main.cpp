@@ -12,6 +12,7 @@
 #include "commands/dispatch.h"
 #include "image/bmp.h"
 #include "shell/headless/headless_platform.h"
+#include "lumaforge_version.h"
 #include "shell/view.h"
 
 namespace {
@@ -153,6 +154,10 @@ int main(int argc, char** argv)
     }
     if (options.list_commands) {
         std::cout << command_table_json();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "lumaforge-cli " LUMAFORGE_VERSION "\n";
         return 0;
     }
     headless.echo_messages = &std::cerr;

@@ -6,8 +6,10 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "commands/command_table.h"
+#include "lumaforge_version.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/file_chooser.h"
 #include "shell/qt/main_window.h"
@@ -32,6 +34,16 @@ bool display_available()
 
 int main(int argc, char** argv)
 {
+    // Answered before looking for a display, so that they work anywhere.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("lumaforge " LUMAFORGE_VERSION "\n");
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: lumaforge [PICTURE.bmp]\n"
+                    "Opens the image processing window, with the picture if one is given.\n");
+        return 0;
+    }
     if (!display_available()) {
         std::fprintf(stderr,
                      "lumaforge: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set).\n"

@@ -81,7 +81,7 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
     }
     const CliRun help = cli("--help");
     EXPECT_EQ(help.code, 0);
-    EXPECT_NE(help.out.find("usage: lumaforge-cli"), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: lumaforge-cli"), std::string::npos);
 }
 
 TEST(Cli, RefusedInputExitsOneWithItsMessage)
