@@ -94,9 +94,27 @@ void fail_file_writes_after(std::int64_t bytes) { fail_after = bytes; }
 
 ReplacingFile::ReplacingFile(const std::filesystem::path& target) : target_(target)
 {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (std::filesystem::is_symlink(target_, ec)) {
-        const std::filesystem::path resolved = std::filesystem::canonical(target_, ec);
+    const fs::file_type type = fs::status(target_, ec).type();
+    if (type == fs::file_type::directory) {
+        error_ = reason(EISDIR);
+        return;
+    }
+    if (type != fs::file_type::regular && type != fs::file_type::not_found && type != fs::file_type::none) {
+        // A device or a pipe (-o /dev/stdout): nothing to replace, and no
+        // folder to put a temporary file in, so the bytes go straight there.
+        errno = 0;
+#ifdef _WIN32
+        file_ = _wfopen(target_.c_str(), L"wb");
+#else
+        file_ = std::fopen(target_.c_str(), "wb");
+#endif
+        if (file_ == nullptr) error_ = reason(errno);
+        return;
+    }
+    if (fs::is_symlink(target_, ec)) {
+        const fs::path resolved = fs::canonical(target_, ec);
         if (!ec) target_ = resolved;
     }
 #if defined(LUMAFORGE_POSIX_FILES)
@@ -170,7 +188,7 @@ bool ReplacingFile::commit()
         fail(reason(errno));
         return false;
     }
-    if (const int code = sync_to_disk(file_)) {
+    if (const int code = temporary_.empty() ? 0 : sync_to_disk(file_)) {
         fail(reason(code));
         return false;
     }
@@ -181,6 +199,7 @@ bool ReplacingFile::commit()
         fail(reason(errno));
         return false;
     }
+    if (temporary_.empty()) return true;  // written straight to a device
     std::error_code ec;
     const std::filesystem::file_status existing = std::filesystem::status(target_, ec);
     if (!ec && std::filesystem::is_regular_file(existing))

@@ -9,7 +9,9 @@
 // as it was and nothing is left behind.
 //
 // The replacing file takes the permission bits of the file it replaces; a
-// target that is a symbolic link is replaced through the link.
+// target that is a symbolic link is replaced through the link. A target that
+// is a device or a pipe (/dev/stdout) has nothing to replace and is written
+// straight to; a folder is refused.
 //
 // error() tells why the first failure happened, in the system's words ("No
 // such file or directory"), without the path.

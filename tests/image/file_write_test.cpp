@@ -71,17 +71,23 @@ TEST_F(FileWrite, AFailedWriteLeavesTheOldFileAsItWas)
         EXPECT_EQ(listing(dir), std::vector<fs::path>{"picture.bmp"}) << cut;
     }
 
-    // Replacing a folder fails at the rename, once every byte was written.
+    // A folder is refused; one that appears while the file is written
+    // fails the rename at the end.
     fail_file_writes_after(-1);
     fs::create_directory(dir / "folder.bmp");
     std::string error;
     EXPECT_FALSE(write_bmp_file(dir / "folder.bmp", r.width, r.height, r.pixels.get(), error));
     EXPECT_FALSE(error.empty());
-    EXPECT_TRUE(fs::is_directory(dir / "folder.bmp"));
-    EXPECT_EQ(listing(dir).size(), 2u);
+    ReplacingFile late(dir / "late.bmp");
+    ASSERT_TRUE(late.write("bytes", 5));
+    fs::create_directory(dir / "late.bmp");
+    EXPECT_FALSE(late.commit());
+    EXPECT_FALSE(late.error().empty());
+    EXPECT_TRUE(fs::is_directory(dir / "folder.bmp") && fs::is_empty(dir / "late.bmp"));
+    EXPECT_EQ(listing(dir).size(), 3u);
 }
 
-TEST_F(FileWrite, AReplacedFileKeepsItsPermissionsAndItsLinks)
+TEST_F(FileWrite, AReplacedFileKeepsItsPermissionsAndItsLinksAndDevicesAreWrittenTo)
 {
     const fs::path dir = scratch_dir(), target = dir / "picture.bmp";
     write_file(target, {'o', 'l', 'd'});
@@ -100,6 +106,10 @@ TEST_F(FileWrite, AReplacedFileKeepsItsPermissionsAndItsLinks)
     if (!no_links) {
         EXPECT_TRUE(fs::is_symlink(dir / "link.bmp"));
     }
+#ifndef _WIN32
+    ReplacingFile device("/dev/null");  // written straight to, as -o /dev/stdout is
+    EXPECT_TRUE(device.write("x", 1) && device.commit()) << device.error();
+#endif
 }
 
 }  // namespace
