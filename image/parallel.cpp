@@ -75,7 +75,7 @@ public:
 
     void run(std::size_t tasks, parallel_detail::Task task, void* context)
     {
-        Job job(task, context, tasks, static_cast<unsigned>(std::min<std::size_t>(tasks, kMaxThreads) - 1));
+        Job job(task, context, tasks, static_cast<unsigned>(std::min<std::size_t>(tasks, parallel_threads()) - 1));
         // One job at a time; a second caller (another thread) runs its own
         // stripes rather than wait.
         std::unique_lock<std::mutex> turn(turn_, std::try_to_lock);

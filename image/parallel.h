@@ -1,6 +1,6 @@
-// Splitting an operation's rows into stripes, one per thread. Each stripe
+// Splitting an operation's rows into stripes, a few per thread. Each stripe
 // writes only its own rows, so the result does not depend on the number of
-// threads. Small jobs run on the calling thread.
+// threads or stripes. Small jobs run on the calling thread.
 //
 // The threads come from one pool, started on the first job that needs it and
 // kept until the program ends; the calling thread runs stripes too. Where a
@@ -26,29 +26,36 @@ namespace parallel_detail {
 
 using Task = void (*)(void* context, std::size_t index);
 
-// Calls task(context, i) for every i in [0, tasks) on the pool's threads and
-// the calling one; returns when every call has returned.
+// Calls task(context, i) for every i in [0, tasks) on up to
+// parallel_threads() threads, the calling one included; returns when every
+// call has returned.
 void run_tasks(std::size_t tasks, Task task, void* context);
 
 }  // namespace parallel_detail
 
-// Calls fn(first_row, end_row) over [0, rows) in contiguous stripes.
-// `work` is a rough cost of the whole job (e.g. pixels times passes).
+// Stripes per thread: a thread that the system holds back (the machine is
+// shared) leaves its later stripes to the others instead of holding up the
+// whole job.
+inline constexpr std::size_t kStripesPerThread = 4;
+
+// Calls fn(first_row, end_row) over [0, rows) in contiguous stripes, in any
+// order and on any thread. `work` is a rough cost of the whole job (e.g.
+// pixels times passes).
 template <class Fn>
 void parallel_rows(std::size_t rows, std::size_t work, Fn&& fn)
 {
-    std::size_t threads = parallel_threads();
-    if (work < (1u << 16) || rows < 2) threads = 1;
-    threads = std::min<std::size_t>(threads, rows == 0 ? 1 : rows);
-    if (threads <= 1) {
+    std::size_t stripes = parallel_threads() * kStripesPerThread;
+    if (work < (1u << 16) || rows < 2) stripes = 1;
+    stripes = std::min<std::size_t>(stripes, rows == 0 ? 1 : rows);
+    if (stripes <= 1) {
         fn(std::size_t{0}, rows);
         return;
     }
     struct Job {
         std::remove_reference_t<Fn>& fn;
         std::size_t rows, per;
-    } job{fn, rows, (rows + threads - 1) / threads};
-    parallel_detail::run_tasks(threads, [](void* context, std::size_t stripe) {
+    } job{fn, rows, (rows + stripes - 1) / stripes};
+    parallel_detail::run_tasks(stripes, [](void* context, std::size_t stripe) {
         const Job& j = *static_cast<const Job*>(context);
         const std::size_t begin = std::min(j.rows, stripe * j.per), end = std::min(j.rows, begin + j.per);
         if (begin < end) j.fn(begin, end);
