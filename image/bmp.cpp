@@ -167,11 +167,11 @@ std::array<std::uint8_t, kBmpHeaderSize> bmp_header(std::uint32_t width, std::ui
     return h;
 }
 
-// Writes the header, then rows 0 .. height-1 of the file (bottom row first),
-// row y taken from row_at(y), `stride` bytes each.
-template <class RowAt>
-bool write_rows(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height, RowAt row_at,
-                bool contiguous, std::string& error)
+// Writes the header, then lets write_pixels(file, stride) write the pixel
+// array, then puts the file in place.
+template <class WritePixels>
+bool write_bmp(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
+               WritePixels write_pixels, std::string& error)
 {
     const std::uint64_t stride = 3ull * width + row_padding_for(width);
     const std::uint64_t size = stride * height;
@@ -181,12 +181,9 @@ bool write_rows(const std::filesystem::path& path, std::uint32_t width, std::uin
     }
     ReplacingFile file(path);
     const auto header = bmp_header(width, height, static_cast<std::uint32_t>(size));
-    bool written = file.write(header.data(), header.size());
-    if (contiguous)
-        written = written && file.write(row_at(0), static_cast<std::size_t>(size));
-    else
-        for (std::uint32_t y = 0; written && y < height; ++y) written = file.write(row_at(y), stride);
-    if (written && file.commit()) return true;
+    if (file.write(header.data(), header.size()) && write_pixels(file, static_cast<std::size_t>(stride)) &&
+        file.commit())
+        return true;
     error = file.error();
     return false;
 }
@@ -207,12 +204,20 @@ std::vector<std::uint8_t> encode_bmp(std::uint32_t width, std::uint32_t height, 
 bool write_bmp_file(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
                     const std::uint8_t* block, std::string& error)
 {
-    return write_rows(path, width, height, [block](std::uint32_t) { return block; }, true, error);
+    return write_bmp(
+        path, width, height,
+        [=](ReplacingFile& file, std::size_t stride) { return file.write(block, stride * height); }, error);
 }
 
 bool write_bmp_file_top_down(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
                              const std::uint8_t* top_row, std::size_t stride, std::string& error)
 {
-    const auto row_at = [=](std::uint32_t y) { return top_row + static_cast<std::size_t>(height - 1 - y) * stride; };
-    return write_rows(path, width, height, row_at, false, error);
+    return write_bmp(
+        path, width, height,
+        [=](ReplacingFile& file, std::size_t row_bytes) {
+            for (std::uint32_t y = height; y-- > 0;)
+                if (!file.write(top_row + y * stride, row_bytes)) return false;
+            return true;
+        },
+        error);
 }
