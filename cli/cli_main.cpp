@@ -101,12 +101,11 @@ int run_step(Session& session, const CliStep& step)
     return 0;
 }
 
-bool write_picture(const std::string& path, std::uint32_t width, std::uint32_t height, const std::uint8_t* block)
+// Says why a write failed; the file at `path` is then as it was.
+bool report_write(const std::string& path, bool written, const std::string& error)
 {
-    std::string error;
-    if (write_bmp_file(utf8_path(path), width, height, block, error)) return true;
-    std::cerr << "lumaforge-cli: cannot write " << path << ": " << error << '\n';
-    return false;
+    if (!written) std::cerr << "lumaforge-cli: cannot write " << path << ": " << error << '\n';
+    return written;
 }
 
 int run(Session& session, const CliOptions& options)
@@ -119,19 +118,22 @@ int run(Session& session, const CliOptions& options)
     for (const CliStep& step : options.steps)
         if (const int code = run_step(session, step); code != 0) return code;
 
+    std::string error;
     if (!options.output.empty()) {
         const ImageRecord& r = *session.current_image;
-        if (!write_picture(options.output, r.width, r.height, r.pixels.get())) return 1;
+        if (!report_write(options.output,
+                          write_bmp_file(utf8_path(options.output), r.width, r.height, r.pixels.get(), error), error))
+            return 1;
     }
     if (!options.view.empty()) {
         Frame frame;
         frame.resize(options.client_width, options.client_height);
         render_client(frame, session, session);
-        // The frame is top-down; a BMP is bottom-up with the same row padding.
-        std::vector<std::uint8_t> block(frame.pixels.size());
-        for (int y = 0; y < frame.height; ++y)
-            std::copy(frame.row(y), frame.row(y) + frame.stride, block.data() + (frame.height - 1 - y) * frame.stride);
-        if (!write_picture(options.view, frame.width, frame.height, block.data())) return 1;
+        if (!report_write(options.view,
+                          write_bmp_file_top_down(utf8_path(options.view), frame.width, frame.height,
+                                                  frame.pixels.data(), frame.stride, error),
+                          error))
+            return 1;
     }
     if (options.stats) print_stats(session);
     return 0;

@@ -1,12 +1,14 @@
 #include "image/bmp.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 
+#include "image/file_write.h"
 #include "image/statistics.h"
 
 namespace {
@@ -150,43 +152,78 @@ const char* load_refusal_text(LoadResult result)
     return kReadFailed;
 }
 
+namespace {
+
+// The 54-byte header of a bottom-up 24-bit picture whose pixel array of
+// `block_size` bytes follows it.
+std::array<std::uint8_t, kBmpHeaderSize> bmp_header(std::uint32_t width, std::uint32_t height,
+                                                    std::uint32_t block_size)
+{
+    std::array<std::uint8_t, kBmpHeaderSize> h{};
+    h[0] = 'B';
+    h[1] = 'M';
+    put32(h.data() + 2, kBmpHeaderSize + block_size);
+    put32(h.data() + 10, kBmpHeaderSize);
+    put32(h.data() + 14, 40);
+    put32(h.data() + 18, width);
+    put32(h.data() + 22, height);
+    put16(h.data() + 26, 1);
+    put16(h.data() + 28, 24);
+    put32(h.data() + 34, block_size);
+    return h;
+}
+
+// Writes the header, then lets write_pixels(file, stride) write the pixel
+// array, then puts the file in place.
+template <class WritePixels>
+bool write_bmp(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
+               WritePixels write_pixels, std::string& error)
+{
+    const std::uint64_t stride = 3ull * width + row_padding_for(width);
+    const std::uint64_t size = stride * height;
+    if (size > std::numeric_limits<std::uint32_t>::max() - kBmpHeaderSize) {
+        error = "the picture is too large for a BMP file";
+        return false;
+    }
+    ReplacingFile file(path);
+    const auto header = bmp_header(width, height, static_cast<std::uint32_t>(size));
+    if (file.write(header.data(), header.size()) && write_pixels(file, static_cast<std::size_t>(stride)) &&
+        file.commit())
+        return true;
+    error = file.error();
+    return false;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> encode_bmp(std::uint32_t width, std::uint32_t height, const std::uint8_t* block)
 {
     const std::size_t stride = 3u * width + row_padding_for(width);
     const std::size_t size = stride * height;
-    std::vector<std::uint8_t> out(54 + size);
-    std::uint8_t* h = out.data();
-    h[0] = 'B';
-    h[1] = 'M';
-    put32(h + 2, static_cast<std::uint32_t>(out.size()));
-    put32(h + 10, 54);
-    put32(h + 14, 40);
-    put32(h + 18, width);
-    put32(h + 22, height);
-    put16(h + 26, 1);
-    put16(h + 28, 24);
-    put32(h + 34, static_cast<std::uint32_t>(size));
-    if (size > 0) std::memcpy(h + 54, block, size);
+    std::vector<std::uint8_t> out(kBmpHeaderSize + size);
+    const auto header = bmp_header(width, height, static_cast<std::uint32_t>(size));
+    std::copy(header.begin(), header.end(), out.begin());
+    if (size > 0) std::memcpy(out.data() + kBmpHeaderSize, block, size);
     return out;
 }
 
 bool write_bmp_file(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
                     const std::uint8_t* block, std::string& error)
 {
-    const std::vector<std::uint8_t> bytes = encode_bmp(width, height, block);
-#ifdef _WIN32
-    File file(_wfopen(path.c_str(), L"wb"));
-#else
-    File file(std::fopen(path.c_str(), "wb"));
-#endif
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-        std::fclose(file.release()) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return true;
+    return write_bmp(
+        path, width, height,
+        [=](ReplacingFile& file, std::size_t stride) { return file.write(block, stride * height); }, error);
+}
+
+bool write_bmp_file_top_down(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
+                             const std::uint8_t* top_row, std::size_t stride, std::string& error)
+{
+    return write_bmp(
+        path, width, height,
+        [=](ReplacingFile& file, std::size_t row_bytes) {
+            for (std::uint32_t y = height; y-- > 0;)
+                if (!file.write(top_row + y * stride, row_bytes)) return false;
+            return true;
+        },
+        error);
 }

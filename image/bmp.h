@@ -8,9 +8,11 @@
 // released the record's block beforehand.
 //
 // write_bmp_file writes a bottom-up pixel block (rows padded to 4 bytes)
-// behind a 54-byte header: 40-byte information header, pixel offset 54.
+// behind a 54-byte header: 40-byte information header, pixel offset 54;
+// write_bmp_file_top_down writes the same file from top-down rows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -36,11 +38,22 @@ LoadResult load_bmp(const std::filesystem::path& path, ImageRecord& record);
 // The user's text for a refusal; nullptr for Loaded.
 const char* load_refusal_text(LoadResult result);
 
+inline constexpr std::uint32_t kBmpHeaderSize = 54;
+
 // The 54-byte header followed by the block; the block must hold
 // (3 * width + padding) * height bytes.
 std::vector<std::uint8_t> encode_bmp(std::uint32_t width, std::uint32_t height,
                                      const std::uint8_t* block);
 
-// Writes encode_bmp's bytes to `path`. Returns false with a reason in `error`.
+// Writes the 54-byte header and then the bottom-up block as it stands (no
+// copy) to `path`, all or nothing (see image/file_write.h): a failure leaves
+// a file already at `path` as it was and no temporary file behind. Returns
+// false with the reason in `error`.
 bool write_bmp_file(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
                     const std::uint8_t* block, std::string& error);
+
+// The same file from rows stored top-down, `stride` bytes apart (a view
+// frame): each row's first 3 * width + padding bytes are written, bottom row
+// first, straight from where they lie.
+bool write_bmp_file_top_down(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
+                             const std::uint8_t* top_row, std::size_t stride, std::string& error);

@@ -1,9 +1,18 @@
 // Heap buffers for pixel blocks, coefficient planes and temporaries.
 //
-// HeapArray<T> owns a zero-filled block of T taken with calloc and given back
-// with free. An empty HeapArray (no block) is distinct from a block of zero
-// elements: allocate(0) still yields a block, so "a record holds a buffer"
-// stays observable for images without pixels.
+// HeapArray<T> owns a zero-filled block of T. An empty HeapArray (no block)
+// is distinct from a block of zero elements: allocate(0) still yields a
+// block, so "a record holds a buffer" stays observable for images without
+// pixels.
+//
+// Where the blocks come from: touching a fresh 36 MB block page by page costs
+// more than most operations, so on Linux a block of kLargeBlock bytes or more
+// gets its own anonymous mapping, aligned to 2 MB and marked for huge pages.
+// Such pages are zero when first touched, so nothing clears them, and the
+// first touch happens wherever the operation writes (in its threads). Smaller
+// blocks, every block elsewhere, and every block under the address
+// sanitizer (which watches only the ordinary heap) come from calloc. A block
+// goes back the way it came when its HeapArray releases it.
 //
 // allocate() never throws: it returns an empty HeapArray when the heap
 // refuses, and callers refuse their command. Every allocation of the core goes
@@ -16,8 +25,23 @@
 #include <memory>
 #include <utility>
 
-// Zero-filled bytes or nullptr. A size of 0 still returns a distinct block.
-void* heap_allocate(std::size_t bytes);
+// Blocks from this size on may be mapped apart (see above).
+inline constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
+
+// A block and how to give it back: `mapped` is the length of the block's own
+// mapping, 0 for a block from calloc.
+struct HeapBlock {
+    void* data = nullptr;
+    std::size_t mapped = 0;
+};
+
+// Zero-filled bytes, or no data when the heap refuses. A size of 0 still
+// returns a distinct block.
+HeapBlock heap_allocate(std::size_t bytes);
+void heap_release(const HeapBlock& block);
+
+// Whether this build maps large blocks apart (Linux, no address sanitizer).
+bool heap_maps_large_blocks();
 
 // Test hook: the n-th following call of heap_allocate (1 = the next one)
 // fails; 0 turns failure injection off. Returns how many calls were made
@@ -37,8 +61,10 @@ public:
     {
         HeapArray a;
         if (count > SIZE_MAX / sizeof(T)) return a;
-        a.data_.reset(static_cast<T*>(heap_allocate(count * sizeof(T))));
-        if (a.data_) a.size_ = count;
+        const HeapBlock block = heap_allocate(count * sizeof(T));
+        if (block.data == nullptr) return a;
+        a.data_ = Owner(static_cast<T*>(block.data), Release{block.mapped});
+        a.size_ = count;
         return a;
     }
 
@@ -53,9 +79,11 @@ public:
     }
 
 private:
-    struct Free {
-        void operator()(T* p) const { std::free(p); }
+    struct Release {
+        std::size_t mapped = 0;
+        void operator()(T* p) const { heap_release({p, mapped}); }
     };
-    std::unique_ptr<T[], Free> data_;
+    using Owner = std::unique_ptr<T[], Release>;
+    Owner data_;
     std::size_t size_ = 0;
 };

@@ -34,11 +34,11 @@ inline Span output_span(std::size_t length, unsigned aperture)
     return {half, length - 2 * half};
 }
 
-// Number of stripes whose scratch a filter takes up front.
+// Number of stripes whose scratch a filter takes up front: one per thread
+// the jobs are split for.
 inline std::size_t stripe_count(std::size_t rows)
 {
-    const std::size_t cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
-    return std::max<std::size_t>(1, std::min(cores, rows));
+    return std::max<std::size_t>(1, std::min<std::size_t>(parallel_threads(), rows));
 }
 
 // Calls fn(stripe, first_row, end_row) for every stripe of `rows` rows
