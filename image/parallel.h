@@ -15,6 +15,9 @@ void parallel_rows(std::size_t rows, std::size_t work, Fn&& fn)
 {
     unsigned threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
     if (work < (1u << 16) || rows < 2) threads = 1;
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    threads = 1;  // a WebAssembly module built without threads aborts when one starts
+#endif
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, rows == 0 ? 1 : rows));
     if (threads <= 1) {
         fn(std::size_t{0}, rows);
