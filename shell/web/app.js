@@ -35,6 +35,13 @@
 
   function setState(state) { document.body.dataset.state = state; }
   const text = (ptr) => M.UTF8ToString(ptr);
+  // A UTF-8 copy of `value` in the module's memory, for the caller to free.
+  function newString(value) {
+    const size = M.lengthBytesUTF8(value) + 1;
+    const ptr = M._malloc(size);
+    if (ptr) M.stringToUTF8(value, ptr, size);
+    return ptr;
+  }
   const nextFrame = () => new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
 
   // ---- captions -----------------------------------------------------------
@@ -425,7 +432,7 @@
         const ptr = M._malloc(bytes);
         if (ptr) {
           M.HEAPU8.set(rgba.data, ptr);
-          const where = M.stringToNewUTF8(path);
+          const where = newString(path);
           const stored = M._lf_store_picture(ptr, rgba.width, rgba.height, where);
           M._free(where);
           M._free(ptr);
@@ -464,7 +471,9 @@
 
   // ---- running a command --------------------------------------------------
 
-  async function runCommand(id, givenFile) {
+  // givenFile answers the file chooser (a dropped file); givenValue, the
+  // value the parameter dialog would show, answers it with OK (timing runs).
+  async function runCommand(id, givenFile, givenValue) {
     if (busy || ended || modal.top) return;
     busy = true;
     setState("busy");
@@ -472,14 +481,15 @@
       const asks = M._lf_prepare(id);
       if (asks === NOT_RUN) return;
       if (asks === ASKS_PARAMETER) {
-        const answer = await parameterDialog(JSON.parse(text(M._lf_dialog_view())));
+        const view = JSON.parse(text(M._lf_dialog_view()));
+        const answer = givenValue === undefined ? await parameterDialog(view) : positionOf(view, givenValue);
         M._lf_answer_dialog(answer.ok ? 1 : 0, answer.position);
       } else if (asks === ASKS_FILE) {
         const file = givenFile || await chooseFile();
         if (file) {
           document.body.classList.add("busy");
           const path = await stageFile(file);
-          const where = M.stringToNewUTF8(path);
+          const where = newString(path);
           M._lf_answer_file(where);
           M._free(where);
         }
@@ -503,6 +513,12 @@
     }
   }
   const lastRun = { id: 0, ms: 0 };
+
+  function positionOf(view, value) {
+    for (let p = view.range_min; p <= view.range_max; ++p)
+      if (parseInt(text(M._lf_dialog_value_text(p)), 10) === value) return { ok: true, position: p };
+    return { ok: false, position: 0 };
+  }
 
   function end() {
     ended = true;
@@ -659,7 +675,10 @@
     window.addEventListener("keydown", onKeyDown, true);
     new ResizeObserver(() => paint()).observe($("client"));
     paint();
-    window.lumaforge = { loadMs: performance.now() - began, lastRun, shortcuts: () => accelerators.slice() };
+    // For the tests: how long loading and the last command took, and a way
+    // to run a command with its dialog answered by value.
+    window.lumaforge = { loadMs: performance.now() - began, lastRun,
+                         run: (id, value) => runCommand(id, undefined, value === null ? undefined : value) };
     setState("idle");
   }
 
