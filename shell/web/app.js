@@ -391,6 +391,11 @@
     input.value = "";
     return new Promise((done) => {
       chooser.waiting = done;
+      // Where the input says nothing on cancel, the window getting the
+      // focus back without a file is the cancel.
+      window.addEventListener("focus", () => setTimeout(() => {
+        if (chooser.waiting === done) fileInputCancelled();
+      }, 1500), { once: true });
       input.click();
     });
   }
@@ -677,7 +682,7 @@
     paint();
     // For the tests: how long loading and the last command took, and a way
     // to run a command with its dialog answered by value.
-    window.lumaforge = { loadMs: performance.now() - began, lastRun,
+    window.lumaforge = { loadMs: performance.now() - began, readyMs: performance.now(), lastRun,
                          run: (id, value) => runCommand(id, undefined, value === null ? undefined : value) };
     setState("idle");
   }

@@ -4,7 +4,8 @@ keys, menu clicks, dialog keys and buttons), its canvas compared after each
 step with what the native lumaforge-cli renders for the same client size.
 
 usage: page_test.py --page lumaforge.html --cli lumaforge-cli --samples DIR
-       [--timing PICTURE.bmp]   instead prints the time of each command
+       [--timing WxH]           instead prints the time of each command on
+                                samples/photo.bmp tiled to W x H
        [--screenshot OUT.png]   instead writes a picture of the page in use
 
 Chromium runs with the network off (the page must need none) and a fresh
@@ -325,6 +326,17 @@ def test_page(page, cli, samples, scratch):
     page.wait_state("idle")
     compare(page, cli, reference, [], "a PNG with transparency opens over white")
 
+    odd = os.path.join(samples, "odd.bmp")
+    page.js("""
+        const bytes = Uint8Array.from(atob(arguments[0]), c => c.charCodeAt(0));
+        const files = new DataTransfer();
+        files.items.add(new File([bytes], 'odd.bmp'));
+        document.getElementById('client').dispatchEvent(
+            new DragEvent('drop', {dataTransfer: files, bubbles: true, cancelable: true}));""",
+            base64.b64encode(open(odd, "rb").read()).decode())
+    page.wait_state("idle")
+    compare(page, cli, odd, [], "a picture dropped on the window opens")
+
     bad = os.path.join(scratch, "notes.bmp")
     open(bad, "wb").write(b"these are not pixels\n" * 4)
     refusal = cli.run(bad).stderr.strip()
@@ -336,6 +348,11 @@ def test_page(page, cli, samples, scratch):
     page.wait_state("idle")
     width, height, shown = page.canvas()
     check(shown == b"\xff" * (4 * width * height), "after a refused file the window is empty and white")
+
+    page.menu(popup("IDM_EXIT"), caption("IDM_EXIT"))
+    page.wait_state("ended")
+    check(page.driver.find_element(By.ID, "ended").is_displayed() and
+          not page.driver.find_element(By.ID, "window").is_displayed(), "exit ends the program on the page")
 
 
 def time_commands(page, cli, picture):
@@ -364,6 +381,20 @@ def time_commands(page, cli, picture):
         before = [step] if name.endswith(("-2d", "-linear")) and row["runs"] == "in-place" else []
 
 
+def tiled(path, width, height):
+    """A width x height BMP of the picture at `path` repeated."""
+    data = open(path, "rb").read()
+    offset, = struct.unpack_from("<I", data, 10)
+    w, h = struct.unpack_from("<ii", data, 18)
+    stride = (3 * w + 3) // 4 * 4
+    rows = [data[offset + y * stride:offset + y * stride + 3 * w] for y in range(h)]
+    out_stride = (3 * width + 3) // 4 * 4
+    pad = b"\0" * (out_stride - 3 * width)
+    block = b"".join((rows[y % h] * (width // w + 1))[:3 * width] + pad for y in range(height))
+    return (b"BM" + struct.pack("<IHHI", 54 + len(block), 0, 0, 54) +
+            struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(block), 0, 0, 0, 0) + block)
+
+
 def native_ms(cli, picture, before, step):
     def best(*steps):
         times = []
@@ -387,11 +418,14 @@ def main():
     page = None
     try:
         page = Page(args.page, os.path.join(scratch, "profile"))
-        print(f"page size {os.path.getsize(args.page)} bytes, ready after {page.load_seconds:.2f} s "
-              f"(module {page.js('return window.lumaforge.loadMs'):.0f} ms)")
+        print(f"page size {os.path.getsize(args.page)} bytes, ready {page.js('return window.lumaforge.readyMs'):.0f} ms "
+              f"after navigation (module {page.js('return window.lumaforge.loadMs'):.0f} ms)")
         cli = Cli(args.cli, scratch)
         if args.timing:
-            time_commands(page, cli, args.timing)
+            width, height = map(int, args.timing.split("x"))
+            picture = os.path.join(scratch, "tiled.bmp")
+            open(picture, "wb").write(tiled(os.path.join(args.samples, "photo.bmp"), width, height))
+            time_commands(page, cli, picture)
         elif args.screenshot:
             page.give_file(os.path.join(args.samples, "photo.bmp"))
             page.wait_state("idle")
