@@ -493,10 +493,13 @@
         const file = givenFile || await chooseFile();
         if (file) {
           document.body.classList.add("busy");
-          const path = await stageFile(file);
-          const where = newString(path);
-          M._lf_answer_file(where);
-          M._free(where);
+          // A file the page cannot even copy is a cancelled choice.
+          const path = await stageFile(file).catch(() => null);
+          if (path) {
+            const where = newString(path);
+            M._lf_answer_file(where);
+            M._free(where);
+          }
         }
       }
       document.body.classList.add("busy");

@@ -20,10 +20,14 @@
 #include "commands/dispatch.h"
 #include "commands/session.h"
 #include "image/bmp.h"
+#include "image/cpu_features.h"
 #include "lumaforge_version.h"
 #include "shell/platform.h"
 #include "shell/qt/frame_lines.h"
 #include "shell/view.h"
+
+// WebAssembly has one vector level: the baseline copy of every kernel.
+static_assert(!LUMAFORGE_CPU_COPIES, "no processor-specific copies in the browser");
 
 namespace {
 
