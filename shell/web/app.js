@@ -667,9 +667,21 @@
     });
   }
 
+  // The module with WebAssembly SIMD where the browser has it (a minimal
+  // module using one SIMD instruction validates), else the plain one; the
+  // address's #plain asks for the plain one.
+  function chooseModule() {
+    const probe = Uint8Array.from(atob("AGFzbQEAAAABBQFgAAF7AwIBAAoKAQgAQQD9D/1iCw=="), (c) => c.charCodeAt(0));
+    const plain = typeof createLumaforgePlain === "function" ? createLumaforgePlain : null;
+    const simd = WebAssembly.validate(probe) && location.hash !== "#plain";
+    moduleKind = simd || !plain ? "simd" : "plain";
+    return moduleKind === "simd" ? createLumaforge : plain;
+  }
+  let moduleKind = "";
+
   async function start() {
     const began = performance.now();
-    M = await createLumaforge();
+    M = await chooseModule()();
     table = JSON.parse(text(M._lf_command_table()));
     $("version").textContent = "Lumaforge " + text(M._lf_version());
     buildMenus();
@@ -685,7 +697,7 @@
     paint();
     // For the tests: how long loading and the last command took, and a way
     // to run a command with its dialog answered by value.
-    window.lumaforge = { loadMs: performance.now() - began, readyMs: performance.now(), lastRun,
+    window.lumaforge = { loadMs: performance.now() - began, readyMs: performance.now(), lastRun, module: moduleKind,
                          run: (id, value) => runCommand(id, undefined, value === null ? undefined : value) };
     setState("idle");
   }

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the one-file page: page.html with its style, the module's script
-(the WebAssembly inside it, as -sSINGLE_FILE writes it) and the page's own
+"""Writes the one-file page: page.html with its style, the modules' scripts
+(the WebAssembly inside each, as -sSINGLE_FILE writes it) and the page's own
 script put in place of the markers /*STYLE*/, /*MODULE*/ and /*APP*/.
 
-usage: make_page.py OUT.html page.html page.css app.js module.js
+usage: make_page.py OUT.html page.html page.css app.js module.js...
 """
 import os
 import sys
@@ -15,10 +15,10 @@ def script_text(text: str) -> str:
 
 
 def main() -> int:
-    if len(sys.argv) != 6:
+    if len(sys.argv) < 6:
         print(__doc__, file=sys.stderr)
         return 2
-    out, page, style, app, module = sys.argv[1:]
+    out, page, style, app, *modules = sys.argv[1:]
     read = lambda path: open(path, encoding="utf-8").read()
     html = read(page)
     for marker in ("/*STYLE*/", "/*MODULE*/", "/*APP*/"):
@@ -27,7 +27,7 @@ def main() -> int:
             return 1
     parts = {
         "/*STYLE*/": read(style).replace("</style", "<\\/style"),
-        "/*MODULE*/": script_text(read(module)),
+        "/*MODULE*/": ";\n".join(script_text(read(m)) for m in modules),
         "/*APP*/": script_text(read(app)),
     }
     # Each marker is replaced in the template only, never inside inserted text.

@@ -54,6 +54,11 @@ class Page:
         self.wait_state("idle", 60)
         self.load_seconds = time.monotonic() - started
 
+    def reload(self, page, fragment=""):
+        self.driver.get("about:blank")
+        self.driver.get("file://" + os.path.abspath(page) + fragment)
+        self.wait_state("idle", 60)
+
     def quit(self):
         self.driver.quit()
 
@@ -210,6 +215,7 @@ def test_page(page, cli, samples, scratch):
     check(page.js("return document.getElementById('version').textContent").endswith(
         cli.run("--version").stdout.split()[-1]), "the page shows the program's version")
 
+    check(page.js("return window.lumaforge.module") == "simd", "Chromium runs the module with SIMD")
     photo, text, square = (os.path.join(samples, n) for n in ("photo.bmp", "text.bmp", "square.bmp"))
     page.give_file(photo)
     page.wait_state("idle")
@@ -355,6 +361,20 @@ def test_page(page, cli, samples, scratch):
           not page.driver.find_element(By.ID, "window").is_displayed(), "exit ends the program on the page")
 
 
+def test_plain_module(page, page_path, cli, samples):
+    """The module for browsers without SIMD, asked for by #plain."""
+    page.reload(page_path, "#plain")
+    check(page.js("return window.lumaforge.module") == "plain", "#plain starts the module without SIMD")
+    photo = os.path.join(samples, "photo.bmp")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.keys("d", modifiers=(Keys.CONTROL,))
+    page.wait_state("modal")
+    page.keys(Keys.ARROW_RIGHT, Keys.ARROW_RIGHT, Keys.ENTER)
+    page.wait_state("idle")
+    compare(page, cli, photo, ["median-2d=7"], "the module without SIMD: median-2d at 7")
+
+
 def time_commands(page, cli, picture):
     """Milliseconds per command on `picture` in the page, beside the native
     CLI (its run less the run that only opens the picture)."""
@@ -435,6 +455,7 @@ def main():
             page.driver.save_screenshot(args.screenshot)
         else:
             test_page(page, cli, args.samples, scratch)
+            test_plain_module(page, args.page, cli, args.samples)
     finally:
         if page:
             page.quit()
