@@ -23,6 +23,13 @@ bool guard_passes(Guard guard, const Session& session)
     return false;
 }
 
+// The row of a command that acts now, or nullptr.
+const CommandRow* runnable_row(const Session& session, int id)
+{
+    const CommandRow* row = id >= 0 && id <= 0xFFFF ? find_command(static_cast<std::uint16_t>(id)) : nullptr;
+    return row != nullptr && guard_passes(row->guard, session) ? row : nullptr;
+}
+
 // Writes the dialog's set-up into the description; block sizes come from the
 // picture on display.
 void set_up_dialog(Session& session, const DialogSetup& setup)
@@ -91,8 +98,8 @@ void transform(Session& session, WindowHandle window, InPlaceOperation operation
 
 void run_command(Session& session, WindowHandle window, int id)
 {
-    const CommandRow* row = id >= 0 && id <= 0xFFFF ? find_command(static_cast<std::uint16_t>(id)) : nullptr;
-    if (row == nullptr || !guard_passes(row->guard, session)) return;
+    const CommandRow* row = runnable_row(session, id);
+    if (row == nullptr) return;
     if (row->run.action != nullptr) {
         row->run.action(session, window);
         return;
@@ -104,6 +111,17 @@ void run_command(Session& session, WindowHandle window, int id)
         apply(session, window, row->run.image_operation, args);
     else
         transform(session, window, row->run.in_place, args);
+}
+
+CommandPrompt prepare_command(Session& session, int id)
+{
+    const CommandRow* row = runnable_row(session, id);
+    if (row == nullptr) return CommandPrompt::NotRun;
+    switch (row->dialog.kind) {
+    case DialogKind::None: return CommandPrompt::Nothing;
+    case DialogKind::File: return CommandPrompt::FileChooser;
+    default: set_up_dialog(session, row->dialog); return CommandPrompt::ParameterDialog;
+    }
 }
 
 void open_command(Session& session, WindowHandle window)

@@ -15,6 +15,15 @@
 // Runs one menu command; identifiers outside the table do nothing.
 void run_command(Session& session, WindowHandle window, int id);
 
+// What run_command(id) is about to ask the user, for a front end that cannot
+// wait inside a modal dialog (the browser): it asks first, then runs the
+// command with the answer ready for the platform service. For a parameter
+// dialog the session's dialog description and mode are set up exactly as
+// run_command sets them, so param_dialog_open shows what the dialog would.
+// NotRun: the command does nothing at all now (no picture, unknown id).
+enum class CommandPrompt { NotRun, Nothing, ParameterDialog, FileChooser };
+CommandPrompt prepare_command(Session& session, int id);
+
 // The commands that act on the session as a whole (rows of the table).
 void open_command(Session& session, WindowHandle window);
 void exit_command(Session& session, WindowHandle window);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
@@ -186,6 +187,52 @@ TEST_F(Dispatcher, RefusedOperationChangesNothingAndSaysWhy)
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kOutOfMemory);
     EXPECT_EQ(fake.busy_depth, 0);
+}
+
+// A front end that asks first and runs after must see the very dialog
+// run_command then shows, and must not ask where the command does nothing.
+TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
+{
+    const auto check_every_command = [&](const char* state) {
+        for (const CommandRow& c : command_table()) {
+            if (c.id == IDM_EXIT || c.id == IDM_OPEN) continue;
+            Session prepared;
+            prepared.image_a = clone(session.image_a);
+            prepared.current_image = session.current_image ? &prepared.image_a : nullptr;
+            prepared.param_dialog_spec.scale = 5.0f;  // what an earlier dialog may have left
+            const CommandPrompt prompt = prepare_command(prepared, c.id);
+
+            reset_fake();
+            fake.default_answer = {DialogAnswer::Cancel};
+            Session ran;
+            ran.image_a = clone(session.image_a);
+            ran.current_image = session.current_image ? &ran.image_a : nullptr;
+            ran.param_dialog_spec.scale = 5.0f;
+            run_command(ran, kFakeWindow, c.id);
+
+            const bool acted = fake.dialogs_shown > 0 || fake.repaints > 0 || !fake.lines.empty() || ran.image_b.pixels ||
+                               (c.id == IDM_SEGMENT && ran.current_image);  // noise may hold no characters
+            EXPECT_EQ(prompt == CommandPrompt::NotRun, !acted) << c.name << state;
+            EXPECT_EQ(prompt == CommandPrompt::ParameterDialog, fake.dialogs_shown == 1) << c.name << state;
+            if (prompt != CommandPrompt::ParameterDialog) continue;
+            const ParamDialogSpec& p = prepared.param_dialog_spec;
+            const ParamDialogSpec& shown = fake.shown_spec;
+            EXPECT_STREQ(p.title, shown.title) << c.name;
+            EXPECT_STREQ(p.min_label, shown.min_label) << c.name;
+            EXPECT_STREQ(p.max_label, shown.max_label) << c.name;
+            EXPECT_STREQ(p.suffix, shown.suffix) << c.name;
+            EXPECT_EQ(std::tie(p.range_min, p.range_max, p.tick_step, p.initial_pos, p.scale, p.offset),
+                      std::tie(shown.range_min, shown.range_max, shown.tick_step, shown.initial_pos, shown.scale,
+                               shown.offset))
+                << c.name;
+            EXPECT_EQ(prepared.power_of_two_mode != 0, fake.shown_power_of_two) << c.name;
+        }
+    };
+    check_every_command(" without a picture");
+    open("a.bmp");
+    check_every_command(" with a picture");
+    EXPECT_EQ(prepare_command(session, IDM_OPEN), CommandPrompt::FileChooser);
+    EXPECT_EQ(prepare_command(session, 40006), CommandPrompt::NotRun);
 }
 
 TEST(CommandTable, RowsAreDistinctAndCaptionsNameTheirShortcuts)

@@ -1,0 +1,709 @@
+// The page's half of the browser front end: the window (menu bar, client
+// area, scroll bars), the modal dialogs, the file chooser and the keys, over
+// the WebAssembly module that holds the core (shell/web/web_exports.h).
+//
+// Nothing here knows a command: menus, captions and keys come from the
+// module's command table, so a new row of the table simply appears. The
+// browser cannot wait inside a call, so every command is asked first and
+// run after: lf_prepare says what it will ask, the page asks the user with
+// its own dialog (everything else waits meanwhile), leaves the answer in the
+// module and runs the command; messages are shown after the call returns.
+"use strict";
+
+(() => {
+  // lf_prepare's answers and lf_run's result bits (web_exports.h).
+  const NOT_RUN = 0, ASKS_PARAMETER = 2, ASKS_FILE = 3;
+  const REPAINT = 1, FRAME_CHANGED = 2, MESSAGES = 4, DESTROYED = 8;
+  // Scroll codes (shell/view.h).
+  const LINE_BACK = 0, LINE_FORWARD = 1, THUMB_TRACK = 5;
+
+  // Keys the browser keeps for itself (a page never receives them): their
+  // commands get Alt+Shift+the same key, which the captions show instead.
+  const BROWSER_KEEPS = new Set(["Ctrl+N", "Ctrl+W", "Ctrl+T"]);
+  const alternativeOf = (shortcut) => "Alt+Shift+" + shortcut.split("+").pop();
+
+  // Where chosen files go in the module's file system.
+  const CHOSEN_DIR = "/chosen";
+
+  const $ = (id) => document.getElementById(id);
+  const isMac = /Mac|iPhone|iPad/.test(navigator.platform);
+
+  let M = null;          // the module
+  let table = null;      // the command table
+  let busy = false;      // a command (with its dialogs) is under way
+  let ended = false;
+
+  function setState(state) { document.body.dataset.state = state; }
+  const text = (ptr) => M.UTF8ToString(ptr);
+  // A UTF-8 copy of `value` in the module's memory, for the caller to free.
+  function newString(value) {
+    const size = M.lengthBytesUTF8(value) + 1;
+    const ptr = M._malloc(size);
+    if (ptr) M.stringToUTF8(value, ptr, size);
+    return ptr;
+  }
+  const nextFrame = () => new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
+
+  // ---- captions -----------------------------------------------------------
+
+  // "Градации &серого\tCtrl+G" -> label with the mnemonic underlined, and
+  // the shortcut as the web offers it.
+  function captionParts(caption) {
+    const tab = caption.indexOf("\t");
+    let label = tab < 0 ? caption : caption.slice(0, tab);
+    let shortcut = tab < 0 ? "" : caption.slice(tab + 1);
+    const core = shortcut.trim();
+    if (BROWSER_KEEPS.has(core)) shortcut = shortcut.replace(core, alternativeOf(core));
+    return { label, shortcut };
+  }
+
+  function labelNode(label) {
+    const span = document.createElement("span");
+    let mnemonic = "";
+    for (let i = 0; i < label.length; ++i) {
+      if (label[i] === "&" && i + 1 < label.length) {
+        ++i;
+        if (label[i] === "&") { span.append("&"); continue; }
+        const u = document.createElement("u");
+        u.textContent = label[i];
+        span.append(u);
+        if (!mnemonic) mnemonic = label[i].toLowerCase();
+      } else {
+        span.append(label[i]);
+      }
+    }
+    return { node: span, mnemonic };
+  }
+
+  // ---- the menu bar -------------------------------------------------------
+
+  const menu = { titles: [], open: -1, active: -1, element: null, items: [] };
+
+  function buildMenus() {
+    const bar = $("menubar");
+    const byId = new Map(table.commands.map((c) => [c.id, c]));
+    table.menu.forEach((popup, index) => {
+      const title = document.createElement("span");
+      title.className = "popup-title";
+      title.setAttribute("role", "menuitem");
+      const { node, mnemonic } = labelNode(popup.caption);
+      title.append(node);
+      title.dataset.caption = popup.caption;
+      title.addEventListener("mousedown", (e) => {
+        e.preventDefault();
+        if (menu.open === index) closeMenu(); else openMenu(index, -1);
+      });
+      title.addEventListener("mouseenter", () => { if (menu.open >= 0 && menu.open !== index) openMenu(index, -1); });
+      bar.insertBefore(title, $("version"));
+      menu.titles.push({ element: title, mnemonic, items: popup.items.map((id) => (id ? byId.get(id) : null)) });
+    });
+    document.addEventListener("mousedown", (e) => {
+      if (menu.open >= 0 && !e.target.closest(".menubar")) closeMenu();
+    });
+  }
+
+  function openMenu(index, active) {
+    closeMenu();
+    const title = menu.titles[index];
+    const box = document.createElement("div");
+    box.className = "menu";
+    box.setAttribute("role", "menu");
+    menu.items = [];
+    for (const command of title.items) {
+      if (!command) {
+        const line = document.createElement("div");
+        line.className = "separator";
+        box.append(line);
+        continue;
+      }
+      const item = document.createElement("div");
+      item.className = "item";
+      item.setAttribute("role", "menuitem");
+      item.dataset.id = command.id;
+      item.dataset.caption = command.caption;
+      const { label, shortcut } = captionParts(command.caption);
+      const { node, mnemonic } = labelNode(label);
+      const keys = document.createElement("span");
+      keys.className = "shortcut";
+      keys.textContent = shortcut;
+      item.append(node, keys);
+      const place = menu.items.length;
+      menu.items.push({ element: item, command, mnemonic });
+      item.addEventListener("mouseenter", () => setActive(place));
+      item.addEventListener("mousedown", (e) => e.preventDefault());
+      item.addEventListener("click", () => { closeMenu(); runCommand(command.id); });
+      box.append(item);
+    }
+    title.element.classList.add("open");
+    title.element.append(box);
+    box.addEventListener("mousedown", (e) => e.stopPropagation());
+    menu.open = index;
+    menu.element = box;
+    setActive(active);
+  }
+
+  function closeMenu() {
+    if (menu.open < 0) return;
+    menu.titles[menu.open].element.classList.remove("open");
+    menu.element.remove();
+    menu.open = -1;
+    menu.element = null;
+    menu.items = [];
+    menu.active = -1;
+  }
+
+  function setActive(place) {
+    menu.items.forEach((item, i) => item.element.classList.toggle("active", i === place));
+    menu.active = place;
+  }
+
+  // Keys while a popup is open: arrows, Enter, Escape and the mnemonics.
+  function menuKey(e) {
+    const count = menu.items.length;
+    switch (e.key) {
+    case "Escape": closeMenu(); return true;
+    case "ArrowDown": setActive(count ? (menu.active + 1) % count : -1); return true;
+    case "ArrowUp": setActive(count ? (menu.active + count - 1) % count : -1); return true;
+    case "ArrowRight": openMenu((menu.open + 1) % menu.titles.length, 0); return true;
+    case "ArrowLeft": openMenu((menu.open + menu.titles.length - 1) % menu.titles.length, 0); return true;
+    case "Enter": {
+      const item = menu.items[menu.active];
+      closeMenu();
+      if (item) runCommand(item.command.id);
+      return true;
+    }
+    }
+    const letter = e.key.length === 1 ? e.key.toLowerCase() : "";
+    const item = letter && menu.items.find((i) => i.mnemonic === letter);
+    if (item) { closeMenu(); runCommand(item.command.id); return true; }
+    return false;
+  }
+
+  // ---- accelerators -------------------------------------------------------
+
+  const accelerators = [];  // {code, ctrl, alt, shift, id}
+
+  function buildAccelerators() {
+    for (const a of table.accelerators) {
+      const code = a.key.length === 1 ? "Key" + a.key : a.key;
+      accelerators.push({ code, ctrl: a.ctrl, alt: a.alt, shift: a.shift, id: a.id });
+      const shortcut = [a.ctrl && "Ctrl", a.alt && "Alt", a.shift && "Shift", a.key].filter(Boolean).join("+");
+      if (BROWSER_KEEPS.has(shortcut)) accelerators.push({ code, ctrl: false, alt: true, shift: true, id: a.id });
+    }
+  }
+
+  // The command of a key press; letters by their place on the keyboard, so
+  // a Russian layout gives the same commands.
+  function acceleratorFor(e) {
+    const ctrl = e.ctrlKey || (isMac && e.metaKey);
+    if (e.metaKey && !isMac) return 0;
+    const found = accelerators.find((a) => a.code === e.code && a.ctrl === ctrl && a.alt === e.altKey &&
+                                           a.shift === e.shiftKey);
+    return found ? found.id : 0;
+  }
+
+  function onKeyDown(e) {
+    if (ended || M === null) return;
+    if (modal.top) { modal.top.key(e); return; }
+    if (busy) { e.preventDefault(); return; }
+    if (menu.open >= 0) { if (menuKey(e)) e.preventDefault(); return; }
+    const id = acceleratorFor(e);
+    if (id) {
+      e.preventDefault();
+      runCommand(id);
+      return;
+    }
+    // Alt+mnemonic opens its popup.
+    if (e.altKey && !e.ctrlKey && !e.shiftKey && e.key.length === 1) {
+      const index = menu.titles.findIndex((t) => t.mnemonic === e.key.toLowerCase());
+      if (index >= 0) { e.preventDefault(); openMenu(index, 0); }
+    }
+  }
+
+  // ---- modal dialogs ------------------------------------------------------
+
+  // One modal at a time; keys go to the one on top.
+  const modal = { top: null };
+
+  function showModal(dialog, key) {
+    $("modal-layer").append(dialog);
+    modal.top = { dialog, key };
+    setState("modal");
+  }
+
+  function closeModal() {
+    if (!modal.top) return;
+    modal.top.dialog.remove();
+    modal.top = null;
+    setState(busy ? "busy" : "idle");
+  }
+
+  function dialogFrame(className, caption, onClose) {
+    const dialog = document.createElement("div");
+    dialog.className = "dialog " + className;
+    dialog.setAttribute("role", "dialog");
+    dialog.setAttribute("aria-modal", "true");
+    const bar = document.createElement("div");
+    bar.className = "caption";
+    const title = document.createElement("span");
+    title.className = "text";
+    title.textContent = caption;
+    const close = document.createElement("button");
+    close.type = "button";
+    close.className = "close";
+    close.textContent = "\u2715";
+    close.tabIndex = -1;
+    close.addEventListener("click", onClose);
+    bar.append(title, close);
+    const body = document.createElement("div");
+    body.className = "body";
+    const buttons = document.createElement("div");
+    buttons.className = "buttons";
+    dialog.append(bar, body, buttons);
+    return { dialog, body, buttons };
+  }
+
+  function pushButton(label, isDefault, onClick) {
+    const b = document.createElement("button");
+    b.type = "button";
+    b.className = "push" + (isDefault ? " default" : "");
+    b.textContent = label;
+    b.addEventListener("click", onClick);
+    return b;
+  }
+
+  // A message box: caption, text, OK.
+  function messageBox(caption, message) {
+    return new Promise((done) => {
+      const finish = () => { closeModal(); done(); };
+      const { dialog, body, buttons } = dialogFrame("message", caption, finish);
+      body.textContent = message;
+      const ok = pushButton("OK", true, finish);
+      buttons.append(ok);
+      showModal(dialog, (e) => {
+        if (e.key === "Enter" || e.key === "Escape" || e.key === " ") { e.preventDefault(); finish(); }
+        else if (e.key !== "Tab") e.preventDefault();
+      });
+      ok.focus();
+    });
+  }
+
+  // The parameter dialog over the module's dialog logic: resolves to
+  // {ok, position}. Arrow keys move by one (left and up lower the value, as a
+  // trackbar does), Page keys by a fifth of the range, Enter is OK, Escape
+  // and the close box cancel.
+  function parameterDialog(view) {
+    return new Promise((done) => {
+      const finish = (ok) => { closeModal(); done({ ok, position: Number(slider.value) }); };
+      const { dialog, body, buttons } = dialogFrame("param", view.title, () => finish(false));
+      const fields = document.createElement("div");
+      fields.className = "fields";
+      const min = document.createElement("span"), value = document.createElement("span"),
+            max = document.createElement("span");
+      min.className = "min";
+      value.className = "value";
+      max.className = "max";
+      min.textContent = view.min_label;
+      max.textContent = view.max_label;
+      value.textContent = view.value_text;
+      fields.append(min, value, max);
+
+      const box = document.createElement("div");
+      box.className = "slider-box";
+      const slider = document.createElement("input");
+      slider.type = "range";
+      slider.min = view.range_min;
+      slider.max = view.range_max;
+      slider.step = 1;
+      slider.value = view.position;
+      const ticks = document.createElement("div");
+      ticks.className = "ticks";
+      box.append(slider, ticks);
+      body.append(fields, box);
+
+      const span = view.range_max - view.range_min;
+      const moved = () => { value.textContent = text(M._lf_dialog_value_text(Number(slider.value))); };
+      const moveTo = (p) => {
+        slider.value = Math.min(view.range_max, Math.max(view.range_min, p));
+        moved();
+      };
+      slider.addEventListener("input", moved);
+      slider.addEventListener("keydown", (e) => {
+        const p = Number(slider.value), page = Math.max(1, Math.floor(span / 5));
+        const steps = { ArrowLeft: -1, ArrowUp: -1, ArrowRight: 1, ArrowDown: 1, PageUp: -page, PageDown: page };
+        if (e.key in steps) moveTo(p + steps[e.key]);
+        else if (e.key === "Home") moveTo(view.range_min);
+        else if (e.key === "End") moveTo(view.range_max);
+        else return;
+        e.preventDefault();
+        e.stopPropagation();
+      });
+
+      const cancel = pushButton("Отмена", false, () => finish(false));
+      const ok = pushButton("OK", true, () => finish(true));
+      buttons.append(cancel, ok);
+      showModal(dialog, (e) => {
+        if (e.key === "Escape") { e.preventDefault(); finish(false); }
+        else if (e.key === "Enter") { e.preventDefault(); finish(document.activeElement !== cancel); }
+      });
+      // Tick marks every tick_step positions from the first, and at both
+      // ends, under the thumb's centre.
+      const thumb = 11, width = slider.getBoundingClientRect().width;
+      const at = (p) => thumb / 2 + (span > 0 ? (p - view.range_min) / span : 0) * (width - thumb);
+      const step = Math.max(1, view.tick_step);
+      const marks = new Set([view.range_min, view.range_max]);
+      for (let p = view.range_min; p <= view.range_max && marks.size < 2000; p += step) marks.add(p);
+      for (const p of marks) {
+        const mark = document.createElement("i");
+        mark.style.left = Math.round(at(p) - 0.5) + "px";
+        ticks.append(mark);
+      }
+      slider.focus();
+    });
+  }
+
+  // ---- files --------------------------------------------------------------
+
+  const chooser = { waiting: null };
+
+  // The user's file from the browser's chooser, or null when cancelled. The
+  // file system picker, where the browser has it, offers the BMP filter
+  // first under its name; elsewhere the plain file input does.
+  async function chooseFile() {
+    if (window.showOpenFilePicker) {
+      try {
+        const [handle] = await window.showOpenFilePicker({
+          types: [
+            { description: "Bitmap 24 bit(*.bmp)", accept: { "image/bmp": [".bmp"] } },
+            { description: "Изображения (*.png;*.jpg;*.jpeg;*.gif;*.webp)",
+              accept: { "image/png": [".png"], "image/jpeg": [".jpg", ".jpeg"], "image/gif": [".gif"],
+                        "image/webp": [".webp"] } },
+          ],
+          multiple: false,
+        });
+        return await handle.getFile();
+      } catch (error) {
+        if (error && error.name === "AbortError") return null;
+        // Not allowed here (a page from disk in some browsers): the input.
+      }
+    }
+    const input = $("file-input");
+    input.value = "";
+    return new Promise((done) => {
+      chooser.waiting = done;
+      // Where the input says nothing on cancel, the window getting the
+      // focus back without a file is the cancel.
+      window.addEventListener("focus", () => setTimeout(() => {
+        if (chooser.waiting === done) fileInputCancelled();
+      }, 1500), { once: true });
+      input.click();
+    });
+  }
+
+  function fileInputChanged() {
+    const input = $("file-input");
+    const file = input.files && input.files[0];
+    input.value = "";
+    if (chooser.waiting) {
+      const done = chooser.waiting;
+      chooser.waiting = null;
+      done(file || null);
+    } else if (file) {
+      openGiven(file);
+    }
+  }
+
+  function fileInputCancelled() {
+    if (!chooser.waiting) return;
+    const done = chooser.waiting;
+    chooser.waiting = null;
+    done(null);
+  }
+
+  // Writes the file where the open command reads it: a BMP as it is (our
+  // reader checks it and names what it refuses); another picture decoded
+  // by the browser, composited over white and stored as a 24-bit BMP. What
+  // the browser cannot decode goes to our reader as it is, which refuses it
+  // with its message.
+  async function stageFile(file) {
+    const path = CHOSEN_DIR + "/picture";
+    try { M.FS.mkdir(CHOSEN_DIR); } catch (e) { /* already there */ }
+    try { M.FS.unlink(path); } catch (e) { /* none yet */ }
+    const isBmp = /bmp$/i.test(file.name);
+    if (!isBmp) {
+      const rgba = await decodePicture(file);
+      if (rgba) {
+        const bytes = rgba.data.length;
+        const ptr = M._malloc(bytes);
+        if (ptr) {
+          M.HEAPU8.set(rgba.data, ptr);
+          const where = newString(path);
+          const stored = M._lf_store_picture(ptr, rgba.width, rgba.height, where);
+          M._free(where);
+          M._free(ptr);
+          if (stored) return path;
+        }
+      }
+    }
+    M.FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+    return path;
+  }
+
+  async function decodePicture(file) {
+    let bitmap = null;
+    try {
+      bitmap = await createImageBitmap(file, { premultiplyAlpha: "none", colorSpaceConversion: "none" });
+      if (bitmap.width < 1 || bitmap.height < 1 || bitmap.width > 65535 || bitmap.height > 65535) return null;
+      const canvas = document.createElement("canvas");
+      canvas.width = bitmap.width;
+      canvas.height = bitmap.height;
+      const context = canvas.getContext("2d", { willReadFrequently: true });
+      context.drawImage(bitmap, 0, 0);
+      return context.getImageData(0, 0, bitmap.width, bitmap.height);
+    } catch (error) {
+      return null;
+    } finally {
+      if (bitmap) bitmap.close();
+    }
+  }
+
+  // A file dropped on the page or handed to the input without a command:
+  // the open command with that file as the chooser's answer.
+  function openGiven(file) {
+    const id = table.commands.find((c) => c.dialog.kind === "file" && c.name === "IDM_OPEN");
+    if (id) runCommand(id.id, file);
+  }
+
+  // ---- running a command --------------------------------------------------
+
+  // givenFile answers the file chooser (a dropped file); givenValue, the
+  // value the parameter dialog would show, answers it with OK (timing runs).
+  async function runCommand(id, givenFile, givenValue) {
+    if (busy || ended || modal.top) return;
+    busy = true;
+    setState("busy");
+    try {
+      const asks = M._lf_prepare(id);
+      if (asks === NOT_RUN) return;
+      if (asks === ASKS_PARAMETER) {
+        const view = JSON.parse(text(M._lf_dialog_view()));
+        const answer = givenValue === undefined ? await parameterDialog(view) : positionOf(view, givenValue);
+        M._lf_answer_dialog(answer.ok ? 1 : 0, answer.position);
+      } else if (asks === ASKS_FILE) {
+        const file = givenFile || await chooseFile();
+        if (file) {
+          document.body.classList.add("busy");
+          // A file the page cannot even copy is a cancelled choice.
+          const path = await stageFile(file).catch(() => null);
+          if (path) {
+            const where = newString(path);
+            M._lf_answer_file(where);
+            M._free(where);
+          }
+        }
+      }
+      document.body.classList.add("busy");
+      await nextFrame();
+      const started = performance.now();
+      const result = M._lf_run(id);
+      lastRun.id = id;
+      lastRun.ms = performance.now() - started;
+      document.body.classList.remove("busy");
+      if (result & (REPAINT | FRAME_CHANGED)) paint();
+      if (result & MESSAGES) {
+        for (const m of JSON.parse(text(M._lf_take_messages()))) await messageBox(m.caption, m.text);
+      }
+      if (result & DESTROYED) end();
+    } finally {
+      document.body.classList.remove("busy");
+      busy = false;
+      if (!modal.top) setState(ended ? "ended" : "idle");
+    }
+  }
+  const lastRun = { id: 0, ms: 0 };
+
+  function positionOf(view, value) {
+    for (let p = view.range_min; p <= view.range_max; ++p)
+      if (parseInt(text(M._lf_dialog_value_text(p)), 10) === value) return { ok: true, position: p };
+    return { ok: false, position: 0 };
+  }
+
+  function end() {
+    ended = true;
+    closeMenu();
+    window.close();  // allowed only for a window a script opened
+    $("window").hidden = true;
+    $("ended").hidden = false;
+  }
+
+  // ---- the view and its scroll bars ---------------------------------------
+
+  const bars = {
+    h: { element: $("hbar"), horizontal: 1, shown: false },
+    v: { element: $("vbar"), horizontal: 0, shown: false },
+  };
+  let image = null;  // ImageData the size of the canvas
+
+  function clientSize() {
+    const client = $("client");
+    return { width: Math.max(0, Math.floor(client.clientWidth)), height: Math.max(0, Math.floor(client.clientHeight)) };
+  }
+
+  // Draws the client area and sets the bars. A bar that appears or goes
+  // changes the client size, which is drawn again, as a window's would.
+  function paint() {
+    if (M === null || ended) return;
+    for (let pass = 0; pass < 3; ++pass) {
+      const { width, height } = clientSize();
+      blit(width, height);
+      const showH = M._lf_scroll_state(2) > 0, showV = M._lf_scroll_state(3) > 0;
+      if (showH === bars.h.shown && showV === bars.v.shown) break;
+      showBar(bars.h, showH);
+      showBar(bars.v, showV);
+      $("corner").hidden = !(showH && showV);
+    }
+    placeThumb(bars.h);
+    placeThumb(bars.v);
+  }
+
+  function blit(width, height) {
+    const canvas = $("view");
+    if (canvas.width !== width || canvas.height !== height) {
+      canvas.width = width;
+      canvas.height = height;
+      canvas.style.width = width + "px";
+      canvas.style.height = height + "px";
+      image = null;
+    }
+    const ptr = M._lf_render(width, height);
+    if (width === 0 || height === 0 || !ptr) return;
+    if (!image) image = new ImageData(width, height);
+    image.data.set(M.HEAPU8.subarray(ptr, ptr + width * height * 4));
+    canvas.getContext("2d").putImageData(image, 0, 0);
+  }
+
+  function showBar(bar, shown) {
+    bar.shown = shown;
+    bar.element.hidden = !shown;
+  }
+
+  function barState(bar) {
+    const position = M._lf_scroll_state(bar.horizontal ? 0 : 1);
+    const limit = Math.max(0, M._lf_scroll_state(bar.horizontal ? 2 : 3));
+    return { position, limit };
+  }
+
+  function placeThumb(bar) {
+    if (!bar.shown) return;
+    const { position, limit } = barState(bar);
+    const track = bar.element.querySelector(".track"), thumb = bar.element.querySelector(".thumb");
+    const length = bar.horizontal ? track.clientWidth : track.clientHeight;
+    const page = bar.horizontal ? clientSize().width : clientSize().height;
+    const size = Math.max(17, Math.min(length, Math.round(length * page / (page + limit))));
+    const shown = Math.min(limit, Math.max(0, position));  // the bar shows the position within its range
+    const offset = limit > 0 ? Math.round((length - size) * shown / limit) : 0;
+    bar.thumb = { length, size };
+    thumb.style[bar.horizontal ? "left" : "top"] = offset + "px";
+    thumb.style[bar.horizontal ? "width" : "height"] = size + "px";
+  }
+
+  function scroll(bar, code, thumb) {
+    M._lf_scroll(bar.horizontal, code, thumb);
+    paint();
+  }
+
+  // Line arrows step once on press and repeat while held, as scroll bars
+  // do; clicks on the track (page steps) change nothing; the thumb drags.
+  function wireBar(bar) {
+    const arrows = [[bar.element.querySelector(".back"), LINE_BACK], [bar.element.querySelector(".forward"), LINE_FORWARD]];
+    for (const [arrow, code] of arrows) {
+      let timer = 0;
+      const stop = () => { clearTimeout(timer); timer = 0; };
+      arrow.addEventListener("mousedown", (e) => {
+        if (e.button !== 0 || busy || modal.top) return;
+        e.preventDefault();
+        scroll(bar, code, 0);
+        const repeat = () => { scroll(bar, code, 0); timer = setTimeout(repeat, 50); };
+        timer = setTimeout(repeat, 400);
+      });
+      arrow.addEventListener("mouseup", stop);
+      arrow.addEventListener("mouseleave", stop);
+    }
+    const thumb = bar.element.querySelector(".thumb");
+    thumb.addEventListener("mousedown", (e) => {
+      if (e.button !== 0 || busy || modal.top) return;
+      e.preventDefault();
+      const start = bar.horizontal ? e.clientX : e.clientY;
+      const from = parseFloat(thumb.style[bar.horizontal ? "left" : "top"]) || 0;
+      const move = (m) => {
+        const { limit } = barState(bar);
+        const free = Math.max(1, bar.thumb.length - bar.thumb.size);
+        const offset = Math.min(free, Math.max(0, from + (bar.horizontal ? m.clientX : m.clientY) - start));
+        scroll(bar, THUMB_TRACK, Math.min(65535, Math.round(offset / free * limit)));
+      };
+      const up = () => {
+        document.removeEventListener("mousemove", move);
+        document.removeEventListener("mouseup", up);
+      };
+      document.addEventListener("mousemove", move);
+      document.addEventListener("mouseup", up);
+    });
+  }
+
+  // ---- start --------------------------------------------------------------
+
+  function wireDropping() {
+    const target = document.body;
+    target.addEventListener("dragover", (e) => {
+      if (e.dataTransfer && Array.from(e.dataTransfer.types).includes("Files")) {
+        e.preventDefault();
+        e.dataTransfer.dropEffect = busy || modal.top ? "none" : "copy";
+      }
+    });
+    target.addEventListener("drop", (e) => {
+      e.preventDefault();
+      const file = e.dataTransfer && e.dataTransfer.files[0];
+      if (file && !busy && !modal.top) openGiven(file);
+    });
+  }
+
+  // The module with WebAssembly SIMD where the browser has it (a minimal
+  // module using one SIMD instruction validates), else the plain one; the
+  // address's #plain asks for the plain one.
+  function chooseModule() {
+    const probe = Uint8Array.from(atob("AGFzbQEAAAABBQFgAAF7AwIBAAoKAQgAQQD9D/1iCw=="), (c) => c.charCodeAt(0));
+    const plain = typeof createLumaforgePlain === "function" ? createLumaforgePlain : null;
+    const simd = WebAssembly.validate(probe) && location.hash !== "#plain";
+    moduleKind = simd || !plain ? "simd" : "plain";
+    return moduleKind === "simd" ? createLumaforge : plain;
+  }
+  let moduleKind = "";
+
+  async function start() {
+    const began = performance.now();
+    M = await chooseModule()();
+    table = JSON.parse(text(M._lf_command_table()));
+    $("version").textContent = "Lumaforge " + text(M._lf_version());
+    buildMenus();
+    buildAccelerators();
+    wireBar(bars.h);
+    wireBar(bars.v);
+    wireDropping();
+    $("file-input").addEventListener("change", fileInputChanged);
+    $("file-input").addEventListener("cancel", fileInputCancelled);
+    $("restart").addEventListener("click", () => location.reload());
+    window.addEventListener("keydown", onKeyDown, true);
+    new ResizeObserver(() => paint()).observe($("client"));
+    paint();
+    // For the tests: how long loading and the last command took, and a way
+    // to run a command with its dialog answered by value.
+    window.lumaforge = { loadMs: performance.now() - began, readyMs: performance.now(), lastRun, module: moduleKind,
+                         run: (id, value) => runCommand(id, undefined, value === null ? undefined : value) };
+    setState("idle");
+  }
+
+  start().catch((error) => {
+    setState("failed");
+    document.body.textContent = "Не удалось запустить модуль: " + error;
+  });
+})();

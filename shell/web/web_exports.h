@@ -1,0 +1,60 @@
+// What the page (shell/web/app.js) calls in the WebAssembly module. Plain C
+// functions of ints and pointers, exported by name; texts are UTF-8 and the
+// ones returned stay valid until the next call that returns a text.
+//
+// A command runs in two calls: lf_prepare says what it is about to ask (and
+// sets up the parameter dialog, whose view lf_dialog_view gives), the page
+// asks the user and leaves the answer with lf_answer_dialog or
+// lf_answer_file, then lf_run runs it. lf_run's result says what the page has
+// to do next: blit a new frame (lf_render), show the queued messages
+// (lf_take_messages), or end.
+#pragma once
+
+#include <cstdint>
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten/emscripten.h>
+#define LF_EXPORT extern "C" EMSCRIPTEN_KEEPALIVE
+#else
+#define LF_EXPORT extern "C"
+#endif
+
+// lf_prepare's answers.
+enum { LF_NOT_RUN = 0, LF_ASKS_NOTHING = 1, LF_ASKS_PARAMETER = 2, LF_ASKS_FILE = 3 };
+// lf_run's result bits.
+enum { LF_REPAINT = 1, LF_FRAME_CHANGED = 2, LF_MESSAGES = 4, LF_DESTROYED = 8 };
+
+LF_EXPORT const char* lf_version();
+// The command table as JSON (commands/command_json.h): menus, captions,
+// accelerators.
+LF_EXPORT const char* lf_command_table();
+
+LF_EXPORT int lf_prepare(int id);
+// The prepared dialog as it opens: {"title", "min_label", "max_label",
+// "value_text", "range_min", "range_max", "tick_step", "position"}.
+LF_EXPORT const char* lf_dialog_view();
+// The value field's text for a slider position.
+LF_EXPORT const char* lf_dialog_value_text(int position);
+// The answer of the next parameter dialog: OK at `position`, or cancel.
+LF_EXPORT void lf_answer_dialog(int ok, int position);
+// The next file chooser's answer: a path in the module's file system, or
+// null or "" for cancel.
+LF_EXPORT void lf_answer_file(const char* path);
+LF_EXPORT int lf_run(int id);
+// The messages shown since the last call, as [{"caption", "text"}...].
+LF_EXPORT const char* lf_take_messages();
+
+// The client area, width x height RGBA pixels top-down, drawn again only
+// when the view changed; lf_needs_render says whether it did.
+LF_EXPORT const std::uint8_t* lf_render(int width, int height);
+LF_EXPORT int lf_needs_render();
+// 0 scroll_x, 1 scroll_y, 2 scroll_max_x, 3 scroll_max_y.
+LF_EXPORT int lf_scroll_state(int which);
+// One scroll notification (view.h's codes); the view is drawn again.
+LF_EXPORT void lf_scroll(int horizontal, int code, int thumb);
+LF_EXPORT int lf_has_picture();
+
+// A picture the browser decoded (RGBA, top-down, not premultiplied),
+// composited over white and written as a 24-bit BMP at `path`, for the open
+// command to read. 0 when the size is out of range or the write failed.
+LF_EXPORT int lf_store_picture(const std::uint8_t* rgba, int width, int height, const char* path);

@@ -1,0 +1,283 @@
+// The browser front end's half in WebAssembly: the platform services
+// (shell/platform.h) and the functions the page calls (web_exports.h).
+//
+// The browser cannot wait inside a call for the user: a modal dialog would
+// freeze the page. So the page asks first and runs after. It learns with
+// lf_prepare what a command is about to ask, shows its own dialog or file
+// chooser, leaves the answer here (lf_answer_dialog, lf_answer_file) and then
+// runs the command; show_param_dialog and choose_bmp_file hand that answer to
+// the core as the user's. Messages are queued and shown by the page once the
+// call has returned. The view is the core's frame, converted to RGBA for a
+// canvas; segmentation draws its lines onto that frame, so they stay until
+// the next repaint, as on the desktop.
+#include "shell/web/web_exports.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands/command_json.h"
+#include "commands/dispatch.h"
+#include "commands/session.h"
+#include "image/bmp.h"
+#include "image/cpu_features.h"
+#include "lumaforge_version.h"
+#include "shell/platform.h"
+#include "shell/qt/frame_lines.h"
+#include "shell/view.h"
+
+// WebAssembly has one vector level: the baseline copy of every kernel.
+static_assert(!LUMAFORGE_CPU_COPIES, "no processor-specific copies in the browser");
+
+namespace {
+
+struct Page {
+    Session session;
+    Frame frame;          // the client area as the page shows it
+    bool stale = true;    // the frame must be drawn again
+    bool changed = true;  // the frame differs from what the page blitted
+    bool destroyed = false;
+    std::vector<std::uint8_t> rgba;
+    std::vector<std::pair<std::string, std::string>> messages;
+
+    std::optional<std::int32_t> dialog_answer;  // slider position on OK; none: cancel
+    std::optional<std::string> file_answer;     // none: cancelled
+    int dialogs_shown = 0, files_chosen = 0, busy_depth = 0;
+};
+
+Page page;
+WindowHandle const kWindow = &page;
+
+std::string json_text(const std::string& text)
+{
+    std::string out = "\"";
+    for (const unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + '"';
+}
+
+// The returned texts live until the next call that returns one.
+const char* hand_out(std::string text)
+{
+    static std::string kept;
+    kept = std::move(text);
+    return kept.c_str();
+}
+
+void bring_up_to_date(int width, int height)
+{
+    if (page.frame.width != width || page.frame.height != height) {
+        page.frame.resize(width, height);
+        page.stale = true;
+    }
+    if (!page.stale) return;
+    render_client(page.frame, page.session, page.session);
+    page.stale = false;
+    page.changed = true;
+}
+
+}  // namespace
+
+// ---- platform services ------------------------------------------------------
+
+void show_message(const char* caption, const char* text) { page.messages.emplace_back(caption, text); }
+
+int show_param_dialog(WindowHandle, ParamDialog& dialog)
+{
+    ++page.dialogs_shown;
+    const std::optional<std::int32_t> position = page.dialog_answer;
+    page.dialog_answer.reset();
+    param_dialog_open(dialog);
+    if (!position || *position < dialog.param_dialog_spec.range_min || *position > dialog.param_dialog_spec.range_max)
+        return param_dialog_cancel(dialog);
+    param_dialog_slider_moved(dialog, *position);
+    return param_dialog_ok(dialog, *position);
+}
+
+int choose_bmp_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, int)
+{
+    ++page.files_chosen;
+    const std::optional<std::string> chosen = page.file_answer;
+    page.file_answer.reset();
+    if (!chosen || chosen->empty()) return 0;
+    file = *chosen;
+    return 1;
+}
+
+void request_repaint(WindowHandle) { page.stale = true; }
+
+void destroy_window(WindowHandle)
+{
+    page.session.release_all_images();
+    page.destroyed = true;
+}
+
+void draw_segment_frames(WindowHandle, std::span<const SegmentFrame>, std::span<const WindowLine> lines)
+{
+    bring_up_to_date(page.frame.width, page.frame.height);
+    for (const WindowLine& line : lines) draw_frame_line(page.frame, line);
+    page.changed = true;
+}
+
+// The page shows the busy cursor itself before it starts a long call: the
+// browser draws nothing while the call runs.
+void begin_busy() { ++page.busy_depth; }
+void end_busy() { --page.busy_depth; }
+
+// ---- what the page calls ----------------------------------------------------
+
+const char* lf_version() { return LUMAFORGE_VERSION; }
+
+const char* lf_command_table()
+{
+    static const std::string table = command_table_json();
+    return table.c_str();
+}
+
+int lf_prepare(int id)
+{
+    if (page.destroyed) return LF_NOT_RUN;
+    switch (prepare_command(page.session, id)) {
+    case CommandPrompt::NotRun: return LF_NOT_RUN;
+    case CommandPrompt::Nothing: return LF_ASKS_NOTHING;
+    case CommandPrompt::ParameterDialog: return LF_ASKS_PARAMETER;
+    case CommandPrompt::FileChooser: return LF_ASKS_FILE;
+    }
+    return LF_NOT_RUN;
+}
+
+const char* lf_dialog_view()
+{
+    const ParamDialogView v = param_dialog_open(page.session);
+    return hand_out("{\"title\": " + json_text(v.title) + ", \"min_label\": " + json_text(v.min_label) +
+                    ", \"max_label\": " + json_text(v.max_label) + ", \"value_text\": " + json_text(v.value_text) +
+                    ", \"range_min\": " + std::to_string(v.range_min) + ", \"range_max\": " +
+                    std::to_string(v.range_max) + ", \"tick_step\": " + std::to_string(v.tick_step) +
+                    ", \"position\": " + std::to_string(v.position) + "}");
+}
+
+const char* lf_dialog_value_text(int position) { return hand_out(param_dialog_slider_moved(page.session, position)); }
+
+void lf_answer_dialog(int ok, int position)
+{
+    if (ok)
+        page.dialog_answer = position;
+    else
+        page.dialog_answer.reset();
+}
+
+void lf_answer_file(const char* path)
+{
+    if (path != nullptr && *path != '\0')
+        page.file_answer = path;
+    else
+        page.file_answer.reset();
+}
+
+int lf_run(int id)
+{
+    if (page.destroyed) return LF_DESTROYED;
+    run_command(page.session, kWindow, id);
+    // An answer the command did not take must not answer a later one.
+    page.dialog_answer.reset();
+    page.file_answer.reset();
+    int result = 0;
+    if (page.stale) result |= LF_REPAINT;
+    if (page.changed) result |= LF_FRAME_CHANGED;
+    if (!page.messages.empty()) result |= LF_MESSAGES;
+    if (page.destroyed) result |= LF_DESTROYED;
+    return result;
+}
+
+const char* lf_take_messages()
+{
+    std::string out = "[";
+    for (std::size_t i = 0; i < page.messages.size(); ++i)
+        out += (i ? ", " : "") + std::string("{\"caption\": ") + json_text(page.messages[i].first) +
+               ", \"text\": " + json_text(page.messages[i].second) + "}";
+    page.messages.clear();
+    return hand_out(out + "]");
+}
+
+const std::uint8_t* lf_render(int width, int height)
+{
+    if (width < 0 || height < 0) return nullptr;
+    bring_up_to_date(width, height);
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (page.rgba.size() != 4 * pixels) {
+        page.rgba.assign(4 * pixels, 255);
+        page.changed = true;
+    }
+    if (page.changed) {
+        std::uint8_t* out = page.rgba.data();
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* in = page.frame.row(y);
+            for (int x = 0; x < width; ++x, in += 3, out += 4) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+                out[3] = 255;
+            }
+        }
+        page.changed = false;
+    }
+    return page.rgba.data();
+}
+
+int lf_needs_render() { return page.stale || page.changed; }
+
+int lf_scroll_state(int which)
+{
+    const ViewState& v = page.session;
+    switch (which) {
+    case 0: return v.scroll_x;
+    case 1: return v.scroll_y;
+    case 2: return v.scroll_max_x;
+    case 3: return v.scroll_max_y;
+    }
+    return 0;
+}
+
+void lf_scroll(int horizontal, int code, int thumb)
+{
+    if (horizontal)
+        scroll_horizontal(page.session, code, thumb);
+    else
+        scroll_vertical(page.session, code, thumb);
+    page.stale = true;
+}
+
+int lf_has_picture() { return page.session.current_image != nullptr; }
+
+int lf_store_picture(const std::uint8_t* rgba, int width, int height, const char* path)
+{
+    if (rgba == nullptr || path == nullptr || width <= 0 || height <= 0 || width > 65535 || height > 65535) return 0;
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t stride = (3 * w + 3) / 4 * 4;
+    std::vector<std::uint8_t> block(stride * static_cast<std::size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        // Rows bottom-up; transparency over a white ground.
+        const std::uint8_t* in = rgba + static_cast<std::size_t>(y) * w * 4;
+        std::uint8_t* out = block.data() + static_cast<std::size_t>(height - 1 - y) * stride;
+        for (std::size_t x = 0; x < w; ++x, in += 4, out += 3) {
+            const unsigned a = in[3];
+            for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>((in[2 - c] * a + 255 * (255 - a) + 127) / 255);
+        }
+    }
+    std::string error;
+    return write_bmp_file(path, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), block.data(),
+                          error)
+               ? 1
+               : 0;
+}

@@ -1,0 +1,469 @@
+#!/usr/bin/python3
+"""The page in headless Chromium, driven as a user drives it (file input,
+keys, menu clicks, dialog keys and buttons), its canvas compared after each
+step with what the native lumaforge-cli renders for the same client size.
+
+usage: page_test.py --page lumaforge.html --cli lumaforge-cli --samples DIR
+       [--timing WxH]           instead prints the time of each command on
+                                samples/photo.bmp tiled to W x H
+       [--screenshot OUT.png]   instead writes a picture of the page in use
+
+Chromium runs with the network off (the page must need none) and a fresh
+profile; the test starts its own chromedriver and ends it.
+"""
+import argparse
+import base64
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+FAILURES = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        FAILURES.append(what)
+
+
+class Page:
+    def __init__(self, page, profile):
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                     "--disable-dev-shm-usage", "--window-size=900,700", f"--user-data-dir={profile}",
+                     "--proxy-server=127.0.0.1:9", "--force-device-scale-factor=1"):
+            options.add_argument(flag)
+        self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.set_script_timeout(120)
+        started = time.monotonic()
+        self.driver.get("file://" + os.path.abspath(page))
+        self.wait_state("idle", 60)
+        self.load_seconds = time.monotonic() - started
+
+    def reload(self, page, fragment=""):
+        self.driver.get("about:blank")
+        self.driver.get("file://" + os.path.abspath(page) + fragment)
+        self.wait_state("idle", 60)
+
+    def quit(self):
+        self.driver.quit()
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def state(self):
+        return self.js("return document.body.dataset.state")
+
+    def wait_state(self, wanted, seconds=120):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            state = self.state()
+            if state == wanted:
+                return
+            if state == "failed":
+                raise RuntimeError(self.js("return document.body.textContent"))
+            time.sleep(0.02)
+        raise TimeoutError(f"page state {self.state()!r}, waited for {wanted!r}")
+
+    def keys(self, *keys, modifiers=()):
+        chain = ActionChains(self.driver)
+        for m in modifiers:
+            chain.key_down(m)
+        chain.send_keys(*keys)
+        for m in reversed(modifiers):
+            chain.key_up(m)
+        chain.perform()
+
+    def give_file(self, path):
+        self.driver.find_element(By.ID, "file-input").send_keys(os.path.abspath(path))
+
+    def menu(self, popup_caption, item_caption):
+        for title in self.driver.find_elements(By.CSS_SELECTOR, ".popup-title"):
+            if title.get_attribute("data-caption") == popup_caption:
+                title.click()
+                break
+        else:
+            raise KeyError(popup_caption)
+        for item in self.driver.find_elements(By.CSS_SELECTOR, ".menu .item"):
+            if item.get_attribute("data-caption") == item_caption:
+                item.click()
+                return
+        raise KeyError(item_caption)
+
+    def dialog(self):
+        found = self.driver.find_elements(By.CSS_SELECTOR, "#modal-layer .dialog")
+        if not found:
+            return None
+        d = found[0]
+        texts = lambda css: [e.text for e in d.find_elements(By.CSS_SELECTOR, css)]
+        return {"caption": texts(".caption .text")[0], "body": texts(".body")[0] if "message" in d.get_attribute("class") else None,
+                "min": (texts(".min") or [None])[0], "value": (texts(".value") or [None])[0],
+                "max": (texts(".max") or [None])[0], "element": d}
+
+    def canvas(self):
+        data = self.js("""
+            const c = document.getElementById('view');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            let s = '';
+            for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode.apply(null, d.subarray(i, i + 0x8000));
+            return [c.width, c.height, btoa(s)];""")
+        return data[0], data[1], base64.b64decode(data[2])
+
+
+def rgba_of_bmp(path):
+    """The client area the CLI wrote (24-bit bottom-up BMP) as top-down RGBA."""
+    data = open(path, "rb").read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (3 * width + 3) // 4 * 4
+    out = bytearray(4 * width * height)
+    for y in range(height):
+        row = data[offset + (height - 1 - y) * stride:]
+        o = 4 * width * y
+        out[o:o + 4 * width:4] = row[2:3 * width:3]
+        out[o + 1:o + 4 * width:4] = row[1:3 * width:3]
+        out[o + 2:o + 4 * width:4] = row[0:3 * width:3]
+        out[o + 3:o + 4 * width:4] = b"\xff" * width
+    return width, height, out
+
+
+class Cli:
+    def __init__(self, cli, scratch):
+        self.cli, self.scratch = cli, scratch
+
+    def run(self, *args):
+        return subprocess.run([self.cli, *args], capture_output=True, text=True)
+
+    def view(self, picture, steps, size, scroll=(0, 0)):
+        out = os.path.join(self.scratch, "view.bmp")
+        r = self.run(picture, *steps, "--view", out, "--client", f"{size[0]}x{size[1]}",
+                     "--scroll", f"{scroll[0]},{scroll[1]}")
+        if r.returncode != 0:
+            raise RuntimeError(r.stderr)
+        return rgba_of_bmp(out), r.stdout
+
+
+def differing(a, b, width):
+    return [(i // 4 % width, i // 4 // width) for i in range(0, len(a), 4) if a[i:i + 3] != b[i:i + 3]]
+
+
+def compare(page, cli, picture, steps, what, scroll=(0, 0)):
+    width, height, shown = page.canvas()
+    (w, h, expected), _ = cli.view(picture, steps, (width, height), scroll)
+    same = (w, h) == (width, height) and shown == expected
+    if not same and (w, h) == (width, height):
+        bad = differing(shown, expected, width)
+        what += f" ({len(bad)} pixels differ, first at {bad[:3]})"
+    check(same, what)
+    return width, height
+
+
+def frame_lines(frames, height, scroll):
+    """The black pixels of the segmentation frames on the client area: four
+    lines per frame, each without its end point."""
+    pixels = set()
+    for seg_start, seg_end, bottom, top in frames:
+        left, right = seg_start - scroll[0], seg_end - scroll[0]
+        lower, upper = height - 1 - bottom - scroll[1], height - 1 - top - scroll[1]
+        for x in range(left, right):
+            pixels.update({(x, lower), (x, upper)})
+        for y in range(min(lower, upper) + (1 if upper < lower else 0), max(lower, upper) + (1 if upper < lower else 0)):
+            pixels.update({(left, y), (right, y)})
+    return pixels
+
+
+def png_bytes(width, height, rgba):
+    rows = b"".join(b"\0" + bytes(rgba[4 * width * y:4 * width * (y + 1)]) for y in range(height))
+    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
+                                struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def bmp_bytes(width, height, rgb_rows):
+    stride = (3 * width + 3) // 4 * 4
+    block = b"".join(bytes(rgb_rows[y]) + b"\0" * (stride - 3 * width) for y in reversed(range(height)))
+    return (b"BM" + struct.pack("<IHHI", 54 + len(block), 0, 0, 54) +
+            struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(block), 0, 0, 0, 0) + block)
+
+
+def test_page(page, cli, samples, scratch):
+    commands = json.loads(cli.run("--list-commands").stdout)
+    by_name = {c["name"]: c for c in commands["commands"]}
+    caption = lambda name: by_name[name]["caption"]
+    popup = lambda name: commands["menu"][by_name[name]["menu"]["popup"]]["caption"]
+
+    check(page.driver.title == "Обработка изображений." and
+          page.js("return document.getElementById('title').textContent") == "Обработка изображений.",
+          "the window's title")
+    shown_popups = page.js("return [...document.querySelectorAll('.popup-title')].map(e => e.dataset.caption)")
+    check(shown_popups == [p["caption"] for p in commands["menu"]], "the menu bar's popups are the table's")
+    check(page.js("return document.getElementById('version').textContent").endswith(
+        cli.run("--version").stdout.split()[-1]), "the page shows the program's version")
+
+    check(page.js("return window.lumaforge.module") == "simd", "Chromium runs the module with SIMD")
+    photo, text, square = (os.path.join(samples, n) for n in ("photo.bmp", "text.bmp", "square.bmp"))
+    page.give_file(photo)
+    page.wait_state("idle")
+    size = compare(page, cli, photo, [], "open through the file input")
+    check(page.state() == "idle" and page.dialog() is None, "an opened picture shows no message")
+
+    page.keys("g", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    compare(page, cli, photo, ["grayscale"], "Ctrl+G: grayscale")
+
+    page.keys("b", modifiers=(Keys.CONTROL,))
+    page.wait_state("modal")
+    d = page.dialog()
+    check((d["caption"], d["min"], d["value"], d["max"]) == ("Порог для бинаризации", "0", "128", "255"),
+          f"the threshold dialog as it opens: {d['caption']} {d['min']} {d['value']} {d['max']}")
+    page.keys(Keys.ARROW_RIGHT, Keys.ARROW_RIGHT, Keys.ARROW_RIGHT, Keys.ARROW_LEFT, Keys.ARROW_RIGHT)
+    check(page.dialog()["value"] == "131", "arrow keys move the slider by one and the value follows")
+    page.keys(Keys.ENTER)
+    page.wait_state("idle")
+    steps = ["grayscale", "binarize=131"]
+    compare(page, cli, photo, steps, "Enter is OK: binarize at 131")
+
+    page.menu(popup("IDM_BRIGHTNESS"), caption("IDM_BRIGHTNESS"))
+    page.wait_state("modal")
+    check(page.dialog()["value"] == "0%", "the brightness dialog opens at 0%")
+    page.keys(Keys.ARROW_RIGHT)
+    [b for b in page.dialog()["element"].find_elements(By.CSS_SELECTOR, "button.push") if b.text == "Отмена"][0].click()
+    page.wait_state("idle")
+    compare(page, cli, photo, steps, "Cancel changes nothing")
+    page.keys(Keys.ARROW_RIGHT, modifiers=(Keys.CONTROL,))  # no command: nothing happens
+    page.menu(popup("IDM_CONTRAST"), caption("IDM_CONTRAST"))
+    page.wait_state("modal")
+    page.keys(Keys.ESCAPE)
+    page.wait_state("idle")
+    compare(page, cli, photo, steps, "Escape cancels")
+
+    negative = by_name["IDM_NEGATIVE"]
+    shown_negative = page.js("""
+        const t = [...document.querySelectorAll('.popup-title')].find(e => e.dataset.caption === arguments[0]);
+        t.dispatchEvent(new MouseEvent('mousedown', {bubbles: true}));
+        const item = document.querySelector(`.menu .item[data-id="${arguments[1]}"] .shortcut`).textContent;
+        t.dispatchEvent(new MouseEvent('mousedown', {bubbles: true}));
+        return item;""", popup("IDM_NEGATIVE"), negative["id"])
+    check(negative["shortcut"] == "Ctrl+N" and shown_negative == "Alt+Shift+N",
+          f"a key the browser keeps shows its web alternative ({shown_negative})")
+    page.keys("n", modifiers=(Keys.ALT, Keys.SHIFT))
+    page.wait_state("idle")
+    steps.append("negative")
+    compare(page, cli, photo, steps, "Alt+Shift+N: negative")
+
+    page.keys("z", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    steps.append("undo")
+    compare(page, cli, photo, steps, "Ctrl+Z: undo")
+
+    arrow = page.driver.find_element(By.CSS_SELECTOR, "#hbar .forward")
+    check(arrow.is_displayed(), "a picture wider than the client area shows the horizontal bar")
+    ActionChains(page.driver).click(arrow).click(arrow).perform()
+    page.wait_state("idle")
+    compare(page, cli, photo, steps, "two horizontal line steps scroll by 10 pixels", scroll=(10, 0))
+    ActionChains(page.driver).click(page.driver.find_element(By.CSS_SELECTOR, "#hbar .back")).click(
+        page.driver.find_element(By.CSS_SELECTOR, "#hbar .back")).perform()
+
+    page.give_file(text)
+    page.wait_state("idle")
+    page.menu(popup("IDM_SEGMENT"), caption("IDM_SEGMENT"))
+    page.wait_state("idle")
+    width, height, shown = page.canvas()
+    (_, _, plain), out = cli.view(text, ["segment"], (width, height))
+    frames = [tuple(map(int, line.split()[1:])) for line in out.splitlines() if line.startswith("frame ")]
+    lines = {p for p in frame_lines(frames, 160, (0, 0)) if 0 <= p[0] < width and 0 <= p[1] < height}
+    expected = bytearray(plain)
+    for x, y in lines:
+        expected[4 * (y * width + x):4 * (y * width + x) + 3] = b"\0\0\0"
+    check(len(frames) > 0 and shown == bytes(expected),
+          f"segmentation draws its {len(frames)} frames over the view")
+    page.keys("z", modifiers=(Keys.CONTROL,))  # undo repaints: the frames go
+    page.wait_state("idle")
+    compare(page, cli, text, ["segment", "undo"], "the next repaint clears the frames")
+
+    page.give_file(square)
+    page.wait_state("idle")
+    page.menu(popup("IDM_FFT_2D"), caption("IDM_FFT_2D"))
+    page.wait_state("modal")
+    d = page.dialog()
+    check((d["caption"], d["min"], d["value"], d["max"]) == ("Размер блока для преобразования.", "2", "512", "512"),
+          "the block-size dialog for 512 x 512")
+    page.keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT)
+    check(page.dialog()["value"] == "128", "the block size follows the slider in powers of two")
+    page.keys(Keys.ENTER)
+    page.wait_state("idle")
+    compare(page, cli, square, ["fft-2d=128"], "forward two-dimensional FFT of 128")
+    page.menu(popup("IDM_FFT_INVERSE"), caption("IDM_FFT_INVERSE"))
+    page.wait_state("idle")
+    compare(page, cli, square, ["fft-2d=128", "fft-inverse"], "its inverse")
+
+    # Another picture format through the browser's decoder: transparency
+    # over white, then the open command as for a BMP.
+    w, h = 7, 5
+    rgba = bytearray()
+    for y in range(h):
+        for x in range(w):
+            rgba += bytes((37 * x % 256, 53 * y % 256, (x * y * 29) % 256, (255, 0, 128, 200, 1, 254, 77)[x]))
+    png = os.path.join(scratch, "alpha.png")
+    open(png, "wb").write(png_bytes(w, h, rgba))
+    over_white = lambda c, a: (c * a + 255 * (255 - a) + 127) // 255
+    rows = [[v for x in range(w) for v in (over_white(rgba[4 * (y * w + x) + 2], rgba[4 * (y * w + x) + 3]),
+                                            over_white(rgba[4 * (y * w + x) + 1], rgba[4 * (y * w + x) + 3]),
+                                            over_white(rgba[4 * (y * w + x)], rgba[4 * (y * w + x) + 3]))]
+            for y in range(h)]
+    reference = os.path.join(scratch, "alpha.bmp")
+    open(reference, "wb").write(bmp_bytes(w, h, rows))
+    page.give_file(png)
+    page.wait_state("idle")
+    compare(page, cli, reference, [], "a PNG with transparency opens over white")
+
+    odd = os.path.join(samples, "odd.bmp")
+    page.js("""
+        const bytes = Uint8Array.from(atob(arguments[0]), c => c.charCodeAt(0));
+        const files = new DataTransfer();
+        files.items.add(new File([bytes], 'odd.bmp'));
+        document.getElementById('client').dispatchEvent(
+            new DragEvent('drop', {dataTransfer: files, bubbles: true, cancelable: true}));""",
+            base64.b64encode(open(odd, "rb").read()).decode())
+    page.wait_state("idle")
+    compare(page, cli, odd, [], "a picture dropped on the window opens")
+
+    bad = os.path.join(scratch, "notes.bmp")
+    open(bad, "wb").write(b"these are not pixels\n" * 4)
+    refusal = cli.run(bad).stderr.strip()
+    page.give_file(bad)
+    page.wait_state("modal")
+    d = page.dialog()
+    check(refusal == f"{d['caption']}: {d['body']}", f"a refused file shows its message ({refusal})")
+    page.keys(Keys.ENTER)
+    page.wait_state("idle")
+    width, height, shown = page.canvas()
+    check(shown == b"\xff" * (4 * width * height), "after a refused file the window is empty and white")
+
+    page.menu(popup("IDM_EXIT"), caption("IDM_EXIT"))
+    page.wait_state("ended")
+    check(page.driver.find_element(By.ID, "ended").is_displayed() and
+          not page.driver.find_element(By.ID, "window").is_displayed(), "exit ends the program on the page")
+
+
+def test_plain_module(page, page_path, cli, samples):
+    """The module for browsers without SIMD, asked for by #plain."""
+    page.reload(page_path, "#plain")
+    check(page.js("return window.lumaforge.module") == "plain", "#plain starts the module without SIMD")
+    photo = os.path.join(samples, "photo.bmp")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.keys("d", modifiers=(Keys.CONTROL,))
+    page.wait_state("modal")
+    page.keys(Keys.ARROW_RIGHT, Keys.ARROW_RIGHT, Keys.ENTER)
+    page.wait_state("idle")
+    compare(page, cli, photo, ["median-2d=7"], "the module without SIMD: median-2d at 7")
+
+
+def time_commands(page, cli, picture):
+    """Milliseconds per command on `picture` in the page, beside the native
+    CLI (its run less the run that only opens the picture)."""
+    page.give_file(picture)
+    page.wait_state("idle")
+    table = json.loads(cli.run("--list-commands").stdout)["commands"]
+    steps = ["grayscale", "binarize=128", "negative", "brightness=50", "contrast=50", "roberts", "sobel", "kirsch",
+             "wallis", "linear", "laplace", "statistical=3", "statistical=21", "smooth-linear=3", "smooth-linear=21",
+             "smooth-2d=3", "smooth-2d=21", "median-linear=3", "median-linear=21", "median-2d=3", "median-2d=21",
+             "noise=14000", "fft-2d=2048", "fft-inverse", "walsh-2d=2048", "walsh-inverse", "segment"]
+    print(f"{'step':18} {'page ms':>9} {'native ms':>10}")
+    before = []
+    for step in steps:
+        name, _, value = step.partition("=")
+        row = [c for c in table if c["step"] == name][0]
+        page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], int(value) if value else None)
+        page.wait_state("idle", 900)
+        ms = page.js("return window.lumaforge.lastRun.ms")
+        native = native_ms(cli, picture, before, step)
+        print(f"{step:18} {ms:9.0f} {native:10.0f}", flush=True)
+        if row["runs"] == "image":
+            page.keys("z", modifiers=(Keys.CONTROL,))  # back to the picture for the next
+            page.wait_state("idle")
+        before = [step] if name.endswith(("-2d", "-linear")) and row["runs"] == "in-place" else []
+
+
+def tiled(path, width, height):
+    """A width x height BMP of the picture at `path` repeated."""
+    data = open(path, "rb").read()
+    offset, = struct.unpack_from("<I", data, 10)
+    w, h = struct.unpack_from("<ii", data, 18)
+    stride = (3 * w + 3) // 4 * 4
+    rows = [data[offset + y * stride:offset + y * stride + 3 * w] for y in range(h)]
+    out_stride = (3 * width + 3) // 4 * 4
+    pad = b"\0" * (out_stride - 3 * width)
+    block = b"".join((rows[y % h] * (width // w + 1))[:3 * width] + pad for y in range(height))
+    return (b"BM" + struct.pack("<IHHI", 54 + len(block), 0, 0, 54) +
+            struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(block), 0, 0, 0, 0) + block)
+
+
+def native_ms(cli, picture, before, step):
+    def best(*steps):
+        times = []
+        for _ in range(3):
+            start = time.monotonic()
+            cli.run(picture, *steps, "--seed", "1")
+            times.append(time.monotonic() - start)
+        return min(times)
+    return max(0.0, (best(*before, step) - best(*before)) * 1000)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--page", required=True)
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--samples", required=True)
+    parser.add_argument("--timing")
+    parser.add_argument("--screenshot")
+    args = parser.parse_args()
+    scratch = tempfile.mkdtemp(prefix="lumaforge-web-")
+    page = None
+    try:
+        page = Page(args.page, os.path.join(scratch, "profile"))
+        print(f"page size {os.path.getsize(args.page)} bytes, ready {page.js('return window.lumaforge.readyMs'):.0f} ms "
+              f"after navigation (module {page.js('return window.lumaforge.loadMs'):.0f} ms)")
+        cli = Cli(args.cli, scratch)
+        if args.timing:
+            width, height = map(int, args.timing.split("x"))
+            picture = os.path.join(scratch, "tiled.bmp")
+            open(picture, "wb").write(tiled(os.path.join(args.samples, "photo.bmp"), width, height))
+            time_commands(page, cli, picture)
+        elif args.screenshot:
+            page.give_file(os.path.join(args.samples, "photo.bmp"))
+            page.wait_state("idle")
+            page.driver.find_elements(By.CSS_SELECTOR, ".popup-title")[1].click()
+            ActionChains(page.driver).move_to_element(
+                page.driver.find_elements(By.CSS_SELECTOR, ".menu .item")[2]).perform()
+            page.driver.save_screenshot(args.screenshot)
+        else:
+            test_page(page, cli, args.samples, scratch)
+            test_plain_module(page, args.page, cli, args.samples)
+    finally:
+        if page:
+            page.quit()
+        shutil.rmtree(scratch, ignore_errors=True)
+    if not (args.timing or args.screenshot):
+        print(f"web page: {len(FAILURES)} failed")
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

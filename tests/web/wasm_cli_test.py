@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""The WebAssembly build of lumaforge-cli (under Node.js) against the native
+one: the same picture, statistics, client view, frames and messages for
+every command on every sample, byte for byte. The page runs the same core
+code, so this holds its vector paths and its single-threaded row splitting
+to the native results.
+
+usage: wasm_cli_test.py --wasm-cli lumaforge-cli.js --cli lumaforge-cli --samples DIR
+"""
+import argparse
+import filecmp
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+STEPS = ["", "grayscale", "binarize=0", "binarize=200", "negative", "brightness=37", "brightness=-100",
+         "contrast=55", "contrast=-1", "roberts", "sobel", "kirsch", "wallis", "linear", "laplace",
+         "statistical=3", "statistical=7", "statistical=21", "smooth-2d=5", "smooth-2d=21", "smooth-linear=21",
+         "median-linear=3", "median-linear=9", "median-linear=21", "median-2d=3", "median-2d=11", "median-2d=21",
+         "noise=14000", "segment", "fft-linear=64", "fft-2d", "fft-2d=32 fft-inverse", "walsh-linear=8",
+         "walsh-2d=128 walsh-inverse", "fft-2d=16 negative fft-inverse", "negative undo undo grayscale",
+         "median-2d=4"]
+
+
+def run(command, out_dir, tag):
+    r = subprocess.run(command + ["-o", os.path.join(out_dir, tag + ".out.bmp"),
+                                  "--view", os.path.join(out_dir, tag + ".view.bmp"),
+                                  "--client", "700x500", "--scroll", "13,4", "--seed", "7", "--stats"],
+                       capture_output=True)
+    with open(os.path.join(out_dir, tag + ".result"), "wb") as f:
+        f.write(b"%d\n" % r.returncode + r.stdout + b"\n--\n" + r.stderr)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wasm-cli", required=True)
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--samples", required=True)
+    args = parser.parse_args()
+    node = shutil.which("node") or "/usr/bin/node"
+    scratch = tempfile.mkdtemp(prefix="lumaforge-wasm-")
+    failed = passed = 0
+    try:
+        native, wasm = os.path.join(scratch, "native"), os.path.join(scratch, "wasm")
+        os.makedirs(native)
+        os.makedirs(wasm)
+        samples = sorted(glob.glob(os.path.join(args.samples, "*.bmp")))
+        for sample in samples:
+            for i, step in enumerate(STEPS):
+                tag = f"{os.path.basename(sample)}-{i}"
+                run([args.cli, sample, *step.split()], native, tag)
+                run([node, args.wasm_cli, sample, *step.split()], wasm, tag)
+                names = [n for n in os.listdir(native) if n.startswith(tag + ".")]
+                same = sorted(names) == sorted(n for n in os.listdir(wasm) if n.startswith(tag + ".")) and all(
+                    filecmp.cmp(os.path.join(native, n), os.path.join(wasm, n), shallow=False) for n in names)
+                if same:
+                    passed += 1
+                else:
+                    failed += 1
+                    print(f"FAIL {os.path.basename(sample)} {step or '(open only)'}", flush=True)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
