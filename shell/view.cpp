@@ -18,6 +18,8 @@
 #include "shell/view.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "image/image_record.h"
@@ -197,36 +199,64 @@ void base_row(Frame& frame, int y, Coord ox, Coord oy, const ImageRecord& record
     std::memset(row + 3 * image_r, 255, static_cast<std::size_t>(width - image_r) * 3);
 }
 
-// One font pixel of `scale` by `scale` screen pixels at (x, y).
-void font_pixel(Frame& frame, Coord x, Coord y, int scale, Colour c, bool clip)
+// A number 0..255 written right-aligned in a field of three digit places,
+// 11 font columns (digits 4 apart): one mask per font row, bit 10 the
+// field's first column.
+struct NumberRows {
+    std::uint16_t rows[DIGIT_ROWS];
+};
+
+const NumberRows& number_rows(int value)
 {
-    if (clip) {
-        fill_rect(frame, x, y, x + scale, y + scale, c);
-        return;
-    }
-    for (int dy = 0; dy < scale; ++dy) {
-        std::uint8_t* p = frame.row(static_cast<int>(y + dy)) + 3 * x;
-        for (int dx = 0; dx < scale; ++dx, p += 3) {
-            p[0] = c.b;
-            p[1] = c.g;
-            p[2] = c.r;
+    static const auto table = [] {
+        std::array<NumberRows, 256> t{};
+        for (int v = 0; v < 256; ++v) {
+            int rest = v, place = 2;  // units first, in the last place
+            do {
+                for (int row = 0; row < DIGIT_ROWS; ++row)
+                    t[v].rows[row] |= static_cast<std::uint16_t>(digit_row(rest % 10, row) << (8 - 4 * place));
+                rest /= 10;
+                --place;
+            } while (rest > 0);
+        }
+        return t;
+    }();
+    return table[value];
+}
+
+// One line of text with its field's top-left corner at (x0, y0), each font
+// pixel `scale` by `scale` screen pixels; Clip when the cell may reach past
+// the frame. Ink is black or white: the same value in all three bytes.
+template <int scale, bool Clip>
+void draw_number(Frame& frame, const NumberRows& text, Coord x0, Coord y0, std::uint8_t ink)
+{
+    for (int r = 0; r < DIGIT_ROWS; ++r) {
+        const unsigned mask = text.rows[r];
+        if (mask == 0) continue;
+        for (int dy = 0; dy < scale; ++dy) {
+            const Coord y = y0 + r * scale + dy;
+            if (Clip && (y < 0 || y >= frame.height)) continue;
+            std::uint8_t* row = frame.row(static_cast<int>(y));
+            for (unsigned m = mask; m != 0; m &= m - 1) {
+                const Coord x = x0 + (10 - std::countr_zero(m)) * scale;
+                if (Clip && (x < 0 || x + scale > frame.width)) {
+                    for (Coord i = std::max<Coord>(x, 0); i < std::min<Coord>(x + scale, frame.width); ++i)
+                        std::memset(row + 3 * i, ink, 3);
+                    continue;
+                }
+                std::memset(row + 3 * x, ink, 3 * scale);
+            }
         }
     }
 }
 
-// A number 0..255 right-aligned with its last digit at `x`.
-void draw_number(Frame& frame, int value, Coord x, Coord y, int scale, Colour c, bool clip)
+template <int scale>
+void draw_values(Frame& frame, const std::uint8_t* bgr, Coord x, Coord y, std::uint8_t ink, bool clip)
 {
-    do {
-        const int digit = value % 10;
-        for (int row = 0; row < DIGIT_ROWS; ++row) {
-            const std::uint8_t bits = digit_row(digit, row);
-            for (int column = 0; column < DIGIT_COLUMNS; ++column)
-                if (bits & (4 >> column)) font_pixel(frame, x + column * scale, y + row * scale, scale, c, clip);
-        }
-        value /= 10;
-        x -= 4 * scale;
-    } while (value > 0);
+    const auto draw = clip ? draw_number<scale, true> : draw_number<scale, false>;
+    draw(frame, number_rows(bgr[2]), x, y, ink);
+    draw(frame, number_rows(bgr[1]), x, y + 5 * scale, ink);
+    draw(frame, number_rows(bgr[0]), x, y + 10 * scale, ink);
 }
 
 // The red, green and blue values written over each visible picture cell.
@@ -245,11 +275,11 @@ void draw_pixel_values(Frame& frame, const ImageRecord& record, Coord ox, Coord 
             const std::uint8_t* p = source + 3 * c;
             const Coord x0 = ox + c * cell;
             const bool clip = x0 < 0 || y0 < 0 || x0 + cell > frame.width || y0 + cell > frame.height;
-            const Colour ink = luma(p[0], p[1], p[2]) >= 128 ? kBlack : kWhite;
-            const Coord x = x0 + left + 8 * scale;
-            draw_number(frame, p[2], x, y0 + top, scale, ink, clip);
-            draw_number(frame, p[1], x, y0 + top + 5 * scale, scale, ink, clip);
-            draw_number(frame, p[0], x, y0 + top + 10 * scale, scale, ink, clip);
+            const std::uint8_t ink = luma(p[0], p[1], p[2]) >= 128 ? 0 : 255;  // black on light, white on dark
+            if (scale == 1)
+                draw_values<1>(frame, p, x0 + left, y0 + top, ink, clip);
+            else
+                draw_values<2>(frame, p, x0 + left, y0 + top, ink, clip);
         }
     }
 }
