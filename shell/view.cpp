@@ -265,8 +265,11 @@ void draw_pixel_values(Frame& frame, const ImageRecord& record, Coord ox, Coord 
     const Coord cell = Coord{1} << zoom;
     const int scale = 1 << (zoom - ZOOM_PIXEL_VALUES);
     const Coord w = record.width, h = record.height;
-    const Coord first_c = std::max<Coord>(0, to_picture(-ox, zoom)), last_c = std::min(w - 1, to_picture(frame.width - 1 - ox, zoom));
-    const Coord first_r = std::max<Coord>(0, to_picture(-oy, zoom)), last_r = std::min(h - 1, to_picture(frame.height - 1 - oy, zoom));
+    // The picture's columns and rows whose cells reach into the frame.
+    const Coord first_c = std::max<Coord>(0, to_picture(-ox, zoom));
+    const Coord last_c = std::min(w - 1, to_picture(frame.width - 1 - ox, zoom));
+    const Coord first_r = std::max<Coord>(0, to_picture(-oy, zoom));
+    const Coord last_r = std::min(h - 1, to_picture(frame.height - 1 - oy, zoom));
     const Coord left = (cell - 11 * scale) / 2, top = scale;
     for (Coord r = first_r; r <= last_r; ++r) {
         const std::uint8_t* source = record.pixels.get() + static_cast<std::size_t>(h - 1 - r) * record.stride();
@@ -375,7 +378,8 @@ bool scroll_wheel(ViewState& view, int delta, bool horizontal)
     const Coord distance = Coord{delta} * kPixelsPerNotch / kNotch;  // positive: back towards 0
     const std::int32_t before = position;
     if (distance > 0 && position > 0) position = static_cast<std::int32_t>(std::max<Coord>(position - distance, 0));
-    if (distance < 0 && position < limit) position = static_cast<std::int32_t>(std::min<Coord>(position - distance, limit));
+    if (distance < 0 && position < limit)
+        position = static_cast<std::int32_t>(std::min<Coord>(position - distance, limit));
     return position != before;
 }
 

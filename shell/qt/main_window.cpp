@@ -218,7 +218,8 @@ void MainWindow::show_status_bar(bool shown)
 
 void MainWindow::update_status()
 {
-    const std::string text = pointer_ ? status_text_at(session_, session_, pointer_->x(), pointer_->y()) : std::string();
+    std::string text;
+    if (pointer_) text = status_text_at(session_, session_, pointer_->x(), pointer_->y());
     status_label_->setText(QString::fromStdString(text));
 }
 
