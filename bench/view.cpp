@@ -1,6 +1,6 @@
 // Rendering the client area: a 1920x1080 client with a 4000x3000 picture,
-// scrolled into the middle of the picture, against a memcpy of the frame's
-// bytes in the same run.
+// scrolled into the middle of the picture, at natural size and zoomed,
+// against a memcpy of the frame's bytes in the same run.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -34,6 +34,7 @@ void BM_RenderClient(benchmark::State& state)
     ViewState view;
     view.scroll_x = static_cast<std::int32_t>(state.range(0));
     view.scroll_y = static_cast<std::int32_t>(state.range(1));
+    view.zoom = static_cast<std::int32_t>(state.range(2));
     Frame frame;
     frame.resize(kClientW, kClientH);
     for (auto _ : state) {
@@ -46,8 +47,18 @@ void BM_RenderClient(benchmark::State& state)
                                                  benchmark::Counter::kIsRate);
 }
 // Unscrolled (picture and panel both visible: the panel lies beyond the
-// client), and scrolled so the panel is in view.
-BENCHMARK(BM_RenderClient)->Args({0, 0})->Args({3000, 1000})->Unit(benchmark::kMicrosecond);
+// client), and scrolled so the panel is in view; then zoomed (scroll, zoom):
+// 12.5 % (the whole picture and the panel), 800 % and 3200 % (digits in
+// every pixel) scrolled into the picture's middle.
+BENCHMARK(BM_RenderClient)
+    ->Args({0, 0, 0})
+    ->Args({3000, 1000, 0})
+    ->Args({0, 0, -3})
+    ->Args({16000 - 960, 12000 - 540, 3})
+    ->Args({32000 - 960, 24000 - 540, 4})
+    ->Args({64000 - 960, 48000 - 540, 5})
+    ->ArgNames({"x", "y", "zoom"})
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_MemcpyFrame(benchmark::State& state)
 {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "commands/command_table.h"
+#include "shell/view.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ std::string step_lines()
 std::string cli_usage()
 {
     return "Usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
-           "                     [--client WxH] [--scroll X,Y] [--seed N]\n"
+           "                     [--client WxH] [--scroll X,Y] [--zoom PERCENT] [--probe X,Y]\n"
+           "                     [--seed N]\n"
            "       lumaforge-cli --list-commands\n"
            "\n"
            "Opens INPUT.bmp as the program's open command does, runs each STEP through the\n"
@@ -68,7 +70,14 @@ std::string cli_usage()
            "  --stats          print its size, histograms, maxima, means and transform state as JSON\n"
            "  --view OUT.bmp   write the client area as the window paints it\n"
            "  --client WxH     client area size for --view (default 1024x768)\n"
-           "  --scroll X,Y     scroll positions for --view and segment (default 0,0)\n"
+           "  --scroll X,Y     scroll positions for --view and segment (default 0,0), in screen\n"
+           "                   pixels of the zoomed picture\n"
+           "  --zoom PERCENT   zoom of --view: 12.5, 25, 50, 100 (default), 200, 400, 800, 1600\n"
+           "                   or 3200; from 1600 each pixel shows its R, G and B values\n"
+           "  --probe X,Y      print, after the steps, the status bar's values of pixel X,Y\n"
+           "                   (from the top-left) as JSON: R, G, B and luma in the picture on\n"
+           "                   display and in the other one; a point outside the picture is a\n"
+           "                   usage error\n"
            "  --seed N         seed the noise generator with N instead of the clock\n"
            "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
            "  -h, --help       show this help\n"
@@ -190,6 +199,28 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
                 error = "--scroll wants X,Y, not '" + v + "'";
                 return false;
             }
+        } else if (a == "--zoom") {
+            std::string v;
+            if (!next(v)) return false;
+            bool found = false;
+            for (int zoom = ZOOM_MIN; zoom <= ZOOM_MAX && !found; ++zoom)
+                if (v == zoom_percent(zoom)) {
+                    options.zoom = zoom;
+                    found = true;
+                }
+            if (!found) {
+                error = "--zoom wants one of 12.5, 25, 50, 100, 200, 400, 800, 1600, 3200, not '" + v + "'";
+                return false;
+            }
+        } else if (a == "--probe") {
+            std::string v;
+            if (!next(v)) return false;
+            std::int32_t x = 0, y = 0;
+            if (!parse_pair(v, ',', x, y)) {
+                error = "--probe wants X,Y, not '" + v + "'";
+                return false;
+            }
+            options.probe.emplace(x, y);
         } else if (a == "--seed") {
             std::string v;
             if (!next(v)) return false;

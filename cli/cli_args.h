@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct CliStep {
@@ -25,6 +26,8 @@ struct CliOptions {
     std::string view;         // --view
     int client_width = 1024, client_height = 768;
     std::int32_t scroll_x = 0, scroll_y = 0;
+    int zoom = 0;                 // --zoom, as the view's zoom level
+    std::optional<std::pair<std::int32_t, std::int32_t>> probe;  // --probe X,Y
     std::optional<std::uint32_t> seed;
 };
 

@@ -13,6 +13,7 @@
 #include "image/bmp.h"
 #include "shell/headless/headless_platform.h"
 #include "lumaforge_version.h"
+#include "shell/pixel_status.h"
 #include "shell/view.h"
 
 namespace {
@@ -108,15 +109,48 @@ bool report_write(const std::string& path, bool written, const std::string& erro
     return written;
 }
 
+void print_values(std::ostream& out, const PixelValues& v)
+{
+    out << "{\"r\":" << v.r << ",\"g\":" << v.g << ",\"b\":" << v.b << ",\"luma\":" << v.luma << '}';
+}
+
+void print_probe(const PixelProbe& probe)
+{
+    std::ostringstream out;
+    out << "{\"x\":" << probe.x << ",\"y\":" << probe.y << ",\"shown\":";
+    print_values(out, probe.shown);
+    out << ",\"other\":";
+    if (probe.other)
+        print_values(out, *probe.other);
+    else
+        out << "null";
+    out << "}\n";
+    std::cout << out.str();
+}
+
 int run(Session& session, const CliOptions& options)
 {
     if (options.seed) session.noise_seed = *options.seed;
     session.scroll_x = options.scroll_x;
     session.scroll_y = options.scroll_y;
+    session.zoom = options.zoom;
 
     if (!open_through_dispatcher(session, options.input)) return 1;
     for (const CliStep& step : options.steps)
         if (const int code = run_step(session, step); code != 0) return code;
+
+    // Checked before anything is written: a point off the picture is a usage error.
+    std::optional<PixelProbe> probe;
+    if (options.probe) {
+        const auto [x, y] = *options.probe;
+        probe = probe_pixel(session, x, y);
+        if (!probe) {
+            const ImageRecord& r = *session.current_image;
+            std::cerr << "lumaforge-cli: --probe " << x << ',' << y << " lies outside the " << r.width << 'x'
+                      << r.height << " picture (X 0 to width - 1, Y 0 to height - 1 from the top-left)\n";
+            return 2;
+        }
+    }
 
     std::string error;
     if (!options.output.empty()) {
@@ -136,6 +170,7 @@ int run(Session& session, const CliOptions& options)
             return 1;
     }
     if (options.stats) print_stats(session);
+    if (probe) print_probe(*probe);
     return 0;
 }
 

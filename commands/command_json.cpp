@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "commands/command_table.h"
+#include "commands/session.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ void write_dialog(std::ostream& out, const DialogSetup& d)
 
 std::string command_table_json()
 {
+    const Session fresh;  // check marks as a new window shows them
     std::ostringstream out;
     out << std::boolalpha << "{\"commands\": [";
     bool first = true;
@@ -77,7 +79,8 @@ std::string command_table_json()
             << ", \"caption\": " << quoted(c.caption) << ", \"step\": " << quoted(c.step)
             << ", \"shortcut\": " << quoted(shortcut_text(c.accelerator)) << ", \"runs\": \"" << runs(c)
             << "\", \"guard\": \"" << guard_name(c.guard) << "\", \"menu\": {\"popup\": " << int(c.menu.popup)
-            << ", \"separator_before\": " << c.menu.separator_before << "}, \"dialog\": ";
+            << ", \"separator_before\": " << c.menu.separator_before << "}, \"checkable\": " << (c.checked != nullptr)
+            << ", \"checked\": " << (c.checked != nullptr && c.checked(fresh)) << ", \"dialog\": ";
         write_dialog(out, c.dialog);
         out << '}';
         first = false;
@@ -99,8 +102,7 @@ std::string command_table_json()
     first = true;
     for (const CommandRow* c : accelerator_rows()) {
         const Accelerator& a = c->accelerator;
-        const std::string key = a.key == KEY_F4 ? "F4" : std::string(1, static_cast<char>(a.key));
-        out << (first ? "\n" : ",\n") << "  {\"key\": \"" << key << "\", \"ctrl\": " << ((a.modifiers & MOD_CTRL) != 0)
+        out << (first ? "\n" : ",\n") << "  {\"key\": " << quoted(key_name(a.key)) << ", \"ctrl\": " << ((a.modifiers & MOD_CTRL) != 0)
             << ", \"alt\": " << ((a.modifiers & MOD_ALT) != 0) << ", \"shift\": " << ((a.modifiers & MOD_SHIFT) != 0)
             << ", \"id\": " << c->id << '}';
         first = false;

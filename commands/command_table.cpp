@@ -4,16 +4,18 @@
 #include <vector>
 
 #include "commands/dispatch.h"
+#include "commands/view_commands.h"
 #include "ops/operations.h"
 #include "ops/transforms/transform_block.h"
 
 namespace {
 
 // Popups of the main menu.
-enum Popup : std::uint8_t { FILE_MENU, LAB1, LAB2, LAB3, RECOGNITION, EDIT };
-constexpr const char* kPopups[] = {"&Файл", "Лаба &1 ", "Лаба &2", "Лаба&3", "Рас&познавание", "&Редактирование"};
+enum Popup : std::uint8_t { FILE_MENU, LAB1, LAB2, LAB3, RECOGNITION, EDIT, VIEW };
+constexpr const char* kPopups[] = {"&Файл", "Лаба &1 ", "Лаба &2", "Лаба&3", "Рас&познавание", "&Редактирование",
+                                   "Вид"};
 
-constexpr Accelerator ctrl(char key, std::uint8_t order) { return {static_cast<std::uint16_t>(key), MOD_CTRL, order}; }
+constexpr Accelerator ctrl(std::uint16_t key, std::uint8_t order) { return {key, MOD_CTRL, order}; }
 constexpr MenuPlace in(Popup popup) { return {popup, false}; }
 constexpr MenuPlace after_separator(Popup popup) { return {popup, true}; }
 
@@ -71,6 +73,7 @@ constexpr Guard needs_nothing = Guard::None, needs_picture = Guard::Picture, nee
 constexpr CommandRunner image(ImageOperation operation) { return {operation, nullptr, nullptr}; }
 constexpr CommandRunner in_place(InPlaceOperation operation) { return {nullptr, operation, nullptr}; }
 constexpr CommandRunner session(SessionAction action) { return {nullptr, nullptr, action}; }
+constexpr CheckedState checked_when(CheckedState state) { return state; }
 
 constexpr CommandRow kCommands[] = {
 #define ROW(name, id, ...) {name, #name, __VA_ARGS__},
@@ -105,11 +108,17 @@ std::string shortcut_text(const Accelerator& a)
     if (a.modifiers & MOD_CTRL) text += "Ctrl+";
     if (a.modifiers & MOD_ALT) text += "Alt+";
     if (a.modifiers & MOD_SHIFT) text += "Shift+";
-    if (a.key == KEY_F4)
-        text += "F4";
-    else
-        text += static_cast<char>(a.key);
-    return text;
+    return text + key_name(a.key);
+}
+
+std::string key_name(std::uint16_t key)
+{
+    switch (key) {
+    case KEY_F4: return "F4";
+    case KEY_EQUALS: return "=";
+    case KEY_MINUS: return "-";
+    default: return std::string(1, static_cast<char>(key));
+    }
 }
 
 std::vector<const CommandRow*> accelerator_rows()

@@ -37,17 +37,24 @@ inline constexpr int IDC_VALUE = 1001;
 inline constexpr int IDC_MIN_LABEL = 1002;
 inline constexpr int IDC_MAX_LABEL = 1003;
 
-// Accelerator modifiers and the one non-letter key in use.
+// Accelerator modifiers and the keys other than letters and digits, as
+// virtual-key codes: the "=" key (the one that also carries "+") and the "-"
+// key of the main keyboard.
 inline constexpr std::uint8_t MOD_CTRL = 1, MOD_ALT = 2, MOD_SHIFT = 4;
-inline constexpr std::uint16_t KEY_F4 = 0x73;  // virtual-key code; letters use 'A'..'Z'
+inline constexpr std::uint16_t KEY_F4 = 0x73;
+inline constexpr std::uint16_t KEY_EQUALS = 0xBB;
+inline constexpr std::uint16_t KEY_MINUS = 0xBD;
 
 // A key combination. `order` is the entry's place in the accelerator
 // resource (its layout is kept as it always was); key 0 means none.
 struct Accelerator {
-    std::uint16_t key = 0;  // 'A'..'Z' or KEY_F4
+    std::uint16_t key = 0;  // 'A'..'Z', '0'..'9', KEY_F4, KEY_EQUALS or KEY_MINUS
     std::uint8_t modifiers = 0;
     std::uint8_t order = 0;
 };
+
+// The key's name as a shortcut's text writes it: "G", "0", "F4", "=", "-".
+std::string key_name(std::uint16_t key);
 
 // Where the item sits: the popup of the main menu (index into
 // main_menu_popups(), rows of one popup in table order) and whether a
@@ -93,6 +100,8 @@ struct CommandArgs {
 using ImageOperation = bool (*)(const ImageRecord& source, ImageRecord& destination, const CommandArgs& args);
 using InPlaceOperation = bool (*)(ImageRecord& record, const CommandArgs& args);
 using SessionAction = void (*)(Session& session, WindowHandle window);
+// A menu item with a check mark shows this state of the session.
+using CheckedState = bool (*)(const Session& session);
 struct CommandRunner {
     ImageOperation image_operation = nullptr;
     InPlaceOperation in_place = nullptr;
@@ -109,6 +118,7 @@ struct CommandRow {
     DialogSetup dialog;
     Guard guard = Guard::None;
     CommandRunner run;
+    CheckedState checked = nullptr;  // set for an item with a check mark
 };
 
 // Every command, in menu order.

@@ -8,6 +8,7 @@
 
 #include "cli/cli_args.h"
 #include "commands/command_table.h"
+#include "shell/view.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(!options.input.empty(), "an input file");
     require(options.client_width >= 1 && options.client_width <= 16384, "client width");
     require(options.client_height >= 1 && options.client_height <= 16384, "client height");
+    require(options.zoom >= ZOOM_MIN && options.zoom <= ZOOM_MAX, "a zoom level");
     for (const CliStep& step : options.steps) {
         const CommandRow* info = find_command(step.command);
         require(info != nullptr && info->id != IDM_EXIT, "a known step");

@@ -45,6 +45,10 @@ void destroy_window(WindowHandle window);
 void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame> frames,
                          std::span<const WindowLine> lines);
 
+// Shows or hides the status bar under the view; the view's client area
+// grows or shrinks by its height, and the window repaints.
+void show_status_bar(WindowHandle window, bool shown);
+
 // Brackets work that may take longer than a blink (a busy cursor).
 void begin_busy();
 void end_busy();

@@ -1,9 +1,13 @@
 // The view renderer. Every client pixel is written once as white or as a
 // picture pixel, row by row (the bulk of the work, close to a copy of the
-// frame); then the histogram panel, which covers a small fixed area, is drawn
-// over it with clipped spans in the order the panel defines: frames, gaps,
-// bins. Where the panel's bars overlap its frames (a bar whose top rounds one
-// row above the frame) the later drawing wins, as it would on a screen.
+// frame): at natural size a row is one copy of a picture row; zoomed in, a
+// picture row is widened once and the screen rows that repeat it are copies
+// of the first; zoomed out, every 2^-zoom-th pixel is picked. From 1600 % the
+// pixel values are written over their cells. Then the histogram panel, which
+// covers a small fixed area, is drawn over it with clipped spans in the order
+// the panel defines: frames, gaps, bins. Where the panel's bars overlap its
+// frames (a bar whose top rounds one row above the frame) the later drawing
+// wins, as it would on a screen.
 //
 // Pixels no drawing step reaches (left of and above the picture when the
 // view is scrolled past its origin, and three rows beside each gap on the
@@ -14,9 +18,13 @@
 #include "shell/view.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "image/image_record.h"
+#include "image/statistics.h"
+#include "shell/digit_font.h"
 
 void Frame::resize(int w, int h)
 {
@@ -123,29 +131,160 @@ std::pair<int, int> draw_panel(Frame& frame, Coord px, Coord top, const ImageRec
     return {kPanelWidth, kPanelHeight};
 }
 
+// Screen coordinate (from the zoomed picture's left or top edge) to picture
+// coordinate: floor(s / 2^zoom).
+Coord to_picture(Coord s, int zoom) { return zoom >= 0 ? s >> zoom : s * (Coord{1} << -zoom); }
+
+// Picture coordinate to the screen coordinate of its cell's first pixel:
+// floor(c * 2^zoom).
+Coord to_screen(Coord c, int zoom) { return zoom >= 0 ? c * (Coord{1} << zoom) : c >> -zoom; }
+
+// The picture's columns [image_l, image_r) of client row y widened to
+// 2^zoom screen pixels each, from picture row `row` (top-down).
+void widen_row(std::uint8_t* out, Coord image_l, Coord image_r, Coord ox, const std::uint8_t* row, int zoom)
+{
+    const Coord cell = Coord{1} << zoom;
+    Coord s = image_l - ox;
+    const std::uint8_t* p = row + 3 * (s >> zoom);
+    Coord run = ((s >> zoom) + 1) * cell - s;  // what is left of the first cell
+    for (Coord remaining = image_r - image_l; remaining > 0; remaining -= run, run = cell, p += 3) {
+        const Coord n = std::min(run, remaining);
+        const std::uint8_t b = p[0], g = p[1], r = p[2];
+        for (Coord i = 0; i < n; ++i, out += 3) {
+            out[0] = b;
+            out[1] = g;
+            out[2] = r;
+        }
+    }
+}
+
+// Every 2^-zoom-th pixel of a picture row, the first one of each step.
+void pick_row(std::uint8_t* out, Coord image_l, Coord image_r, Coord ox, const std::uint8_t* row, int zoom)
+{
+    const int shift = -zoom;
+    for (Coord x = image_l; x < image_r; ++x, out += 3) {
+        const std::uint8_t* p = row + 3 * ((x - ox) << shift);
+        out[0] = p[0];
+        out[1] = p[1];
+        out[2] = p[2];
+    }
+}
+
 // Writes row y of the client area outside the panel: white, with the
-// picture's row where it crosses the picture.
-void base_row(Frame& frame, int y, Coord ox, Coord oy, const ImageRecord& record)
+// picture's row where it crosses the zoomed picture (zw by zh screen pixels).
+void base_row(Frame& frame, int y, Coord ox, Coord oy, const ImageRecord& record, int zoom, Coord zw, Coord zh)
 {
     std::uint8_t* row = frame.row(y);
-    const Coord w = record.width, h = record.height;
+    const Coord h = record.height;
     const Coord width = frame.width;
     Coord image_l = 0, image_r = 0;
-    if (y >= oy && y < oy + h && w > 0) {
+    if (y >= oy && y < oy + zh && zw > 0) {
         image_l = std::clamp<Coord>(ox, 0, width);
-        image_r = std::clamp<Coord>(ox + w, 0, width);
+        image_r = std::clamp<Coord>(ox + zw, 0, width);
     }
     if (image_l >= image_r) {
         std::memset(row, 255, static_cast<std::size_t>(width) * 3);
         return;
     }
     std::memset(row, 255, static_cast<std::size_t>(image_l) * 3);
-    // The record is bottom-up: client row oy + r shows block row h - 1 - r.
-    const Coord block_row = h - 1 - (y - oy);
-    const std::uint8_t* source =
-        record.pixels.get() + static_cast<std::size_t>(block_row) * record.stride() + 3 * (image_l - ox);
-    std::memcpy(row + 3 * image_l, source, static_cast<std::size_t>(image_r - image_l) * 3);
+    // The record is bottom-up: picture row r (from the top) is block row h - 1 - r.
+    const Coord block_row = h - 1 - to_picture(y - oy, zoom);
+    const std::uint8_t* source = record.pixels.get() + static_cast<std::size_t>(block_row) * record.stride();
+    if (zoom == 0)
+        std::memcpy(row + 3 * image_l, source + 3 * (image_l - ox), static_cast<std::size_t>(image_r - image_l) * 3);
+    else if (zoom > 0)
+        widen_row(row + 3 * image_l, image_l, image_r, ox, source, zoom);
+    else
+        pick_row(row + 3 * image_l, image_l, image_r, ox, source, zoom);
     std::memset(row + 3 * image_r, 255, static_cast<std::size_t>(width - image_r) * 3);
+}
+
+// A number 0..255 written right-aligned in a field of three digit places,
+// 11 font columns (digits 4 apart): one mask per font row, bit 10 the
+// field's first column.
+struct NumberRows {
+    std::uint16_t rows[DIGIT_ROWS];
+};
+
+const NumberRows& number_rows(int value)
+{
+    static const auto table = [] {
+        std::array<NumberRows, 256> t{};
+        for (int v = 0; v < 256; ++v) {
+            int rest = v, place = 2;  // units first, in the last place
+            do {
+                for (int row = 0; row < DIGIT_ROWS; ++row)
+                    t[v].rows[row] |= static_cast<std::uint16_t>(digit_row(rest % 10, row) << (8 - 4 * place));
+                rest /= 10;
+                --place;
+            } while (rest > 0);
+        }
+        return t;
+    }();
+    return table[value];
+}
+
+// One line of text with its field's top-left corner at (x0, y0), each font
+// pixel `scale` by `scale` screen pixels; Clip when the cell may reach past
+// the frame. Ink is black or white: the same value in all three bytes.
+template <int scale, bool Clip>
+void draw_number(Frame& frame, const NumberRows& text, Coord x0, Coord y0, std::uint8_t ink)
+{
+    for (int r = 0; r < DIGIT_ROWS; ++r) {
+        const unsigned mask = text.rows[r];
+        if (mask == 0) continue;
+        for (int dy = 0; dy < scale; ++dy) {
+            const Coord y = y0 + r * scale + dy;
+            if (Clip && (y < 0 || y >= frame.height)) continue;
+            std::uint8_t* row = frame.row(static_cast<int>(y));
+            for (unsigned m = mask; m != 0; m &= m - 1) {
+                const Coord x = x0 + (10 - std::countr_zero(m)) * scale;
+                if (Clip && (x < 0 || x + scale > frame.width)) {
+                    for (Coord i = std::max<Coord>(x, 0); i < std::min<Coord>(x + scale, frame.width); ++i)
+                        std::memset(row + 3 * i, ink, 3);
+                    continue;
+                }
+                std::memset(row + 3 * x, ink, 3 * scale);
+            }
+        }
+    }
+}
+
+template <int scale>
+void draw_values(Frame& frame, const std::uint8_t* bgr, Coord x, Coord y, std::uint8_t ink, bool clip)
+{
+    const auto draw = clip ? draw_number<scale, true> : draw_number<scale, false>;
+    draw(frame, number_rows(bgr[2]), x, y, ink);
+    draw(frame, number_rows(bgr[1]), x, y + 5 * scale, ink);
+    draw(frame, number_rows(bgr[0]), x, y + 10 * scale, ink);
+}
+
+// The red, green and blue values written over each visible picture cell.
+void draw_pixel_values(Frame& frame, const ImageRecord& record, Coord ox, Coord oy, int zoom)
+{
+    const Coord cell = Coord{1} << zoom;
+    const int scale = 1 << (zoom - ZOOM_PIXEL_VALUES);
+    const Coord w = record.width, h = record.height;
+    // The picture's columns and rows whose cells reach into the frame.
+    const Coord first_c = std::max<Coord>(0, to_picture(-ox, zoom));
+    const Coord last_c = std::min(w - 1, to_picture(frame.width - 1 - ox, zoom));
+    const Coord first_r = std::max<Coord>(0, to_picture(-oy, zoom));
+    const Coord last_r = std::min(h - 1, to_picture(frame.height - 1 - oy, zoom));
+    const Coord left = (cell - 11 * scale) / 2, top = scale;
+    for (Coord r = first_r; r <= last_r; ++r) {
+        const std::uint8_t* source = record.pixels.get() + static_cast<std::size_t>(h - 1 - r) * record.stride();
+        const Coord y0 = oy + r * cell;
+        for (Coord c = first_c; c <= last_c; ++c) {
+            const std::uint8_t* p = source + 3 * c;
+            const Coord x0 = ox + c * cell;
+            const bool clip = x0 < 0 || y0 < 0 || x0 + cell > frame.width || y0 + cell > frame.height;
+            const std::uint8_t ink = luma(p[0], p[1], p[2]) >= 128 ? 0 : 255;  // black on light, white on dark
+            if (scale == 1)
+                draw_values<1>(frame, p, x0 + left, y0 + top, ink, clip);
+            else
+                draw_values<2>(frame, p, x0 + left, y0 + top, ink, clip);
+        }
+    }
 }
 
 void fill_white(Frame& frame)
@@ -163,15 +302,25 @@ std::pair<int, int> draw_histogram_panel(Frame& frame, int px, int top, const Im
 
 void paint_view(Frame& frame, const ImageRecord& record, ViewState& view)
 {
+    const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
     const Coord ox = -Coord{view.scroll_x}, oy = -Coord{view.scroll_y};
-    const Coord w = record.width, h = record.height;
+    const Coord w = zoomed_size(record.width, zoom), h = zoomed_size(record.height, zoom);
     const Coord R = frame.width, B = frame.height;
 
     // The picture and the white surround (strip, below the picture, right of
     // and below the panel) all lie outside the panel's columns or rows, so
-    // one pass writes them; the panel follows.
+    // one pass writes them; the panel follows. Zoomed in, the screen rows of
+    // one picture row are the same bytes: widen the first, copy the rest.
     if (frame.width > 0)
-        for (int y = 0; y < frame.height; ++y) base_row(frame, y, ox, oy, record);
+        for (int y = 0; y < frame.height; ++y) {
+            const bool repeats = zoom > 0 && y > 0 && y - 1 >= oy && y < oy + h &&
+                                 to_picture(y - oy, zoom) == to_picture(y - 1 - oy, zoom);
+            if (repeats)
+                std::memcpy(frame.row(y), frame.row(y - 1), static_cast<std::size_t>(frame.width) * 3);
+            else
+                base_row(frame, y, ox, oy, record, zoom, w, h);
+        }
+    if (zoom >= ZOOM_PIXEL_VALUES) draw_pixel_values(frame, record, ox, oy, zoom);
     const auto [panel_w, panel_h] = draw_panel(frame, ox + w + kPanelLeft, oy, record);
 
     // The content is w + 283 pixels wide and as high as the taller of the
@@ -180,14 +329,19 @@ void paint_view(Frame& frame, const ImageRecord& record, ViewState& view)
     const Coord max_y = std::max<Coord>(h, panel_h + 2) - B;
     view.scroll_max_x = static_cast<std::int32_t>(max_x);
     view.scroll_max_y = static_cast<std::int32_t>(max_y);
+    view.client_width = frame.width;
+    view.client_height = frame.height;
 }
 
 void render_client(Frame& frame, const ImageStore& store, ViewState& view)
 {
-    if (store.current_image != nullptr)
+    if (store.current_image != nullptr) {
         paint_view(frame, *store.current_image, view);
-    else
+    } else {
         fill_white(frame);
+        view.client_width = frame.width;
+        view.client_height = frame.height;
+    }
 }
 
 namespace {
@@ -211,17 +365,113 @@ void scroll(std::int32_t& position, std::int32_t limit, int step, int code, int 
 void scroll_horizontal(ViewState& view, int code, int thumb) { scroll(view.scroll_x, view.scroll_max_x, 5, code, thumb); }
 void scroll_vertical(ViewState& view, int code, int thumb) { scroll(view.scroll_y, view.scroll_max_y, 1, code, thumb); }
 
+void scroll_thumb_to(ViewState& view, bool horizontal, std::int32_t position)
+{
+    (horizontal ? view.scroll_x : view.scroll_y) = position;
+}
+
+bool scroll_wheel(ViewState& view, int delta, bool horizontal)
+{
+    constexpr int kNotch = 120, kPixelsPerNotch = 48;
+    std::int32_t& position = horizontal ? view.scroll_x : view.scroll_y;
+    const std::int32_t limit = horizontal ? view.scroll_max_x : view.scroll_max_y;
+    const Coord distance = Coord{delta} * kPixelsPerNotch / kNotch;  // positive: back towards 0
+    const std::int32_t before = position;
+    if (distance > 0 && position > 0) position = static_cast<std::int32_t>(std::max<Coord>(position - distance, 0));
+    if (distance < 0 && position < limit)
+        position = static_cast<std::int32_t>(std::min<Coord>(position - distance, limit));
+    return position != before;
+}
+
 std::vector<WindowLine> segment_frame_lines(std::span<const SegmentFrame> frames, int height, const ViewState& view)
 {
+    const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
+    // The first and the last screen pixel of a picture column or row.
+    const auto first = [zoom](Coord c) { return to_screen(c, zoom); };
+    const auto last = [zoom](Coord c) { return zoom >= 0 ? to_screen(c + 1, zoom) - 1 : to_screen(c, zoom); };
+    const auto x = [&view](Coord s) { return static_cast<int>(s - view.scroll_x); };
+    const auto y = [&view](Coord s) { return static_cast<int>(s - view.scroll_y); };
     std::vector<WindowLine> lines;
     lines.reserve(4 * frames.size());
     for (const SegmentFrame& f : frames) {
-        const int left = f.seg_start - view.scroll_x, right = f.seg_end - view.scroll_x;
-        const int lower = height - 1 - f.bottom - view.scroll_y, upper = height - 1 - f.top - view.scroll_y;
+        const int left = x(first(f.seg_start)), right = x(last(f.seg_end));
+        const int lower = y(last(Coord{height} - 1 - f.bottom)), upper = y(first(Coord{height} - 1 - f.top));
         lines.push_back({left, lower, right, lower});
         lines.push_back({left, upper, right, upper});
         lines.push_back({left, lower, left, upper});
         lines.push_back({right, lower, right, upper});
     }
     return lines;
+}
+
+std::int64_t zoomed_size(std::int64_t size, int zoom)
+{
+    return zoom >= 0 ? size << zoom : (size + (std::int64_t{1} << -zoom) - 1) >> -zoom;
+}
+
+std::string zoom_percent(int zoom)
+{
+    switch (zoom) {
+    case -3: return "12.5";
+    case -2: return "25";
+    case -1: return "50";
+    default: return std::to_string(100 << std::clamp(zoom, 0, ZOOM_MAX));
+    }
+}
+
+namespace {
+
+// The scroll limits at a zoom, for the client size of the last paint.
+std::pair<Coord, Coord> limits_at(const ViewState& view, const ImageRecord& record, int zoom)
+{
+    return {zoomed_size(record.width, zoom) + 26 + kPanelWidth - view.client_width,
+            std::max<Coord>(zoomed_size(record.height, zoom), kPanelHeight + 2) - view.client_height};
+}
+
+}  // namespace
+
+void set_zoom(ViewState& view, const ImageRecord& record, int zoom, int anchor_x, int anchor_y)
+{
+    zoom = std::clamp(zoom, ZOOM_MIN, ZOOM_MAX);
+    const int change = zoom - std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
+    const auto rescale = [change](Coord s) { return change >= 0 ? s * (Coord{1} << change) : s >> -change; };
+    const auto [max_x, max_y] = limits_at(view, record, zoom);
+    const Coord x = rescale(Coord{anchor_x} + view.scroll_x) - anchor_x;
+    const Coord y = rescale(Coord{anchor_y} + view.scroll_y) - anchor_y;
+    view.zoom = zoom;
+    view.scroll_x = static_cast<std::int32_t>(std::clamp<Coord>(x, 0, std::max<Coord>(max_x, 0)));
+    view.scroll_y = static_cast<std::int32_t>(std::clamp<Coord>(y, 0, std::max<Coord>(max_y, 0)));
+    view.scroll_max_x = static_cast<std::int32_t>(max_x);
+    view.scroll_max_y = static_cast<std::int32_t>(max_y);
+}
+
+std::pair<int, int> zoom_anchor(const ViewState& view, const ImageRecord& record)
+{
+    const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
+    const auto centre = [](Coord origin, Coord size, Coord client) {
+        const Coord from = std::max<Coord>(origin, 0), to = std::min(origin + size, client);
+        return static_cast<int>(from < to ? (from + to) / 2 : client / 2);
+    };
+    return {centre(-Coord{view.scroll_x}, zoomed_size(record.width, zoom), view.client_width),
+            centre(-Coord{view.scroll_y}, zoomed_size(record.height, zoom), view.client_height)};
+}
+
+int fit_zoom(const ImageRecord& record, int client_width, int client_height)
+{
+    for (int zoom = ZOOM_MAX; zoom > ZOOM_MIN; --zoom)
+        if (zoomed_size(record.width, zoom) + 26 + kPanelWidth <= client_width &&
+            std::max<Coord>(zoomed_size(record.height, zoom), kPanelHeight + 2) <= client_height)
+            return zoom;
+    return ZOOM_MIN;
+}
+
+bool picture_pixel_at(const ViewState& view, const ImageRecord& record, int x, int y, int& px, int& py)
+{
+    const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
+    const Coord sx = Coord{x} + view.scroll_x, sy = Coord{y} + view.scroll_y;
+    if (sx < 0 || sy < 0 || sx >= zoomed_size(record.width, zoom) || sy >= zoomed_size(record.height, zoom))
+        return false;
+    px = static_cast<int>(to_picture(sx, zoom));
+    py = static_cast<int>(to_picture(sy, zoom));
+    return true;
 }

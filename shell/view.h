@@ -1,8 +1,24 @@
-// The view: the current picture at natural size in the top-left corner of
-// the client area, scrolled by (scroll_x, scroll_y), the panel of four
-// histograms (red, green, blue, luma) to its right, and white everywhere
-// else. It is drawn by portable code into a Frame, so every front end shows
-// exactly the same pixels; front ends only blit the frame.
+// The view: the current picture in the top-left corner of the client area,
+// at one of nine zoom levels (12.5 % to 3200 %, natural size by default),
+// scrolled by (scroll_x, scroll_y), the panel of four histograms (red,
+// green, blue, luma) to its right, and white everywhere else. It is drawn by
+// portable code into a Frame, so every front end shows exactly the same
+// pixels; front ends only blit the frame.
+//
+// Zoom level z (2^z screen pixels per picture pixel, z from -3 to 5): the
+// zoomed picture is ceil(width * 2^z) by ceil(height * 2^z) screen pixels,
+// and screen pixel (sx, sy) of it (sx = client x + scroll_x) shows picture
+// pixel (floor(sx / 2^z), floor(sy / 2^z)), rows counted from the top: the
+// nearest sample, never an average, so every value on screen is a real one.
+// Scroll positions and limits are in these screen pixels, and the panel
+// stands beside the zoomed picture as it stands beside the natural one.
+// From 1600 % each picture pixel also shows its red, green and blue values in
+// the digit font of shell/digit_font.h, black on a pixel whose luma is 128 or
+// more and white on a darker one. In a cell of Z = 16 * s screen pixels (s = 1
+// at 1600 %, 2 at 3200 %) each font pixel is s by s; the three numbers stand
+// on three lines, red at the top, each right-aligned, digits 4 * s apart and
+// lines 5 * s apart; the block of three digit places starts (Z - 11 * s) / 2
+// from the cell's left edge and s below its top edge.
 //
 // Frame: one 24-bit pixel per client pixel, bytes blue, green, red; rows
 // top-down (row 0 is the client area's top row), each row padded to a
@@ -13,6 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -34,12 +51,23 @@ struct Frame {
     const std::uint8_t* row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * stride; }
 };
 
-// Scroll positions and limits in pixels, part of the session. The positions
-// are never reset and never clamped; the limits are recomputed at every
-// paint of a picture and may be zero or negative (a range of 0 hides the
-// bar).
+// Zoom levels: 2^zoom screen pixels per picture pixel.
+inline constexpr int ZOOM_MIN = -3;          // 12.5 %
+inline constexpr int ZOOM_MAX = 5;           // 3200 %
+inline constexpr int ZOOM_PIXEL_VALUES = 4;  // 1600 %: values drawn in each pixel
+
+// The view's part of the session. Scroll positions and limits are in screen
+// pixels of the zoomed picture. The positions are never reset, and scroll
+// steps never clamp them; the limits are recomputed at every paint of a
+// picture and may be zero or negative (a range of 0 hides the bar). The
+// client size is the view's area at the last paint (what is left below the
+// menu, beside the scroll bars and above the status bar); zooming and fitting
+// work against it.
 struct ViewState {
     std::int32_t scroll_x = 0, scroll_y = 0, scroll_max_x = 0, scroll_max_y = 0;
+    std::int32_t zoom = 0;
+    std::int32_t client_width = 0, client_height = 0;
+    bool status_bar = true;  // the status bar under the view is shown
 };
 
 // Scroll codes of the scroll bars.
@@ -50,8 +78,46 @@ enum ScrollCode { SCROLL_LINE_BACK = 0, SCROLL_LINE_FORWARD = 1, SCROLL_THUMB_TR
 void scroll_horizontal(ViewState& view, int code, int thumb);
 void scroll_vertical(ViewState& view, int code, int thumb);
 
+// A thumb dragged to `position` on a bar whose range may pass 65535 (the
+// zoomed picture can be that wide): the position as it is, no 16-bit read.
+void scroll_thumb_to(ViewState& view, bool horizontal, std::int32_t position);
+
+// One turn of the mouse wheel: `delta` in the wheel's units (120 a notch,
+// positive away from the user), which scrolls up, or left when `horizontal`,
+// by 48 screen pixels a notch. Unlike the line steps a turn stops at 0 and at
+// the limit. Returns whether the position moved.
+bool scroll_wheel(ViewState& view, int delta, bool horizontal);
+
+// ceil(size * 2^zoom): a picture side in screen pixels.
+std::int64_t zoomed_size(std::int64_t size, int zoom);
+
+// The zoom as a percentage without the sign: "12.5", "25", ... "3200".
+std::string zoom_percent(int zoom);
+
+// Sets the zoom (brought into ZOOM_MIN..ZOOM_MAX) keeping the picture pixel
+// under client point (anchor_x, anchor_y) where it is: the screen coordinate
+// a + scroll is scaled by 2^(new - old), rounded down, and the new scroll is
+// that less a, brought within 0..limit of the new zoom (0 when the limit is
+// not positive) for the client size of the last paint. The pixel therefore
+// stays under the point unless the picture's edge stops the scroll (and below
+// 100 %, where only every 2^-zoom-th pixel shows, it stays within one step).
+void set_zoom(ViewState& view, const ImageRecord& record, int zoom, int anchor_x, int anchor_y);
+
+// Where the menu's and the keys' zoom keeps the picture still: the centre of
+// the part of the client area that shows the picture, or the client area's
+// centre when none does.
+std::pair<int, int> zoom_anchor(const ViewState& view, const ImageRecord& record);
+
+// The largest zoom at which the picture and the histogram panel fit a client
+// area of the given size without scrolling; ZOOM_MIN when none does.
+int fit_zoom(const ImageRecord& record, int client_width, int client_height);
+
+// The picture pixel that client point (x, y) shows, counted from the top-left
+// (false: the point shows no picture pixel).
+bool picture_pixel_at(const ViewState& view, const ImageRecord& record, int x, int y, int& px, int& py);
+
 // Draws `record` and its histograms into `frame` (whose size is the client
-// size) and sets scroll_max_x and scroll_max_y.
+// size) at view.zoom and sets scroll_max_x, scroll_max_y and the client size.
 void paint_view(Frame& frame, const ImageRecord& record, ViewState& view);
 
 // Draws the histogram panel with its first bin column at px and its top row
@@ -63,7 +129,9 @@ std::pair<int, int> draw_histogram_panel(Frame& frame, int px, int top, const Im
 void render_client(Frame& frame, const ImageStore& store, ViewState& view);
 
 // The four lines of each segmentation frame in client coordinates: lower
-// edge, upper edge, left edge, right edge. Client x is the column and client
-// y is height - 1 - row, each less the scroll position, so the frames lie on
-// the picture as the view shows it.
+// edge, upper edge, left edge, right edge, drawn on the outermost screen
+// pixels of the frame's first and last columns and rows as the zoom shows
+// them (at natural size: client x is the column and client y is
+// height - 1 - row), each less the scroll position, so the frames lie on the
+// picture as the view shows it.
 std::vector<WindowLine> segment_frame_lines(std::span<const SegmentFrame> frames, int height, const ViewState& view);

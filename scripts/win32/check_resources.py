@@ -126,8 +126,10 @@ def decode_menu(blob):
                 if command == 0 and text == '' and (flags & ~0x80) == 0:
                     lines.append(pad + 'MENUITEM SEPARATOR')
                 else:
-                    expect(flags & ~0x80 == 0, 'menu item %d carries flags 0x%x' % (command, flags))
-                    lines.append(pad + 'MENUITEM %s, %d' % (rc_string(text), command))
+                    # A check mark (MF_CHECKED) is the one state an item may carry.
+                    expect(flags & ~0x88 == 0, 'menu item %d carries flags 0x%x' % (command, flags))
+                    lines.append(pad + 'MENUITEM %s, %d%s' % (rc_string(text), command,
+                                                              ', CHECKED' if flags & 0x08 else ''))
             if flags & 0x80:
                 return at
 

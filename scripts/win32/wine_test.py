@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Drives the 64-bit lumaforge.exe under Wine on a virtual X server, with the
-keyboard only, and compares what the window shows with what lumaforge-cli
-renders for the same steps and client size, pixel for pixel.
+keyboard and the mouse wheel, and compares what the window shows with what
+lumaforge-cli renders for the same steps, client size, scroll and zoom,
+pixel for pixel.
 
 usage: wine_test.py --exe lumaforge.exe --cli lumaforge-cli --samples DIR
                     --prefix WINEPREFIX --out DIR
@@ -54,6 +55,14 @@ def menu_commands(cli):
 
 
 MIN_BAR, MAX_BAR = 10, 32  # the thickness a scroll bar may have, in pixels
+MAX_STATUS = 48  # the height the status bar may have
+ZOOM_PERCENT = {-3: '12.5', -2: '25', -1: '50', 0: '100', 1: '200', 2: '400', 3: '800', 4: '1600', 5: '3200'}
+VIEW_POPUP = 6  # Вид: Увеличить, Уменьшить, Исходный размер, По размеру окна, Строка состояния
+
+
+def zoomed(size, zoom):
+    """A picture side in screen pixels: ceil(size * 2^zoom)."""
+    return size << zoom if zoom >= 0 else -(-size >> -zoom)
 
 
 class Failure(Exception):
@@ -126,6 +135,9 @@ class Session:
         self.sample = None
         self.views = 0
         self.scroll = (0, 0)
+        self.zoom = 0
+        self.status_bar = True  # shown
+        self.status_height = None  # learnt from the first view without a horizontal bar
         self.lines = []  # lines drawn straight onto the window since the last paint
         self.client = None
         self.display_pipe = None
@@ -230,7 +242,8 @@ class Session:
     def expected_view(self, width, height):
         path = os.path.join(self.args.out, 'expected-%d.bmp' % self.views)
         command = [self.args.cli, self.sample] + self.steps + [
-            '--view', path, '--client', '%dx%d' % (width, height), '--scroll', '%d,%d' % self.scroll]
+            '--view', path, '--client', '%dx%d' % (width, height), '--scroll', '%d,%d' % self.scroll,
+            '--zoom', ZOOM_PERCENT[self.zoom]]
         self.run(command)
         picture = Picture.from_bmp(path)
         rows = [bytearray(row) for row in picture.rows]
@@ -246,10 +259,11 @@ class Session:
         return picture
 
     def find_client(self, window, expected):
-        """The client rectangle (top, width, height) inside the window: below
-        the menu bar, left of and above the scroll bars when they show. It is
-        the largest one that shows `expected` (rendered for the whole window:
-        the view's pixels do not depend on the client size) exactly."""
+        """The view's rectangle (top, width, height) inside the window: below
+        the menu bar, left of the vertical scroll bar and above the status bar
+        and the horizontal scroll bar when they show. It is the largest one
+        that shows `expected` (rendered for the whole window: the view's
+        pixels do not depend on the client size) exactly."""
         def common_prefix(a, b):  # in pixels
             low, high = 0, min(len(a), len(b)) // 3
             while low < high:
@@ -261,6 +275,7 @@ class Session:
             return low
 
         bars = [0] + list(range(MIN_BAR, MAX_BAR + 1))  # scroll bar thickness, none or some
+        below_view = range(0, MAX_BAR + MAX_STATUS + 1)  # status bar and scroll bar, either or both
         best = None
         for top in range(0, 80):
             if window.rows[top][:3 * 64] != expected.rows[0][:3 * 64]:
@@ -270,7 +285,7 @@ class Session:
                 widths.append(common_prefix(window.rows[top + y], expected.rows[y]))
                 if widths[-1] < window.width - MAX_BAR:
                     break
-            for below in bars:
+            for below in below_view:
                 height = window.height - top - below
                 if height <= 0 or height > len(widths):
                     continue
@@ -315,14 +330,20 @@ class Session:
                 last['whole'].save_ppm(os.path.join(self.args.out, 'failed-%d-expected.ppm' % self.views))
             raise
         window = last['window']
-        w, h = picture_size
-        horizontal, vertical = height < window.height - top, width < window.width
-        if horizontal != (w + 283 > width) or vertical != (max(h, 417) > height):
+        w, h = zoomed(picture_size[0], self.zoom), zoomed(picture_size[1], self.zoom)
+        below = window.height - top - height
+        if self.status_bar and self.status_height is None and w + 283 <= width:
+            self.status_height = below
+            log('  the status bar is %d pixels high' % below)
+        status = (self.status_height or 0) if self.status_bar else 0
+        horizontal, vertical = below > status, width < window.width
+        if (self.status_height is not None or not self.status_bar) and (
+                horizontal != (w + 283 > width) or vertical != (max(h, 417) > height)):
             raise Failure('after %s: scroll bars %s/%s for a %dx%d picture in a %dx%d client area'
                           % (label, horizontal, vertical, w, h, width, height))
         if not quiet:
-            log('  %s: the %dx%d client area matches the renderer (scroll %d,%d; bars: %s)'
-                % (label, width, height, self.scroll[0], self.scroll[1],
+            log('  %s: the %dx%d client area matches the renderer (%s %%, scroll %d,%d; bars: %s)'
+                % (label, width, height, ZOOM_PERCENT[self.zoom], self.scroll[0], self.scroll[1],
                    ' and '.join(n for n, b in (('horizontal', horizontal), ('vertical', vertical)) if b) or 'none'))
         self.client = (top, width, height)
         return window
@@ -404,12 +425,82 @@ class Session:
         top, width, height = self.client
         return self.grab()[1].crop(0, top, width, height).rows
 
-    def click(self, x, y):
-        """A click at (x, y) of the window."""
+    def click(self, x, y, button=1, modifier=None):
+        """A click at (x, y) of the window; buttons 4 and 5 turn the wheel
+        away from the user and towards them."""
         info = self.run(['xwininfo', '-id', self.window]).stdout.decode()
         field = lambda name: int(re.search(name + r':\s+(-?\d+)', info).group(1))
+        click = ['click', str(button)]
+        if modifier:
+            click = ['keydown', modifier] + click + ['keyup', modifier]
         self.run(['xdotool', 'mousemove', '--sync', str(field('Absolute upper-left X') + x),
-                  str(field('Absolute upper-left Y') + y), 'click', '1'])
+                  str(field('Absolute upper-left Y') + y)] + click)
+
+    def status_strip(self):
+        """The status bar's rows under the view, as the screen shows them."""
+        top, width, height = self.client
+        return self.grab()[1].crop(0, top + height, width, self.status_height).rows
+
+    def status_has_text(self):
+        """Whether the status bar shows anything: dark text on its face."""
+        return sum(1 for row in self.status_strip() for i in range(0, len(row), 3) if max(row[i:i + 3]) < 96) > 20
+
+    def zoom_and_wheel(self, size):
+        """Ctrl and the wheel zoom about the cursor to 400 %, the wheel and
+        Shift with it scroll, the status bar follows the cursor and hides from
+        the menu, fitting returns to natural size."""
+        top = self.client[0]
+        cx, cy = 200, 150  # a point of the picture at natural size, scrolled to 0,0
+        for _ in range(2):
+            self.click(cx, top + cy, 4, 'ctrl')
+            # The screen pixel under the cursor doubles, the scroll follows it.
+            self.zoom += 1
+            w, h = zoomed(size[0], self.zoom), zoomed(size[1], self.zoom)
+            _, width, height = self.client
+            sx, sy = [min(max(2 * (c + s) - c, 0), max(limit, 0)) for c, s, limit in (
+                (cx, self.scroll[0], w + 283 - width), (cy, self.scroll[1], max(h, 417) - height))]
+            self.scroll = (sx, sy)
+            self.check_view('Ctrl and the wheel at %d,%d' % (cx, cy), size)
+        self.screenshot('screen-400.png')
+        if not self.status_has_text():
+            raise Failure('the status bar is empty with the cursor over the picture')
+        self.click(cx, top + cy, 5)
+        self.scroll = (self.scroll[0], self.scroll[1] + 48)
+        self.check_view('a notch of the wheel', size)
+        self.click(cx, top + cy, 5, 'shift')
+        self.scroll = (self.scroll[0] + 48, self.scroll[1])
+        self.check_view('a notch of the wheel with Shift', size)
+
+        self.menu(VIEW_POPUP, 3)  # По размеру окна: natural size fits, the scroll goes to the edge
+        self.zoom, self.scroll = 0, (0, 0)
+        self.check_view('the menu\'s Вид > По размеру окна', size)
+        _, width, height = self.client
+        self.click(width - 20, top + height // 2, 1)  # right of the panel: no picture pixel
+        wait_until('an empty status bar', lambda: not self.status_has_text(), 10)
+        self.menu(VIEW_POPUP, 4)  # Строка состояния: hidden, the view grows
+        self.status_bar = False
+        self.check_view('the menu\'s Вид > Строка состояния (hidden)', size)
+        if self.client[2] <= height:
+            raise Failure('hiding the status bar left the view %d rows high' % self.client[2])
+        self.menu(VIEW_POPUP, 4)
+        self.status_bar = True
+        self.check_view('the menu\'s Вид > Строка состояния (shown)', size)
+
+    def pixel_values(self):
+        """Ctrl+= to 1600 %, where each pixel shows its values, and Ctrl+0 back."""
+        size = self.open_file(self.small)
+        self.check_view('opening a 48x32 picture', size)
+        for zoom in range(1, 5):
+            self.key('ctrl+equal')
+            self.zoom = zoom
+            self.check_view('Ctrl+= to %s %%' % ZOOM_PERCENT[zoom], size, quiet=zoom not in (2, 4))
+        self.screenshot('screen-1600.png')
+        self.key('ctrl+minus')
+        self.zoom = 3
+        self.check_view('Ctrl+-', size)
+        self.key('ctrl+0')
+        self.zoom = 0
+        self.check_view('Ctrl+0', size)
 
     def segmentation_frames(self):
         """The frames lumaforge-cli reports for segmenting the picture on
@@ -449,12 +540,15 @@ class Session:
         size = self.open_file(cyrillic)
         window = self.check_view('opening снимок.bmp through the file dialog', size)
         self.screenshot('screen-opened.png')
+        if self.status_height is None or not 10 <= self.status_height <= MAX_STATUS:
+            raise Failure('no status bar under the view (%r rows)' % self.status_height)
         # The menu bar: its captions drawn in dark text above the client area.
         top = self.client[0]
         bar = window.crop(0, 0, window.width, top)
         dark = sum(1 for row in bar.rows for i in range(0, len(row), 3) if max(row[i:i + 3]) < 96)
         if top < 10 or dark < 200:
             raise Failure('no menu bar above the client area (%d rows, %d dark pixels)' % (top, dark))
+        self.zoom_and_wheel(size)
 
         self.key('ctrl+n')
         self.steps.append('negative')
@@ -485,6 +579,10 @@ class Session:
             self.screenshot('screen-segmented.png')
             self.lines = []
 
+        self.small = os.path.join(self.args.out, 'small.bmp')
+        write_test_picture(self.small, 48, 32)
+        self.pixel_values()
+
         size = self.open_file(os.path.join(self.args.samples, 'odd.bmp'))
         self.check_view('opening odd.bmp', size)
         self.every_menu_command(size)
@@ -495,8 +593,9 @@ class Session:
         size = self.open_file(big)
         self.check_view('opening a 1500x1200 picture', size)
         top, width, height = self.client
-        bar = window.height - top - height
-        self.click(width - bar // 2 - 1, top + height + bar // 2)
+        status = self.status_height  # between the view and the horizontal bar
+        bar = window.height - top - height - status
+        self.click(width - bar // 2 - 1, top + height + status + bar // 2)
         self.scroll = (5, 0)
         self.check_view('a click on the horizontal bar\'s right arrow', size)
         self.click(width + bar // 2, top + height - bar // 2 - 1)

@@ -8,7 +8,9 @@ usage: write_menu_rc.py COMMANDS.json OUT.rc
 import json
 import sys
 
-VK = {'F4': 0x73}
+# Virtual-key codes of the keys that are neither letters nor digits: F4, the
+# "=" key (which also carries "+") and the "-" key.
+VK = {'F4': 0x73, '=': 0xBB, '-': 0xBD}
 
 
 def rc_string(text):
@@ -18,6 +20,7 @@ def rc_string(text):
 def menu_lines(table):
     """The script's MENU and ACCELERATORS statements, one line each."""
     captions = {c['id']: c['caption'] for c in table['commands']}
+    checked = {c['id'] for c in table['commands'] if c.get('checked')}
     lines = ['101 MENU', 'BEGIN']
     for popup in table['menu']:
         lines += ['    POPUP %s' % rc_string(popup['caption']), '    BEGIN']
@@ -25,7 +28,8 @@ def menu_lines(table):
             if item == 0:
                 lines.append('        MENUITEM SEPARATOR')
             else:
-                lines.append('        MENUITEM %s, %d' % (rc_string(captions[item]), item))
+                lines.append('        MENUITEM %s, %d%s' % (rc_string(captions[item]), item,
+                                                           ', CHECKED' if item in checked else ''))
         lines.append('    END')
     lines += ['END', '', '115 ACCELERATORS', 'BEGIN']
     for a in table['accelerators']:

@@ -78,5 +78,7 @@ void draw_segment_frames(WindowHandle, std::span<const SegmentFrame> frames, std
     headless.lines.insert(headless.lines.end(), lines.begin(), lines.end());
 }
 
+void show_status_bar(WindowHandle, bool shown) { headless.status_bar_shown = shown; }
+
 void begin_busy() { ++headless.busy_depth; }
 void end_busy() { --headless.busy_depth; }

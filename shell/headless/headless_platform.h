@@ -46,6 +46,7 @@ struct HeadlessPlatform {
     int dialogs_shown = 0;
     int file_dialogs_shown = 0;
     int busy_depth = 0;
+    bool status_bar_shown = true;
     std::vector<WindowLine> lines;
     std::vector<SegmentFrame> frames;
 

@@ -5,27 +5,44 @@
 #include <QGridLayout>
 #include <QImage>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
+#include "commands/view_commands.h"
+#include "shell/pixel_status.h"
 #include "shell/qt/frame_lines.h"
 
 namespace {
 
 MainWindow* the_main_window = nullptr;
 
-QKeySequence key_sequence(const Accelerator& a)
+// The accelerator's keys. Letters and digits have Qt's codes of their
+// characters; the "=" key also answers as "+", the character it carries on
+// many keyboards, as the Windows key code of the same name does.
+QList<QKeySequence> key_sequences(const Accelerator& a)
 {
-    const auto key = a.key == KEY_F4 ? Qt::Key_F4 : static_cast<Qt::Key>(Qt::Key_A + (a.key - 'A'));
+    QList<Qt::Key> keys;
+    switch (a.key) {
+    case KEY_F4: keys = {Qt::Key_F4}; break;
+    case KEY_EQUALS: keys = {Qt::Key_Equal, Qt::Key_Plus}; break;
+    case KEY_MINUS: keys = {Qt::Key_Minus}; break;
+    default: keys = {static_cast<Qt::Key>(a.key)}; break;  // 'A'..'Z', '0'..'9'
+    }
     Qt::KeyboardModifiers modifiers;
     if (a.modifiers & MOD_CTRL) modifiers |= Qt::ControlModifier;
     if (a.modifiers & MOD_ALT) modifiers |= Qt::AltModifier;
     if (a.modifiers & MOD_SHIFT) modifiers |= Qt::ShiftModifier;
-    return QKeySequence(QKeyCombination(modifiers, key));
+    QList<QKeySequence> sequences;
+    for (const Qt::Key key : keys) sequences.push_back(QKeySequence(QKeyCombination(modifiers, key)));
+    return sequences;
 }
 
 }  // namespace
@@ -40,6 +57,7 @@ ViewWidget::ViewWidget(QWidget* parent, Session& session) : QWidget(parent), ses
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMinimumSize(1, 1);
+    setMouseTracking(true);  // the status bar follows the cursor
 }
 
 void ViewWidget::invalidate()
@@ -84,6 +102,10 @@ void ViewWidget::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, image);
 }
 
+void ViewWidget::mouseMoveEvent(QMouseEvent* event) { emit pointer_moved(event->position().toPoint()); }
+void ViewWidget::leaveEvent(QEvent*) { emit pointer_left(); }
+void ViewWidget::wheelEvent(QWheelEvent* event) { emit wheel_turned(event); }
+
 // ---- the main window -------------------------------------------------------
 
 MainWindow::MainWindow()
@@ -102,19 +124,38 @@ MainWindow::MainWindow()
     view_ = new ViewWidget(central, session_);
     horizontal_ = new QScrollBar(Qt::Horizontal, central);
     vertical_ = new QScrollBar(Qt::Vertical, central);
+    // Both bars show from the start with the range 0 to 100, as a window's
+    // own scroll bars do before anything sets them.
     for (QScrollBar* bar : {horizontal_, vertical_}) {
         bar->setFocusPolicy(Qt::NoFocus);
-        bar->setRange(0, 0);
-        bar->setVisible(false);
+        bar->setRange(0, 100);
         connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar](int action) { scroll_action(bar, action); });
+        connect(bar, &QAbstractSlider::valueChanged, this, [this, bar](int value) { bar_value_changed(bar, value); });
+        bar->installEventFilter(this);  // the wheel over a bar scrolls as over the view
     }
     grid->addWidget(view_, 0, 0);
     grid->addWidget(vertical_, 0, 1);
     grid->addWidget(horizontal_, 1, 0);
     setCentralWidget(central);
+
+    status_label_ = new QLabel(this);
+    status_label_->setObjectName(QStringLiteral("status"));
+    statusBar()->addWidget(status_label_, 1);
+    statusBar()->setVisible(session_.status_bar);
+
     // Limits come from painting; bars are shown or hidden after it, outside
     // the paint event.
     connect(view_, &ViewWidget::rendered, this, &MainWindow::update_scroll_bars, Qt::QueuedConnection);
+    connect(view_, &ViewWidget::rendered, this, &MainWindow::update_status, Qt::QueuedConnection);
+    connect(view_, &ViewWidget::pointer_moved, this, [this](QPoint at) {
+        pointer_ = at;
+        update_status();
+    });
+    connect(view_, &ViewWidget::pointer_left, this, [this] {
+        pointer_.reset();
+        update_status();
+    });
+    connect(view_, &ViewWidget::wheel_turned, this, [this](QWheelEvent* event) { turn_wheel(event, nullptr); });
 }
 
 MainWindow::~MainWindow()
@@ -129,11 +170,13 @@ void MainWindow::build_menu()
         const int id = c.id;
         connect(action, &QAction::triggered, this, [this, id] { run(id); });
         actions_[id] = action;
+        action->setCheckable(c.checked != nullptr);
         // The shortcut works while the menu is closed; the menu shows the
         // caption's own text after its tab, not Qt's rendering of the key.
         addAction(action);
     }
-    for (const CommandRow* c : accelerator_rows()) actions_.at(c->id)->setShortcut(key_sequence(c->accelerator));
+    for (const CommandRow* c : accelerator_rows()) actions_.at(c->id)->setShortcuts(key_sequences(c->accelerator));
+    update_check_marks();
 
     const auto popups = main_menu_popups();
     for (std::size_t p = 0; p < popups.size(); ++p) {
@@ -143,7 +186,14 @@ void MainWindow::build_menu()
             if (c.menu.separator_before && !menu->isEmpty()) menu->addSeparator();
             menu->addAction(actions_.at(c.id));
         }
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::update_check_marks);
     }
+}
+
+void MainWindow::update_check_marks()
+{
+    for (const CommandRow& c : command_table())
+        if (c.checked != nullptr) actions_.at(c.id)->setChecked(c.checked(session_));
 }
 
 QAction* MainWindow::action_for(int id) const
@@ -157,6 +207,20 @@ void MainWindow::run(int id)
     if (destroyed_) return;
     emit command_started(id);
     run_command(session_, handle(), id);
+    if (!destroyed_) update_check_marks();  // Qt toggled the mark itself; the session decides
+}
+
+void MainWindow::show_status_bar(bool shown)
+{
+    statusBar()->setVisible(shown);
+    update_status();
+}
+
+void MainWindow::update_status()
+{
+    std::string text;
+    if (pointer_) text = status_text_at(session_, session_, pointer_->x(), pointer_->y());
+    status_label_->setText(QString::fromStdString(text));
 }
 
 void MainWindow::request_repaint() { view_->invalidate(); }
@@ -176,33 +240,87 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-// One scroll notification: line steps, thumb dragging; page steps and the
-// rest leave the position alone. The bar only shows the position, which
-// may lie outside its range.
+// One scroll notification: line steps, thumb dragging (to any position the
+// bar's range holds, which for a zoomed picture may pass 16 bits); page
+// steps and the rest leave the position alone. The bar only shows the
+// position, which may lie outside its range.
 void MainWindow::scroll_action(QScrollBar* bar, int action)
 {
-    int code = -1;
+    const bool horizontal = bar == horizontal_;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: code = SCROLL_LINE_BACK; break;
-    case QAbstractSlider::SliderSingleStepAdd: code = SCROLL_LINE_FORWARD; break;
-    case QAbstractSlider::SliderMove: code = SCROLL_THUMB_TRACK; break;
+    case QAbstractSlider::SliderSingleStepSub:
+    case QAbstractSlider::SliderSingleStepAdd: {
+        const int code = action == QAbstractSlider::SliderSingleStepSub ? SCROLL_LINE_BACK : SCROLL_LINE_FORWARD;
+        if (horizontal)
+            scroll_horizontal(session_, code, 0);
+        else
+            scroll_vertical(session_, code, 0);
+        break;
+    }
+    case QAbstractSlider::SliderMove: scroll_thumb_to(session_, horizontal, bar->sliderPosition()); break;
     default: break;
     }
-    const int thumb = bar->sliderPosition();
-    std::int32_t position;
-    if (bar == horizontal_) {
-        scroll_horizontal(session_, code, thumb);
-        position = session_.scroll_x;
-    } else {
-        scroll_vertical(session_, code, thumb);
-        position = session_.scroll_y;
-    }
+    const std::int32_t position = horizontal ? session_.scroll_x : session_.scroll_y;
+    setting_bars_ = true;
     bar->setSliderPosition(std::clamp(position, bar->minimum(), bar->maximum()));
+    setting_bars_ = false;
     request_repaint();
 }
 
+// The bar took a value without a scroll action ("Scroll here" of its context
+// menu): the view goes there as if the thumb had been dragged there.
+void MainWindow::bar_value_changed(QScrollBar* bar, int value)
+{
+    if (setting_bars_) return;
+    const bool horizontal = bar == horizontal_;
+    const std::int32_t position = horizontal ? session_.scroll_x : session_.scroll_y;
+    if (value == std::clamp(position, bar->minimum(), bar->maximum())) return;
+    scroll_thumb_to(session_, horizontal, value);
+    request_repaint();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel && (watched == horizontal_ || watched == vertical_)) {
+        turn_wheel(static_cast<QWheelEvent*>(event), static_cast<QScrollBar*>(watched));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The wheel scrolls up and down, with Shift (or over the horizontal bar)
+// left and right; with Ctrl it zooms, a level a notch, about the cursor.
+void MainWindow::turn_wheel(QWheelEvent* event, QScrollBar* over_bar)
+{
+    event->accept();
+    int down = event->angleDelta().y(), across = event->angleDelta().x();
+    if (event->modifiers() & Qt::ControlModifier) {
+        if (session_.current_image == nullptr) return;
+        wheel_zoom_ += down != 0 ? down : across;
+        const int levels = wheel_zoom_ / 120;
+        wheel_zoom_ %= 120;
+        if (levels == 0) return;
+        const auto [x, y] = over_bar == nullptr ? std::pair{int(event->position().x()), int(event->position().y())}
+                                                : zoom_anchor(session_, *session_.current_image);
+        zoom_about(session_, handle(), session_.zoom + levels, x, y);
+        return;
+    }
+    if ((event->modifiers() & Qt::ShiftModifier) || over_bar == horizontal_) {
+        across += down;
+        down = 0;
+    }
+    bool moved = false;
+    if (down != 0) moved |= scroll_wheel(session_, down, false);
+    if (across != 0) moved |= scroll_wheel(session_, across, true);
+    if (moved) request_repaint();
+}
+
+// Before any picture the bars keep their first range; a picture's limits
+// then set them, and they stay as the last picture left them.
 void MainWindow::update_scroll_bars()
 {
+    if (session_.current_image == nullptr) return;
+    setting_bars_ = true;
     const auto set = [](QScrollBar* bar, std::int32_t limit, std::int32_t position, int page) {
         const int top = limit > 0 ? limit : 0;
         bar->setRange(0, top);
@@ -213,4 +331,5 @@ void MainWindow::update_scroll_bars()
     };
     set(horizontal_, session_.scroll_max_x, session_.scroll_x, view_->width());
     set(vertical_, session_.scroll_max_y, session_.scroll_y, view_->height());
+    setting_bars_ = false;
 }

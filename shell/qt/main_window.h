@@ -1,6 +1,7 @@
 // The main window of the Qt front end: the menu bar and the accelerators
 // built from the command table, the view (the core's frame blitted as it
-// is), and the two scroll bars driven by the view's scroll arithmetic.
+// is), the two scroll bars driven by the view's scroll arithmetic, the mouse
+// wheel, and the status bar with the values of the pixel under the cursor.
 //
 // Every menu choice and shortcut goes to run_command with this window as the
 // WindowHandle. The window is the one main window of the program: the
@@ -10,6 +11,7 @@
 #include <QMainWindow>
 #include <QWidget>
 #include <map>
+#include <optional>
 #include <span>
 
 #include "commands/session.h"
@@ -17,7 +19,9 @@
 #include "shell/view.h"
 
 class QAction;
+class QLabel;
 class QScrollBar;
+class QWheelEvent;
 
 // Shows the frame that render_client draws. The frame is the window's
 // surface: it is redrawn only when the client area was invalidated or
@@ -37,9 +41,16 @@ public:
 signals:
     // A new frame was drawn: the scroll limits may have changed.
     void rendered();
+    // The mouse moved over the view (client point) or left it.
+    void pointer_moved(QPoint at);
+    void pointer_left();
+    void wheel_turned(QWheelEvent* event);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void bring_up_to_date();
@@ -69,6 +80,9 @@ public:
     ViewWidget* view() const { return view_; }
     QScrollBar* horizontal_bar() const { return horizontal_; }
     QScrollBar* vertical_bar() const { return vertical_; }
+    QLabel* status_label() const { return status_label_; }
+
+    void show_status_bar(bool shown);
 
 signals:
     // Emitted as a command starts, whatever its origin.
@@ -79,18 +93,27 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build_menu();
+    void update_check_marks();
     void scroll_action(QScrollBar* bar, int action);
+    void bar_value_changed(QScrollBar* bar, int value);
+    void turn_wheel(QWheelEvent* event, QScrollBar* over_bar);
     void update_scroll_bars();
+    void update_status();
 
     Session session_;
     ViewWidget* view_ = nullptr;
     QScrollBar* horizontal_ = nullptr;
     QScrollBar* vertical_ = nullptr;
+    QLabel* status_label_ = nullptr;
     std::map<int, QAction*> actions_;
     bool destroyed_ = false;
+    bool setting_bars_ = false;  // the bars change because the view did
+    std::optional<QPoint> pointer_;  // over the view, client coordinates
+    int wheel_zoom_ = 0;             // wheel turn towards the next zoom level
 };
 
 // The main window while it exists, else nullptr.

@@ -1,6 +1,7 @@
 #include "shell/qt/parameter_dialog.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -26,6 +27,26 @@ struct DialogUnits {
     QRect rect(int left, int top, int width, int height) const
     {
         return {x(left), y(top), x(width), y(height)};
+    }
+};
+
+// A horizontal slider that moves as the Windows trackbar does: Up and PageUp
+// towards the minimum, like Left; Down and PageDown towards the maximum.
+class TrackbarSlider : public QSlider {
+public:
+    using QSlider::QSlider;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        switch (event->key()) {
+        case Qt::Key_Up: triggerAction(SliderSingleStepSub); break;
+        case Qt::Key_Down: triggerAction(SliderSingleStepAdd); break;
+        case Qt::Key_PageUp: triggerAction(SliderPageStepSub); break;
+        case Qt::Key_PageDown: triggerAction(SliderPageStepAdd); break;
+        default: QSlider::keyPressEvent(event); return;
+        }
+        event->accept();
     }
 };
 
@@ -60,7 +81,7 @@ ParameterDialog::ParameterDialog(QWidget* owner, ParamDialog& dialog)
     ok_->setDefault(true);
     ok_->setGeometry(du.rect(165, 53, 50, 14));
 
-    slider_ = new QSlider(Qt::Horizontal, this);
+    slider_ = new TrackbarSlider(Qt::Horizontal, this);
     slider_->setObjectName(QStringLiteral("slider"));
     slider_->setGeometry(du.rect(13, 22, 195, 19));
     slider_->setTickPosition(QSlider::TicksBelow);

@@ -7,10 +7,15 @@
 #include "shell/qt/main_window.h"
 #include "shell/qt/parameter_dialog.h"
 
+// A message box is answered with the mouse: while it is up the arrow shows,
+// even in the middle of busy work.
 void show_message(const char* caption, const char* text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption), QString::fromUtf8(text), QMessageBox::Ok);
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
+    if (busy) QApplication::restoreOverrideCursor();
 }
 
 int show_param_dialog(WindowHandle owner, ParamDialog& description)
@@ -27,6 +32,8 @@ void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame>, std
 {
     static_cast<MainWindow*>(window)->view()->draw_lines(lines);
 }
+
+void show_status_bar(WindowHandle window, bool shown) { static_cast<MainWindow*>(window)->show_status_bar(shown); }
 
 void begin_busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 void end_busy() { QApplication::restoreOverrideCursor(); }

@@ -130,6 +130,9 @@ void draw_segment_frames(WindowHandle, std::span<const SegmentFrame>, std::span<
     page.changed = true;
 }
 
+// The page lays itself out again when the status bar comes or goes.
+void show_status_bar(WindowHandle, bool) { page.changed = true; }
+
 // The page shows the busy cursor itself before it starts a long call: the
 // browser draws nothing while the call runs.
 void begin_busy() { ++page.busy_depth; }

@@ -1,15 +1,25 @@
 // The Windows program: start-up, the main window procedure and the message
 // loop. Every menu choice and accelerator goes to run_command; the view is
-// rendered by the core into a frame and blitted in one piece.
+// rendered by the core into a frame and blitted in one piece. A status bar
+// (the common controls' status window) under the view shows the values of
+// the pixel under the cursor; the view is the client area above it.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
+#include "commands/view_commands.h"
+#include "shell/pixel_status.h"
 #include "shell/view.h"
 #include "shell_win32.h"
+#include "text.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
 
 HINSTANCE app_instance = nullptr;
 HWND main_window = nullptr;
+HWND status_window = nullptr;
 
 namespace {
 
@@ -24,9 +34,55 @@ Session session;
 // reuses its buffer.
 Frame client_frame;
 
+std::wstring status_shown;  // the status bar's text now
+int wheel_zoom = 0;         // wheel turn towards the next zoom level
+bool tracking_leave = false;
+
 void set_scroll_range(HWND window, int bar, std::int32_t limit)
 {
     SetScrollRange(window, bar, 0, limit > 0 ? limit : 0, TRUE);
+}
+
+// The view's part of the client area: all of it above the status bar.
+RECT view_rect(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    if (session.status_bar && status_window != nullptr) {
+        RECT bar;
+        GetWindowRect(status_window, &bar);
+        client.bottom = std::max(client.top, client.bottom - (bar.bottom - bar.top));
+    }
+    return client;
+}
+
+void set_status_text(const std::wstring& text)
+{
+    if (status_window == nullptr || text == status_shown) return;
+    status_shown = text;
+    SendMessageW(status_window, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// The status bar for the cursor at client point (x, y), or for wherever the
+// cursor is now.
+void update_status(int x, int y) { set_status_text(widen(status_text_at(session, session, x, y))); }
+
+void update_status_at_cursor(HWND window)
+{
+    POINT at;
+    GetCursorPos(&at);
+    if (WindowFromPoint(at) != window) {
+        set_status_text(L"");
+        return;
+    }
+    ScreenToClient(window, &at);
+    update_status(at.x, at.y);
+}
+
+void show_scroll_positions(HWND window)
+{
+    SetScrollPos(window, SB_HORZ, session.scroll_x, TRUE);
+    SetScrollPos(window, SB_VERT, session.scroll_y, TRUE);
 }
 
 void on_create()
@@ -48,8 +104,7 @@ void on_paint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
+    const RECT client = view_rect(window);
     if (client.right > 0 && client.bottom > 0) {
         client_frame.resize(client.right, client.bottom);
         render_client(client_frame, session, session);
@@ -68,31 +123,91 @@ void on_paint(HWND window)
     EndPaint(window, &paint);
     // The limits belong to a shown picture; changing a range may show or hide
     // a bar, and the resize that follows paints again with the new client size.
+    // The positions too: zooming moves them.
     if (session.current_image != nullptr) {
         set_scroll_range(window, SB_HORZ, session.scroll_max_x);
         set_scroll_range(window, SB_VERT, session.scroll_max_y);
+        show_scroll_positions(window);
     }
+    update_status_at_cursor(window);
 }
 
 LRESULT on_erase_background(HWND window, HDC dc)
 {
     if (session.current_image == nullptr) {
-        RECT client;
-        GetClientRect(window, &client);
+        const RECT client = view_rect(window);
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
     return 1;
 }
 
+// The thumb's position comes as 32 bits from the bar itself: a zoomed
+// picture's range can pass the 16 bits of the message.
 void on_scroll(HWND window, int bar, WPARAM wparam)
 {
     const int code = LOWORD(wparam), thumb = HIWORD(wparam);
-    if (bar == SB_HORZ)
+    if (code == SB_THUMBTRACK) {
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(window, bar, &info);
+        scroll_thumb_to(session, bar == SB_HORZ, info.nTrackPos);
+    } else if (bar == SB_HORZ) {
         scroll_horizontal(session, code, thumb);
-    else
+    } else {
         scroll_vertical(session, code, thumb);
+    }
     SetScrollPos(window, bar, bar == SB_HORZ ? session.scroll_x : session.scroll_y, TRUE);
     InvalidateRect(window, nullptr, TRUE);
+}
+
+// The wheel scrolls up and down, with Shift (or tilted) left and right; with
+// Ctrl it zooms, a level a notch, about the cursor.
+void on_wheel(HWND window, WPARAM wparam, LPARAM lparam, bool tilted)
+{
+    const int delta = GET_WHEEL_DELTA_WPARAM(wparam), keys = GET_KEYSTATE_WPARAM(wparam);
+    if (!tilted && (keys & MK_CONTROL)) {
+        if (session.current_image == nullptr) return;
+        wheel_zoom += delta;
+        const int levels = wheel_zoom / WHEEL_DELTA;
+        wheel_zoom %= WHEEL_DELTA;
+        if (levels == 0) return;
+        POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+        ScreenToClient(window, &at);
+        zoom_about(session, window, session.zoom + levels, at.x, at.y);
+        return;
+    }
+    // A tilt to the right is positive, a turn away from the user scrolls back.
+    if (scroll_wheel(session, tilted ? -delta : delta, tilted || (keys & MK_SHIFT) != 0)) {
+        show_scroll_positions(window);
+        InvalidateRect(window, nullptr, TRUE);
+    }
+}
+
+void on_mouse_move(HWND window, LPARAM lparam)
+{
+    if (!tracking_leave) {
+        TRACKMOUSEEVENT track{};
+        track.cbSize = sizeof track;
+        track.dwFlags = TME_LEAVE;
+        track.hwndTrack = window;
+        tracking_leave = TrackMouseEvent(&track) != 0;
+    }
+    update_status(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
+}
+
+void on_mouse_leave()
+{
+    tracking_leave = false;
+    set_status_text(L"");
+}
+
+// Check marks follow the session as the menu opens.
+void on_init_menu(HWND window)
+{
+    for (const CommandRow& c : command_table())
+        if (c.checked != nullptr)
+            CheckMenuItem(GetMenu(window), c.id, MF_BYCOMMAND | (c.checked(session) ? MF_CHECKED : MF_UNCHECKED));
 }
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -105,6 +220,14 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_COMMAND: run_command(session, window, LOWORD(wparam)); return 0;
     case WM_HSCROLL: on_scroll(window, SB_HORZ, wparam); return 0;
     case WM_VSCROLL: on_scroll(window, SB_VERT, wparam); return 0;
+    case WM_MOUSEWHEEL: on_wheel(window, wparam, lparam, false); return 0;
+    case WM_MOUSEHWHEEL: on_wheel(window, wparam, lparam, true); return 0;
+    case WM_MOUSEMOVE: on_mouse_move(window, lparam); return 0;
+    case WM_MOUSELEAVE: on_mouse_leave(); return 0;
+    case WM_INITMENUPOPUP: on_init_menu(window); return 0;
+    case WM_SIZE:
+        if (status_window != nullptr) SendMessageW(status_window, WM_SIZE, 0, 0);
+        return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
@@ -138,6 +261,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
     InitCommonControls();
+    status_window = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (session.status_bar ? WS_VISIBLE : 0), 0, 0,
+                                    0, 0, main_window, nullptr, instance, nullptr);
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
 
     MSG message;

@@ -130,6 +130,11 @@ void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame>, std
     ReleaseDC(hwnd, dc);
 }
 
+void show_status_bar(WindowHandle, bool shown)
+{
+    if (status_window != nullptr) ShowWindow(status_window, shown ? SW_SHOW : SW_HIDE);
+}
+
 void begin_busy() { cursor_before_busy = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
 
 void end_busy() { SetCursor(cursor_before_busy); }

@@ -73,7 +73,8 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
     const auto out = scratch_dir() / "never.bmp";
     for (const char* args : {"", "--bogus", "sharpen", "negative=3", "binarize=256", "brightness=150",
                              "median-2d=4", "noise=3", "binarize=12x", "fft-2d=3", "fft-2d=512", "open",
-                             "--client 0x5", "--scroll 1"}) {
+                             "--client 0x5", "--scroll 1", "--zoom 300", "--zoom 12.50", "--probe 1",
+                             "--probe 301,0", "--probe 0,-1"}) {
         const std::string full = std::string(*args == '-' || *args == '\0' ? "" : sample + " ") +
                                  (*args == '-' ? sample + " " : "") + args + " -o " + out.string();
         EXPECT_EQ(cli(full).code, 2) << args;
@@ -94,6 +95,22 @@ TEST(Cli, RefusedInputExitsOneWithItsMessage)
     EXPECT_EQ(cli(sample + " open=" + bad.string()).code, 1);
 }
 
+TEST(Cli, ProbePrintsTheStatusBarsValues)
+{
+    // odd.bmp's top-left pixel, then the same after a negative: the original
+    // is the other record's.
+    const CliRun plain = cli(sample + " --probe 0,0");
+    ASSERT_EQ(plain.code, 0);
+    EXPECT_EQ(plain.out, "{\"x\":0,\"y\":0,\"shown\":{\"r\":92,\"g\":142,\"b\":232,\"luma\":137},\"other\":null}\n");
+    const CliRun negative = cli(sample + " negative --probe 0,0");
+    ASSERT_EQ(negative.code, 0);
+    EXPECT_EQ(negative.out, "{\"x\":0,\"y\":0,\"shown\":{\"r\":163,\"g\":113,\"b\":23,\"luma\":118},"
+                            "\"other\":{\"r\":92,\"g\":142,\"b\":232,\"luma\":137}}\n");
+    const CliRun corner = cli(sample + " --probe 300,202 --zoom 3200");
+    EXPECT_EQ(corner.code, 0);
+    EXPECT_NE(corner.out.find("\"x\":300,\"y\":202"), std::string::npos);
+}
+
 TEST(CliArgs, ParsesStepsValuesAndOptions)
 {
     CliOptions o;
@@ -110,6 +127,13 @@ TEST(CliArgs, ParsesStepsValuesAndOptions)
     EXPECT_EQ(o.scroll_x, -3);
     EXPECT_EQ(o.scroll_y, 7);
     EXPECT_EQ(*o.seed, 0u);
+    EXPECT_EQ(o.zoom, 0);
+    EXPECT_FALSE(o.probe);
+    ASSERT_TRUE(parse_cli_args({"in.bmp", "--zoom", "12.5", "--probe", "3,4"}, o, error)) << error;
+    EXPECT_EQ(o.zoom, -3);
+    EXPECT_EQ(*o.probe, std::make_pair(3, 4));
+    ASSERT_TRUE(parse_cli_args({"in.bmp", "--zoom", "3200"}, o, error)) << error;
+    EXPECT_EQ(o.zoom, 5);
     EXPECT_FALSE(parse_cli_args({"in.bmp", "--seed", "-1"}, o, error));
     EXPECT_FALSE(parse_cli_args({"in.bmp", "undo=1"}, o, error));
     EXPECT_FALSE(parse_cli_args({"in.bmp", "-o"}, o, error));

@@ -43,10 +43,10 @@ protected:
     ImageRecord picture;
 };
 
-TEST_F(Dispatcher, WithoutAPictureOnlyOpenUndoAndExitAct)
+TEST_F(Dispatcher, WithoutAPictureOnlyOpenUndoExitAndTheStatusBarAct)
 {
     for (const CommandRow& c : command_table()) {
-        if (c.id == IDM_OPEN || c.id == IDM_UNDO || c.id == IDM_EXIT) continue;
+        if (c.id == IDM_OPEN || c.id == IDM_UNDO || c.id == IDM_EXIT || c.id == IDM_STATUS_BAR) continue;
         run_command(session, kFakeWindow, c.id);
     }
     EXPECT_EQ(fake.dialogs_shown, 0);
@@ -61,7 +61,7 @@ TEST_F(Dispatcher, WithoutAPictureOnlyOpenUndoAndExitAct)
     run_command(session, kFakeWindow, IDM_EXIT);
     EXPECT_EQ(fake.destroys, 1);
 
-    for (int id : {0, 40000, 40006, 40012, 40030, 65535}) run_command(session, kFakeWindow, id);
+    for (int id : {0, 40000, 40006, 40012, 40999, 65535}) run_command(session, kFakeWindow, id);
     EXPECT_EQ(fake.repaints, 1);
 }
 
@@ -212,7 +212,11 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
 
             const bool acted = fake.dialogs_shown > 0 || fake.repaints > 0 || !fake.lines.empty() || ran.image_b.pixels ||
                                (c.id == IDM_SEGMENT && ran.current_image);  // noise may hold no characters
-            EXPECT_EQ(prompt == CommandPrompt::NotRun, !acted) << c.name << state;
+            // A session action may find nothing to do (zooming to the level shown).
+            const bool may_idle = prompt == CommandPrompt::Nothing && c.run.action != nullptr;
+            if (!may_idle) {
+                EXPECT_EQ(prompt == CommandPrompt::NotRun, !acted) << c.name << state;
+            }
             EXPECT_EQ(prompt == CommandPrompt::ParameterDialog, fake.dialogs_shown == 1) << c.name << state;
             if (prompt != CommandPrompt::ParameterDialog) continue;
             const ParamDialogSpec& p = prepared.param_dialog_spec;

@@ -8,18 +8,22 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStatusBar>
 #include <QStyleOptionMenuItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -29,6 +33,7 @@
 #include "commands/param_dialog.h"
 #include "image/bmp.h"
 #include "image/image_record.h"
+#include "shell/pixel_status.h"
 #include "shell/platform.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/file_chooser.h"
@@ -137,6 +142,21 @@ struct MenuProbe : QMenu {
 
 QString sample(const char* name) { return QStringLiteral(LUMAFORGE_SAMPLES "/") + QString::fromLatin1(name); }
 
+// One turn of the wheel over `target` at its point `at`.
+void turn_wheel(QWidget* target, QPoint at, int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWheelEvent event(QPointF(at), QPointF(target->mapToGlobal(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+void move_pointer(QWidget* target, QPoint at)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -218,8 +238,14 @@ private slots:
     void startsEmptyWithTitleAndIcon()
     {
         QCOMPARE(window->windowTitle(), u8("Обработка изображений."));
-        QVERIFY(!window->horizontal_bar()->isVisible());
-        QVERIFY(!window->vertical_bar()->isVisible());
+        // Both bars from the start, 0 to 100, as a window's own bars show.
+        for (QScrollBar* bar : {window->horizontal_bar(), window->vertical_bar()}) {
+            QVERIFY(bar->isVisible());
+            QCOMPARE(bar->minimum(), 0);
+            QCOMPARE(bar->maximum(), 100);
+        }
+        window->vertical_bar()->setSliderPosition(60);  // dragging moves the position the next view uses
+        QCOMPARE(window->session().scroll_y, 60);
         settle();
         Frame white;
         white.resize(window->view()->width(), window->view()->height());
@@ -267,6 +293,10 @@ private slots:
         QCOMPARE(window->action_for(IDM_UNDO)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
         QCOMPARE(window->action_for(IDM_NOISE)->shortcut(), QKeySequence(QStringLiteral("Shift+Z")));
         QCOMPARE(window->action_for(IDM_EXIT)->shortcut(), QKeySequence(QStringLiteral("Alt+F4")));
+        QCOMPARE(window->action_for(IDM_ZOOM_IN)->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+=")), QKeySequence(QStringLiteral("Ctrl++"))}));
+        QCOMPARE(window->action_for(IDM_ZOOM_OUT)->shortcut(), QKeySequence(QStringLiteral("Ctrl+-")));
+        QCOMPARE(window->action_for(IDM_ZOOM_NATURAL)->shortcut(), QKeySequence(QStringLiteral("Ctrl+0")));
         QVERIFY(window->action_for(IDM_SEGMENT)->shortcut().isEmpty());
     }
 
@@ -276,19 +306,15 @@ private slots:
         QSignalSpy started(window, &MainWindow::command_started);
         QSignalSpy finished(window, &MainWindow::finished);
         for (const CommandRow* row : accelerator_rows()) {
-            const Accelerator& a = row->accelerator;
             if (row->id == IDM_EXIT) continue;
             // A closed dialog leaves no window active on this platform; a
             // window manager would give the activation back.
             window->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(window));
             if (row->id == IDM_OPEN) modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
-            const auto key = static_cast<Qt::Key>(Qt::Key_A + (a.key - 'A'));
-            Qt::KeyboardModifiers mods;
-            if (a.modifiers & MOD_CTRL) mods |= Qt::ControlModifier;
-            if (a.modifiers & MOD_SHIFT) mods |= Qt::ShiftModifier;
+            const QKeyCombination keys = window->action_for(row->id)->shortcut()[0];
             const qsizetype before = started.size();
-            QTest::keyClick(window, key, mods);
+            QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
             QCOMPARE(started.size(), before + 1);  // exactly one command per key
             QCOMPARE(started.last().at(0).toInt(), int(row->id));
 
@@ -369,6 +395,27 @@ private slots:
         });
         QCOMPARE(window->session().param_dialog_spec.result, -100);
         QCOMPARE(window->session().current_image, &window->session().image_b);
+    }
+
+    void sliderKeysMoveAsATrackbarDoes()
+    {
+        load("photo.bmp");
+        with_dialog(IDM_BRIGHTNESS, [](ParameterDialog* d) {
+            QSlider* slider = d->slider();
+            QTest::keyClick(slider, Qt::Key_Up);
+            QCOMPARE(d->value_field()->text(), QStringLiteral("-1%"));
+            QTest::keyClick(slider, Qt::Key_Left);
+            QCOMPARE(slider->value(), -2);
+            QTest::keyClick(slider, Qt::Key_Down);
+            QTest::keyClick(slider, Qt::Key_Down);
+            QCOMPARE(slider->value(), 0);
+            QTest::keyClick(slider, Qt::Key_PageUp);
+            QCOMPARE(slider->value(), -40);  // a fifth of the range
+            QTest::keyClick(slider, Qt::Key_PageDown);
+            QTest::keyClick(slider, Qt::Key_PageDown);
+            QCOMPARE(slider->value(), 40);
+            d->reject();
+        });
     }
 
     void apertureDialog()
@@ -505,6 +552,15 @@ private slots:
         begin_busy();
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        // A message box in the middle of it shows the arrow.
+        Qt::CursorShape during_box = Qt::WaitCursor;
+        modal->expect([&during_box](QWidget* w) {
+            during_box = QApplication::overrideCursor()->shape();
+            qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+        });
+        show_message("Ошибка", "Не хватает памяти для этой операции.");
+        QCOMPARE(during_box, Qt::ArrowCursor);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         end_busy();
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
@@ -552,7 +608,7 @@ private slots:
         QScrollBar* v = window->vertical_bar();
         QTRY_COMPARE(window->session().scroll_max_x, 640 + 283 - view->width());
         QTRY_COMPARE(window->session().scroll_max_y, 480 - view->height());
-        QCOMPARE(h->maximum(), window->session().scroll_max_x);
+        QTRY_COMPARE(h->maximum(), window->session().scroll_max_x);  // the bars follow the paint
         QCOMPARE(v->maximum(), window->session().scroll_max_y);
 
         h->triggerAction(QAbstractSlider::SliderSingleStepAdd);
@@ -584,6 +640,127 @@ private slots:
         QTRY_VERIFY(!window->horizontal_bar()->isVisible() && !window->vertical_bar()->isVisible());
         QCOMPARE(window->session().scroll_x, -2);
         QVERIFY(window->session().scroll_max_x <= 0 && window->session().scroll_max_y <= 0);
+    }
+
+    void zoomedViewMatchesTheCommandLine()
+    {
+        load("photo.bmp");
+        settle();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Equal, Qt::ControlModifier);
+        QTest::keyClick(window, Qt::Key_Equal, Qt::ControlModifier);
+        const Session& session = window->session();
+        QCOMPARE(session.zoom, 2);
+        QVERIFY(session.scroll_x > 0);  // the middle of the picture's visible part stayed put
+        settle();
+        ViewWidget* view = window->view();
+        const QString out = scratch.filePath(QStringLiteral("zoom400.bmp"));
+        QProcess cli;
+        cli.start(QStringLiteral(LUMAFORGE_CLI),
+                  {sample("photo.bmp"), QStringLiteral("--view"), out, QStringLiteral("--zoom"), QStringLiteral("400"),
+                   QStringLiteral("--client"), QStringLiteral("%1x%2").arg(view->width()).arg(view->height()),
+                   QStringLiteral("--scroll"), QStringLiteral("%1,%2").arg(session.scroll_x).arg(session.scroll_y)});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QImage expected = QImage(out).convertToFormat(QImage::Format_RGB888);
+        const QImage shot = view->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        QCOMPARE(shot.size(), expected.size());
+        QVERIFY(shot == expected);
+
+        QTest::keyClick(window, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(session.zoom, 0);
+        QTest::keyClick(window, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(session.zoom, -1);
+    }
+
+    void wheelScrollsAndZoomsAboutTheCursor()
+    {
+        window->resize(700, 400);
+        load("photo.bmp");
+        QTRY_VERIFY(window->vertical_bar()->maximum() > 100);
+        const Session& session = window->session();
+        ViewWidget* view = window->view();
+        QScrollBar* h = window->horizontal_bar();
+        QScrollBar* v = window->vertical_bar();
+        turn_wheel(view, {100, 100}, -120);
+        QCOMPARE(session.scroll_y, 48);
+        turn_wheel(view, {100, 100}, -120, Qt::ShiftModifier);
+        QCOMPARE(session.scroll_x, 48);
+        turn_wheel(h, {10, 5}, -240);  // over the horizontal bar: sideways
+        QCOMPARE(session.scroll_x, 144);
+        turn_wheel(view, {100, 100}, 480);  // stops at the top
+        QCOMPARE(session.scroll_y, 0);
+        turn_wheel(v, {5, 10}, -120);
+        QCOMPARE(session.scroll_y, 48);
+        settle();
+        QCOMPARE(h->value(), 144);
+        QCOMPARE(v->value(), 48);
+        QString why;
+        QVERIFY2(view_shows(view, rendered_now(view), &why), qPrintable(why));
+
+        // Ctrl: a level a notch, about the cursor.
+        int px = 0, py = 0, qx = -1, qy = -1;
+        QVERIFY(picture_pixel_at(session, *session.current_image, 300, 200, px, py));
+        turn_wheel(view, {300, 200}, 120, Qt::ControlModifier);
+        QCOMPARE(session.zoom, 1);
+        QVERIFY(picture_pixel_at(session, *session.current_image, 300, 200, qx, qy));
+        QCOMPARE(std::make_pair(qx, qy), std::make_pair(px, py));
+        settle();
+        QCOMPARE(h->value(), session.scroll_x);
+        QVERIFY2(view_shows(view, rendered_now(view), &why), qPrintable(why));
+    }
+
+    void barsAndViewNeverDisagree()
+    {
+        window->resize(700, 400);
+        load("photo.bmp");
+        QTRY_VERIFY(window->horizontal_bar()->maximum() > 100);
+        const Session& session = window->session();
+        QScrollBar* h = window->horizontal_bar();
+        h->setValue(77);  // what the bar's "Scroll here" does
+        QCOMPARE(session.scroll_x, 77);
+        h->triggerAction(QAbstractSlider::SliderToMaximum);  // "Right edge": an end code, nothing moves
+        QCOMPARE(session.scroll_x, 77);
+        QCOMPARE(h->value(), 77);
+        const QRect groove = h->rect();
+        QTest::mouseClick(h, Qt::MiddleButton, {}, QPoint(groove.width() * 2 / 3, groove.height() / 2));
+        QCOMPARE(session.scroll_x, h->value());
+        settle();
+        QString why;
+        QVERIFY2(view_shows(window->view(), rendered_now(window->view()), &why), qPrintable(why));
+    }
+
+    void statusBarShowsThePixelUnderTheCursor()
+    {
+        load("photo.bmp");
+        settle();
+        ViewWidget* view = window->view();
+        QLabel* status = window->status_label();
+        QVERIFY(window->statusBar()->isVisible());
+        move_pointer(view, {10, 20});
+        const auto probe = probe_pixel(window->session(), 10, 20);
+        QVERIFY(probe);
+        QCOMPARE(status->text(), QString::fromStdString(status_text(*probe)));
+        window->run(IDM_NEGATIVE);
+        QTRY_VERIFY(status->text().contains(u8("другая")));  // after the repaint, without a move
+        move_pointer(view, {700, 20});  // beside the 640-pixel picture
+        QCOMPARE(status->text(), QString());
+
+        // The item hides the bar, the view grows by its height, the mark follows.
+        const int height = view->height();
+        QAction* item = window->action_for(IDM_STATUS_BAR);
+        QVERIFY(item->isCheckable() && item->isChecked());
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QVERIFY(!window->statusBar()->isVisible());
+        QTRY_VERIFY(view->height() > height);
+        settle();
+        QCOMPARE(window->session().client_height, view->height());
+        QString why;
+        QVERIFY2(view_shows(view, rendered_now(view), &why), qPrintable(why));
+        item->trigger();
+        QVERIFY(item->isChecked());
+        QTRY_COMPARE(view->height(), height);
     }
 
     void segmentationLinesLastUntilTheNextRepaint()

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
+
+#include "image/statistics.h"
+#include "shell/digit_font.h"
 
 namespace {
 
@@ -89,7 +93,7 @@ std::pair<int, int> reference_panel(Context& dc, long long px, long long oy, con
 }  // namespace
 
 std::pair<std::int32_t, std::int32_t> reference_paint_view(Frame& frame, const ImageRecord& rec, std::int32_t scroll_x,
-                                                           std::int32_t scroll_y)
+                                                           std::int32_t scroll_y, int zoom)
 {
     for (int y = 0; y < frame.height; ++y)
         for (int x = 0; x < frame.width; ++x)
@@ -97,7 +101,9 @@ std::pair<std::int32_t, std::int32_t> reference_paint_view(Frame& frame, const I
     Context dc{frame};
     const long long R = frame.width, B = frame.height;
     const long long ox = -static_cast<long long>(scroll_x), oy = -static_cast<long long>(scroll_y);
-    const long long w = rec.width, h = rec.height;
+    // The zoom as a fraction num / den: 2^zoom screen pixels per picture pixel.
+    const long long num = zoom >= 0 ? 1LL << zoom : 1, den = zoom >= 0 ? 1 : 1LL << -zoom;
+    const long long w = (rec.width * num + den - 1) / den, h = (rec.height * num + den - 1) / den;
 
     const long long px = ox + w + 25;
     const auto [panel_w, panel_h] = reference_panel(dc, px, oy, rec);
@@ -110,12 +116,43 @@ std::pair<std::int32_t, std::int32_t> reference_paint_view(Frame& frame, const I
     dc.rectangle(ox + w + 24, oy + panel_h + 2, px + panel_w, B);
     dc.pen = entry;
 
-    // The blit of a bottom-up block: block row j lands on client row oy + h - 1 - j.
-    for (long long j = 0; j < h; ++j)
-        for (long long x = 0; x < w; ++x) {
-            const std::uint8_t* p = rec.pixels.get() + j * static_cast<long long>(rec.stride()) + 3 * x;
-            dc.set_pixel(ox + x, oy + h - 1 - j, Rgb{p[2], p[1], p[0]});
+    // Screen pixel (sx, sy) of the zoomed picture shows picture pixel
+    // (floor(sx * den / num), floor(sy * den / num)) counted from the top; the
+    // block is bottom-up.
+    const auto pixel = [&rec](long long x, long long top_y) {
+        return rec.pixels.get() + (rec.height - 1 - top_y) * static_cast<long long>(rec.stride()) + 3 * x;
+    };
+    for (long long sy = 0; sy < h; ++sy)
+        for (long long sx = 0; sx < w; ++sx) {
+            const std::uint8_t* p = pixel(sx * den / num, sy * den / num);
+            dc.set_pixel(ox + sx, oy + sy, Rgb{p[2], p[1], p[0]});
         }
+
+    // From 1600 %: red, green and blue on three lines in each picture pixel's
+    // cell, each number right-aligned, in font pixels of num / 16 screen pixels.
+    if (zoom >= 4) {
+        const long long s = num / 16, left = (num - 11 * s) / 2, top = s;
+        for (long long y = 0; y < rec.height; ++y)
+            for (long long x = 0; x < rec.width; ++x) {
+                const std::uint8_t* p = pixel(x, y);
+                const Rgb ink = luma(p[0], p[1], p[2]) >= 128 ? Rgb{0, 0, 0} : Rgb{255, 255, 255};
+                const int values[3] = {p[2], p[1], p[0]};
+                for (int line = 0; line < 3; ++line) {
+                    const std::string text = std::to_string(values[line]);
+                    for (std::size_t i = 0; i < text.size(); ++i) {
+                        const long long place = 3 - static_cast<long long>(text.size()) + static_cast<long long>(i);
+                        const long long gx = ox + x * num + left + 4 * s * place;
+                        const long long gy = oy + y * num + top + 5 * s * line;
+                        for (int r = 0; r < DIGIT_ROWS; ++r)
+                            for (int c = 0; c < DIGIT_COLUMNS; ++c)
+                                if (digit_row(text[i] - '0', r) & (4 >> c))
+                                    for (long long dy = 0; dy < s; ++dy)
+                                        for (long long dx = 0; dx < s; ++dx)
+                                            dc.set_pixel(gx + c * s + dx, gy + r * s + dy, ink);
+                    }
+                }
+            }
+    }
 
     const long long max_x = w + 26 - R + panel_w;
     const long long max_y = std::max<long long>(h, panel_h + 2) - B;

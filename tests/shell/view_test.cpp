@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <vector>
 
 #include "image/image_record.h"
 #include "shell/view.h"
@@ -320,6 +322,255 @@ TEST(Scrolling, LineStepsAndThumbFollowTheArithmetic)
     // The thumb is read as an unsigned 16-bit position.
     scroll_horizontal(view, SCROLL_THUMB_TRACK, 0x1FFFF);
     EXPECT_EQ(view.scroll_x, 65535);
+}
+
+// ---- zoom ----------------------------------------------------------------
+
+TEST_F(View, MatchesTheLiteralDrawingAtEveryZoom)
+{
+    std::mt19937 rng(7);
+    for (int zoom = ZOOM_MIN; zoom <= ZOOM_MAX; ++zoom)
+        for (int round = 0; round < 8; ++round) {
+            const int w = static_cast<int>(rng() % 45), h = static_cast<int>(rng() % 35);
+            const ImageRecord rec = random_record(w, h, rng());
+            const int cw = 1 + static_cast<int>(rng() % 500), ch = 1 + static_cast<int>(rng() % 520);
+            session.zoom = zoom;
+            session.scroll_x = static_cast<std::int32_t>(rng() % 300) - 7;
+            session.scroll_y = static_cast<std::int32_t>(rng() % 300) - 7;
+            Frame f = frame_of(cw, ch);
+            paint_view(f, rec, session);
+            Frame r = frame_of(cw, ch);
+            const auto [mx, my] = reference_paint_view(r, rec, session.scroll_x, session.scroll_y, zoom);
+            ASSERT_TRUE(same_pixels(f, r)) << "zoom " << zoom << ", picture " << w << "x" << h << " in " << cw << "x"
+                                           << ch << " scrolled " << session.scroll_x << "," << session.scroll_y;
+            EXPECT_EQ(session.scroll_max_x, mx);
+            EXPECT_EQ(session.scroll_max_y, my);
+            EXPECT_EQ(session.client_width, cw);
+        }
+}
+
+TEST_F(View, ZoomedOutShowsEveryKthPixelAndZoomedInRepeatsThem)
+{
+    const ImageRecord rec = make_record(8, 6, [](int x, int y) { return pattern(x, y, 6); });
+    const auto shown = [](int x, int top_y) {
+        const Bgr c = pattern(x, 5 - top_y, 6);
+        return Px{c.r, c.g, c.b};
+    };
+    Frame f = frame_of(400, 450);
+    session.zoom = -1;  // 50 %: 4 x 3, picture pixels 0, 2, 4, 6
+    paint_view(f, rec, session);
+    EXPECT_EQ(at(f, 1, 0), shown(2, 0));
+    EXPECT_EQ(at(f, 3, 2), shown(6, 4));
+    EXPECT_EQ(at(f, 4, 0), kWhite);
+    EXPECT_EQ(at(f, 4 + 24, 0), kBlack);  // the panel's frame line moves with the picture's width
+    session.zoom = 2;  // 400 %
+    paint_view(f, rec, session);
+    EXPECT_EQ(at(f, 0, 0), shown(0, 0));
+    EXPECT_EQ(at(f, 3, 3), shown(0, 0));
+    EXPECT_EQ(at(f, 4, 3), shown(1, 0));
+    EXPECT_EQ(at(f, 31, 23), shown(7, 5));
+    EXPECT_EQ(at(f, 32, 23), kWhite);
+    EXPECT_EQ(at(f, 32 + 24, 0), kBlack);
+}
+
+TEST_F(View, ScrollLimitsCountZoomedScreenPixels)
+{
+    const ImageRecord rec = random_record(2001, 1001, 4);
+    Frame f = frame_of(1000, 700);
+    session.zoom = ZOOM_MIN;  // 12.5 %: ceil(2001 / 8) x ceil(1001 / 8) = 251 x 126
+    paint_view(f, rec, session);
+    EXPECT_EQ(session.scroll_max_x, 251 + 283 - 1000);
+    EXPECT_EQ(session.scroll_max_y, 417 - 700);
+    session.zoom = ZOOM_MAX;  // 3200 %
+    session.scroll_x = 60000;
+    paint_view(f, rec, session);
+    EXPECT_EQ(session.scroll_max_x, 2001 * 32 + 283 - 1000);
+    EXPECT_EQ(session.scroll_max_y, 1001 * 32 - 700);
+}
+
+// The 16 x 16 cell of a 1 x 1 picture at 1600 %: '#' where the digits are.
+std::vector<std::string> cell_ink(const Frame& f, Px ink)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < 16; ++y) {
+        std::string row;
+        for (int x = 0; x < 16; ++x) row += at(f, x, y) == ink ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST_F(View, PixelValuesAt1600InContrastingInk)
+{
+    session.zoom = ZOOM_PIXEL_VALUES;
+    Frame f = frame_of(300, 450);
+    // Dark (luma 78): white digits, R 200 over G 30 over B 7, right-aligned.
+    const ImageRecord dark = make_record(1, 1, [](int, int) { return Bgr{7, 30, 200}; });
+    paint_view(f, dark, session);
+    const std::vector<std::string> dark_cell = {
+        "................",
+        "..##..###.###...",
+        "....#.#.#.#.#...",
+        "...#..#.#.#.#...",
+        "..###.###.###...",
+        "................",
+        "......###.###...",
+        ".......##.#.#...",
+        "........#.#.#...",
+        "......###.###...",
+        "................",
+        "..........###...",
+        "............#...",
+        "...........#....",
+        "...........#....",
+        "................",
+    };
+    EXPECT_EQ(cell_ink(f, kWhite), dark_cell);
+    EXPECT_EQ(at(f, 0, 0), (Px{200, 30, 7}));
+
+    // Light (luma 227): black digits.
+    const ImageRecord light = make_record(1, 1, [](int, int) { return Bgr{0, 255, 255}; });
+    paint_view(f, light, session);
+    const std::vector<std::string> light_cell = {
+        "................",
+        "..##..###.###...",
+        "....#.##..##....",
+        "...#....#...#...",
+        "..###.##..##....",
+        "................",
+        "..##..###.###...",
+        "....#.##..##....",
+        "...#....#...#...",
+        "..###.##..##....",
+        "................",
+        "..........###...",
+        "..........#.#...",
+        "..........#.#...",
+        "..........###...",
+        "................",
+    };
+    EXPECT_EQ(cell_ink(f, kBlack), light_cell);
+    // Below 1600 % no digits.
+    session.zoom = ZOOM_PIXEL_VALUES - 1;
+    paint_view(f, light, session);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(at(f, x, y), (Px{255, 255, 0}));
+}
+
+TEST(Zoom, AboutAPointKeepsThePixelUnderIt)
+{
+    ImageRecord rec;  // only the size matters
+    rec.width = 4000;
+    rec.height = 3000;
+    std::mt19937 rng(3);
+    int kept = 0;
+    for (int round = 0; round < 400; ++round) {
+        ViewState view;
+        view.client_width = 1200;
+        view.client_height = 800;
+        view.zoom = static_cast<int>(rng() % 6);
+        view.scroll_x = static_cast<std::int32_t>(rng() % 2500) << view.zoom;
+        view.scroll_y = static_cast<std::int32_t>(rng() % 1800) << view.zoom;
+        const int ax = static_cast<int>(rng() % 1200), ay = static_cast<int>(rng() % 800);
+        int px = -1, py = -1, qx = -2, qy = -2;
+        ASSERT_TRUE(picture_pixel_at(view, rec, ax, ay, px, py));
+        const int from = view.zoom, to = static_cast<int>(rng() % 6);
+        set_zoom(view, rec, to, ax, ay);
+        EXPECT_EQ(view.zoom, to);
+        // Only the picture's edge may stop the scroll.
+        if (view.scroll_x == 0 || view.scroll_y == 0 || view.scroll_x == view.scroll_max_x ||
+            view.scroll_y == view.scroll_max_y)
+            continue;
+        ASSERT_TRUE(picture_pixel_at(view, rec, ax, ay, qx, qy));
+        EXPECT_EQ(std::make_pair(qx, qy), std::make_pair(px, py)) << "zoom " << from << " to " << to;
+        ++kept;
+    }
+    EXPECT_GT(kept, 200);
+    // Zooming out below 100 % keeps it within one picked pixel.
+    ViewState view;
+    view.client_width = 1200;
+    view.client_height = 500;
+    view.scroll_x = 1001;
+    view.scroll_y = 777;
+    set_zoom(view, rec, -2, 300, 200);
+    int px = 0, py = 0;
+    ASSERT_TRUE(picture_pixel_at(view, rec, 300, 200, px, py));
+    EXPECT_LE(std::abs(px - 1301), 3);
+    EXPECT_LE(std::abs(py - 977), 3);
+    // A scroll that would pass the picture's edge stops there.
+    set_zoom(view, rec, 0, 0, 0);
+    set_zoom(view, rec, -3, 1199, 799);
+    EXPECT_EQ(view.scroll_x, 0);
+    EXPECT_EQ(view.scroll_y, 0);
+}
+
+TEST(Zoom, FitAndAnchor)
+{
+    ImageRecord rec;
+    rec.width = 640;
+    rec.height = 480;
+    EXPECT_EQ(fit_zoom(rec, 1270, 950), 0);  // 200 % would need 1280 + 283 columns
+    EXPECT_EQ(fit_zoom(rec, 1563, 960), 1);
+    EXPECT_EQ(fit_zoom(rec, 1562, 960), 0);
+    EXPECT_EQ(fit_zoom(rec, 200, 100), ZOOM_MIN);
+    rec.width = 60;
+    rec.height = 40;
+    EXPECT_EQ(fit_zoom(rec, 1270, 950), 4);
+    // The menu's zoom keeps the middle of the picture's visible part still.
+    ViewState view;
+    view.client_width = 1000;
+    view.client_height = 700;
+    view.scroll_x = 20;
+    EXPECT_EQ(zoom_anchor(view, rec), std::make_pair(20, 20));
+    view.scroll_x = 500;  // no picture in sight: the client's middle
+    EXPECT_EQ(zoom_anchor(view, rec), std::make_pair(500, 20));
+}
+
+TEST(Zoom, SegmentationFramesFollowTheZoom)
+{
+    const SegmentFrame frame{2, 5, 1, 3};  // columns 2..5, rows 1..3 from the bottom of 10
+    ViewState view;
+    view.zoom = 2;
+    view.scroll_x = 3;
+    auto lines = segment_frame_lines({&frame, 1}, 10, view);
+    ASSERT_EQ(lines.size(), 4u);
+    // Left at column 2's first screen pixel, right at column 5's last; the
+    // lower edge on row 1's last screen row, the upper on row 3's first.
+    const int left = 8 - 3, right = 23 - 3, lower = 35, upper = 24;
+    EXPECT_EQ(lines[0].x0, left);
+    EXPECT_EQ(lines[0].x1, right);
+    EXPECT_EQ(lines[0].y0, lower);
+    EXPECT_EQ(lines[1].y0, upper);
+    EXPECT_EQ(lines[3].x0, right);
+    view.zoom = -1;
+    view.scroll_x = 0;
+    lines = segment_frame_lines({&frame, 1}, 10, view);
+    EXPECT_EQ(lines[0].x0, 1);
+    EXPECT_EQ(lines[0].x1, 2);
+    EXPECT_EQ(lines[0].y0, 4);
+    EXPECT_EQ(lines[1].y0, 3);
+}
+
+TEST(Scrolling, WheelScrollsByNotchesAndStopsAtTheEnds)
+{
+    ViewState view;
+    view.scroll_max_x = 100;
+    view.scroll_max_y = 70;
+    EXPECT_TRUE(scroll_wheel(view, -120, false));  // towards the user: down
+    EXPECT_EQ(view.scroll_y, 48);
+    EXPECT_TRUE(scroll_wheel(view, -120, false));
+    EXPECT_EQ(view.scroll_y, 70);
+    EXPECT_FALSE(scroll_wheel(view, -120, false));
+    EXPECT_TRUE(scroll_wheel(view, 240, false));
+    EXPECT_EQ(view.scroll_y, 0);
+    EXPECT_TRUE(scroll_wheel(view, -30, true));  // a quarter notch, sideways
+    EXPECT_EQ(view.scroll_x, 12);
+    EXPECT_EQ(view.scroll_y, 0);
+    view.scroll_x = -2;  // a line step may leave a position below 0: the wheel leaves it
+    EXPECT_FALSE(scroll_wheel(view, 120, true));
+    EXPECT_EQ(view.scroll_x, -2);
+    scroll_thumb_to(view, true, 100000);  // a zoomed bar passes 16 bits
+    EXPECT_EQ(view.scroll_x, 100000);
 }
 
 }  // namespace

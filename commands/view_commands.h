@@ -1,0 +1,21 @@
+// The view menu's commands (rows of the command table): zoom in and out by a
+// factor of two, natural size and the largest zoom that fits the window, each
+// keeping the middle of the picture's visible part where it is; and the
+// status bar, shown or hidden.
+#pragma once
+
+#include "commands/session.h"
+#include "shell/platform.h"
+
+void zoom_in_command(Session& session, WindowHandle window);
+void zoom_out_command(Session& session, WindowHandle window);
+void natural_size_command(Session& session, WindowHandle window);
+void fit_command(Session& session, WindowHandle window);
+void status_bar_command(Session& session, WindowHandle window);
+
+// The status bar item's check mark.
+bool status_bar_shown(const Session& session);
+
+// Zooms to `zoom` keeping the picture pixel under client point (x, y) there,
+// as Ctrl and the wheel do; repaints when the zoom changed.
+void zoom_about(Session& session, WindowHandle window, int zoom, int x, int y);

@@ -1,0 +1,54 @@
+#include "shell/pixel_status.h"
+
+#include "image/statistics.h"
+
+namespace {
+
+PixelValues values_at(const ImageRecord& record, std::int64_t x, std::int64_t y)
+{
+    // The block is bottom-up: row y from the top is block row height - 1 - y.
+    const std::uint8_t* p =
+        record.pixels.get() + static_cast<std::size_t>(record.height - 1 - y) * record.stride() + 3 * x;
+    return {p[2], p[1], p[0], luma(p[0], p[1], p[2])};
+}
+
+std::string values_text(const PixelValues& v)
+{
+    return "R " + std::to_string(v.r) + " G " + std::to_string(v.g) + " B " + std::to_string(v.b) + " (яркость " +
+           std::to_string(v.luma) + ")";
+}
+
+}  // namespace
+
+std::optional<PixelProbe> probe_pixel(const ImageStore& store, std::int64_t x, std::int64_t y)
+{
+    const ImageRecord* shown = store.current_image;
+    if (shown == nullptr || !shown->pixels || x < 0 || y < 0 || x >= shown->width || y >= shown->height)
+        return std::nullopt;
+    PixelProbe probe;
+    probe.x = static_cast<int>(x);
+    probe.y = static_cast<int>(y);
+    probe.shown = values_at(*shown, x, y);
+    const ImageRecord& other = store.other_record();
+    if (other.pixels && other.width == shown->width && other.height == shown->height)
+        probe.other = values_at(other, x, y);
+    return probe;
+}
+
+std::string status_text(const PixelProbe& probe)
+{
+    std::string text = "x " + std::to_string(probe.x) + ", y " + std::to_string(probe.y) + "   " +
+                       values_text(probe.shown);
+    if (probe.other) text += "   другая: " + values_text(*probe.other);
+    return text;
+}
+
+std::string status_text_at(const ImageStore& store, const ViewState& view, int x, int y)
+{
+    if (store.current_image == nullptr || x < 0 || y < 0 || x >= view.client_width || y >= view.client_height)
+        return {};
+    int px = 0, py = 0;
+    if (!picture_pixel_at(view, *store.current_image, x, y, px, py)) return {};
+    const auto probe = probe_pixel(store, px, py);
+    return probe ? status_text(*probe) : std::string();
+}
