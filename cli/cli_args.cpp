@@ -52,7 +52,7 @@ std::string step_lines()
 std::string cli_usage()
 {
     return "Usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
-           "                     [--client WxH] [--scroll X,Y] [--seed N]\n"
+           "                     [--client WxH] [--scroll X,Y] [--seed N] [--explain X,Y]\n"
            "       lumaforge-cli --list-commands\n"
            "\n"
            "Opens INPUT.bmp as the program's open command does, runs each STEP through the\n"
@@ -70,6 +70,10 @@ std::string cli_usage()
            "  --client WxH     client area size for --view (default 1024x768)\n"
            "  --scroll X,Y     scroll positions for --view and segment (default 0,0)\n"
            "  --seed N         seed the noise generator with N instead of the clock\n"
+           "  --explain X,Y    print how the command that made the picture on display computed\n"
+           "                   its pixel X,Y (from the top-left) as JSON: inputs, steps, result\n"
+           "  --explain-text X,Y\n"
+           "                   print the same explanation as the window's panel shows it\n"
            "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
            "  -h, --help       show this help\n"
            "  --version        show the version\n"
@@ -199,6 +203,15 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
                 return false;
             }
             options.seed = seed;
+        } else if (a == "--explain" || a == "--explain-text") {
+            std::string v;
+            if (!next(v)) return false;
+            CliPoint p;
+            if (!parse_pair(v, ',', p.x, p.y)) {
+                error = a + " wants X,Y, not '" + v + "'";
+                return false;
+            }
+            (a == "--explain" ? options.explain : options.explain_text) = p;
         } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
             error = "unknown option '" + a + "'";
             return false;

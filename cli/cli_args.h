@@ -14,6 +14,11 @@ struct CliStep {
     std::string path;              // open=PATH
 };
 
+// A pixel of the picture, x from the left and y from the top.
+struct CliPoint {
+    std::int32_t x = 0, y = 0;
+};
+
 struct CliOptions {
     bool help = false;
     bool list_commands = false;  // --list-commands
@@ -26,6 +31,8 @@ struct CliOptions {
     int client_width = 1024, client_height = 768;
     std::int32_t scroll_x = 0, scroll_y = 0;
     std::optional<std::uint32_t> seed;
+    std::optional<CliPoint> explain;       // --explain X,Y: JSON
+    std::optional<CliPoint> explain_text;  // --explain-text X,Y: the panel's text
 };
 
 // Parses argv[1..]; on a usage error returns false with a message in `error`.
