@@ -154,7 +154,8 @@ void open_command(Session& session, WindowHandle window)
 
 void exit_command(Session&, WindowHandle window) { destroy_window(window); }
 
-// A toggle: it looks only at whether the other record holds a picture.
+// A toggle: it looks only at whether the other record holds a picture. What
+// made each picture stays with its record, so its explanation comes back too.
 void undo_command(Session& session, WindowHandle window)
 {
     if (session.other_record().pixels) session.current_image = &session.other_record();

@@ -70,7 +70,7 @@ Explanation explain_kirsch(const PixelQuestion& q)
     explain::add_step(e, "neighbour_sum", "Сумма восьми соседей N", n);
     explain::add_step(e, "window_sums", "Суммы троек S1..S8 (снизу, против часовой стрелки)", std::move(sums));
     explain::add_step(e, "responses", "Отклики |5·S − 3·(N − S)|", std::move(responses));
-    explain::add_step(e, "largest", "Наибольший отклик", largest);
+    explain::add_step(e, "largest", "Наибольший отклик, до ограничения 255", largest);
     e.result = explain::grey(luma_filters::kernel_value(w, KirschKernel{}));
     return e;
 }

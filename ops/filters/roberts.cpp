@@ -99,7 +99,7 @@ Explanation explain_roberts(const PixelQuestion& q)
     explain::add_step(e, "a", "a = L(x, y) − L(x+1, y−1)", a);
     explain::add_step(e, "b", "b = L(x+1, y) − L(x, y−1)", b);
     explain::add_step(e, "squares", "a² + b²", a * a + b * b);
-    explain::add_step(e, "length", "√(a² + b²) до округления", std::sqrt(static_cast<double>(a * a + b * b)));
+    explain::add_step(e, "length", "√(a² + b²) до округления и ограничения 255", std::sqrt(static_cast<double>(a * a + b * b)));
     e.result = explain::grey(luma_filters::rounded_root(luma_filters::rounded_root_table(),
                                                         static_cast<std::uint32_t>(a * a + b * b)));
     return e;

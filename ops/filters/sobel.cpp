@@ -46,7 +46,7 @@ Explanation explain_sobel(const PixelQuestion& q)
     explain::add_step(e, "gx", "Сумма по X", gx);
     explain::add_step(e, "gy", "Сумма по Y", gy);
     explain::add_step(e, "squares", "Gx² + Gy²", gx * gx + gy * gy);
-    explain::add_step(e, "length", "Длина √(Gx² + Gy²) до округления", std::sqrt(static_cast<double>(gx * gx + gy * gy)));
+    explain::add_step(e, "length", "Длина √(Gx² + Gy²) до округления и ограничения 255", std::sqrt(static_cast<double>(gx * gx + gy * gy)));
     e.result = explain::grey(luma_filters::kernel_value(w, SobelKernel{luma_filters::rounded_root_table()}));
     return e;
 }

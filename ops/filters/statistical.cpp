@@ -265,7 +265,7 @@ Explanation explain_statistical(const PixelQuestion& q, std::uint8_t aperture)
     explain::add_step(e, "mean", "Среднее S / n²", mean);
     explain::add_step(e, "deviation_sum", "Сумма квадратов отклонений", deviations);
     explain::add_step(e, "sigma", "σ = √(сумма) / n", sigma);
-    explain::add_step(e, "sigma_times_centre", "σ·c до округления", sigma * centre);
+    explain::add_step(e, "sigma_times_centre", "σ·c до округления и ограничения 0..255", sigma * centre);
     e.result = explain::grey(value);
     return e;
 }
