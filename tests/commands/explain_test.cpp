@@ -52,7 +52,7 @@ int sample_at(const ImageRecord& r, Sample s, int x, int y)
 std::vector<std::pair<int, int>> pixels_of(int w, int h, std::mt19937& rng)
 {
     std::vector<std::pair<int, int>> at = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}, {w / 2, 0}, {0, h / 2},
-                                           {w - 1, h / 2}, {w / 2, h - 1}, {std::min(1, w - 1), std::min(1, h - 1)},
+                                           {w - 1, h / 2}, {w / 2, h - 1}, {w / 2, h / 2}, {std::min(1, w - 1), std::min(1, h - 1)},
                                            {std::max(0, w - 2), std::max(0, h - 2)}};
     for (int i = 0; i < 6; ++i) at.push_back({static_cast<int>(rng() % w), static_cast<int>(rng() % h)});
     return at;
