@@ -54,7 +54,7 @@ std::string cli_usage()
 {
     return "Usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
            "                     [--client WxH] [--scroll X,Y] [--zoom PERCENT] [--probe X,Y]\n"
-           "                     [--seed N]\n"
+           "                     [--seed N] [--explain X,Y] [--explain-text X,Y]\n"
            "       lumaforge-cli --list-commands\n"
            "\n"
            "Opens INPUT.bmp as the program's open command does, runs each STEP through the\n"
@@ -79,6 +79,10 @@ std::string cli_usage()
            "                   display and in the other one; a point outside the picture is a\n"
            "                   usage error\n"
            "  --seed N         seed the noise generator with N instead of the clock\n"
+           "  --explain X,Y    print how the command that made the picture on display computed\n"
+           "                   its pixel X,Y (from the top-left) as JSON: inputs, steps, result\n"
+           "  --explain-text X,Y\n"
+           "                   print the same explanation as the window's panel shows it\n"
            "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
            "  -h, --help       show this help\n"
            "  --version        show the version\n"
@@ -230,6 +234,15 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
                 return false;
             }
             options.seed = seed;
+        } else if (a == "--explain" || a == "--explain-text") {
+            std::string v;
+            if (!next(v)) return false;
+            CliPoint p;
+            if (!parse_pair(v, ',', p.x, p.y)) {
+                error = a + " wants X,Y, not '" + v + "'";
+                return false;
+            }
+            (a == "--explain" ? options.explain : options.explain_text) = p;
         } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
             error = "unknown option '" + a + "'";
             return false;

@@ -15,6 +15,11 @@ struct CliStep {
     std::string path;              // open=PATH
 };
 
+// A pixel of the picture, x from the left and y from the top.
+struct CliPoint {
+    std::int32_t x = 0, y = 0;
+};
+
 struct CliOptions {
     bool help = false;
     bool list_commands = false;  // --list-commands
@@ -29,6 +34,8 @@ struct CliOptions {
     int zoom = 0;                 // --zoom, as the view's zoom level
     std::optional<std::pair<std::int32_t, std::int32_t>> probe;  // --probe X,Y
     std::optional<std::uint32_t> seed;
+    std::optional<CliPoint> explain;       // --explain X,Y: JSON
+    std::optional<CliPoint> explain_text;  // --explain-text X,Y: the panel's text
 };
 
 // Parses argv[1..]; on a usage error returns false with a message in `error`.

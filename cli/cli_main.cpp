@@ -10,6 +10,7 @@
 #include "commands/command_json.h"
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
+#include "commands/explain_pixel.h"
 #include "image/bmp.h"
 #include "shell/headless/headless_platform.h"
 #include "lumaforge_version.h"
@@ -151,6 +152,16 @@ int run(Session& session, const CliOptions& options)
             return 2;
         }
     }
+    // Every pixel asked about must exist before anything is written.
+    for (const auto& point : {options.explain, options.explain_text}) {
+        if (!point) continue;
+        const ImageRecord& r = *session.current_image;
+        if (point->x < 0 || point->y < 0 || point->x >= r.width || point->y >= r.height) {
+            std::cerr << "lumaforge-cli: pixel " << point->x << ',' << point->y << " lies outside the " << r.width
+                      << 'x' << r.height << " picture\n";
+            return 2;
+        }
+    }
 
     std::string error;
     if (!options.output.empty()) {
@@ -171,6 +182,9 @@ int run(Session& session, const CliOptions& options)
     }
     if (options.stats) print_stats(session);
     if (probe) print_probe(*probe);
+    if (options.explain) std::cout << explanation_json(*explain_pixel(session, options.explain->x, options.explain->y));
+    if (options.explain_text)
+        std::cout << explanation_text(*explain_pixel(session, options.explain_text->x, options.explain_text->y));
     return 0;
 }
 

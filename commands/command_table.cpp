@@ -1,6 +1,7 @@
 #include "commands/command_table.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "commands/dispatch.h"
@@ -34,16 +35,28 @@ constexpr DialogSetup kNoise = {DialogKind::NoisePoints, "Уровень шум�
 constexpr DialogSetup kBlockSize = {DialogKind::BlockSize, "Размер блока для преобразования."};
 constexpr DialogSetup kFile = {DialogKind::File};
 
-// The operations with the arguments the dialog's value gives them.
+// The operations, and their explanations, with the arguments the dialog's
+// value gives them.
 using Args = const CommandArgs&;
 using Source = const ImageRecord&;
 using Destination = ImageRecord&;
-template <bool (*Operation)(Source, Destination)>
-constexpr ImageOperation plain = [](Source s, Destination d, Args) { return Operation(s, d); };
-template <bool (*Filter)(Source, Destination, std::uint8_t)>
-constexpr ImageOperation with_aperture = [](Source s, Destination d, Args a) {
-    return Filter(s, d, static_cast<std::uint8_t>(a.value));
-};
+using Question = const PixelQuestion&;
+template <auto Function>
+constexpr auto plain = [] {
+    if constexpr (std::is_invocable_v<decltype(Function), Source, Destination>)
+        return static_cast<ImageOperation>([](Source s, Destination d, Args) { return Function(s, d); });
+    else
+        return static_cast<ExplainPixel>([](Question q, Args) { return Function(q); });
+}();
+template <auto Function>
+constexpr auto with_aperture = [] {
+    if constexpr (std::is_invocable_v<decltype(Function), Source, Destination, std::uint8_t>)
+        return static_cast<ImageOperation>(
+            [](Source s, Destination d, Args a) { return Function(s, d, static_cast<std::uint8_t>(a.value)); });
+    else
+        return static_cast<ExplainPixel>(
+            [](Question q, Args a) { return Function(q, static_cast<std::uint8_t>(a.value)); });
+}();
 template <bool (*Transform)(ImageRecord&, int, int, int), int passes>
 constexpr InPlaceOperation forward = [](ImageRecord& r, Args a) { return Transform(r, passes, +1, a.value); };
 
@@ -57,6 +70,16 @@ constexpr ImageOperation contrast_by = [](Source s, Destination d, Args a) {
     return adjust_contrast(s, d, contrast_factor(a.value));
 };
 constexpr ImageOperation noise_of = [](Source s, Destination d, Args a) { return add_noise(s, d, a.value, a.seed); };
+constexpr ExplainPixel explain_binarize_at = [](Question q, Args a) {
+    return explain_binarize(q, static_cast<std::uint8_t>(a.value));
+};
+constexpr ExplainPixel explain_brightness_by = [](Question q, Args a) {
+    return explain_brightness(q, brightness_offset(a.value));
+};
+constexpr ExplainPixel explain_contrast_by = [](Question q, Args a) {
+    return explain_contrast(q, contrast_factor(a.value));
+};
+constexpr ExplainPixel explain_noise_of = [](Question q, Args a) { return explain_noise(q, a.value, a.seed); };
 // The inverses read their pass count and block size from the record.
 constexpr InPlaceOperation fft_inverse = [](ImageRecord& r, Args) {
     return fft_block(r, transform_passes(r.transform_state), -1, 0);
@@ -70,9 +93,15 @@ constexpr Accelerator shift(char key, std::uint8_t order) { return {static_cast<
 constexpr Accelerator alt(std::uint16_t key, std::uint8_t order) { return {key, MOD_ALT, order}; }
 constexpr DialogSetup no_dialog{};
 constexpr Guard needs_nothing = Guard::None, needs_picture = Guard::Picture, needs_block = Guard::BlockPicture;
-constexpr CommandRunner image(ImageOperation operation) { return {operation, nullptr, nullptr}; }
-constexpr CommandRunner in_place(InPlaceOperation operation) { return {nullptr, operation, nullptr}; }
-constexpr CommandRunner session(SessionAction action) { return {nullptr, nullptr, action}; }
+constexpr CommandRunner image(ImageOperation operation, ExplainPixel explain)
+{
+    return {operation, nullptr, nullptr, explain};
+}
+constexpr CommandRunner in_place(InPlaceOperation operation, ExplainPixel explain)
+{
+    return {nullptr, operation, nullptr, explain};
+}
+constexpr CommandRunner session(SessionAction action) { return {nullptr, nullptr, action, nullptr}; }
 constexpr CheckedState checked_when(CheckedState state) { return state; }
 
 constexpr CommandRow kCommands[] = {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "image/image_record.h"
+#include "ops/explain.h"
 #include "shell/platform.h"
 
 struct Session;
@@ -97,15 +98,21 @@ struct CommandArgs {
 //   which then shows (false: refused for lack of memory, nothing changed);
 // - an in-place operation on the picture on display, repainted after;
 // - a session action that does everything itself (open, exit, undo, segment).
+// An image or in-place command also explains any pixel of the picture it
+// made, from the picture it read and the arguments it ran with (for an
+// in-place command both records of the question are the one it changed);
+// session actions make no picture and have nothing to explain.
 using ImageOperation = bool (*)(const ImageRecord& source, ImageRecord& destination, const CommandArgs& args);
 using InPlaceOperation = bool (*)(ImageRecord& record, const CommandArgs& args);
 using SessionAction = void (*)(Session& session, WindowHandle window);
 // A menu item with a check mark shows this state of the session.
 using CheckedState = bool (*)(const Session& session);
+using ExplainPixel = Explanation (*)(const PixelQuestion& question, const CommandArgs& args);
 struct CommandRunner {
     ImageOperation image_operation = nullptr;
     InPlaceOperation in_place = nullptr;
     SessionAction action = nullptr;
+    ExplainPixel explain = nullptr;
 };
 
 struct CommandRow {

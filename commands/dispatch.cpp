@@ -69,28 +69,46 @@ bool ask(Session& session, WindowHandle window, const DialogSetup& setup, std::i
     return !(setup.zero_does_nothing && value == 0);
 }
 
+// What a command that ran leaves for explaining its picture.
+PictureOrigin origin_of_run(const CommandRow& row, const CommandArgs& args, std::uint64_t source_generation)
+{
+    PictureOrigin origin;
+    origin.command = row.id;
+    if (row.dialog.kind != DialogKind::None) origin.value = args.value;
+    origin.seed = args.seed;
+    origin.source_generation = source_generation;
+    return origin;
+}
+
 // An ordinary operation from the picture on display into the other record,
 // which then shows; a refused operation changes nothing.
-void apply(Session& session, WindowHandle window, ImageOperation operation, const CommandArgs& args)
+void apply(Session& session, WindowHandle window, const CommandRow& row, const CommandArgs& args)
 {
     ImageRecord& other = session.other_record();
     begin_busy();
-    const bool done = operation(*session.current_image, other, args);
+    const bool done = row.run.image_operation(*session.current_image, other, args);
     end_busy();
     if (!done) {
         report_out_of_memory();
         return;
     }
+    session.set_origin(other, origin_of_run(row, args, session.origin_of(*session.current_image).generation));
     session.current_image = &other;
     request_repaint(window);
 }
 
-void transform(Session& session, WindowHandle window, InPlaceOperation operation, const CommandArgs& args)
+// A transform that acts changes the record's pending state; one that does
+// nothing (a forward while one is pending, an inverse of the other kind)
+// leaves the picture, and what made it, as they were.
+void transform(Session& session, WindowHandle window, const CommandRow& row, const CommandArgs& args)
 {
+    ImageRecord& record = *session.current_image;
+    const std::int32_t state = record.transform_state;
     begin_busy();
-    const bool done = operation(*session.current_image, args);
+    const bool done = row.run.in_place(record, args);
     end_busy();
     if (!done) report_out_of_memory();
+    if (done && record.transform_state != state) session.set_origin(record, origin_of_run(row, args, 0));
     request_repaint(window);
 }
 
@@ -108,9 +126,9 @@ void run_command(Session& session, WindowHandle window, int id)
     if (row->dialog.kind != DialogKind::None && !ask(session, window, row->dialog, args.value)) return;
     args.seed = session.noise_seed ? *session.noise_seed : static_cast<std::uint32_t>(std::time(nullptr));
     if (row->run.image_operation != nullptr)
-        apply(session, window, row->run.image_operation, args);
+        apply(session, window, *row, args);
     else
-        transform(session, window, row->run.in_place, args);
+        transform(session, window, *row, args);
 }
 
 CommandPrompt prepare_command(Session& session, int id)
@@ -136,19 +154,26 @@ void open_command(Session& session, WindowHandle window)
     release_planes(session.image_a);
     release_planes(session.image_b);
     session.current_image = nullptr;
+    session.set_origin(session.image_a, {});
+    session.set_origin(session.image_b, {});
     begin_busy();
     const LoadResult loaded = load_bmp(file, session.image_a);
     end_busy();
-    if (loaded == LoadResult::Loaded)
+    if (loaded == LoadResult::Loaded) {
         session.current_image = &session.image_a;
-    else
+        PictureOrigin opened;
+        opened.command = IDM_OPEN;
+        session.set_origin(session.image_a, opened);
+    } else {
         show_message(kLoadCaption, load_refusal_text(loaded));
+    }
     request_repaint(window);
 }
 
 void exit_command(Session&, WindowHandle window) { destroy_window(window); }
 
-// A toggle: it looks only at whether the other record holds a picture.
+// A toggle: it looks only at whether the other record holds a picture. What
+// made each picture stays with its record, so its explanation comes back too.
 void undo_command(Session& session, WindowHandle window)
 {
     if (session.other_record().pixels) session.current_image = &session.other_record();

@@ -45,6 +45,24 @@ void finish_statistics(ImageRecord& record, const GreyCounts& grey, std::size_t 
     store_statistics(record, r, g, b, l);
 }
 
+bool begin_3x3(const PixelQuestion& q, Explanation& e, Window3x3& w)
+{
+    const int width = q.source.width, height = q.source.height;
+    if (q.x == 0 || q.y == 0 || q.x + 1 >= width || q.y + 1 >= height) {
+        e = explain::not_written(q, "Пиксель рамки: окно 3x3 выходит за край, фильтр его не записывает.");
+        return false;
+    }
+    e = explain::computed(q);
+    e.inputs.push_back(explain::window(q.source, Sample::Luma, q.x - 1, q.y - 1, 3, 3));
+    const std::vector<int>& v = e.inputs.back().values;  // top row first: memory row y+1
+    for (int i = 0; i < 3; ++i) {
+        w.above[i] = static_cast<std::uint8_t>(v[i]);
+        w.row[i] = static_cast<std::uint8_t>(v[3 + i]);
+        w.below[i] = static_cast<std::uint8_t>(v[6 + i]);
+    }
+    return true;
+}
+
 const std::uint8_t* rounded_root_table()
 {
     static const RootTable table;

@@ -31,6 +31,7 @@
 #include "image/image_record.h"
 #include "image/parallel.h"
 #include "image/statistics.h"
+#include "ops/explain.h"
 
 namespace luma_filters {
 
@@ -129,6 +130,27 @@ bool run_3x3(const ImageRecord& source, ImageRecord& destination, Kernel kernel)
         finish_statistics(destination, grey, 0, 0, 0, 0);
     }
     return true;
+}
+
+// Explaining one pixel of a 3x3 filter: its luma window as a kernel reads
+// it (below/row/above are memory rows y-1, y, y+1, columns x-1 .. x+1).
+struct Window3x3 {
+    std::uint8_t below[3], row[3], above[3];
+    int c() const { return row[1]; }
+};
+
+// Starts the explanation of a 3x3 filter at q: false for a pixel of the
+// one-pixel frame (e then says it was not written); otherwise e holds the
+// luma window as its input and w the same numbers.
+bool begin_3x3(const PixelQuestion& q, Explanation& e, Window3x3& w);
+
+// The kernel run on the one position of the window: the filter's own value.
+template <class Kernel>
+std::uint8_t kernel_value(const Window3x3& w, const Kernel& kernel)
+{
+    std::uint8_t v = 0;
+    kernel(w.below, w.row, w.above, 1, &v);
+    return v;
 }
 
 }  // namespace luma_filters

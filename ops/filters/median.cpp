@@ -7,10 +7,13 @@
 // own scratch taken before anything is written; the results are exact, so
 // they never depend on the number of stripes.
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <vector>
 
 #include "ops/filters/median_kernels.h"
 #include "ops/filters/window_support.h"
+#include "ops/explain.h"
 #include "ops/operations.h"
 
 using namespace window_filters;
@@ -241,4 +244,120 @@ bool median_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
     }
     finish(source, destination);
     return true;
+}
+
+namespace {
+
+constexpr const char* kChannelNames[4][3] = {
+    {"sorted_blue", "sorted_green", "sorted_red"},
+    {"row_medians_blue", "row_medians_green", "row_medians_red"},
+    {"sorted_row_medians_blue", "sorted_row_medians_green", "sorted_row_medians_red"},
+    {"sorted_rows_blue", "sorted_rows_green", "sorted_rows_red"},
+};
+constexpr const char* kSortedRowsLabels[3] = {"Строки окна по возрастанию, синий", "Строки окна по возрастанию, зелёный",
+                                              "Строки окна по возрастанию, красный"};
+constexpr const char* kSortedLabels[3] = {"Синий канал по возрастанию", "Зелёный канал по возрастанию",
+                                          "Красный канал по возрастанию"};
+constexpr const char* kRowMedianLabels[3] = {"Медианы строк, синий (сверху вниз)", "Медианы строк, зелёный (сверху вниз)",
+                                             "Медианы строк, красный (сверху вниз)"};
+constexpr const char* kSortedMedianLabels[3] = {"Медианы строк по возрастанию, синий",
+                                                "Медианы строк по возрастанию, зелёный",
+                                                "Медианы строк по возрастанию, красный"};
+
+// Row medians (blue, green, red) of the n pixels from `row` on, by the
+// filters' own row kernels.
+void row_median(const Kernels& kernels, const std::uint8_t* row, unsigned n, std::uint8_t* target)
+{
+    std::uint8_t* targets[1] = {target};
+    medians_of_rows(kernels, row, 0, 1, n, n, targets, nullptr, nullptr);
+}
+
+// The median of each channel of n row medians, as median_2d takes it from
+// its ring: a compare-exchange network for small apertures, otherwise the
+// sorted set filled with the n rows.
+void median_of_rows(const Kernels& kernels, const std::vector<std::array<std::uint8_t, kLanes>>& medians, unsigned n,
+                    std::uint8_t* out)
+{
+    if (n <= kNetworkMax) {
+        const std::uint8_t* rows[kNetworkMax];
+        for (unsigned k = 0; k < n; ++k) rows[k] = medians[k].data();
+        kernels.column_network(rows, n, 3, out);
+        return;
+    }
+    std::vector<std::uint8_t> sorted(std::size_t{n} * kLanes, 255);
+    for (unsigned k = 0; k < n; ++k) {
+        const std::uint8_t* entering[1] = {medians[k].data()};
+        std::uint8_t* targets[1] = {out};
+        const bool last = k + 1 == n;
+        kernels.slide_columns(sorted.data(), kLanes, n, 1, entering, nullptr, last ? targets : nullptr, last ? 3 : 0);
+    }
+}
+
+std::vector<double> sorted_values(const std::vector<int>& values, std::size_t first, std::size_t count)
+{
+    std::vector<double> sorted(values.begin() + static_cast<std::ptrdiff_t>(first),
+                               values.begin() + static_cast<std::ptrdiff_t>(first + count));
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+void add_channel_windows(const PixelQuestion& q, Explanation& e, int x0, int y0, int columns, int rows)
+{
+    for (Sample s : {Sample::Blue, Sample::Green, Sample::Red})
+        e.inputs.push_back(explain::window(q.source, s, x0, y0, columns, rows));
+}
+
+}  // namespace
+
+Explanation explain_median_linear(const PixelQuestion& q, std::uint8_t aperture)
+{
+    const unsigned n = aperture;
+    const int half = aperture / 2;
+    if (q.x < half || q.x + half >= q.source.width)
+        return explain::not_written(q, "Пиксель у края строки: окно выходит за край, фильтр его не записывает.");
+    Explanation e = explain::computed(q);
+    add_channel_windows(q, e, q.x - half, q.y, aperture, 1);
+    for (int c = 0; c < 3; ++c) explain::add_step(e, kChannelNames[0][c], kSortedLabels[c], sorted_values(e.inputs[c].values, 0, n));
+    std::uint8_t median[3];
+    row_median(pick_kernels(), explain::pixel(q.source, q.x - half, q.y), n, median);
+    e.result = {median[2], median[1], median[0]};
+    return e;
+}
+
+// Each window row is sorted, its middle is the row's median; the median of
+// those is the result (not the median of all n x n values).
+Explanation explain_median_2d(const PixelQuestion& q, std::uint8_t aperture)
+{
+    const unsigned n = aperture;
+    const int half = aperture / 2;
+    if (q.x < half || q.y < half || q.x + half >= q.source.width || q.y + half >= q.source.height)
+        return explain::not_written(q, "Пиксель рамки: окно выходит за край, фильтр его не записывает.");
+    Explanation e = explain::computed(q);
+    add_channel_windows(q, e, q.x - half, q.y - half, aperture, aperture);
+    const Kernels kernels = pick_kernels();
+    std::vector<std::array<std::uint8_t, kLanes>> medians(n);  // window rows top to bottom
+    for (unsigned k = 0; k < n; ++k) {
+        medians[k].fill(0);
+        row_median(kernels, explain::pixel(q.source, q.x - half, q.y - half + static_cast<int>(k)), n, medians[k].data());
+    }
+    for (int c = 0; c < 3; ++c) {
+        std::vector<double> rows;
+        for (unsigned k = 0; k < n; ++k) {
+            const std::vector<double> row = sorted_values(e.inputs[static_cast<std::size_t>(c)].values, k * n, n);
+            rows.insert(rows.end(), row.begin(), row.end());
+        }
+        explain::add_step(e, kChannelNames[3][c], kSortedRowsLabels[c], std::move(rows), aperture);
+    }
+    for (int c = 0; c < 3; ++c) {
+        std::vector<double> row_medians;
+        for (unsigned k = 0; k < n; ++k) row_medians.push_back(medians[k][static_cast<std::size_t>(c)]);
+        std::vector<double> sorted = row_medians;
+        std::sort(sorted.begin(), sorted.end());
+        explain::add_step(e, kChannelNames[1][c], kRowMedianLabels[c], std::move(row_medians));
+        explain::add_step(e, kChannelNames[2][c], kSortedMedianLabels[c], std::move(sorted));
+    }
+    std::uint8_t median[3];
+    median_of_rows(kernels, medians, n, median);
+    e.result = {median[2], median[1], median[0]};
+    return e;
 }

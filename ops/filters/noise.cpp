@@ -12,8 +12,9 @@
 // width or height 0 gets no points (there is no pixel to paint).
 #include <cstring>
 
-#include "ops/operations.h"
 #include "image/statistics.h"
+#include "ops/explain.h"
+#include "ops/operations.h"
 
 namespace {
 
@@ -33,6 +34,24 @@ const double kColour = static_cast<double>(255.0f);
 
 int scaled(int draw, double range) { return static_cast<int>((draw * kScale) * range); }
 
+// The points in the order they are painted: paint(x, memory row, blue,
+// green, red) for each, five draws apiece.
+template <class Paint>
+void for_each_point(std::uint32_t seed, std::int32_t points, int width, int height, Paint&& paint)
+{
+    if (width == 0 || height == 0) return;
+    NoiseGenerator random{seed};
+    const double columns = width - 1, rows = height - 1;
+    for (std::int32_t i = 0; i < points; ++i) {
+        const int x = scaled(random.next(), columns);
+        const int y = scaled(random.next(), rows);
+        const auto blue = static_cast<std::uint8_t>(scaled(random.next(), kColour));
+        const auto green = static_cast<std::uint8_t>(scaled(random.next(), kColour));
+        const auto red = static_cast<std::uint8_t>(scaled(random.next(), kColour));
+        paint(x, y, blue, green, red);
+    }
+}
+
 }  // namespace
 
 bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t points, std::uint32_t seed)
@@ -42,18 +61,48 @@ bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t
     std::uint8_t* out = destination.pixels.get();
     if (source.data_size > 0) std::memcpy(out, source.pixels.get(), static_cast<std::size_t>(source.data_size));
 
-    NoiseGenerator random{seed};
     const std::size_t stride = source.stride();
-    const double columns = source.width - 1, rows = source.height - 1;
-    if (source.width != 0 && source.height != 0)
-        for (std::int32_t i = 0; i < points; ++i) {
-            const int x = scaled(random.next(), columns);
-            const int y = scaled(random.next(), rows);
-            std::uint8_t* pixel = out + static_cast<std::size_t>(y) * stride + 3 * static_cast<std::size_t>(x);
-            pixel[0] = static_cast<std::uint8_t>(scaled(random.next(), kColour));
-            pixel[1] = static_cast<std::uint8_t>(scaled(random.next(), kColour));
-            pixel[2] = static_cast<std::uint8_t>(scaled(random.next(), kColour));
-        }
+    for_each_point(seed, points, source.width, source.height,
+                   [&](int x, int y, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+                       std::uint8_t* pixel = out + static_cast<std::size_t>(y) * stride + 3 * static_cast<std::size_t>(x);
+                       pixel[0] = blue;
+                       pixel[1] = green;
+                       pixel[2] = red;
+                   });
     compute_statistics(destination);
     return true;
+}
+
+// The generator replayed from the command's seed: the last point that fell
+// on the pixel decides it; without one the pixel is the source's copy.
+Explanation explain_noise(const PixelQuestion& q, std::int32_t points, std::uint32_t seed)
+{
+    Explanation e = explain::computed(q);
+    explain::add_own_pixel(q, e);
+    const int row = static_cast<int>(explain::memory_row(q.source, q.y));
+    std::int32_t index = 0, last = 0, hits = 0;
+    std::uint8_t colour[3] = {};
+    for_each_point(seed, points, q.source.width, q.source.height,
+                   [&](int x, int y, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+                       ++index;
+                       if (x != q.x || y != row) return;
+                       ++hits;
+                       last = index;
+                       colour[0] = blue;
+                       colour[1] = green;
+                       colour[2] = red;
+                   });
+    explain::add_step(e, "seed", "Начальное состояние генератора", seed);
+    explain::add_step(e, "hits", "Точек шума в этом пикселе", hits);
+    if (hits == 0) {
+        const PixelBytes copy = explain::bytes_at(q.source, q.x, q.y);
+        e.result = copy;
+        e.note = "Шум не задел пиксель: он скопирован из исходного изображения.";
+        return e;
+    }
+    explain::add_step(e, "last_point", "Номер последней точки в пикселе", last);
+    explain::add_channel_step(e, "colour", "Цвет точки (случайные B, G, R)", colour[0], colour[1], colour[2]);
+    e.result = {colour[2], colour[1], colour[0]};
+    e.note = "Пиксель задет шумом: точка " + std::to_string(last) + " из " + std::to_string(points) + ".";
+    return e;
 }

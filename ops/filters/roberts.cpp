@@ -12,9 +12,19 @@
 // Working from a separate luma plane gives the same bytes and lets the rows
 // be split across threads.
 #include <algorithm>
+#include <cmath>
 
 #include "ops/filters/luma_window.h"
 #include "ops/operations.h"
+
+namespace {
+
+// The two differences of the window whose bottom-left luma is low[0] (memory
+// row y) with high[0] above it (row y+1).
+inline int difference_a(const std::uint8_t* low, const std::uint8_t* high) { return low[0] - high[1]; }
+inline int difference_b(const std::uint8_t* low, const std::uint8_t* high) { return low[1] - high[0]; }
+
+}  // namespace
 
 bool roberts_filter(const ImageRecord& source, ImageRecord& destination)
 {
@@ -44,7 +54,8 @@ bool roberts_filter(const ImageRecord& source, ImageRecord& destination)
                 for (std::size_t x = 0; x + 1 < w; x += kRun) {
                     const std::size_t n = std::min(kRun, w - 1 - x);
                     for (std::size_t i = 0; i < n; ++i) {
-                        const int a = low[x + i] - high[x + i + 1], b = low[x + i + 1] - high[x + i];
+                        const int a = difference_a(low + x + i, high + x + i);
+                        const int b = difference_b(low + x + i, high + x + i);
                         values[i] = luma_filters::rounded_root(roots, static_cast<std::uint32_t>(a * a + b * b));
                     }
                     luma_filters::write_grey(q + 3 * x, values, n);
@@ -60,4 +71,36 @@ bool roberts_filter(const ImageRecord& source, ImageRecord& destination)
     else
         luma_filters::finish_statistics(destination, grey, 0, 0, 0, 0);
     return true;
+}
+
+// The top row and the right-hand column keep their luma in the blue byte
+// only; every other pixel is the cross of its 2x2 window reaching one row up
+// (displayed above) and one column right.
+Explanation explain_roberts(const PixelQuestion& q)
+{
+    const int width = q.source.width;
+    Explanation e = explain::computed(q);
+    if (q.y == 0 || q.x + 1 == width) {
+        e.inputs.push_back(explain::window(q.source, Sample::Luma, q.x, q.y, 1, 1));
+        explain::add_step(e, "luma", "Яркость пикселя, записанная в синий байт", e.inputs.back().values[0]);
+        const PixelBytes kept = explain::bytes_at(q.result, q.x, q.y);
+        e.result = {kept.r, kept.g, static_cast<std::uint8_t>(e.inputs.back().values[0])};
+        e.note = q.y == 0 ? "Верхняя строка: окна 2x2 нет; в синий байт записана яркость, зелёный и красный остались "
+                            "от прежнего изображения."
+                          : "Правый столбец: окна 2x2 нет; в синий байт записана яркость, зелёный и красный остались "
+                            "от прежнего изображения.";
+        return e;
+    }
+    e.inputs.push_back(explain::window(q.source, Sample::Luma, q.x, q.y - 1, 2, 2));
+    const std::vector<int>& v = e.inputs.back().values;  // top row first
+    const std::uint8_t high[2] = {static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1])};
+    const std::uint8_t low[2] = {static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[3])};
+    const int a = difference_a(low, high), b = difference_b(low, high);
+    explain::add_step(e, "a", "a = L(x, y) − L(x+1, y−1)", a);
+    explain::add_step(e, "b", "b = L(x+1, y) − L(x, y−1)", b);
+    explain::add_step(e, "squares", "a² + b²", a * a + b * b);
+    explain::add_step(e, "length", "√(a² + b²) до округления и ограничения 255", std::sqrt(static_cast<double>(a * a + b * b)));
+    e.result = explain::grey(luma_filters::rounded_root(luma_filters::rounded_root_table(),
+                                                        static_cast<std::uint32_t>(a * a + b * b)));
+    return e;
 }

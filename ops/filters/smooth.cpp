@@ -9,6 +9,7 @@
 
 #include "image/cpu_features.h"
 #include "ops/filters/window_support.h"
+#include "ops/explain.h"
 #include "ops/operations.h"
 
 using namespace window_filters;
@@ -19,6 +20,13 @@ namespace {
 // larger than the arithmetic is worth.
 constexpr std::size_t kMaxTable = std::size_t{1} << 20;
 
+// trunc(s * r + 0.5) in double, r = 1.0 / samples: the rounded mean.
+inline std::uint8_t round_mean(std::uint32_t s, double r)
+{
+    return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(s) * r + 0.5));
+}
+double reciprocal_of(std::size_t samples) { return 1.0 / static_cast<double>(samples); }
+
 struct Rounder {
     double reciprocal = 0.0;
     const std::uint8_t* table = nullptr;
@@ -27,13 +35,12 @@ struct Rounder {
 bool make_rounder(std::size_t samples, HeapArray<std::uint8_t>& table, Rounder& rounder)
 {
     if (samples == 0) return true;  // no window, nothing to round
-    rounder.reciprocal = 1.0 / static_cast<double>(samples);
+    rounder.reciprocal = reciprocal_of(samples);
     const std::size_t entries = 255 * samples + 1;
     if (entries > kMaxTable) return true;
     table = HeapArray<std::uint8_t>::allocate(entries);
     if (!table) return false;
-    for (std::size_t s = 0; s < entries; ++s)
-        table[s] = static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(s) * rounder.reciprocal + 0.5));
+    for (std::size_t s = 0; s < entries; ++s) table[s] = round_mean(static_cast<std::uint32_t>(s), rounder.reciprocal);
     rounder.table = table.get();
     return true;
 }
@@ -74,11 +81,7 @@ void slide_row(const Sample* in, std::size_t width, unsigned n, const Rounder& r
         slide_row_with(in, width, n, [table](std::uint32_t s) { return table[s]; }, out);
     } else {
         const double r = rounder.reciprocal;
-        slide_row_with(in, width, n,
-                       [r](std::uint32_t s) {
-                      return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(s) * r + 0.5));
-                  },
-                  out);
+        slide_row_with(in, width, n, [r](std::uint32_t s) { return round_mean(s, r); }, out);
     }
 }
 
@@ -151,4 +154,45 @@ bool smooth_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t
     }
     finish(source, destination);
     return true;
+}
+
+namespace {
+
+// A box of columns x rows pixels whose top-left is (x0, y0): each channel's
+// window as input, its sum, the divisor and the rounded mean.
+Explanation explain_box(const PixelQuestion& q, int x0, int y0, int columns, int rows)
+{
+    Explanation e = explain::computed(q);
+    double sums[3] = {};
+    for (int c = 0; c < 3; ++c) {
+        const Sample sample = c == 0 ? Sample::Blue : c == 1 ? Sample::Green : Sample::Red;
+        e.inputs.push_back(explain::window(q.source, sample, x0, y0, columns, rows));
+        for (int v : e.inputs.back().values) sums[c] += v;
+    }
+    const std::size_t samples = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    const double r = reciprocal_of(samples);
+    explain::add_channel_step(e, "window_sum", "Сумма окна S", sums[0], sums[1], sums[2]);
+    explain::add_step(e, "divisor", "Делитель", static_cast<double>(samples));
+    explain::add_channel_step(e, "mean", "Среднее S / делитель до округления", sums[0] * r, sums[1] * r, sums[2] * r);
+    auto rounded = [r](double s) { return round_mean(static_cast<std::uint32_t>(s), r); };
+    e.result = {rounded(sums[2]), rounded(sums[1]), rounded(sums[0])};
+    return e;
+}
+
+}  // namespace
+
+Explanation explain_smooth_linear(const PixelQuestion& q, std::uint8_t aperture)
+{
+    const int half = aperture / 2;
+    if (q.x < half || q.x + half >= q.source.width)
+        return explain::not_written(q, "Пиксель у края строки: окно выходит за край, фильтр его не записывает.");
+    return explain_box(q, q.x - half, q.y, aperture, 1);
+}
+
+Explanation explain_smooth_2d(const PixelQuestion& q, std::uint8_t aperture)
+{
+    const int half = aperture / 2;
+    if (q.x < half || q.y < half || q.x + half >= q.source.width || q.y + half >= q.source.height)
+        return explain::not_written(q, "Пиксель рамки: окно выходит за край, фильтр его не записывает.");
+    return explain_box(q, q.x - half, q.y - half, aperture, aperture);
 }

@@ -8,6 +8,7 @@
 // at once (one vector lane per pixel) and from running stripes on threads.
 #include <cmath>
 #include <cstring>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -15,6 +16,7 @@
 #include "image/cpu_features.h"
 #include "ops/filters/statistical_kernel.h"
 #include "ops/filters/window_support.h"
+#include "ops/explain.h"
 #include "ops/operations.h"
 
 // The vector helpers are always inlined into the copies that call them.
@@ -227,4 +229,43 @@ bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std
     }
     finish(source, destination);
     return true;
+}
+
+// The window's sums in the filter's order: window rows from the lowest
+// memory row up, each left to right, through the filter's own kernels.
+Explanation explain_statistical(const PixelQuestion& q, std::uint8_t aperture)
+{
+    const int n = aperture, half = n / 2;
+    if (q.x < half || q.y < half || q.x + half >= q.source.width || q.y + half >= q.source.height)
+        return explain::not_written(q, "Пиксель рамки: окно выходит за край, фильтр его не записывает.");
+    Explanation e = explain::computed(q);
+    e.inputs.push_back(explain::window(q.source, Sample::Luma, q.x - half, q.y - half, n, n));
+    const std::vector<int>& v = e.inputs.back().values;  // top row first
+
+    std::vector<double> rows(static_cast<std::size_t>(n) * n);
+    std::uint32_t sum = 0;
+    for (int k = 0; k < n; ++k)
+        for (int i = 0; i < n; ++i) {
+            const int value = v[static_cast<std::size_t>(n - 1 - k) * n + i];
+            rows[static_cast<std::size_t>(k) * n + i] = value;
+            sum += static_cast<std::uint32_t>(value);
+        }
+    const double r1 = 1.0 / static_cast<double>(n), r2 = 1.0 / static_cast<double>(n * n);
+    const double mean = static_cast<double>(sum) * r2;
+    double deviations = 0.0;
+    const Kernels kernels = pick_kernels();
+    kernels.add_squared_deviations(rows.data(), static_cast<std::size_t>(n), static_cast<unsigned>(n), &mean, 1,
+                                   &deviations);
+    const auto centre = static_cast<std::uint8_t>(v[static_cast<std::size_t>(half) * n + half]);
+    std::uint8_t value = 0;
+    kernels.grey_values(&deviations, &centre, 1, r1, &value);
+
+    const double sigma = std::sqrt(deviations) * r1;
+    explain::add_step(e, "window_sum", "Сумма окна S", sum);
+    explain::add_step(e, "mean", "Среднее S / n²", mean);
+    explain::add_step(e, "deviation_sum", "Сумма квадратов отклонений", deviations);
+    explain::add_step(e, "sigma", "σ = √(сумма) / n", sigma);
+    explain::add_step(e, "sigma_times_centre", "σ·c до округления и ограничения 0..255", sigma * centre);
+    e.result = explain::grey(value);
+    return e;
 }

@@ -96,20 +96,49 @@ std::uint8_t wallis_value_direct(double ratio)
 
 std::uint8_t wallis_value(double ratio) { return value_by_steps(step_table(), ratio); }
 
+namespace {
+
+struct WallisKernel {
+    const StepTable& table;
+    void operator()(const std::uint8_t* d, const std::uint8_t* m, const std::uint8_t* u, std::size_t n,
+                    std::uint8_t* out) const
+    {
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int64_t p = std::int64_t{u[i + 1]} * m[i] * m[i + 2] * d[i + 1];
+            if (p == 0) {
+                out[i] = 255;
+                continue;
+            }
+            const double c2 = static_cast<double>(m[i + 1]) * m[i + 1];
+            out[i] = value_by_steps(table, (c2 * c2) / static_cast<double>(p));
+        }
+    }
+};
+
+}  // namespace
+
 bool wallis_filter(const ImageRecord& source, ImageRecord& destination)
 {
-    const StepTable& table = step_table();
-    return luma_filters::run_3x3(
-        source, destination,
-        [&table](const std::uint8_t* d, const std::uint8_t* m, const std::uint8_t* u, std::size_t n, std::uint8_t* out) {
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::int64_t p = std::int64_t{u[i + 1]} * m[i] * m[i + 2] * d[i + 1];
-                if (p == 0) {
-                    out[i] = 255;
-                    continue;
-                }
-                const double c2 = static_cast<double>(m[i + 1]) * m[i + 1];
-                out[i] = value_by_steps(table, (c2 * c2) / static_cast<double>(p));
-            }
-        });
+    return luma_filters::run_3x3(source, destination, WallisKernel{step_table()});
+}
+
+Explanation explain_wallis(const PixelQuestion& q)
+{
+    Explanation e;
+    luma_filters::Window3x3 w;
+    if (!luma_filters::begin_3x3(q, e, w)) return e;
+    const double c2 = static_cast<double>(w.c()) * w.c();
+    const std::int64_t p = std::int64_t{w.above[1]} * w.row[0] * w.row[2] * w.below[1];
+    explain::add_step(e, "centre_4", "c⁴", c2 * c2);
+    explain::add_step(e, "product", "Произведение четырёх соседей P", static_cast<double>(p));
+    if (p == 0) {
+        e.note = "Сосед чёрный: отношение не определено, результат 255, как при любом отношении вне шкалы.";
+    } else {
+        const double ratio = (c2 * c2) / static_cast<double>(p);
+        explain::add_step(e, "ratio", "Отношение c⁴ / P", ratio);
+        explain::add_step(e, "log", "ln(отношение + 0,5)", std::log(ratio + 0.5));
+        explain::add_step(e, "w", "W = ln(…)·0,25·800", std::log(ratio + 0.5) * 0.25 * 800.0);
+    }
+    e.result = explain::grey(luma_filters::kernel_value(w, WallisKernel{step_table()}));
+    return e;
 }

@@ -1,6 +1,9 @@
 // Brightness and contrast.
+#include <cmath>
+
 #include "image/parallel.h"
 #include "image/statistics.h"
+#include "ops/explain.h"
 #include "ops/operations.h"
 
 namespace {
@@ -21,6 +24,18 @@ void subtract_saturated(const std::uint8_t* __restrict in, std::uint8_t* __restr
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(in[i] > sub ? in[i] - sub : 0);
 }
 
+// The amount a brightness offset adds (d >= 0) or takes away, as a byte.
+std::uint8_t brightness_amount(int d) { return static_cast<std::uint8_t>(d > 255 ? 255 : d < -255 ? 255 : d < 0 ? -d : d); }
+
+// A contrast factor applied to value x of a channel whose mean is m, in
+// double: ((x - m) * k + m) + 0.5 truncated and clamped.
+double contrast_unrounded(int x, int m, double k) { return ((static_cast<double>(x - m) * k) + m) + 0.5; }
+std::uint8_t contrast_value(int x, int m, double k)
+{
+    const long long t = static_cast<long long>(contrast_unrounded(x, m, k));
+    return static_cast<std::uint8_t>(t > 255 ? 255 : t < 0 ? 0 : t);
+}
+
 }  // namespace
 
 bool adjust_brightness(const ImageRecord& source, ImageRecord& destination, std::int16_t offset)
@@ -31,7 +46,7 @@ bool adjust_brightness(const ImageRecord& source, ImageRecord& destination, std:
     std::uint8_t* out = destination.pixels.get();
     const std::size_t n = static_cast<std::size_t>(source.data_size);
     const int d = offset;
-    const auto amount = static_cast<std::uint8_t>(d > 255 ? 255 : d < -255 ? 255 : d < 0 ? -d : d);
+    const std::uint8_t amount = brightness_amount(d);
     parallel_rows(n / 4096 + 1, n, [=](std::size_t c0, std::size_t c1) {
         const std::size_t i0 = c0 * 4096, i1 = c1 * 4096 < n ? c1 * 4096 : n;
         if (d >= 0)
@@ -54,11 +69,7 @@ bool adjust_contrast(const ImageRecord& source, ImageRecord& destination, float 
     const double k = factor;
     for (int c = 0; c < 3; ++c) {
         const int m = means[c];
-        for (int x = 0; x < 256; ++x) {
-            const double v = ((static_cast<double>(x - m) * k) + m) + 0.5;
-            const long long t = static_cast<long long>(v);
-            table[c][x] = static_cast<std::uint8_t>(t > 255 ? 255 : t < 0 ? 0 : t);
-        }
+        for (int x = 0; x < 256; ++x) table[c][x] = contrast_value(x, m, k);
     }
     const std::size_t stride = source.stride(), w = source.width;
     const std::uint8_t* in = source.pixels.get();
@@ -77,4 +88,41 @@ bool adjust_contrast(const ImageRecord& source, ImageRecord& destination, float 
     copy_size_fields(source, destination);
     compute_statistics(destination);
     return true;
+}
+
+Explanation explain_brightness(const PixelQuestion& q, std::int16_t offset)
+{
+    Explanation e = explain::computed(q);
+    explain::add_own_pixel(q, e);
+    const std::uint8_t* p = explain::pixel(q.source, q.x, q.y);
+    explain::add_step(e, "offset", "Сдвиг", offset);
+    explain::add_channel_step(e, "sum", "Сумма до ограничения 0..255", p[0] + offset, p[1] + offset, p[2] + offset);
+    std::uint8_t out[3];
+    if (offset >= 0)
+        add_saturated(p, out, 3, brightness_amount(offset));
+    else
+        subtract_saturated(p, out, 3, brightness_amount(offset));
+    e.result = {out[2], out[1], out[0]};
+    return e;
+}
+
+Explanation explain_contrast(const PixelQuestion& q, float factor)
+{
+    Explanation e = explain::computed(q);
+    explain::add_own_pixel(q, e);
+    const std::uint8_t* p = explain::pixel(q.source, q.x, q.y);
+    const int means[3] = {q.source.mean_b, q.source.mean_g, q.source.mean_r};
+    const double k = factor;
+    explain::add_step(e, "factor", "Коэффициент k", k);
+    explain::add_channel_step(e, "mean", "Среднее канала m", means[0], means[1], means[2]);
+    explain::add_channel_step(e, "difference", "Отклонение d = x − m", p[0] - means[0], p[1] - means[1],
+                              p[2] - means[2]);
+    explain::add_channel_step(e, "scaled", "(d·k + m) + 0,5", contrast_unrounded(p[0], means[0], k),
+                              contrast_unrounded(p[1], means[1], k), contrast_unrounded(p[2], means[2], k));
+    explain::add_channel_step(e, "truncated", "Целая часть до ограничения 0..255",
+                              std::trunc(contrast_unrounded(p[0], means[0], k)),
+                              std::trunc(contrast_unrounded(p[1], means[1], k)),
+                              std::trunc(contrast_unrounded(p[2], means[2], k)));
+    e.result = {contrast_value(p[2], means[2], k), contrast_value(p[1], means[1], k), contrast_value(p[0], means[0], k)};
+    return e;
 }

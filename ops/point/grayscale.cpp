@@ -4,9 +4,16 @@
 
 #include "image/parallel.h"
 #include "image/statistics.h"
+#include "ops/explain.h"
 #include "ops/operations.h"
 
 namespace {
+
+std::uint8_t grey_of(std::uint8_t luma) { return luma; }
+std::uint8_t binary_of(std::uint8_t luma, std::uint8_t threshold)
+{
+    return static_cast<std::uint8_t>(luma > threshold ? 255 : 0);
+}
 
 // Writes `value_of(luma)` into all three bytes of every pixel; padding bytes
 // of the destination keep what they held. The result is grey, and a grey
@@ -57,15 +64,14 @@ void finish(const ImageRecord& source, ImageRecord& destination)
 bool to_grayscale(const ImageRecord& source, ImageRecord& destination)
 {
     if (!ensure_destination(source, destination)) return false;
-    write_luma_picture(source, destination, [](std::uint8_t l) { return l; });
+    write_luma_picture(source, destination, [](std::uint8_t l) { return grey_of(l); });
     return true;
 }
 
 bool binarize(const ImageRecord& source, ImageRecord& destination, std::uint8_t threshold)
 {
     if (!ensure_destination(source, destination)) return false;
-    write_luma_picture(source, destination,
-                       [threshold](std::uint8_t l) { return static_cast<std::uint8_t>(l > threshold ? 255 : 0); });
+    write_luma_picture(source, destination, [threshold](std::uint8_t l) { return binary_of(l, threshold); });
     return true;
 }
 
@@ -81,4 +87,49 @@ bool make_negative(const ImageRecord& source, ImageRecord& destination)
     });
     finish(source, destination);
     return true;
+}
+
+namespace {
+
+// The pixel's bytes, the weighted sum as the luma defines it and the luma
+// itself, taken by the row function the operations use.
+std::uint8_t explain_luma(const PixelQuestion& q, Explanation& e)
+{
+    explain::add_own_pixel(q, e);
+    const std::uint8_t* p = explain::pixel(q.source, q.x, q.y);
+    explain::add_step(e, "weighted_sum", "Взвешенная сумма (0,11·B + 0,5) + 0,59·G + 0,3·R",
+                      ((0.11 * p[0] + 0.5) + 0.59 * p[1]) + 0.3 * p[2]);
+    std::uint8_t l = 0;
+    luma_row(p, 1, &l);
+    explain::add_step(e, "luma", "Яркость (целая часть суммы)", l);
+    return l;
+}
+
+}  // namespace
+
+Explanation explain_grayscale(const PixelQuestion& q)
+{
+    Explanation e = explain::computed(q);
+    e.result = explain::grey(grey_of(explain_luma(q, e)));
+    return e;
+}
+
+Explanation explain_binarize(const PixelQuestion& q, std::uint8_t threshold)
+{
+    Explanation e = explain::computed(q);
+    const std::uint8_t l = explain_luma(q, e);
+    explain::add_step(e, "above_threshold", "Яркость больше порога (1 — да, 0 — нет)", l > threshold ? 1 : 0);
+    e.result = explain::grey(binary_of(l, threshold));
+    return e;
+}
+
+Explanation explain_negative(const PixelQuestion& q)
+{
+    Explanation e = explain::computed(q);
+    explain::add_own_pixel(q, e);
+    std::uint8_t out[3];
+    invert(explain::pixel(q.source, q.x, q.y), out, 3);
+    explain::add_channel_step(e, "inverted", "255 − значение", out[0], out[1], out[2]);
+    e.result = {out[2], out[1], out[0]};
+    return e;
 }

@@ -1,9 +1,11 @@
 #include "ops/transforms/transform_block.h"
 
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "image/parallel.h"
+#include "ops/explain.h"
 
 int transform_passes(std::int32_t transform_state)
 {
@@ -163,4 +165,42 @@ bool transform_block(ImageRecord& record, const TransformKind& kind, BlockArithm
     if (direction == 1) return forward(record, kind, arithmetic, passes, n);
     if (direction == -1) return inverse(record, kind, arithmetic);
     return true;
+}
+
+// No per-pixel formula: every coefficient depends on the whole block. The
+// panel says where the block is and what it holds, and for a pending
+// transform the coefficient behind the pixel's bytes.
+Explanation explain_block(const PixelQuestion& q)
+{
+    const ImageRecord& r = q.result;
+    const int n = r.block_size;
+    const auto row = explain::memory_row(r, q.y);
+    Explanation e;
+    e.x = q.x;
+    e.y = q.y;
+    e.status = ExplainStatus::Block;
+    e.result = explain::bytes_at(r, q.x, q.y);
+    e.written = n > 0 && q.x < n && row < static_cast<std::size_t>(n);
+    const std::string block = "блок " + std::to_string(n) + " x " + std::to_string(n) + " в левом нижнем углу";
+    explain::add_step(e, "block_size", "Размер блока", n);
+    if (!e.written) {
+        e.note = "Пиксель вне блока (" + block + "): преобразование его не меняет.";
+        return e;
+    }
+    explain::add_step(e, "block_column", "Столбец в блоке", q.x);
+    explain::add_step(e, "block_row", "Строка в блоке (снизу)", static_cast<double>(row));
+    const int passes = transform_passes(r.transform_state);
+    if (passes == 0) {
+        e.note = "Пиксель блока (" + block + "), восстановленного обратным преобразованием.";
+        return e;
+    }
+    explain::add_step(e, "passes", "Проходов", passes);
+    const std::size_t at = row * static_cast<std::size_t>(n) + static_cast<std::size_t>(q.x);
+    if (r.coef_re_b.size() > at && r.coef_re_g.size() > at && r.coef_re_r.size() > at)
+        explain::add_channel_step(e, "coefficient", "Вещественная часть коэффициента (в байте — младшие 8 бит целой части)",
+                                  r.coef_re_b[at], r.coef_re_g[at], r.coef_re_r[at]);
+    e.note = "Пиксель блока (" + block + "), " +
+             (is_fourier_state(r.transform_state) ? "ожидающего обратного БПФ, " : "ожидающего обратного преобразования Уолша, ") +
+             std::to_string(passes) + (passes == 1 ? " проход." : " прохода.");
+    return e;
 }

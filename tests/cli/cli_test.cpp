@@ -74,7 +74,8 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
     for (const char* args : {"", "--bogus", "sharpen", "negative=3", "binarize=256", "brightness=150",
                              "median-2d=4", "noise=3", "binarize=12x", "fft-2d=3", "fft-2d=512", "open",
                              "--client 0x5", "--scroll 1", "--zoom 300", "--zoom 12.50", "--probe 1",
-                             "--probe 301,0", "--probe 0,-1"}) {
+                             "--probe 301,0", "--probe 0,-1", "--explain 1",
+                             "--explain 301,0", "--explain-text 0,-1"}) {
         const std::string full = std::string(*args == '-' || *args == '\0' ? "" : sample + " ") +
                                  (*args == '-' ? sample + " " : "") + args + " -o " + out.string();
         EXPECT_EQ(cli(full).code, 2) << args;
@@ -83,6 +84,25 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
     const CliRun help = cli("--help");
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("Usage: lumaforge-cli"), std::string::npos);
+}
+
+TEST(Cli, ExplainsAPixelCountedFromTheTopLeft)
+{
+    const auto out = scratch_dir() / "sobel.bmp";
+    const CliRun run = cli(sample + " sobel --explain 1,1 --explain-text 1,1 -o " + out.string());
+    ASSERT_EQ(run.code, 0);
+    for (const char* part : {"\"command\": \"sobel\"", "\"value\": null", "\"x\": 1,\n  \"y\": 1,",
+                             "{\"name\": \"luma\", \"x\": 0, \"y\": 0, \"values\": [[", "{\"name\": \"gx\", \"value\": ",
+                             "\"written\": true", "Фильтр Собела\nПиксель (1, 1)\nОкно яркости 3x3"})
+        EXPECT_NE(run.out.find(part), std::string::npos) << part << " in\n" << run.out;
+    // The result is the pixel one column in and one row down from the top
+    // left of what -o wrote (the file's rows run bottom-up).
+    const auto bmp = read_file(out);
+    const std::size_t stride = (3 * 301 + 3) / 4 * 4, height = (bmp.size() - 54) / stride;
+    const std::uint8_t* pixel = bmp.data() + 54 + (height - 2) * stride + 3;
+    const std::string result = "\"result\": {\"r\": " + std::to_string(pixel[2]) + ", \"g\": " +
+                               std::to_string(pixel[1]) + ", \"b\": " + std::to_string(pixel[0]) + "}";
+    EXPECT_NE(run.out.find(result), std::string::npos) << result << " in\n" << run.out;
 }
 
 TEST(Cli, RefusedInputExitsOneWithItsMessage)
@@ -137,6 +157,10 @@ TEST(CliArgs, ParsesStepsValuesAndOptions)
     EXPECT_FALSE(parse_cli_args({"in.bmp", "--seed", "-1"}, o, error));
     EXPECT_FALSE(parse_cli_args({"in.bmp", "undo=1"}, o, error));
     EXPECT_FALSE(parse_cli_args({"in.bmp", "-o"}, o, error));
+    ASSERT_TRUE(parse_cli_args({"in.bmp", "--explain", "3,4"}, o, error));
+    EXPECT_EQ(o.explain->x, 3);
+    EXPECT_EQ(o.explain->y, 4);
+    EXPECT_FALSE(o.explain_text);
 }
 
 }  // namespace
