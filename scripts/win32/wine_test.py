@@ -302,10 +302,28 @@ class Session:
 
     def check_view(self, label, picture_size, timeout=30, quiet=False):
         """Waits until the client area shows exactly what the renderer draws
-        after the steps so far, for that client size, and checks that the
-        scroll bars show exactly when the content is larger than the client."""
+        after the steps so far, for that client size, with the scroll bars
+        shown exactly when the content is larger than the client. A window
+        whose bars are still coming or going (a paint sets their ranges, and
+        the resize that follows paints again) is waited for, not failed."""
         self.views += 1
         last = {}
+        w, h = zoomed(picture_size[0], self.zoom), zoomed(picture_size[1], self.zoom)
+
+        def bars_of(window, client):
+            top, width, height = client
+            below = window.height - top - height
+            if self.status_bar and self.status_height is None:
+                # Learnt from two grabs in a row without bars, the window settled.
+                if w + 283 > width or max(h, 417) > height or width < window.width:
+                    return None
+                if last.get('status') != below:
+                    last['status'] = below
+                    return None
+                self.status_height = below
+                log('  the status bar is %d pixels high' % below)
+            status = self.status_height if self.status_bar else 0
+            return below > status, width < window.width
 
         def matches():
             shot, window = self.grab()
@@ -320,27 +338,27 @@ class Session:
             exact = self.expected_view(width, height)
             if window.crop(0, top, width, height).rows != exact.rows:
                 return None
-            return client
+            bars = bars_of(window, client)
+            if bars is None:
+                return None
+            if bars != (w + 283 > width, max(h, 417) > height):
+                last['bars'] = 'scroll bars %s/%s for a %dx%d picture in a %dx%d client area' % (
+                    bars[0], bars[1], w, h, width, height)
+                return None
+            last.pop('bars', None)
+            return client, bars
 
         try:
-            top, width, height = wait_until('the view after ' + label, matches, timeout, interval=0.5)
+            (top, width, height), (horizontal, vertical) = wait_until('the view after ' + label, matches, timeout,
+                                                                      interval=0.5)
         except Failure:
             if last:
                 last['window'].save_ppm(os.path.join(self.args.out, 'failed-%d-window.ppm' % self.views))
                 last['whole'].save_ppm(os.path.join(self.args.out, 'failed-%d-expected.ppm' % self.views))
+            if 'bars' in last:
+                raise Failure('after %s: %s' % (label, last['bars']))
             raise
         window = last['window']
-        w, h = zoomed(picture_size[0], self.zoom), zoomed(picture_size[1], self.zoom)
-        below = window.height - top - height
-        if self.status_bar and self.status_height is None and w + 283 <= width:
-            self.status_height = below
-            log('  the status bar is %d pixels high' % below)
-        status = (self.status_height or 0) if self.status_bar else 0
-        horizontal, vertical = below > status, width < window.width
-        if (self.status_height is not None or not self.status_bar) and (
-                horizontal != (w + 283 > width) or vertical != (max(h, 417) > height)):
-            raise Failure('after %s: scroll bars %s/%s for a %dx%d picture in a %dx%d client area'
-                          % (label, horizontal, vertical, w, h, width, height))
         if not quiet:
             log('  %s: the %dx%d client area matches the renderer (%s %%, scroll %d,%d; bars: %s)'
                 % (label, width, height, ZOOM_PERCENT[self.zoom], self.scroll[0], self.scroll[1],
