@@ -1,6 +1,6 @@
 // Fuzzes the command-line parser: the input is argv[1..] separated by NUL
 // bytes. Whatever it accepts must be runnable: an input file, known steps,
-// open steps with a path, client sizes the view can allocate.
+// open and save steps with a path, client sizes the view can allocate.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const CliStep& step : options.steps) {
         const CommandRow* info = find_command(step.command);
         require(info != nullptr && info->id != IDM_EXIT, "a known step");
-        if (info->dialog.kind == DialogKind::File) require(!step.path.empty(), "open has a path");
-        if (info->dialog.kind == DialogKind::None || info->dialog.kind == DialogKind::File)
+        if (asks_for_file(info->dialog.kind)) require(!step.path.empty(), "open and save have a path");
+        if (info->dialog.kind == DialogKind::None || asks_for_file(info->dialog.kind))
             require(!step.value.has_value(), "no value for a step without a dialog");
     }
     return 0;

@@ -1,0 +1,173 @@
+// The picture codecs of the Qt program and of lumaforge-cli on Linux: Qt's
+// image IO (QtGui alone; no display and no application object needed). PNG
+// is built into QtGui, JPEG and GIF come as plugins with it, TIFF and WebP
+// with the extra image-format plugins.
+//
+// Reading: the reader is asked for the size before anything is decoded;
+// Qt's own allocation limit is lifted only once our limits accepted that
+// size. The decoded image comes out in whatever format Qt chose; the common
+// 8-bit ones are copied as they are, every other one (16-bit, premultiplied,
+// grey with alpha) is converted a strip of rows at a time, so the whole
+// picture never exists twice in a second format.
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <algorithm>
+
+#include "shell/platform.h"
+
+namespace {
+
+// The formats opened: the ones the open chooser lists. Qt reads more (TGA,
+// XPM, ...), some of them without a signature to check, and a stray file
+// should get the usual refusal, not a picture made of its bytes.
+bool readable(const QByteArray& format)
+{
+    return format == "png" || format == "jpeg" || format == "jpg" || format == "gif" || format == "tiff" ||
+           format == "tif" || format == "webp";
+}
+
+QString qt_file_name(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return QString::fromStdWString(path.wstring());
+#else
+    return QFile::decodeName(QByteArray(path.c_str()));
+#endif
+}
+
+// Over white: round((c * a + max * (max - a)) / max^2 * 255); no value lies
+// half-way between two results, so the rounding direction never matters.
+inline std::uint8_t over_white8(unsigned c, unsigned a) { return static_cast<std::uint8_t>((c * a + 255 * (255 - a) + 127) / 255); }
+
+inline std::uint8_t over_white16(std::uint64_t c, std::uint64_t a)
+{
+    constexpr std::uint64_t max = 65535, square = max * max;
+    return static_cast<std::uint8_t>(((c * a + max * (max - a)) * 255 + square / 2) / square);
+}
+
+inline void put(std::uint8_t* out, QRgb p)
+{
+    const unsigned a = static_cast<unsigned>(qAlpha(p));
+    out[0] = over_white8(static_cast<unsigned>(qBlue(p)), a);
+    out[1] = over_white8(static_cast<unsigned>(qGreen(p)), a);
+    out[2] = over_white8(static_cast<unsigned>(qRed(p)), a);
+}
+
+void copy_rows(const QImage& image, PictureTarget& target)
+{
+    const int w = image.width(), h = image.height();
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        for (int y = 0; y < h; ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y));
+            if (image.format() == QImage::Format_RGB32) {
+                for (int x = 0; x < w; ++x, out += 3) {
+                    out[0] = static_cast<std::uint8_t>(qBlue(in[x]));
+                    out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
+                    out[2] = static_cast<std::uint8_t>(qRed(in[x]));
+                }
+            } else {
+                for (int x = 0; x < w; ++x, out += 3) put(out, in[x]);
+            }
+        }
+        return;
+    case QImage::Format_Grayscale8:
+        for (int y = 0; y < h; ++y) {
+            const uchar* in = image.constScanLine(y);
+            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y));
+            for (int x = 0; x < w; ++x, out += 3) out[0] = out[1] = out[2] = in[x];
+        }
+        return;
+    case QImage::Format_Indexed8: {
+        QList<QRgb> table = image.colorTable();
+        table.resize(256, qRgb(0, 0, 0));  // indices past the palette show black
+        for (int y = 0; y < h; ++y) {
+            const uchar* in = image.constScanLine(y);
+            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y));
+            for (int x = 0; x < w; ++x, out += 3) put(out, table[in[x]]);
+        }
+        return;
+    }
+    default: break;
+    }
+    // Everything else through 16 bits per channel, not premultiplied.
+    constexpr int kStrip = 64;
+    for (int y0 = 0; y0 < h; y0 += kStrip) {
+        const int n = std::min(kStrip, h - y0);
+        const QImage strip = image.copy(0, y0, w, n).convertToFormat(QImage::Format_RGBA64);
+        for (int y = 0; y < n; ++y) {
+            const auto* in = reinterpret_cast<const QRgba64*>(strip.constScanLine(y));
+            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y0 + y));
+            for (int x = 0; x < w; ++x, out += 3) {
+                const std::uint64_t a = in[x].alpha();
+                out[0] = over_white16(in[x].blue(), a);
+                out[1] = over_white16(in[x].green(), a);
+                out[2] = over_white16(in[x].red(), a);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target)
+{
+    QImageReader reader(qt_file_name(path));
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);  // a photo's orientation
+    if (!reader.canRead() || !readable(reader.format())) return DecodeResult::NotAPicture;
+    QSize size = reader.size();
+    if (!size.isValid()) return DecodeResult::Failed;
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90) size.transpose();
+    if (!target.begin(static_cast<std::uint64_t>(size.width()), static_cast<std::uint64_t>(size.height())))
+        return DecodeResult::TooLarge;
+    reader.setAllocationLimit(0);
+    QImage image;
+    if (!reader.read(&image) || image.size() != size) return DecodeResult::Failed;
+    copy_rows(image, target);
+    return DecodeResult::Decoded;
+}
+
+EncodeResult encode_picture(const PictureView& picture, const std::string& extension, std::vector<std::uint8_t>& bytes,
+                            std::string& error)
+{
+    const QByteArray format = QByteArray::fromStdString(extension.size() > 1 ? extension.substr(1) : std::string());
+    const bool writable = format == "png" || format == "jpg" || format == "jpeg" || format == "tif" ||
+                          format == "tiff" || format == "webp";
+    if (!writable || !QImageWriter::supportedImageFormats().contains(format)) return EncodeResult::UnknownFormat;
+    if (picture.width == 0 || picture.height == 0) {
+        error = "a picture without pixels has no " + extension + " form";
+        return EncodeResult::Failed;
+    }
+    QImage image(static_cast<int>(picture.width), static_cast<int>(picture.height), QImage::Format_RGB888);
+    if (image.isNull()) {
+        error = "not enough memory to encode the picture";
+        return EncodeResult::Failed;
+    }
+    for (std::uint32_t y = 0; y < picture.height; ++y) {
+        const std::uint8_t* in = picture.bottom_row + (picture.height - 1 - y) * picture.stride;
+        uchar* out = image.scanLine(static_cast<int>(y));
+        for (std::uint32_t x = 0; x < picture.width; ++x, in += 3, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (format != "png" && format != "tif" && format != "tiff") writer.setQuality(95);
+    if (!writer.write(image)) {
+        error = writer.errorString().toStdString();
+        return EncodeResult::Failed;
+    }
+    bytes.assign(encoded.begin(), encoded.end());
+    return EncodeResult::Encoded;
+}
