@@ -2,9 +2,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGridLayout>
 #include <QImage>
 #include <QKeySequence>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScrollBar>
@@ -12,6 +15,7 @@
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
+#include "shell/qt/file_chooser.h"
 #include "shell/qt/frame_lines.h"
 
 namespace {
@@ -26,6 +30,15 @@ QKeySequence key_sequence(const Accelerator& a)
     if (a.modifiers & MOD_ALT) modifiers |= Qt::AltModifier;
     if (a.modifiers & MOD_SHIFT) modifiers |= Qt::ShiftModifier;
     return QKeySequence(QKeyCombination(modifiers, key));
+}
+
+// The first local file among dropped URLs, or an empty name.
+QString first_local_file(const QMimeData* data)
+{
+    if (data == nullptr) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
 }
 
 }  // namespace
@@ -93,6 +106,7 @@ MainWindow::MainWindow()
     the_main_window = this;
 
     setWindowTitle(QString::fromUtf8(kWindowTitle));
+    setAcceptDrops(true);
     build_menu();
 
     auto* central = new QWidget(this);
@@ -157,6 +171,26 @@ void MainWindow::run(int id)
     if (destroyed_) return;
     emit command_started(id);
     run_command(session_, handle(), id);
+}
+
+void MainWindow::open_file(const QString& name)
+{
+    if (destroyed_) return;
+    emit command_started(IDM_OPEN);
+    open_path(session_, handle(), to_path(name));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!first_local_file(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString name = first_local_file(event->mimeData());
+    if (name.isEmpty()) return;
+    event->acceptProposedAction();
+    open_file(name);
 }
 
 void MainWindow::request_repaint() { view_->invalidate(); }

@@ -1,12 +1,18 @@
 // The Windows program: start-up, the main window procedure and the message
 // loop. Every menu choice and accelerator goes to run_command; the view is
-// rendered by the core into a frame and blitted in one piece.
+// rendered by the core into a frame and blitted in one piece. A picture file
+// named on the command line ("Open with" passes one quoted path) or dropped
+// on the window opens as the open command opens it.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "shell/view.h"
 #include "shell_win32.h"
 
 #include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <filesystem>
 
 HINSTANCE app_instance = nullptr;
 HWND main_window = nullptr;
@@ -95,6 +101,27 @@ void on_scroll(HWND window, int bar, WPARAM wparam)
     InvalidateRect(window, nullptr, TRUE);
 }
 
+// The first of the files dropped on the window.
+void on_drop_files(HWND window, HDROP drop)
+{
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring name(length, L'\0');
+    if (length > 0) DragQueryFileW(drop, 0, name.data(), length + 1);
+    DragFinish(drop);
+    if (length > 0) open_path(session, window, std::filesystem::path(name));
+}
+
+// The picture named on the command line, if any.
+void open_from_command_line(HWND window)
+{
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words == nullptr) return;
+    const std::wstring name = count >= 2 ? words[1] : L"";
+    LocalFree(words);
+    if (!name.empty()) open_path(session, window, std::filesystem::path(name));
+}
+
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
@@ -105,6 +132,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_COMMAND: run_command(session, window, LOWORD(wparam)); return 0;
     case WM_HSCROLL: on_scroll(window, SB_HORZ, wparam); return 0;
     case WM_VSCROLL: on_scroll(window, SB_VERT, wparam); return 0;
+    case WM_DROPFILES: on_drop_files(window, reinterpret_cast<HDROP>(wparam)); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
@@ -138,7 +166,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
     InitCommonControls();
+    // The picture codecs and the file dialogs work in this one thread's
+    // apartment.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    DragAcceptFiles(main_window, TRUE);
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
+    UpdateWindow(main_window);
+    open_from_command_line(main_window);
 
     MSG message;
     for (;;) {
