@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Drives the 64-bit lumaforge.exe under Wine on a virtual X server, with the
 keyboard only, and compares what the window shows with what lumaforge-cli
-renders for the same steps and client size, pixel for pixel.
+renders for the same steps and client size, pixel for pixel. Pictures other
+than BMP (made here by lumaforge-cli and ImageMagick) are decoded by the
+Windows Imaging Component in the window and by Qt in lumaforge-cli: both
+must give the same pixels. Save As must write what lumaforge-cli -o writes.
 
 usage: wine_test.py --exe lumaforge.exe --cli lumaforge-cli --samples DIR
                     --prefix WINEPREFIX --out DIR
@@ -23,6 +26,7 @@ import time
 
 TITLE = 'Обработка изображений.'
 FILE_DIALOG = 'Открыть графический файл.'
+SAVE_DIALOG = 'Сохранить графический файл.'
 SCREEN = (1280, 1024)
 
 
@@ -332,17 +336,42 @@ class Session:
     def screenshot(self, name):
         self.run(['import', '-window', 'root', os.path.join(self.args.out, name)], timeout=30)
 
-    def open_file(self, path):
-        self.key('ctrl+o')
-        dialog = self.wait_window(FILE_DIALOG)
+    def picture_size(self, path):
+        """Width and height of a picture as the program opens it."""
+        stats = json.loads(self.run([self.args.cli, path, '--stats']).stdout)
+        return stats['width'], stats['height']
+
+    def type_path(self, title, shortcut, path):
+        """Opens the file dialog `title` by its shortcut, types the path as
+        Wine names it, and confirms with Enter."""
+        self.key(shortcut)
+        dialog = self.wait_window(title)
         wine_path = 'Z:' + os.path.abspath(path).replace('/', '\\')
         self.run(['xdotool', 'windowactivate', '--sync', dialog], timeout=10, check=False)
         self.run(['xdotool', 'type', '--delay', '40', wine_path], timeout=60)
         self.key('Return', window=dialog)
-        self.wait_gone(FILE_DIALOG)
+        self.wait_gone(title)
+
+    def open_file(self, path):
+        self.type_path(FILE_DIALOG, 'ctrl+o', path)
         self.sample, self.steps = path, []
-        with open(path, 'rb') as f:
-            return struct.unpack_from('<ii', f.read(26), 18)
+        return self.picture_size(path)
+
+    def save_as(self, name):
+        """Save As with a name typed without an extension: the dialog's first
+        filter gives it .bmp. The file must be what lumaforge-cli -o writes
+        for the same steps."""
+        saved = name + '.bmp'
+        if os.path.exists(saved):
+            os.remove(saved)
+        self.type_path(SAVE_DIALOG, 'ctrl+shift+s', name)
+        wait_until('Save As to write ' + saved, lambda: os.path.exists(saved), 30)
+        expected = os.path.join(self.args.out, 'expected-saved.bmp')
+        self.run([self.args.cli, self.sample] + self.steps + ['-o', expected])
+        with open(saved, 'rb') as f, open(expected, 'rb') as g:
+            if f.read() != g.read():
+                raise Failure('%s is not what lumaforge-cli -o writes' % saved)
+        log('  Save As: %s, byte for byte what lumaforge-cli -o writes' % os.path.basename(saved))
 
     def param_dialog(self, shortcut, title, keys, step, screenshot=None):
         self.key(shortcut)
@@ -473,6 +502,19 @@ class Session:
         self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], 'brightness=-100')
         self.check_view('brightness at -100%', size)
 
+        # Other formats through the same file dialog: a PNG, whose negative
+        # Save As then writes as a BMP; a palette GIF; a photo as a JPEG.
+        pictures = self.other_formats()
+        size = self.open_file(pictures['png'])
+        self.check_view('opening a PNG through the file dialog', size)
+        self.key('ctrl+n')
+        self.steps.append('negative')
+        self.check_view('Ctrl+N on the PNG', size)
+        self.save_as(os.path.join(self.args.out, 'saved'))
+        for kind in ('gif', 'jpg'):
+            size = self.open_file(pictures[kind])
+            self.check_view('opening a %s through the file dialog' % kind.upper(), size)
+
         size = self.open_file(os.path.join(self.args.samples, 'text.bmp'))
         self.check_view('opening text.bmp', size)
         frames = self.segmentation_frames()
@@ -512,6 +554,28 @@ class Session:
         if code != 0:
             raise Failure('exit code %d after Alt+F4' % code)
         log('  Alt+F4: exit code 0 after %.0fs in all' % (time.monotonic() - started))
+
+        # A picture named on the command line, as "Open with" passes it.
+        gif = pictures['gif']
+        self.program = self.start([self.args.wine, self.args.exe, 'Z:' + os.path.abspath(gif).replace('/', '\\')],
+                                  start_new_session=True)
+        self.window = self.wait_window(TITLE, timeout=120)
+        self.sample, self.steps, self.scroll = gif, [], (0, 0)
+        self.check_view('a GIF named on the command line', self.picture_size(gif))
+        wait_until('the window to take the focus', lambda: self.active_window() == self.window, 30)
+        self.key('alt+F4')
+        if self.program.wait(30) != 0:
+            raise Failure('exit code %d after Alt+F4' % self.program.returncode)
+
+    def other_formats(self):
+        """A PNG (written by lumaforge-cli), a GIF and a JPEG (ImageMagick) of
+        the samples."""
+        out, samples = self.args.out, self.args.samples
+        pictures = {kind: os.path.join(out, 'picture.' + kind) for kind in ('png', 'gif', 'jpg')}
+        self.run([self.args.cli, os.path.join(samples, 'photo.bmp'), '-o', pictures['png']])
+        self.run(['convert', os.path.join(samples, 'odd.bmp'), pictures['gif']])
+        self.run(['convert', os.path.join(samples, 'photo.bmp'), '-quality', '90', pictures['jpg']])
+        return pictures
 
 
 def write_test_picture(path, width, height):
