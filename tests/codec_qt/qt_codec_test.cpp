@@ -245,18 +245,22 @@ TEST_F(Pictures, PalettePicturesTakeTheirColoursFromThePalette)
 
 TEST_F(Pictures, APhotoStandsUprightAsItsOrientationSays)
 {
-    // Quadrants: red, green above blue, white; stored sideways with the
-    // orientation "turn a quarter clockwise to show".
+    // Quadrants: red, green above blue, white; stored sideways, as a camera
+    // held upright stores it, with the orientation "turn a quarter
+    // clockwise to show" (6) in an Exif segment after the start marker.
     QImage stored(64, 32, QImage::Format_RGB32);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 64; ++x)
             stored.setPixel(x, y, y < 16 ? (x < 32 ? qRgb(255, 0, 0) : qRgb(0, 255, 0))
                                          : (x < 32 ? qRgb(0, 0, 255) : qRgb(255, 255, 255)));
-    QImageWriter writer(qt_name(dir / "turned.jpg"));
-    ASSERT_TRUE(writer.supportsOption(QImageIOHandler::ImageTransformation));
-    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    QImageWriter writer(qt_name(dir / "stored.jpg"));
     writer.setQuality(100);
     ASSERT_TRUE(writer.write(stored));
+    auto bytes = read_file(dir / "stored.jpg");
+    const std::vector<std::uint8_t> exif = {0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                                            1,    0,    0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+    bytes.insert(bytes.begin() + 2, exif.begin(), exif.end());
+    write_file(dir / "turned.jpg", bytes);
 
     const ImageRecord* r = open(dir / "turned.jpg");
     ASSERT_NE(r, nullptr);
