@@ -3,12 +3,12 @@
 // is built into QtGui, JPEG and GIF come as plugins with it, TIFF and WebP
 // with the extra image-format plugins.
 //
-// Reading: the reader is asked for the size before anything is decoded;
-// Qt's own allocation limit is lifted only once our limits accepted that
-// size. The decoded image comes out in whatever format Qt chose; the common
-// 8-bit ones are copied as they are, every other one (16-bit, premultiplied,
-// grey with alpha) is converted a strip of rows at a time, so the whole
-// picture never exists twice in a second format.
+// Reading: the reader is asked for the size and the orientation before
+// anything is decoded; Qt's own allocation limit is lifted only once our
+// limits accepted that size. The decoded image comes out as stored, in
+// whatever format Qt chose; the common 8-bit ones are copied as they are,
+// every other one (16-bit, premultiplied, grey with alpha) is converted a
+// strip of rows at a time, so the whole picture never exists twice.
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
@@ -57,60 +57,72 @@ inline void put(std::uint8_t* out, QRgb p)
     out[2] = over_white8(static_cast<unsigned>(qRed(p)), a);
 }
 
-void copy_rows(const QImage& image, PictureTarget& target)
+// The stored rows of `image` into the target, each pixel where the upright
+// picture has it.
+void copy_rows(const QImage& image, const PictureTarget& target)
 {
     const int w = image.width(), h = image.height();
+    const auto each_row = [&](auto&& write_pixel) {
+        for (int y = 0; y < h; ++y) {
+            const PictureTarget::Place place = target.stored_row(static_cast<std::uint32_t>(y));
+            const uchar* line = image.constScanLine(y);
+            std::uint8_t* out = place.first;
+            for (int x = 0; x < w; ++x, out += place.step) write_pixel(out, line, y, x);
+        }
+    };
     switch (image.format()) {
     case QImage::Format_RGB32:
+        each_row([](std::uint8_t* out, const uchar* line, int, int x) {
+            const QRgb p = reinterpret_cast<const QRgb*>(line)[x];
+            out[0] = static_cast<std::uint8_t>(qBlue(p));
+            out[1] = static_cast<std::uint8_t>(qGreen(p));
+            out[2] = static_cast<std::uint8_t>(qRed(p));
+        });
+        return;
     case QImage::Format_ARGB32:
-        for (int y = 0; y < h; ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y));
-            if (image.format() == QImage::Format_RGB32) {
-                for (int x = 0; x < w; ++x, out += 3) {
-                    out[0] = static_cast<std::uint8_t>(qBlue(in[x]));
-                    out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
-                    out[2] = static_cast<std::uint8_t>(qRed(in[x]));
-                }
-            } else {
-                for (int x = 0; x < w; ++x, out += 3) put(out, in[x]);
-            }
-        }
+        each_row([](std::uint8_t* out, const uchar* line, int, int x) { put(out, reinterpret_cast<const QRgb*>(line)[x]); });
         return;
     case QImage::Format_Grayscale8:
-        for (int y = 0; y < h; ++y) {
-            const uchar* in = image.constScanLine(y);
-            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y));
-            for (int x = 0; x < w; ++x, out += 3) out[0] = out[1] = out[2] = in[x];
-        }
+        each_row([](std::uint8_t* out, const uchar* line, int, int x) { out[0] = out[1] = out[2] = line[x]; });
         return;
     case QImage::Format_Indexed8: {
         QList<QRgb> table = image.colorTable();
         table.resize(256, qRgb(0, 0, 0));  // indices past the palette show black
-        for (int y = 0; y < h; ++y) {
-            const uchar* in = image.constScanLine(y);
-            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y));
-            for (int x = 0; x < w; ++x, out += 3) put(out, table[in[x]]);
-        }
+        each_row([&table](std::uint8_t* out, const uchar* line, int, int x) { put(out, table[line[x]]); });
         return;
     }
     default: break;
     }
-    // Everything else through 16 bits per channel, not premultiplied.
+    // Everything else through 16 bits per channel, not premultiplied, a
+    // strip of rows at a time.
     constexpr int kStrip = 64;
-    for (int y0 = 0; y0 < h; y0 += kStrip) {
-        const int n = std::min(kStrip, h - y0);
-        const QImage strip = image.copy(0, y0, w, n).convertToFormat(QImage::Format_RGBA64);
-        for (int y = 0; y < n; ++y) {
-            const auto* in = reinterpret_cast<const QRgba64*>(strip.constScanLine(y));
-            std::uint8_t* out = target.row(static_cast<std::uint32_t>(y0 + y));
-            for (int x = 0; x < w; ++x, out += 3) {
-                const std::uint64_t a = in[x].alpha();
-                out[0] = over_white16(in[x].blue(), a);
-                out[1] = over_white16(in[x].green(), a);
-                out[2] = over_white16(in[x].red(), a);
-            }
+    QImage strip;
+    int strip_top = -kStrip;
+    each_row([&](std::uint8_t* out, const uchar*, int y, int x) {
+        if (y >= strip_top + kStrip) {
+            strip_top = y;
+            strip = image.copy(0, y, w, std::min(kStrip, h - y)).convertToFormat(QImage::Format_RGBA64);
         }
+        const QRgba64 p = reinterpret_cast<const QRgba64*>(strip.constScanLine(y - strip_top))[x];
+        const std::uint64_t a = p.alpha();
+        out[0] = over_white16(p.blue(), a);
+        out[1] = over_white16(p.green(), a);
+        out[2] = over_white16(p.red(), a);
+    });
+}
+
+// Qt's name for an orientation, as Exif numbers it.
+int exif_orientation(QImageIOHandler::Transformations t)
+{
+    switch (t) {
+    case QImageIOHandler::TransformationMirror: return PictureTarget::MIRRORED;
+    case QImageIOHandler::TransformationRotate180: return PictureTarget::HALF_TURN;
+    case QImageIOHandler::TransformationFlip: return PictureTarget::FLIPPED;
+    case QImageIOHandler::TransformationFlipAndRotate90: return PictureTarget::TRANSPOSED;
+    case QImageIOHandler::TransformationRotate90: return PictureTarget::QUARTER_CLOCKWISE;
+    case QImageIOHandler::TransformationMirrorAndRotate90: return PictureTarget::TRANSVERSED;
+    case QImageIOHandler::TransformationRotate270: return PictureTarget::QUARTER_ANTICLOCKWISE;
+    default: return PictureTarget::AS_STORED;
     }
 }
 
@@ -120,12 +132,13 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
 {
     QImageReader reader(qt_file_name(path));
     reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);  // a photo's orientation
+    // The picture is read as stored and turned upright as it is copied.
+    reader.setAutoTransform(false);
     if (!reader.canRead() || !readable(reader.format())) return DecodeResult::NotAPicture;
-    QSize size = reader.size();
+    const QSize size = reader.size();
     if (!size.isValid()) return DecodeResult::Failed;
-    if (reader.transformation() & QImageIOHandler::TransformationRotate90) size.transpose();
-    if (!target.begin(static_cast<std::uint64_t>(size.width()), static_cast<std::uint64_t>(size.height())))
+    if (!target.begin(static_cast<std::uint64_t>(size.width()), static_cast<std::uint64_t>(size.height()),
+                      exif_orientation(reader.transformation())))
         return DecodeResult::TooLarge;
     reader.setAllocationLimit(0);
     QImage image;

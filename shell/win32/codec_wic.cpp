@@ -4,11 +4,9 @@
 //
 // Reading: the decoder is chosen by the file's contents and asked for the
 // size of its first frame before anything is decoded. A photo's orientation
-// comes from its metadata (the EXIF orientation tag, 1..8); the rows are then
-// put in place here, each converted pixel written where the upright picture
-// has it, so no rotated copy of the picture is ever made. Pixels are
-// converted to 8-bit blue, green, red, alpha one row at a time and composited
-// over white.
+// comes from its metadata (the Exif orientation tag, 1..8), and the target
+// puts each pixel where the upright picture has it. Pixels are converted to
+// 8-bit blue, green, red, alpha one row at a time and composited over white.
 #include <windows.h>
 
 #include <initguid.h>  // the WIC identifiers are defined here, not taken from a library
@@ -113,9 +111,7 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
     UINT width = 0, height = 0;
     if (FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)))
         return DecodeResult::Failed;
-    const int orientation = orientation_of(frame.get(), container);
-    const bool turned = orientation >= 5;  // 5..8 swap the sides
-    if (!target.begin(turned ? height : width, turned ? width : height)) return DecodeResult::TooLarge;
+    if (!target.begin(width, height, orientation_of(frame.get(), container))) return DecodeResult::TooLarge;
 
     Com<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.put())) ||
@@ -123,25 +119,13 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
                                      WICBitmapPaletteTypeCustom)))
         return DecodeResult::Failed;
     std::vector<BYTE> row(4 * static_cast<std::size_t>(width));
-    for (UINT sy = 0; sy < height; ++sy) {
-        const WICRect rect{0, static_cast<INT>(sy), static_cast<INT>(width), 1};
+    for (UINT y = 0; y < height; ++y) {
+        const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), 1};
         if (FAILED(converter->CopyPixels(&rect, 4 * width, static_cast<UINT>(row.size()), row.data())))
             return DecodeResult::Failed;
-        for (UINT sx = 0; sx < width; ++sx) {
-            // Where the stored pixel (sx, sy) stands in the upright picture.
-            UINT dx = sx, dy = sy;
-            switch (orientation) {
-            case 2: dx = width - 1 - sx; break;
-            case 3: dx = width - 1 - sx, dy = height - 1 - sy; break;
-            case 4: dy = height - 1 - sy; break;
-            case 5: dx = sy, dy = sx; break;
-            case 6: dx = height - 1 - sy, dy = sx; break;
-            case 7: dx = height - 1 - sy, dy = width - 1 - sx; break;
-            case 8: dx = sy, dy = width - 1 - sx; break;
-            default: break;
-            }
-            const BYTE* in = row.data() + 4 * static_cast<std::size_t>(sx);
-            std::uint8_t* out = target.row(dy) + 3 * static_cast<std::size_t>(dx);
+        const PictureTarget::Place place = target.stored_row(y);
+        std::uint8_t* out = place.first;
+        for (const BYTE* in = row.data(); in != row.data() + row.size(); in += 4, out += place.step) {
             out[0] = over_white(in[0], in[3]);
             out[1] = over_white(in[1], in[3]);
             out[2] = over_white(in[2], in[3]);
