@@ -47,14 +47,14 @@ inline constexpr int kSaveChooserFlags = 0x0002 | 0x0004 | 0x0800;
 // Pictures other than BMP, through the platform's own codecs (the core
 // reads and writes only BMP itself).
 //
-// decode_picture reads the picture in `path`: it learns the size first and
-// calls target.begin() with the size the picture will have once shown
-// upright (after the orientation a photo declares); when begin() refuses,
-// it stops at once and returns TooLarge. It then writes every row through
-// target.row(), blue, green, red, 8 bits each: grey, palette and 16-bit
-// pictures expanded or rounded to the nearest 8-bit value, and transparency
-// composited over white, each channel round((c * a + max * (max - a)) /
-// (max * max) * 255) with max the largest sample value (255 or 65535).
+// decode_picture reads the picture in `path`: it learns the stored size and
+// the orientation the picture declares first and calls target.begin() with
+// them; when begin() refuses, it stops at once and returns TooLarge. It then
+// writes every stored row where target.stored_row() says, blue, green, red,
+// 8 bits each: grey, palette and 16-bit pictures expanded or rounded to the
+// nearest 8-bit value, and transparency composited over white, each channel
+// round((c * a + max * (max - a)) / (max * max) * 255) with max the largest
+// sample value (255 or 65535).
 // Only the first frame of an animation is read. NotAPicture: no decoder of
 // the platform takes the file (only PNG, JPEG, GIF, TIFF and WebP are
 // tried); Failed: it is one, but broken or cut short.
@@ -71,7 +71,8 @@ struct PictureView {
 
 // Encodes `picture` in the format that `extension` names (".png", ".jpg",
 // lower case with its dot; never ".bmp", which the core writes itself): PNG
-// losslessly, JPEG at quality 95. The file's bytes go to `bytes`; the
+// losslessly, JPEG (and WebP, where the platform writes it) at quality 95.
+// The file's bytes go to `bytes`; the
 // caller writes them. UnknownFormat: the platform has no encoder for that
 // extension; Failed: the encoder gave up, `error` says why.
 enum class EncodeResult { Encoded, UnknownFormat, Failed };
