@@ -192,17 +192,19 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
     step("Initialize frame", frame.get() ? frame->Initialize(options.get()) : E_FAIL) &&
         step("SetSize", frame->SetSize(picture.width, picture.height)) &&
         step("SetPixelFormat", frame->SetPixelFormat(&format));
-    if (SUCCEEDED(r) && format != GUID_WICPixelFormat24bppBGR) step("SetPixelFormat", WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT);
+    if (SUCCEEDED(r) && format != GUID_WICPixelFormat24bppBGR)
+        step("SetPixelFormat", WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT);
     // Top row first, straight from the bottom-up block.
     const UINT row_bytes = 3 * picture.width;
     for (std::uint32_t y = 0; y < picture.height && SUCCEEDED(r); ++y) {
         const std::uint8_t* row = picture.bottom_row + (picture.height - 1 - y) * picture.stride;
         step("WritePixels", frame->WritePixels(1, row_bytes, row_bytes, const_cast<BYTE*>(row)));
     }
-    step("Commit frame", SUCCEEDED(r) ? frame->Commit() : r) && step("Commit", encoder->Commit());
+    if (FAILED(r)) return EncodeResult::Failed;
     HGLOBAL memory = nullptr;
     STATSTG stat{};
-    step("GetHGlobalFromStream", GetHGlobalFromStream(stream.get(), &memory)) &&
+    step("Commit frame", frame->Commit()) && step("Commit", encoder->Commit()) &&
+        step("GetHGlobalFromStream", GetHGlobalFromStream(stream.get(), &memory)) &&
         step("Stat", stream->Stat(&stat, STATFLAG_NONAME));
     if (FAILED(r)) return EncodeResult::Failed;
     const auto* data = static_cast<const std::uint8_t*>(GlobalLock(memory));
