@@ -22,7 +22,8 @@ std::string step_lines()
             const DialogSetup& d = c.dialog;
             switch (d.kind) {
             case DialogKind::None: break;
-            case DialogKind::File: word += "=PATH"; break;
+            case DialogKind::File:
+            case DialogKind::SaveFile: word += "=PATH"; break;
             case DialogKind::BlockSize: word += "=N"; break;
             default: {
                 const auto scale = static_cast<std::int32_t>(d.scale), offset = static_cast<std::int32_t>(d.offset);
@@ -52,21 +53,24 @@ std::string step_lines()
 
 std::string cli_usage()
 {
-    return "Usage: lumaforge-cli INPUT.bmp [STEP]... [-o OUT.bmp] [--stats] [--view OUT.bmp]\n"
+    return "Usage: lumaforge-cli INPUT [STEP]... [-o OUT] [--stats] [--view OUT.bmp]\n"
            "                     [--client WxH] [--scroll X,Y] [--zoom PERCENT] [--probe X,Y]\n"
            "                     [--seed N] [--explain X,Y] [--explain-text X,Y]\n"
            "       lumaforge-cli --list-commands\n"
            "\n"
-           "Opens INPUT.bmp as the program's open command does, runs each STEP through the\n"
-           "program's command dispatcher (a dialog step answers its dialog with OK at VALUE),\n"
-           "then writes what was asked for.\n"
+           "Opens INPUT as the program's open command does (a 24-bit BMP, or a PNG, JPEG,\n"
+           "GIF, TIFF or WebP picture, shown upright and without transparency), runs each\n"
+           "STEP through the program's command dispatcher (a dialog step answers its dialog\n"
+           "with OK at VALUE), then writes what was asked for.\n"
            "\n"
            "Steps (NAME or NAME=VALUE; a dialog step without VALUE takes the dialog's initial value;\n"
            "N is a block size, a power of two from 2 up to the picture's smaller side):\n" +
            step_lines() +
            "\n"
            "Options:\n"
-           "  -o OUT.bmp       write the picture on display as a 24-bit BMP\n"
+           "  -o OUT           write the picture on display, in the format its extension\n"
+           "                   names: .bmp (or none) a 24-bit BMP, .png lossless, .jpg and\n"
+           "                   the other formats the platform writes\n"
            "  --stats          print its size, histograms, maxima, means and transform state as JSON\n"
            "  --view OUT.bmp   write the client area as the window paints it\n"
            "  --client WxH     client area size for --view (default 1024x768)\n"
@@ -125,8 +129,8 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
     step.command = info->id;
     step.text = text;
     if (eq == std::string::npos) {
-        if (info->dialog.kind == DialogKind::File) {
-            error = "open needs a path: open=PATH";
+        if (asks_for_file(info->dialog.kind)) {
+            error = name + " needs a path: " + name + "=PATH";
             return false;
         }
         return true;
@@ -136,9 +140,9 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
         error = "step '" + name + "' takes no value";
         return false;
     }
-    if (info->dialog.kind == DialogKind::File) {
+    if (asks_for_file(info->dialog.kind)) {
         if (value.empty()) {
-            error = "open needs a path: open=PATH";
+            error = name + " needs a path: " + name + "=PATH";
             return false;
         }
         step.path = value;

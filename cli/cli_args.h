@@ -12,7 +12,7 @@ struct CliStep {
     std::uint16_t command = 0;     // IDM_* identifier
     std::string text;              // the step as written, for messages
     std::optional<std::int32_t> value;  // NAME=VALUE for dialog steps
-    std::string path;              // open=PATH
+    std::string path;              // open=PATH, save=PATH
 };
 
 // A pixel of the picture, x from the left and y from the top.

@@ -11,6 +11,7 @@
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/explain_pixel.h"
+#include "commands/picture_files.h"
 #include "image/bmp.h"
 #include "shell/headless/headless_platform.h"
 #include "lumaforge_version.h"
@@ -87,10 +88,15 @@ bool open_through_dispatcher(Session& session, const std::string& path)
 int run_step(Session& session, const CliStep& step)
 {
     if (step.command == IDM_OPEN) return open_through_dispatcher(session, step.path) ? 0 : 1;
+    headless.messages.clear();
+    if (step.command == IDM_SAVE_AS) {
+        headless.files.push_back(utf8_path(step.path));
+        run_command(session, kWindow, IDM_SAVE_AS);
+        return headless.messages.empty() ? 0 : 1;  // the failure is on stderr
+    }
     headless.dialog_answers.clear();
     if (step.value) headless.dialog_answers.push_back({DialogAnswer::OkAtValue, *step.value});
     headless.unreachable_value.reset();
-    headless.messages.clear();
     headless.frames.clear();
     run_command(session, kWindow, step.command);
     if (headless.unreachable_value) {
@@ -165,9 +171,9 @@ int run(Session& session, const CliOptions& options)
 
     std::string error;
     if (!options.output.empty()) {
-        const ImageRecord& r = *session.current_image;
-        if (!report_write(options.output,
-                          write_bmp_file(utf8_path(options.output), r.width, r.height, r.pixels.get(), error), error))
+        SaveFailure failure;
+        if (!report_write(options.output, save_picture(*session.current_image, utf8_path(options.output), failure),
+                          failure.detail))
             return 1;
     }
     if (!options.view.empty()) {

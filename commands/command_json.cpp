@@ -32,6 +32,7 @@ const char* kind_name(DialogKind kind)
     case DialogKind::NoisePoints: return "noise-points";
     case DialogKind::BlockSize: return "block-size";
     case DialogKind::File: return "file";
+    case DialogKind::SaveFile: return "save-file";
     }
     return "none";
 }
@@ -55,7 +56,8 @@ void write_dialog(std::ostream& out, const DialogSetup& d)
 {
     out << "{\"kind\": \"" << kind_name(d.kind) << '"';
     if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << quoted(d.title) << ", \"min\": 2, \"max\": null";
-    if (d.kind != DialogKind::None && d.kind != DialogKind::File && d.kind != DialogKind::BlockSize) {
+    if (d.kind != DialogKind::None && d.kind != DialogKind::File && d.kind != DialogKind::SaveFile &&
+        d.kind != DialogKind::BlockSize) {
         // The value of a position: position * trunc(scale) + trunc(offset).
         const auto scale = static_cast<std::int32_t>(d.scale), offset = static_cast<std::int32_t>(d.offset);
         out << ", \"title\": " << quoted(d.title) << ", \"min\": " << d.range_min * scale + offset

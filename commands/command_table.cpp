@@ -34,6 +34,7 @@ constexpr DialogSetup kNoise = {DialogKind::NoisePoints, "Уровень шум�
                                 "65534", "", 2.0f, 0.0f, true};
 constexpr DialogSetup kBlockSize = {DialogKind::BlockSize, "Размер блока для преобразования."};
 constexpr DialogSetup kFile = {DialogKind::File};
+constexpr DialogSetup kSaveFile = {DialogKind::SaveFile};
 
 // The operations, and their explanations, with the arguments the dialog's
 // value gives them.
@@ -91,6 +92,10 @@ constexpr InPlaceOperation walsh_inverse = [](ImageRecord& r, Args) {
 constexpr Accelerator no_key{};
 constexpr Accelerator shift(char key, std::uint8_t order) { return {static_cast<std::uint16_t>(key), MOD_SHIFT, order}; }
 constexpr Accelerator alt(std::uint16_t key, std::uint8_t order) { return {key, MOD_ALT, order}; }
+constexpr Accelerator ctrl_shift(char key, std::uint8_t order)
+{
+    return {static_cast<std::uint16_t>(key), MOD_CTRL | MOD_SHIFT, order};
+}
 constexpr DialogSetup no_dialog{};
 constexpr Guard needs_nothing = Guard::None, needs_picture = Guard::Picture, needs_block = Guard::BlockPicture;
 constexpr CommandRunner image(ImageOperation operation, ExplainPixel explain)

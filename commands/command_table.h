@@ -65,9 +65,10 @@ struct MenuPlace {
     bool separator_before = false;
 };
 
-// How the command asks for its parameter. File: the file chooser, handled by
-// the command itself.
-enum class DialogKind : std::uint8_t { None, Threshold, Percent, Aperture, NoisePoints, BlockSize, File };
+// How the command asks for its parameter. File and SaveFile: the file
+// chooser (a file to read, a file to write), handled by the command itself.
+enum class DialogKind : std::uint8_t { None, Threshold, Percent, Aperture, NoisePoints, BlockSize, File, SaveFile };
+constexpr bool asks_for_file(DialogKind kind) { return kind == DialogKind::File || kind == DialogKind::SaveFile; }
 
 // The parameter dialog's set-up. For BlockSize the range and labels come
 // from the picture (powers of two up to its smaller side) and scale and

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "commands/command_table.h"
-#include "image/bmp.h"
+#include "commands/picture_files.h"
 #include "ops/segment/segment.h"
 
 namespace {
@@ -138,15 +138,20 @@ CommandPrompt prepare_command(Session& session, int id)
     switch (row->dialog.kind) {
     case DialogKind::None: return CommandPrompt::Nothing;
     case DialogKind::File: return CommandPrompt::FileChooser;
+    case DialogKind::SaveFile: return CommandPrompt::SaveChooser;
     default: set_up_dialog(session, row->dialog); return CommandPrompt::ParameterDialog;
     }
 }
 
 void open_command(Session& session, WindowHandle window)
 {
-    static const char filter[] = "Bitmap 24 bit(*.bmp)\0*bmp\0";  // the literal adds the closing NUL
     std::filesystem::path file;
-    if (choose_bmp_file(window, "Открыть графический файл.", nullptr, filter, file, 0, 0) == 0) return;
+    if (choose_bmp_file(window, "Открыть графический файл.", nullptr, kOpenFilter, file, 0, 0) == 0) return;
+    open_path(session, window, file);
+}
+
+void open_path(Session& session, WindowHandle window, const std::filesystem::path& file)
+{
     // A pending spectrum never outlives its picture: the planes go with the
     // pixels, so an inverse cannot write into a smaller new picture.
     session.image_a.pixels.reset();
@@ -157,7 +162,7 @@ void open_command(Session& session, WindowHandle window)
     session.set_origin(session.image_a, {});
     session.set_origin(session.image_b, {});
     begin_busy();
-    const LoadResult loaded = load_bmp(file, session.image_a);
+    const LoadResult loaded = load_picture(file, session.image_a);
     end_busy();
     if (loaded == LoadResult::Loaded) {
         session.current_image = &session.image_a;
@@ -168,6 +173,20 @@ void open_command(Session& session, WindowHandle window)
         show_message(kLoadCaption, load_refusal_text(loaded));
     }
     request_repaint(window);
+}
+
+// Writes the picture on display; a failure is shown and changes nothing.
+void save_as_command(Session& session, WindowHandle window)
+{
+    std::filesystem::path file;
+    if (choose_bmp_file(window, "Сохранить графический файл.", nullptr, kSaveFilter, file, kSaveChooserFlags, 1) ==
+        0)
+        return;
+    SaveFailure failure;
+    begin_busy();
+    const bool saved = save_picture(*session.current_image, file, failure);
+    end_busy();
+    if (!saved) show_message(kSaveCaption, save_failure_text(file, failure).c_str());
 }
 
 void exit_command(Session&, WindowHandle window) { destroy_window(window); }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 
 #include "commands/session.h"
 #include "shell/platform.h"
@@ -21,14 +22,29 @@ void run_command(Session& session, WindowHandle window, int id);
 // dialog the session's dialog description and mode are set up exactly as
 // run_command sets them, so param_dialog_open shows what the dialog would.
 // NotRun: the command does nothing at all now (no picture, unknown id).
-enum class CommandPrompt { NotRun, Nothing, ParameterDialog, FileChooser };
+enum class CommandPrompt { NotRun, Nothing, ParameterDialog, FileChooser, SaveChooser };
 CommandPrompt prepare_command(Session& session, int id);
 
 // The commands that act on the session as a whole (rows of the table).
 void open_command(Session& session, WindowHandle window);
+void save_as_command(Session& session, WindowHandle window);
 void exit_command(Session& session, WindowHandle window);
 void undo_command(Session& session, WindowHandle window);
 void segment_command(Session& session, WindowHandle window);
+
+// Opens one picture file as the open command does once its chooser has
+// answered: both records and every coefficient plane released, the file
+// read (any format load_picture takes), its refusal shown, a repaint. Files
+// dropped on the window and named on the command line come here too.
+void open_path(Session& session, WindowHandle window, const std::filesystem::path& file);
+
+// The choosers' filters: pairs of description and patterns. BMP stays the
+// first, preselected filter of the open chooser, its pattern without a dot.
+inline constexpr char kOpenFilter[] =
+    "Bitmap 24 bit(*.bmp)\0*bmp\0"
+    "Все изображения (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp)\0"
+    "*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp\0";  // the literal adds the closing NUL
+inline constexpr char kSaveFilter[] = "Bitmap 24 bit(*.bmp)\0*.bmp\0PNG(*.png)\0*.png\0";
 
 // The largest k with 2^k not above the smaller side of the record (0 when
 // that side is below 2).
@@ -45,3 +61,5 @@ float contrast_factor(std::int32_t percent);
 // Texts the dispatcher shows when the heap cannot hold a command's buffers.
 inline constexpr const char* kErrorCaption = "Ошибка";
 inline constexpr const char* kOutOfMemory = "Не хватает памяти для этой операции.";
+// The caption of a failed save (save_failure_text gives the text).
+inline constexpr const char* kSaveCaption = "Сохранение файла";

@@ -23,7 +23,8 @@ const char* value_label(DialogKind kind)
     case DialogKind::NoisePoints: return "Точек шума";
     case DialogKind::BlockSize: return "Размер блока";
     case DialogKind::None:
-    case DialogKind::File: return "";
+    case DialogKind::File:
+    case DialogKind::SaveFile: return "";
     }
     return "";
 }

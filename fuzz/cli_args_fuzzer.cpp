@@ -1,6 +1,6 @@
 // Fuzzes the command-line parser: the input is argv[1..] separated by NUL
 // bytes. Whatever it accepts must be runnable: an input file, known steps,
-// open steps with a path, client sizes the view can allocate.
+// open and save steps with a path, client sizes the view can allocate.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(!error.empty(), "a refusal says why");
         return 0;
     }
-    if (options.help || options.list_commands) return 0;
+    if (options.help || options.list_commands || options.version) return 0;
     require(!options.input.empty(), "an input file");
     require(options.client_width >= 1 && options.client_width <= 16384, "client width");
     require(options.client_height >= 1 && options.client_height <= 16384, "client height");
@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const CliStep& step : options.steps) {
         const CommandRow* info = find_command(step.command);
         require(info != nullptr && info->id != IDM_EXIT, "a known step");
-        if (info->dialog.kind == DialogKind::File) require(!step.path.empty(), "open has a path");
-        if (info->dialog.kind == DialogKind::None || info->dialog.kind == DialogKind::File)
+        if (asks_for_file(info->dialog.kind)) require(!step.path.empty(), "open and save have a path");
+        if (info->dialog.kind == DialogKind::None || asks_for_file(info->dialog.kind))
             require(!step.value.has_value(), "no value for a step without a dialog");
     }
     return 0;

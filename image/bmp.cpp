@@ -177,12 +177,13 @@ std::array<std::uint8_t, kBmpHeaderSize> bmp_header(std::uint32_t width, std::ui
 // array, then puts the file in place.
 template <class WritePixels>
 bool write_bmp(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
-               WritePixels write_pixels, std::string& error)
+               WritePixels write_pixels, std::string& error, int* error_number = nullptr)
 {
     const std::uint64_t stride = 3ull * width + row_padding_for(width);
     const std::uint64_t size = stride * height;
     if (size > std::numeric_limits<std::uint32_t>::max() - kBmpHeaderSize) {
         error = "the picture is too large for a BMP file";
+        if (error_number != nullptr) *error_number = EFBIG;
         return false;
     }
     ReplacingFile file(path);
@@ -191,6 +192,7 @@ bool write_bmp(const std::filesystem::path& path, std::uint32_t width, std::uint
         file.commit())
         return true;
     error = file.error();
+    if (error_number != nullptr) *error_number = file.error_number();
     return false;
 }
 
@@ -208,11 +210,12 @@ std::vector<std::uint8_t> encode_bmp(std::uint32_t width, std::uint32_t height, 
 }
 
 bool write_bmp_file(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
-                    const std::uint8_t* block, std::string& error)
+                    const std::uint8_t* block, std::string& error, int* error_number)
 {
     return write_bmp(
         path, width, height,
-        [=](ReplacingFile& file, std::size_t stride) { return file.write(block, stride * height); }, error);
+        [=](ReplacingFile& file, std::size_t stride) { return file.write(block, stride * height); }, error,
+        error_number);
 }
 
 bool write_bmp_file_top_down(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,

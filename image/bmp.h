@@ -48,9 +48,10 @@ std::vector<std::uint8_t> encode_bmp(std::uint32_t width, std::uint32_t height,
 // Writes the 54-byte header and then the bottom-up block as it stands (no
 // copy) to `path`, all or nothing (see image/file_write.h): a failure leaves
 // a file already at `path` as it was and no temporary file behind. Returns
-// false with the reason in `error`.
+// false with the reason in `error` (and as an errno value in
+// `error_number`, when given).
 bool write_bmp_file(const std::filesystem::path& path, std::uint32_t width, std::uint32_t height,
-                    const std::uint8_t* block, std::string& error);
+                    const std::uint8_t* block, std::string& error, int* error_number = nullptr);
 
 // The same file from rows stored top-down, `stride` bytes apart (a view
 // frame): each row's first 3 * width + padding bytes are written, bottom row

@@ -21,7 +21,7 @@ namespace {
 
 std::atomic<std::int64_t> fail_after{-1};
 
-std::string reason(int code) { return std::generic_category().message(code != 0 ? code : EIO); }
+int known(int code) { return code != 0 ? code : EIO; }
 
 // Opens `path` for writing only if no file of that name exists.
 std::FILE* create_new(const std::filesystem::path& path, int& code)
@@ -98,7 +98,7 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) : target_(targ
     std::error_code ec;
     const fs::file_type type = fs::status(target_, ec).type();
     if (type == fs::file_type::directory) {
-        error_ = reason(EISDIR);
+        set_error(EISDIR);
         return;
     }
     if (type != fs::file_type::regular && type != fs::file_type::not_found && type != fs::file_type::none) {
@@ -110,7 +110,7 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) : target_(targ
 #else
         file_ = std::fopen(target_.c_str(), "wb");
 #endif
-        if (file_ == nullptr) error_ = reason(errno);
+        if (file_ == nullptr) set_error(errno);
         return;
     }
     if (fs::is_symlink(target_, ec)) {
@@ -120,7 +120,7 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) : target_(targ
 #if defined(LUMAFORGE_POSIX_FILES)
     // A file the user may not write stays refused, as opening it would be.
     if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
-        error_ = reason(errno);
+        set_error(errno);
         return;
     }
 #endif
@@ -134,7 +134,7 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) : target_(targ
     }
     if (file_ == nullptr) {
         temporary_.clear();
-        error_ = reason(code);
+        set_error(code);
         return;
     }
     // Rows of any width go through in few system calls.
@@ -154,9 +154,16 @@ void ReplacingFile::discard()
     }
 }
 
-void ReplacingFile::fail(const std::string& why)
+void ReplacingFile::set_error(int code)
 {
-    if (error_.empty()) error_ = why;
+    if (!error_.empty()) return;
+    error_number_ = known(code);
+    error_ = std::generic_category().message(error_number_);
+}
+
+void ReplacingFile::fail(int code)
+{
+    set_error(code);
     discard();
 }
 
@@ -168,12 +175,12 @@ bool ReplacingFile::write(const void* bytes, std::size_t size)
         const auto cap = static_cast<std::uint64_t>(limit);
         const std::uint64_t room = cap > written_ ? cap - written_ : 0;
         std::fwrite(bytes, 1, static_cast<std::size_t>(room), file_);
-        fail(reason(ENOSPC));
+        fail(ENOSPC);
         return false;
     }
     errno = 0;
     if (size != 0 && std::fwrite(bytes, 1, size, file_) != size) {
-        fail(reason(errno));
+        fail(errno);
         return false;
     }
     written_ += size;
@@ -185,18 +192,18 @@ bool ReplacingFile::commit()
     if (file_ == nullptr) return false;
     errno = 0;
     if (std::fflush(file_) != 0) {
-        fail(reason(errno));
+        fail(errno);
         return false;
     }
     if (const int code = temporary_.empty() ? 0 : sync_to_disk(file_)) {
-        fail(reason(code));
+        fail(code);
         return false;
     }
     std::FILE* f = file_;
     file_ = nullptr;
     errno = 0;
     if (std::fclose(f) != 0) {
-        fail(reason(errno));
+        fail(errno);
         return false;
     }
     if (temporary_.empty()) return true;  // written straight to a device
@@ -206,7 +213,9 @@ bool ReplacingFile::commit()
         std::filesystem::permissions(temporary_, existing.permissions(), ec);
     std::filesystem::rename(temporary_, target_, ec);
     if (ec) {
-        fail(ec.message());
+        // The system's own code where it maps to one of errno's.
+        const std::error_condition condition = ec.default_error_condition();
+        fail(condition.category() == std::generic_category() ? condition.value() : EIO);
         return false;
     }
     temporary_.clear();

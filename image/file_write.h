@@ -14,7 +14,8 @@
 // straight to; a folder is refused.
 //
 // error() tells why the first failure happened, in the system's words ("No
-// such file or directory"), without the path.
+// such file or directory"), without the path; error_number() gives the same
+// reason as an errno value (ENOENT), for callers that word it themselves.
 #pragma once
 
 #include <cstddef>
@@ -39,15 +40,18 @@ public:
 
     bool ok() const { return file_ != nullptr; }
     const std::string& error() const { return error_; }
+    int error_number() const { return error_number_; }
 
 private:
-    void fail(const std::string& reason);
+    void set_error(int code);
+    void fail(int code);
     void discard();
 
     std::filesystem::path target_, temporary_;
     std::FILE* file_ = nullptr;
     std::uint64_t written_ = 0;
     std::string error_;
+    int error_number_ = 0;
     char buffer_[1 << 16];
 };
 

@@ -3,10 +3,12 @@
 a window manager:
 
 --desktop FILE   runs the Exec line of the installed desktop entry with a
-                 picture, waits for the main window, closes it with Alt+F4.
+                 picture, waits for the main window to show it, closes it
+                 with Alt+F4.
 --setup EXE      under Wine (its own prefix): the installer silently (/S),
                  then the program from its Start-menu shortcut and through
-                 its "Open with" registration, then the uninstaller
+                 its "Open with" registration (the picture must show), then
+                 the uninstaller
                  silently; checks that the files, the shortcut and the
                  registry keys were added and are gone again, and that a
                  type's keys another program shares are left as they were.
@@ -27,7 +29,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), 'win32'))
-from wine_test import TITLE, Failure, Session, log, wait_until  # noqa: E402
+from wine_test import TITLE, Failure, Picture, Session, log, wait_until  # noqa: E402
 
 CLASSES = r'HKCU\Software\Classes'
 PROGID = 'Lumaforge.Picture'
@@ -117,14 +119,28 @@ class Installer(Session):
                   if PROGID in registry.get('%s\\%s\\OpenWithProgids' % (CLASSES, e), {})]
         return found
 
-    def start_and_close(self, how, command):
+    def shows_picture(self, picture):
+        """Whether the main window shows `picture` at the top left of its
+        client area (below the menu bar)."""
+        window = self.grab()[1]
+        rows = min(8, picture.height)
+        for top in range(0, min(80, window.height - rows)):
+            if all(window.rows[top + y][:3 * 64] == picture.rows[y][:3 * 64] for y in range(rows)):
+                return True
+        return False
+
+    def start_and_close(self, how, command, picture=None):
         """Starts the program by `command` under Wine, waits for its main
-        window, closes it with Alt+F4, and expects the command to end well
-        (`start` returns at once, the program itself when it is closed)."""
+        window (showing `picture`, when given), closes it with Alt+F4, and
+        expects the command to end well (`start` returns at once, the
+        program itself when it is closed)."""
         started = time.monotonic()
         launcher = self.start([self.args.wine] + command, stdin=subprocess.DEVNULL, start_new_session=True)
         self.window = self.wait_window(TITLE, 60)
         log('  started %s: window "%s" after %.1fs' % (how, TITLE, time.monotonic() - started))
+        if picture is not None:
+            wait_until('the picture on the window', lambda: self.shows_picture(picture), 30, interval=0.5)
+            log('  the picture is on the window')
         self.close_window()
         try:
             code = launcher.wait(30)
@@ -189,7 +205,7 @@ class Installer(Session):
         command = registry[CLASSES + '\\' + PROGID + r'\shell\open\command']['(Default)']
         sample = self.windows_path(os.path.abspath(self.args.sample))
         words = [quoted or bare for quoted, bare in re.findall(r'"([^"]*)"|(\S+)', command.replace('%1', sample))]
-        self.start_and_close('with a picture by the "Open with" command', words)
+        self.start_and_close('with a picture by the "Open with" command', words, Picture.from_bmp(self.args.sample))
 
         started = time.monotonic()
         # The uninstaller copies itself away and returns at once; the copy
@@ -221,6 +237,9 @@ class Installer(Session):
                                         stderr=open(os.path.join(self.args.out, 'desktop.log'), 'ab'))
         self.window = self.wait_window(TITLE, 30)
         log('  %s: window "%s" after %.1fs' % (' '.join(command), TITLE, time.monotonic() - started))
+        picture = Picture.from_bmp(self.args.sample)
+        wait_until('the picture on the window', lambda: self.shows_picture(picture), 30, interval=0.5)
+        log('  the picture is on the window')
         self.close_window()
         try:
             code = self.program.wait(30)

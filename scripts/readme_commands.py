@@ -21,6 +21,8 @@ def value_text(command):
     kind = d['kind']
     if kind == 'file':
         return 'another file'
+    if kind == 'save-file':
+        return 'the file to write, its format from the extension (as `-o`)'
     if kind == 'block-size':
         return "block size: a power of two from 2 to the picture's smaller side (default the largest)"
     if kind == 'none':
@@ -40,8 +42,8 @@ def tables(table):
         if not c['step']:
             continue
         kind = c['dialog']['kind']
-        usage = c['step'] + ('=PATH' if kind == 'file' else '' if kind == 'none' else '=N' if kind == 'block-size'
-                             else '=V')
+        usage = c['step'] + ('=PATH' if kind in ('file', 'save-file') else '' if kind == 'none'
+                             else '=N' if kind == 'block-size' else '=V')
         steps.append('| `%s` | %s | %s |' % (usage, plain_caption(c['caption']), value_text(c)))
     return {'shortcuts': '\n'.join(shortcuts), 'steps': '\n'.join(steps)}
 

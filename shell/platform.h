@@ -8,10 +8,15 @@
 // the main window; the core passes it through and never looks inside.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "commands/param_dialog.h"
+#include "image/picture_target.h"
 #include "ops/segment/segment.h"
 #include "shell/view.h"
 
@@ -26,10 +31,53 @@ void show_message(const char* caption, const char* text);
 int show_param_dialog(WindowHandle owner, ParamDialog& dialog);
 
 // The file chooser. `filter` holds pairs of NUL-terminated strings
-// (description, pattern) ending in an empty string. Returns 1 with the chosen
-// full path in `file`, or 0 when the user cancelled.
+// (description, pattern; several patterns separated by ';') ending in an
+// empty string, the first pair preselected. `save` non-zero asks for a file
+// to write. Returns 1 with the chosen full path in `file`, or 0 when the
+// user cancelled.
 int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
                     std::filesystem::path& file, int flags, int save);
+
+// Flags of the save chooser, as the common file dialog takes them: ask
+// before replacing a file, hide the read-only box, the folder must exist.
+// The platform gives a name typed without an extension the one of the
+// filter selected (the first filter's by default).
+inline constexpr int kSaveChooserFlags = 0x0002 | 0x0004 | 0x0800;
+
+// Pictures other than BMP, through the platform's own codecs (the core
+// reads and writes only BMP itself).
+//
+// decode_picture reads the picture in `path`: it learns the stored size and
+// the orientation the picture declares first and calls target.begin() with
+// them; when begin() refuses, it stops at once and returns TooLarge. It then
+// writes every stored row where target.stored_row() says, blue, green, red,
+// 8 bits each: grey, palette and 16-bit pictures expanded or rounded to the
+// nearest 8-bit value, and transparency composited over white, each channel
+// round((c * a + max * (max - a)) / (max * max) * 255) with max the largest
+// sample value (255 or 65535).
+// Only the first frame of an animation is read. NotAPicture: no decoder of
+// the platform takes the file (only PNG, JPEG, GIF, TIFF and WebP are
+// tried); Failed: it is one, but broken or cut short.
+enum class DecodeResult { Decoded, NotAPicture, TooLarge, Failed };
+DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target);
+
+// A picture to encode: `height` rows of 3 * width bytes blue, green, red,
+// stored bottom-up (the first row is the bottom one), `stride` bytes apart.
+struct PictureView {
+    std::uint32_t width = 0, height = 0;
+    const std::uint8_t* bottom_row = nullptr;
+    std::size_t stride = 0;
+};
+
+// Encodes `picture` in the format that `extension` names (".png", ".jpg",
+// lower case with its dot; never ".bmp", which the core writes itself): PNG
+// losslessly, JPEG (and WebP, where the platform writes it) at quality 95.
+// The file's bytes go to `bytes`; the
+// caller writes them. UnknownFormat: the platform has no encoder for that
+// extension; Failed: the encoder gave up, `error` says why.
+enum class EncodeResult { Encoded, UnknownFormat, Failed };
+EncodeResult encode_picture(const PictureView& picture, const std::string& extension, std::vector<std::uint8_t>& bytes,
+                            std::string& error);
 
 // Marks the whole client area of `window` invalid, background to be erased.
 void request_repaint(WindowHandle window);

@@ -20,7 +20,7 @@ RT_ICON, RT_MENU, RT_DIALOG, RT_ACCELERATOR, RT_GROUP_ICON = 3, 4, 5, 9, 14
 MACHINES = {'i686': 0x14C, 'x86_64': 0x8664}
 # DLLs every Windows system has; anything else would have to ship beside the program.
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'comdlg32.dll', 'msvcrt.dll',
-               'advapi32.dll', 'shell32.dll', 'ole32.dll'}
+               'advapi32.dll', 'shell32.dll', 'ole32.dll', 'oleaut32.dll', 'windowscodecs.dll'}
 
 
 class Mismatch(Exception):

@@ -2,7 +2,10 @@
 """Drives the 64-bit lumaforge.exe under Wine on a virtual X server, with the
 keyboard and the mouse wheel, and compares what the window shows with what
 lumaforge-cli renders for the same steps, client size, scroll and zoom,
-pixel for pixel.
+pixel for pixel. Pictures other than BMP (made here by lumaforge-cli and
+ImageMagick) are decoded by the Windows Imaging Component in the window and
+by Qt in lumaforge-cli: both must give the same pixels. Save As must write
+what lumaforge-cli -o writes.
 
 usage: wine_test.py --exe lumaforge.exe --cli lumaforge-cli --samples DIR
                     --prefix WINEPREFIX --out DIR
@@ -24,6 +27,7 @@ import time
 
 TITLE = 'Обработка изображений.'
 FILE_DIALOG = 'Открыть графический файл.'
+SAVE_DIALOG = 'Сохранить графический файл.'
 SCREEN = (1280, 1024)
 
 
@@ -366,22 +370,79 @@ class Session:
         self.client = (top, width, height)
         return window
 
+    def check_picture_close(self, label, size, tolerance=2):
+        """For a JPEG, which two decoders may round differently here and
+        there: waits until the window shows the picture as lumaforge-cli
+        renders it, every channel within `tolerance` and at most one pixel in
+        a thousand off at all."""
+        w, h = size
+        expected = self.expected_view(w, h)
+        found = {}
+
+        def close():
+            window = self.grab()[1]
+            for top in range(0, min(80, window.height - h)):
+                first = window.rows[top][:3 * w]
+                if max(abs(a - b) for a, b in zip(first, expected.rows[0])) > tolerance:
+                    continue
+                off, worst = 0, 0
+                for y in range(h):
+                    row, want = window.rows[top + y][:3 * w], expected.rows[y]
+                    if row == want:
+                        continue
+                    for x in range(w):
+                        d = max(abs(row[3 * x + c] - want[3 * x + c]) for c in range(3))
+                        off, worst = off + (d > 0), max(worst, d)
+                if worst <= tolerance and off * 1000 <= w * h:
+                    found.update(off=off, worst=worst)
+                    return True
+            return False
+
+        wait_until('the picture after ' + label, close, 30, interval=0.5)
+        log('  %s: the %dx%d picture matches lumaforge-cli\'s within %d (%d pixels off)'
+            % (label, w, h, found['worst'], found['off']))
+
     # --- the scenario -----------------------------------------------------
 
     def screenshot(self, name):
         self.run(['import', '-window', 'root', os.path.join(self.args.out, name)], timeout=30)
 
-    def open_file(self, path):
-        self.key('ctrl+o')
-        dialog = self.wait_window(FILE_DIALOG)
+    def picture_size(self, path):
+        """Width and height of a picture as the program opens it."""
+        stats = json.loads(self.run([self.args.cli, path, '--stats']).stdout)
+        return stats['width'], stats['height']
+
+    def type_path(self, title, shortcut, path):
+        """Opens the file dialog `title` by its shortcut, types the path as
+        Wine names it, and confirms with Enter."""
+        self.key(shortcut)
+        dialog = self.wait_window(title)
         wine_path = 'Z:' + os.path.abspath(path).replace('/', '\\')
         self.run(['xdotool', 'windowactivate', '--sync', dialog], timeout=10, check=False)
         self.run(['xdotool', 'type', '--delay', '40', wine_path], timeout=60)
         self.key('Return', window=dialog)
-        self.wait_gone(FILE_DIALOG)
+        self.wait_gone(title)
+
+    def open_file(self, path):
+        self.type_path(FILE_DIALOG, 'ctrl+o', path)
         self.sample, self.steps = path, []
-        with open(path, 'rb') as f:
-            return struct.unpack_from('<ii', f.read(26), 18)
+        return self.picture_size(path)
+
+    def save_as(self, name):
+        """Save As with a name typed without an extension: the dialog's first
+        filter gives it .bmp. The file must be what lumaforge-cli -o writes
+        for the same steps."""
+        saved = name + '.bmp'
+        if os.path.exists(saved):
+            os.remove(saved)
+        self.type_path(SAVE_DIALOG, 'ctrl+shift+s', name)
+        wait_until('Save As to write ' + saved, lambda: os.path.exists(saved), 30)
+        expected = os.path.join(self.args.out, 'expected-saved.bmp')
+        self.run([self.args.cli, self.sample] + self.steps + ['-o', expected])
+        with open(saved, 'rb') as f, open(expected, 'rb') as g:
+            if f.read() != g.read():
+                raise Failure('%s is not what lumaforge-cli -o writes' % saved)
+        log('  Save As: %s, byte for byte what lumaforge-cli -o writes' % os.path.basename(saved))
 
     def param_dialog(self, shortcut, title, keys, step, screenshot=None):
         self.key(shortcut)
@@ -585,6 +646,20 @@ class Session:
         self.param_dialog('ctrl+y', 'Преобразование яркости', ['Home'], 'brightness=-100')
         self.check_view('brightness at -100%', size)
 
+        # Other formats through the same file dialog: a PNG, whose negative
+        # Save As then writes as a BMP; a palette GIF; a photo as a JPEG.
+        pictures = self.other_formats()
+        size = self.open_file(pictures['png'])
+        self.check_view('opening a PNG through the file dialog', size)
+        self.key('ctrl+n')
+        self.steps.append('negative')
+        self.check_view('Ctrl+N on the PNG', size)
+        self.save_as(os.path.join(self.args.out, 'saved'))
+        size = self.open_file(pictures['gif'])
+        self.check_view('opening a GIF through the file dialog', size)
+        size = self.open_file(pictures['jpg'])
+        self.check_picture_close('opening a JPEG through the file dialog', size)
+
         size = self.open_file(os.path.join(self.args.samples, 'text.bmp'))
         self.check_view('opening text.bmp', size)
         frames = self.segmentation_frames()
@@ -629,6 +704,28 @@ class Session:
         if code != 0:
             raise Failure('exit code %d after Alt+F4' % code)
         log('  Alt+F4: exit code 0 after %.0fs in all' % (time.monotonic() - started))
+
+        # A picture named on the command line, as "Open with" passes it.
+        gif = pictures['gif']
+        self.program = self.start([self.args.wine, self.args.exe, 'Z:' + os.path.abspath(gif).replace('/', '\\')],
+                                  start_new_session=True)
+        self.window = self.wait_window(TITLE, timeout=120)
+        self.sample, self.steps, self.scroll = gif, [], (0, 0)
+        self.check_view('a GIF named on the command line', self.picture_size(gif))
+        wait_until('the window to take the focus', lambda: self.active_window() == self.window, 30)
+        self.key('alt+F4')
+        if self.program.wait(30) != 0:
+            raise Failure('exit code %d after Alt+F4' % self.program.returncode)
+
+    def other_formats(self):
+        """A PNG (written by lumaforge-cli), a GIF and a JPEG (ImageMagick) of
+        the samples."""
+        out, samples = self.args.out, self.args.samples
+        pictures = {kind: os.path.join(out, 'picture.' + kind) for kind in ('png', 'gif', 'jpg')}
+        self.run([self.args.cli, os.path.join(samples, 'photo.bmp'), '-o', pictures['png']])
+        self.run(['convert', os.path.join(samples, 'odd.bmp'), pictures['gif']])
+        self.run(['convert', os.path.join(samples, 'photo.bmp'), '-quality', '90', pictures['jpg']])
+        return pictures
 
 
 def write_test_picture(path, width, height):

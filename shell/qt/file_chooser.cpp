@@ -3,14 +3,9 @@
 #include <QFile>
 #include <QStringList>
 #include <cstring>
-#include <optional>
 
 #include "shell/platform.h"
 #include "shell/qt/main_window.h"
-
-namespace {
-std::optional<std::filesystem::path> next_answer;
-}
 
 std::filesystem::path to_path(const QString& name)
 {
@@ -31,30 +26,38 @@ QFileDialog* make_file_dialog(QWidget* owner, const char* title, const char* ini
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (initial_directory != nullptr && initial_directory[0] != '\0')
         dialog->setDirectory(QString::fromUtf8(initial_directory));
-    QStringList filters;
+    QStringList filters, descriptions, suffixes;
     for (const char* p = filter; p != nullptr && *p != '\0';) {
         const char* description = p;
         const char* pattern = p + std::strlen(p) + 1;
-        filters << QString::fromUtf8(description) + QStringLiteral(" (") + QString::fromUtf8(pattern) +
-                       QStringLiteral(")");
+        // Qt separates patterns by blanks, the filter lists by ';'.
+        const QString patterns = QString::fromUtf8(pattern).replace(QLatin1Char(';'), QLatin1Char(' '));
+        descriptions << QString::fromUtf8(description);
+        filters << descriptions.back() + QStringLiteral(" (") + patterns + QStringLiteral(")");
+        // "*.png" gives a name typed without an extension ".png".
+        const QString first = patterns.section(QLatin1Char(' '), 0, 0);
+        suffixes << (first.startsWith(QLatin1String("*.")) ? first.mid(2) : QString());
         if (*pattern == '\0') break;
         p = pattern + std::strlen(pattern) + 1;
     }
     dialog->setNameFilters(filters);
     if (!filters.isEmpty()) dialog->selectNameFilter(filters.front());
+    if (save && !suffixes.isEmpty()) {
+        dialog->setDefaultSuffix(suffixes.front());
+        // The signal carries the filter as shown: its description alone.
+        QObject::connect(dialog, &QFileDialog::filterSelected, dialog,
+                         [dialog, filters, descriptions, suffixes](const QString& shown) {
+                             qsizetype i = descriptions.indexOf(shown);
+                             if (i < 0) i = filters.indexOf(shown);
+                             if (i >= 0) dialog->setDefaultSuffix(suffixes[i]);
+                         });
+    }
     return dialog;
 }
-
-void answer_next_file_dialog_with(const std::filesystem::path& file) { next_answer = file; }
 
 int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
                     std::filesystem::path& file, int /*flags*/, int save)
 {
-    if (next_answer) {
-        file = *next_answer;
-        next_answer.reset();
-        return 1;
-    }
     auto* window = static_cast<MainWindow*>(owner);
     QFileDialog* dialog = make_file_dialog(window, title, initial_directory, filter, save != 0);
     int chosen = 0;

@@ -3,7 +3,8 @@
 // The filter's description is shown as given ("Bitmap 24 bit(*.bmp)") while
 // its pattern ("*bmp", no dot) decides what is listed: Qt reads patterns from
 // the last parentheses of a filter, so the pattern is appended in its own
-// parentheses and the details are hidden from view.
+// parentheses and the details are hidden from view. A save dialog gives a
+// name typed without an extension the one of the filter selected.
 #pragma once
 
 #include <QFileDialog>
@@ -19,6 +20,3 @@ QFileDialog* make_file_dialog(QWidget* owner, const char* title, const char* ini
 // A file name as the standard library opens it: the file system's own bytes
 // on POSIX, UTF-16 on Windows.
 std::filesystem::path to_path(const QString& name);
-
-// A startup file: the next file dialog answers with it instead of asking.
-void answer_next_file_dialog_with(const std::filesystem::path& file);

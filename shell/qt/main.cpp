@@ -1,6 +1,7 @@
 // lumaforge: the program people start. The main window shown maximised,
 // every command through the menu or its shortcut; one optional argument, a
-// BMP file to open at start as the open command would.
+// picture file (BMP, PNG, JPEG, GIF, TIFF, WebP) to open at start as the
+// open command would.
 #include <QApplication>
 #include <QStringList>
 #include <QTimer>
@@ -8,10 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "commands/command_table.h"
 #include "lumaforge_version.h"
 #include "shell/qt/app_icon.h"
-#include "shell/qt/file_chooser.h"
 #include "shell/qt/main_window.h"
 
 namespace {
@@ -40,7 +39,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: lumaforge [PICTURE.bmp]\n"
+        std::printf("usage: lumaforge [PICTURE]\n"
                     "Opens the image processing window, with the picture if one is given.\n");
         return 0;
     }
@@ -56,7 +55,7 @@ int main(int argc, char** argv)
 
     const QStringList args = QApplication::arguments();
     if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "usage: lumaforge [PICTURE.bmp]\n");
+        std::fprintf(stderr, "usage: lumaforge [PICTURE]\n");
         return 2;
     }
 
@@ -64,8 +63,8 @@ int main(int argc, char** argv)
     QObject::connect(&window, &MainWindow::finished, &app, &QCoreApplication::exit);
     window.showMaximized();
     if (args.size() == 2) {
-        answer_next_file_dialog_with(to_path(args[1]));
-        QTimer::singleShot(0, &window, [&window] { window.run(IDM_OPEN); });
+        const QString picture = args[1];
+        QTimer::singleShot(0, &window, [&window, picture] { window.open_file(picture); });
     }
     return QApplication::exec();
 }

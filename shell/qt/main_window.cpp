@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGridLayout>
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,6 +21,7 @@
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
 #include "shell/pixel_status.h"
+#include "shell/qt/file_chooser.h"
 #include "shell/qt/frame_lines.h"
 
 namespace {
@@ -43,6 +47,15 @@ QList<QKeySequence> key_sequences(const Accelerator& a)
     QList<QKeySequence> sequences;
     for (const Qt::Key key : keys) sequences.push_back(QKeySequence(QKeyCombination(modifiers, key)));
     return sequences;
+}
+
+// The first local file among dropped URLs, or an empty name.
+QString first_local_file(const QMimeData* data)
+{
+    if (data == nullptr) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
 }
 
 }  // namespace
@@ -115,6 +128,7 @@ MainWindow::MainWindow()
     the_main_window = this;
 
     setWindowTitle(QString::fromUtf8(kWindowTitle));
+    setAcceptDrops(true);
     build_menu();
 
     auto* central = new QWidget(this);
@@ -221,6 +235,26 @@ void MainWindow::update_status()
     std::string text;
     if (pointer_) text = status_text_at(session_, session_, pointer_->x(), pointer_->y());
     status_label_->setText(QString::fromStdString(text));
+}
+
+void MainWindow::open_file(const QString& name)
+{
+    if (destroyed_) return;
+    emit command_started(IDM_OPEN);
+    open_path(session_, handle(), to_path(name));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!first_local_file(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString name = first_local_file(event->mimeData());
+    if (name.isEmpty()) return;
+    event->acceptProposedAction();
+    open_file(name);
 }
 
 void MainWindow::request_repaint() { view_->invalidate(); }

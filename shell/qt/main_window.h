@@ -4,7 +4,8 @@
 // wheel, and the status bar with the values of the pixel under the cursor.
 //
 // Every menu choice and shortcut goes to run_command with this window as the
-// WindowHandle. The window is the one main window of the program: the
+// WindowHandle; a picture file dropped on the window opens as Open opens it
+// (of several, the first). The window is the one main window of the program: the
 // platform services (platform_qt.cpp) find it through main_window().
 #pragma once
 
@@ -70,6 +71,9 @@ public:
 
     // Runs one command as a menu choice or shortcut does.
     void run(int id);
+    // Opens a picture file as the open command does once its chooser has
+    // answered: a file dropped on the window, or named at start.
+    void open_file(const QString& name);
     void request_repaint();
     // Releases every image buffer and plane, hides the window and reports
     // the exit code 0 through finished(); a second call does nothing.
@@ -94,6 +98,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void build_menu();

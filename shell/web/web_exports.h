@@ -20,7 +20,7 @@
 #endif
 
 // lf_prepare's answers.
-enum { LF_NOT_RUN = 0, LF_ASKS_NOTHING = 1, LF_ASKS_PARAMETER = 2, LF_ASKS_FILE = 3 };
+enum { LF_NOT_RUN = 0, LF_ASKS_NOTHING = 1, LF_ASKS_PARAMETER = 2, LF_ASKS_FILE = 3, LF_ASKS_SAVE = 4 };
 // lf_run's result bits.
 enum { LF_REPAINT = 1, LF_FRAME_CHANGED = 2, LF_MESSAGES = 4, LF_DESTROYED = 8 };
 

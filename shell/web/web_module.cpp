@@ -156,6 +156,7 @@ int lf_prepare(int id)
     case CommandPrompt::Nothing: return LF_ASKS_NOTHING;
     case CommandPrompt::ParameterDialog: return LF_ASKS_PARAMETER;
     case CommandPrompt::FileChooser: return LF_ASKS_FILE;
+    case CommandPrompt::SaveChooser: return LF_ASKS_SAVE;
     }
     return LF_NOT_RUN;
 }

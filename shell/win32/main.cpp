@@ -2,7 +2,9 @@
 // loop. Every menu choice and accelerator goes to run_command; the view is
 // rendered by the core into a frame and blitted in one piece. A status bar
 // (the common controls' status window) under the view shows the values of
-// the pixel under the cursor; the view is the client area above it.
+// the pixel under the cursor; the view is the client area above it. A picture
+// file named on the command line ("Open with" passes one quoted path) or
+// dropped on the window opens as the open command opens it.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
@@ -12,9 +14,12 @@
 #include "text.h"
 
 #include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 HINSTANCE app_instance = nullptr;
@@ -210,6 +215,27 @@ void on_init_menu(HWND window)
             CheckMenuItem(GetMenu(window), c.id, MF_BYCOMMAND | (c.checked(session) ? MF_CHECKED : MF_UNCHECKED));
 }
 
+// The first of the files dropped on the window.
+void on_drop_files(HWND window, HDROP drop)
+{
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring name(length, L'\0');
+    if (length > 0) DragQueryFileW(drop, 0, name.data(), length + 1);
+    DragFinish(drop);
+    if (length > 0) open_path(session, window, std::filesystem::path(name));
+}
+
+// The picture named on the command line, if any.
+void open_from_command_line(HWND window)
+{
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words == nullptr) return;
+    const std::wstring name = count >= 2 ? words[1] : L"";
+    LocalFree(words);
+    if (!name.empty()) open_path(session, window, std::filesystem::path(name));
+}
+
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
@@ -228,6 +254,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SIZE:
         if (status_window != nullptr) SendMessageW(status_window, WM_SIZE, 0, 0);
         return 0;
+    case WM_DROPFILES: on_drop_files(window, reinterpret_cast<HDROP>(wparam)); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
@@ -261,9 +288,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
     InitCommonControls();
+    // The picture codecs and the file dialogs work in this one thread's
+    // apartment.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    DragAcceptFiles(main_window, TRUE);
     status_window = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (session.status_bar ? WS_VISIBLE : 0), 0, 0,
                                     0, 0, main_window, nullptr, instance, nullptr);
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
+    UpdateWindow(main_window);
+    open_from_command_line(main_window);
 
     MSG message;
     for (;;) {

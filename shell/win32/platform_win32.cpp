@@ -1,5 +1,5 @@
 // The platform services of the Windows program: message boxes, the parameter
-// dialog on template IDD_PARAM, the open-file dialog, repaint and destroy
+// dialog on template IDD_PARAM, the open and save file dialogs, repaint and destroy
 // requests, lines drawn straight onto the window, and the busy cursor. The
 // core's texts are UTF-8; everything reaches Windows through the wide
 // functions, so Russian texts and file names show the same on every system
@@ -13,6 +13,8 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <vector>
+
 namespace {
 
 HWND slider_window = nullptr;
@@ -22,6 +24,24 @@ HCURSOR cursor_before_busy = nullptr;
 std::int32_t slider_position()
 {
     return static_cast<std::int32_t>(SendMessageW(slider_window, TBM_GETPOS, 0, 0));
+}
+
+// The extension of each filter's first pattern ("*.png" gives "png"; none
+// for a pattern without one), from a wide filter list.
+std::vector<std::wstring> filter_extensions(const std::wstring& filter)
+{
+    std::vector<std::wstring> extensions;
+    for (std::size_t at = 0; at < filter.size() && filter[at] != L'\0';) {
+        const std::size_t pattern = filter.find(L'\0', at) + 1;
+        const std::size_t end = filter.find(L'\0', pattern);
+        std::wstring first = filter.substr(pattern, filter.find(L';', pattern) < end ? filter.find(L';', pattern) - pattern
+                                                                                      : end - pattern);
+        extensions.push_back(first.rfind(L"*.", 0) == 0 && first.find_first_of(L"*?", 2) == std::wstring::npos
+                                 ? first.substr(2)
+                                 : std::wstring());
+        at = end + 1;
+    }
+    return extensions;
 }
 
 void set_value_text(HWND dialog, const std::string& text)
@@ -109,9 +129,16 @@ int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_d
     dialog.lpstrInitialDir = initial_directory != nullptr ? wide_directory.c_str() : nullptr;
     dialog.lpstrTitle = wide_title.c_str();
     dialog.Flags = static_cast<DWORD>(flags);
+    // A name typed without an extension gets the selected filter's; the
+    // dialog then asks about replacing the file under its full name.
+    const std::vector<std::wstring> extensions = save != 0 ? filter_extensions(wide_filter) : std::vector<std::wstring>();
+    if (!extensions.empty() && !extensions.front().empty()) dialog.lpstrDefExt = extensions.front().c_str();
     const BOOL done = save != 0 ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (done == 0) return 0;
     file = std::filesystem::path(chosen);
+    if (save != 0 && !file.has_extension() && dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= extensions.size() &&
+        !extensions[dialog.nFilterIndex - 1].empty())
+        file += L"." + extensions[dialog.nFilterIndex - 1];
     return 1;
 }
 

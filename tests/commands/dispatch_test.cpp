@@ -212,8 +212,10 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
 
             const bool acted = fake.dialogs_shown > 0 || fake.repaints > 0 || !fake.lines.empty() || ran.image_b.pixels ||
                                (c.id == IDM_SEGMENT && ran.current_image);  // noise may hold no characters
-            // A session action may find nothing to do (zooming to the level shown).
-            const bool may_idle = prompt == CommandPrompt::Nothing && c.run.action != nullptr;
+            // A session action may find nothing to do (zooming to the level
+            // shown), and a cancelled chooser ends its command.
+            const bool may_idle = (prompt == CommandPrompt::Nothing && c.run.action != nullptr) ||
+                                  prompt == CommandPrompt::SaveChooser;
             if (!may_idle) {
                 EXPECT_EQ(prompt == CommandPrompt::NotRun, !acted) << c.name << state;
             }

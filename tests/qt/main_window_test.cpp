@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -14,6 +16,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -24,6 +27,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QUrl>
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -521,8 +525,9 @@ private slots:
             QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
             auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
             QVERIFY(types != nullptr);
-            QCOMPARE(types->count(), 1);
+            QCOMPARE(types->count(), 2);
             QCOMPARE(types->currentText(), QStringLiteral("Bitmap 24 bit(*.bmp)"));
+            QCOMPARE(types->itemText(1), u8("Все изображения (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp)"));
             dialog->selectFile(path);
             static_cast<QDialog*>(dialog)->accept();  // as the Open button does
         });
@@ -534,16 +539,68 @@ private slots:
         QVERIFY2(view_shows(window->view(), rendered_now(window->view()), &why), qPrintable(why));
     }
 
-    void startupFileOpensWithoutAsking()
+    void namedOrDroppedFileOpensAsOpenDoes()
     {
-        answer_next_file_dialog_with(to_path(sample("square.bmp")));
-        window->run(IDM_OPEN);
+        window->open_file(sample("square.bmp"));
         QCOMPARE(window->session().current_image, &window->session().image_a);
         QCOMPARE(int(window->session().image_a.width), 512);
-        // Only once: the next open asks again.
-        modal->expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
-        window->run(IDM_OPEN);
-        QCOMPARE(window->session().current_image, &window->session().image_a);  // cancelled: the picture stays
+
+        // Of several files dropped, the first opens, whatever its format.
+        QImage picture(21, 13, QImage::Format_RGB32);
+        picture.fill(qRgb(10, 200, 30));
+        const QString png = scratch.filePath(QStringLiteral("dropped.png"));
+        QVERIFY(picture.save(png));
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(png), QUrl::fromLocalFile(sample("photo.bmp"))});
+        const QPoint at = window->view()->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &drop);
+        QCOMPARE(int(window->session().image_a.width), 21);
+        settle();
+        QCOMPARE(pixel(window->view(), 3, 3), qRgb(10, 200, 30) & 0xFFFFFF);
+
+        QMimeData text;
+        text.setUrls({QUrl(QStringLiteral("https://example.org/a.png"))});
+        QDragEnterEvent remote(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        remote.setAccepted(false);
+        QApplication::sendEvent(window, &remote);
+        QVERIFY(!remote.isAccepted());
+    }
+
+    void saveAsGivesTheChosenFiltersExtension()
+    {
+        load("photo.bmp");
+        const QString base = scratch.filePath(QStringLiteral("result"));
+        QFile::remove(base + QStringLiteral(".png"));
+        modal->expect([base](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog != nullptr);
+            QCOMPARE(dialog->windowTitle(), u8("Сохранить графический файл."));
+            QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types != nullptr);
+            QCOMPARE(types->count(), 2);
+            QCOMPARE(types->currentText(), QStringLiteral("Bitmap 24 bit(*.bmp)"));
+            QCOMPARE(types->itemText(1), QStringLiteral("PNG(*.png)"));
+            types->setCurrentIndex(1);  // as a user's choice does
+            emit types->activated(1);
+            emit types->textActivated(types->itemText(1));
+            dialog->selectFile(base);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        window->run(IDM_SAVE_AS);
+        QVERIFY(modal->messages.empty());
+        const QImage saved(base + QStringLiteral(".png"));
+        QCOMPARE(saved.size(), QSize(640, 480));
+        const ImageRecord& r = window->session().image_a;
+        for (int y : {0, 123, 479})
+            for (int x : {0, 311, 639}) {
+                const std::uint8_t* p = r.pixels.get() + static_cast<std::size_t>(479 - y) * r.stride() + 3 * x;
+                QCOMPARE(saved.pixel(x, y) & 0xFFFFFF, qRgb(p[2], p[1], p[0]) & 0xFFFFFF);
+            }
     }
 
     void busyCursorWhileWorking()
@@ -565,29 +622,40 @@ private slots:
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
-    void fileFilterMatchesNamesEndingInBmp()
+    // What the open dialog lists under its first filter ("*bmp": every name
+    // ending in those letters) and under the second (every picture format).
+    void fileFiltersMatchTheirNames()
     {
         QTemporaryDir dir;
-        for (const char* name : {"a.bmp", "B.BMP", "cbmp", "d.txt", "e.bmp.txt"}) {
+        for (const char* name : {"a.bmp", "B.BMP", "cbmp", "d.txt", "e.bmp.txt", "f.PNG", "g.jpg", "h.jpeg", "i.gif",
+                                 "j.tif", "k.tiff", "l.webp", "jpg", "m.png.txt"}) {
             QFile f(dir.filePath(QString::fromLatin1(name)));
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
-        QStringList listed;
-        modal->expect([&](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            QVERIFY(dialog != nullptr);
-            dialog->setDirectory(dir.path());
-            auto* model = dialog->findChild<QFileSystemModel*>();
-            QVERIFY(model != nullptr);
-            const QModelIndex root = model->index(dir.path());
-            QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(root) > 0, 5000);
-            QTest::qWait(100);  // let the listing finish
-            for (int r = 0; r < model->rowCount(root); ++r) listed << model->index(r, 0, root).data().toString();
-            dialog->reject();
-        });
-        window->run(IDM_OPEN);
-        listed.sort(Qt::CaseInsensitive);
-        QCOMPARE(listed, (QStringList{QStringLiteral("a.bmp"), QStringLiteral("B.BMP"), QStringLiteral("cbmp")}));
+        for (int filter : {0, 1}) {
+            QStringList listed;
+            modal->expect([&](QWidget* w) {
+                auto* dialog = qobject_cast<QFileDialog*>(w);
+                QVERIFY(dialog != nullptr);
+                auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                QVERIFY(types != nullptr);
+                types->setCurrentIndex(filter);
+                emit types->activated(filter);
+                dialog->setDirectory(dir.path());
+                auto* model = dialog->findChild<QFileSystemModel*>();
+                QVERIFY(model != nullptr);
+                const QModelIndex root = model->index(dir.path());
+                QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(root) > 0, 5000);
+                QTest::qWait(100);  // let the listing finish
+                for (int r = 0; r < model->rowCount(root); ++r) listed << model->index(r, 0, root).data().toString();
+                dialog->reject();
+            });
+            window->run(IDM_OPEN);
+            listed.sort(Qt::CaseInsensitive);
+            const QString bmp = QStringLiteral("a.bmp,B.BMP,cbmp"), all = QStringLiteral("a.bmp,B.BMP,f.PNG,g.jpg,"
+                                                                                         "h.jpeg,i.gif,j.tif,k.tiff,l.webp");
+            QCOMPARE(listed.join(QLatin1Char(',')), filter == 0 ? bmp : all);
+        }
         QCOMPARE(window->session().current_image, nullptr);  // cancelled: nothing opened
     }
 

@@ -2,7 +2,8 @@
 // the longest row and column a record can hold, a single pixel, and
 // pictures without pixels. Every command must leave the store consistent
 // (the sanitizer build watches every byte it touches); ordinary operations
-// show their result; the transforms, which need a side of 2, do nothing.
+// show their result; the transforms, which need a side of 2, do nothing;
+// Save As writes the picture whatever its size.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -48,7 +49,11 @@ TEST_P(ExtremeSizes, EveryCommandKeepsTheStoreConsistent)
             const ImageRecord source = clone(*session.current_image);
             ImageRecord* const shown = session.current_image;
             reset_fake();
-            if (c.dialog.kind != DialogKind::None) fake.dialog_answers.push_back(answer);
+            const auto saved = scratch_dir() / "saved.bmp";
+            if (c.dialog.kind == DialogKind::SaveFile)
+                fake.files.push_back(saved);
+            else if (c.dialog.kind != DialogKind::None)
+                fake.dialog_answers.push_back(answer);
 
             run_command(session, kFakeWindow, c.id);
 
@@ -64,9 +69,12 @@ TEST_P(ExtremeSizes, EveryCommandKeepsTheStoreConsistent)
                     EXPECT_EQ(fake.dialogs_shown, 0) << "no block fits: no dialog";
                     EXPECT_TRUE(same_record(source, *session.current_image));
                 }
-            } else if (c.run.action != nullptr) {  // segmentation and the view's commands
+            } else if (c.run.action != nullptr) {  // segmentation, saving and the view's commands
                 EXPECT_EQ(session.current_image, shown);
                 EXPECT_TRUE(same_record(source, *session.current_image));
+                if (c.dialog.kind == DialogKind::SaveFile) {
+                    EXPECT_EQ(std::filesystem::file_size(saved), 54u + static_cast<std::uint64_t>(source.data_size));
+                }
                 for (const WindowLine& line : fake.lines) {
                     EXPECT_GE(std::min(line.x0, line.x1), 0);
                     EXPECT_LE(std::max(line.x0, line.x1), w);

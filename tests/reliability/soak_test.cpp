@@ -266,6 +266,12 @@ private:
         } else if (id == IDM_EXIT) {
             model_ = Model{};
             for (int r = 0; r < 2; ++r) may_change_picture[r] = may_change_transform[r] = true;
+        } else if (id == IDM_SAVE_AS) {
+            // Writes the picture on display and changes nothing in the store.
+            if (loaded) {
+                const auto saved = files_.front().path.parent_path() / "saved.bmp";
+                fake.files.push_back(chance(10) ? std::nullopt : std::optional(saved));
+            }
         } else if (info != nullptr && loaded) {
             const int k = block_exponent_max(*session.current_image);
             const bool guarded = is_transform(id) && k < 1;

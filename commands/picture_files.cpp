@@ -1,0 +1,110 @@
+#include "commands/picture_files.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "image/file_write.h"
+#include "image/picture_target.h"
+#include "shell/platform.h"
+
+LoadResult load_picture(const std::filesystem::path& path, ImageRecord& record)
+{
+    const LoadResult bmp = load_bmp(path, record);
+    if (bmp != LoadResult::NotBmp) return bmp;
+    PictureTarget target(record);
+    switch (decode_picture(path, target)) {
+    case DecodeResult::Decoded: return target.finish() ? LoadResult::Loaded : LoadResult::ReadFailed;
+    case DecodeResult::NotAPicture: return LoadResult::NotBmp;
+    case DecodeResult::TooLarge: return LoadResult::TooLarge;
+    case DecodeResult::Failed: return LoadResult::ReadFailed;
+    }
+    return LoadResult::ReadFailed;
+}
+
+std::string lower_extension(const std::filesystem::path& path)
+{
+    const std::u8string wide = path.extension().u8string();
+    std::string extension(wide.begin(), wide.end());
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension;
+}
+
+namespace {
+
+SaveFailure::Kind kind_of(int error_number)
+{
+    switch (error_number) {
+    case ENOENT:
+    case ENOTDIR: return SaveFailure::NoFolder;
+    case EACCES:
+    case EPERM: return SaveFailure::NoPermission;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return SaveFailure::DiskFull;
+    case EROFS: return SaveFailure::ReadOnlyDisk;
+    case EISDIR: return SaveFailure::IsFolder;
+    case EINVAL:
+    case ENAMETOOLONG:
+    case EILSEQ: return SaveFailure::BadName;
+    default: return SaveFailure::Other;
+    }
+}
+
+bool failed(SaveFailure& failure, int error_number, const std::string& detail)
+{
+    failure.kind = kind_of(error_number);
+    failure.detail = detail;
+    return false;
+}
+
+}  // namespace
+
+bool save_picture(const ImageRecord& record, const std::filesystem::path& path, SaveFailure& failure)
+{
+    const std::string extension = lower_extension(path);
+    std::string error;
+    if (extension.empty() || extension == ".bmp") {
+        int error_number = 0;
+        if (write_bmp_file(path, record.width, record.height, record.pixels.get(), error, &error_number))
+            return true;
+        return failed(failure, error_number, error);
+    }
+    const PictureView picture{record.width, record.height, record.pixels.get(), record.stride()};
+    std::vector<std::uint8_t> bytes;
+    switch (encode_picture(picture, extension, bytes, error)) {
+    case EncodeResult::Encoded: break;
+    case EncodeResult::UnknownFormat:
+        failure = {SaveFailure::UnknownFormat, "no encoder for " + extension + " files"};
+        return false;
+    case EncodeResult::Failed:
+        failure = {SaveFailure::EncoderFailed, error};
+        return false;
+    }
+    ReplacingFile file(path);
+    if (file.write(bytes.data(), bytes.size()) && file.commit()) return true;
+    return failed(failure, file.error_number(), file.error());
+}
+
+std::string save_failure_text(const std::filesystem::path& path, const SaveFailure& failure)
+{
+    const std::u8string name = path.u8string();
+    std::string text = "Не сохраняется файл\n";
+    text.append(name.begin(), name.end());
+    text += "\n";
+    switch (failure.kind) {
+    case SaveFailure::NoFolder: return text + "Нет такой папки.";
+    case SaveFailure::NoPermission: return text + "Нет прав на запись.";
+    case SaveFailure::DiskFull: return text + "Диск переполнен.";
+    case SaveFailure::ReadOnlyDisk: return text + "Диск только для чтения.";
+    case SaveFailure::IsFolder: return text + "Это папка, а не файл.";
+    case SaveFailure::BadName: return text + "Недопустимое имя файла.";
+    case SaveFailure::UnknownFormat:
+        return text + "Не умею сохранять в формате " + lower_extension(path) + ": годятся .bmp, .png и .jpg.";
+    case SaveFailure::EncoderFailed: return text + "Кодировщик не справился (" + failure.detail + ").";
+    case SaveFailure::Other: break;
+    }
+    return text + "Ошибка записи (" + failure.detail + ").";
+}

@@ -1,0 +1,218 @@
+// The picture codecs of the Windows program and of lumaforge-cli on Windows:
+// the Windows Imaging Component, which every Windows system has (PNG, JPEG,
+// GIF and TIFF always; WebP where its codec is installed).
+//
+// Reading: the decoder is chosen by the file's contents and asked for the
+// size of its first frame before anything is decoded. A photo's orientation
+// comes from its metadata (the Exif orientation tag, 1..8), and the target
+// puts each pixel where the upright picture has it. Pixels are converted to
+// 8-bit blue, green, red, alpha one row at a time and composited over white.
+#include <windows.h>
+
+#include <initguid.h>  // the WIC identifiers are defined here, not taken from a library
+
+#include <wincodec.h>
+
+#include <vector>
+
+#include "shell/platform.h"
+
+namespace {
+
+// Owns one COM interface pointer.
+template <class T>
+class Com {
+public:
+    Com() = default;
+    ~Com()
+    {
+        if (p_ != nullptr) p_->Release();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    T** put() { return &p_; }
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+
+private:
+    T* p_ = nullptr;
+};
+
+// COM for the calling thread while the codec works; a thread that has it
+// already keeps it as it was.
+class ComScope {
+public:
+    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComScope()
+    {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+bool make_factory(Com<IWICImagingFactory>& factory)
+{
+    return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                      reinterpret_cast<void**>(factory.put())));
+}
+
+// The formats opened: the ones the open chooser lists.
+bool readable(const GUID& container)
+{
+    return container == GUID_ContainerFormatPng || container == GUID_ContainerFormatJpeg ||
+           container == GUID_ContainerFormatGif || container == GUID_ContainerFormatTiff ||
+           container == GUID_ContainerFormatWebp;
+}
+
+// The EXIF orientation (1: as stored, 2..8: mirrored and/or turned), 1 when
+// the frame declares none.
+int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container)
+{
+    Com<IWICMetadataQueryReader> query;
+    if (FAILED(frame->GetMetadataQueryReader(query.put()))) return 1;
+    const wchar_t* name = container == GUID_ContainerFormatJpeg ? L"/app1/ifd/{ushort=274}"
+                          : container == GUID_ContainerFormatTiff ? L"/ifd/{ushort=274}"
+                                                                   : nullptr;
+    if (name == nullptr) return 1;
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    int orientation = 1;
+    if (SUCCEEDED(query->GetMetadataByName(name, &value)) && value.vt == VT_UI2 && value.uiVal >= 1 &&
+        value.uiVal <= 8)
+        orientation = value.uiVal;
+    PropVariantClear(&value);
+    return orientation;
+}
+
+inline std::uint8_t over_white(unsigned c, unsigned a)
+{
+    return static_cast<std::uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
+}
+
+}  // namespace
+
+DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target)
+{
+    ComScope com;
+    Com<IWICImagingFactory> factory;
+    if (!make_factory(factory)) return DecodeResult::Failed;
+    Com<IWICBitmapDecoder> decoder;
+    const HRESULT opened = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                               WICDecodeMetadataCacheOnDemand, decoder.put());
+    if (FAILED(opened))
+        return opened == WINCODEC_ERR_COMPONENTNOTFOUND ? DecodeResult::NotAPicture : DecodeResult::Failed;
+    GUID container{};
+    if (FAILED(decoder->GetContainerFormat(&container)) || !readable(container)) return DecodeResult::NotAPicture;
+    Com<IWICBitmapFrameDecode> frame;
+    UINT width = 0, height = 0;
+    if (FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)))
+        return DecodeResult::Failed;
+    if (!target.begin(width, height, orientation_of(frame.get(), container))) return DecodeResult::TooLarge;
+
+    Com<IWICFormatConverter> converter;
+    if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom)))
+        return DecodeResult::Failed;
+    std::vector<BYTE> row(4 * static_cast<std::size_t>(width));
+    for (UINT y = 0; y < height; ++y) {
+        const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), 1};
+        if (FAILED(converter->CopyPixels(&rect, 4 * width, static_cast<UINT>(row.size()), row.data())))
+            return DecodeResult::Failed;
+        const PictureTarget::Place place = target.stored_row(y);
+        std::uint8_t* out = place.first;
+        for (const BYTE* in = row.data(); in != row.data() + row.size(); in += 4, out += place.step) {
+            out[0] = over_white(in[0], in[3]);
+            out[1] = over_white(in[1], in[3]);
+            out[2] = over_white(in[2], in[3]);
+        }
+    }
+    return DecodeResult::Decoded;
+}
+
+namespace {
+
+std::string hresult_text(const char* what, HRESULT result)
+{
+    char text[96];
+    wsprintfA(text, "%s failed (HRESULT 0x%08lX)", what, static_cast<unsigned long>(result));
+    return text;
+}
+
+}  // namespace
+
+EncodeResult encode_picture(const PictureView& picture, const std::string& extension, std::vector<std::uint8_t>& bytes,
+                            std::string& error)
+{
+    const GUID* container = extension == ".png"                       ? &GUID_ContainerFormatPng
+                            : extension == ".jpg" || extension == ".jpeg" ? &GUID_ContainerFormatJpeg
+                            : extension == ".tif" || extension == ".tiff" ? &GUID_ContainerFormatTiff
+                                                                        : nullptr;
+    if (container == nullptr) return EncodeResult::UnknownFormat;
+    if (picture.width == 0 || picture.height == 0) {
+        error = "a picture without pixels has no " + extension + " form";
+        return EncodeResult::Failed;
+    }
+    ComScope com;
+    Com<IWICImagingFactory> factory;
+    Com<IStream> stream;
+    Com<IWICBitmapEncoder> encoder;
+    Com<IWICBitmapFrameEncode> frame;
+    Com<IPropertyBag2> options;
+    HRESULT r = make_factory(factory) ? S_OK : E_FAIL;
+    if (FAILED(r)) {
+        error = "the imaging component is not available";
+        return EncodeResult::Failed;
+    }
+    const auto step = [&](const char* what, HRESULT result) {
+        if (FAILED(result) && SUCCEEDED(r)) {
+            r = result;
+            error = hresult_text(what, result);
+        }
+        return SUCCEEDED(r);
+    };
+    step("CreateStreamOnHGlobal", CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
+        step("CreateEncoder", factory->CreateEncoder(*container, nullptr, encoder.put())) &&
+        step("Initialize", encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
+        step("CreateNewFrame", encoder->CreateNewFrame(frame.put(), options.put()));
+    if (SUCCEEDED(r) && *container == GUID_ContainerFormatJpeg) {
+        PROPBAG2 option{};
+        option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
+        VARIANT quality;
+        VariantInit(&quality);
+        quality.vt = VT_R4;
+        quality.fltVal = 0.95f;
+        step("ImageQuality", options->Write(1, &option, &quality));
+    }
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    step("Initialize frame", frame.get() ? frame->Initialize(options.get()) : E_FAIL) &&
+        step("SetSize", frame->SetSize(picture.width, picture.height)) &&
+        step("SetPixelFormat", frame->SetPixelFormat(&format));
+    if (SUCCEEDED(r) && format != GUID_WICPixelFormat24bppBGR)
+        step("SetPixelFormat", WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT);
+    // Top row first, straight from the bottom-up block.
+    const UINT row_bytes = 3 * picture.width;
+    for (std::uint32_t y = 0; y < picture.height && SUCCEEDED(r); ++y) {
+        const std::uint8_t* row = picture.bottom_row + (picture.height - 1 - y) * picture.stride;
+        step("WritePixels", frame->WritePixels(1, row_bytes, row_bytes, const_cast<BYTE*>(row)));
+    }
+    if (FAILED(r)) return EncodeResult::Failed;
+    HGLOBAL memory = nullptr;
+    STATSTG stat{};
+    step("Commit frame", frame->Commit()) && step("Commit", encoder->Commit()) &&
+        step("GetHGlobalFromStream", GetHGlobalFromStream(stream.get(), &memory)) &&
+        step("Stat", stream->Stat(&stat, STATFLAG_NONAME));
+    if (FAILED(r)) return EncodeResult::Failed;
+    const auto* data = static_cast<const std::uint8_t*>(GlobalLock(memory));
+    if (data == nullptr) {
+        error = "GlobalLock failed";
+        return EncodeResult::Failed;
+    }
+    bytes.assign(data, data + stat.cbSize.QuadPart);
+    GlobalUnlock(memory);
+    return EncodeResult::Encoded;
+}
