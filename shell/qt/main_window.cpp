@@ -256,9 +256,9 @@ void MainWindow::show_explain_panel(bool shown)
 {
     explain_dock_->setVisible(shown);
     if (shown && !explain_dock_sized_) {
-        // Wide enough for a 3x3 window with its labels; the user may drag it wider.
+        // Wide enough for a 3x3 filter's lines; the user may drag it wider.
         explain_dock_sized_ = true;
-        resizeDocks({explain_dock_}, {explain_text_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 48},
+        resizeDocks({explain_dock_}, {explain_text_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 58},
                     Qt::Horizontal);
     }
     update_explanation();
