@@ -37,3 +37,13 @@ void status_bar_command(Session& session, WindowHandle window)
 }
 
 bool status_bar_shown(const Session& session) { return session.status_bar; }
+
+// The view keeps its pixels: the panel stands beside it, and a front end
+// that narrows the view for it repaints on the resize.
+void explain_panel_command(Session& session, WindowHandle window)
+{
+    session.explain_panel = !session.explain_panel;
+    show_explain_panel(window, session.explain_panel);
+}
+
+bool explain_panel_shown(const Session& session) { return session.explain_panel; }

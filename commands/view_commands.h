@@ -1,7 +1,7 @@
 // The view menu's commands (rows of the command table): zoom in and out by a
 // factor of two, natural size and the largest zoom that fits the window, each
 // keeping the middle of the picture's visible part where it is; and the
-// status bar, shown or hidden.
+// status bar and the panel that explains a pixel, each shown or hidden.
 #pragma once
 
 #include "commands/session.h"
@@ -12,9 +12,11 @@ void zoom_out_command(Session& session, WindowHandle window);
 void natural_size_command(Session& session, WindowHandle window);
 void fit_command(Session& session, WindowHandle window);
 void status_bar_command(Session& session, WindowHandle window);
+void explain_panel_command(Session& session, WindowHandle window);
 
-// The status bar item's check mark.
+// The items' check marks.
 bool status_bar_shown(const Session& session);
+bool explain_panel_shown(const Session& session);
 
 // Zooms to `zoom` keeping the picture pixel under client point (x, y) there,
 // as Ctrl and the wheel do; repaints when the zoom changed.

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "image/statistics.h"
 
@@ -217,13 +219,30 @@ std::string quoted(const std::string& s)
     return out + '"';
 }
 
-// The shortest text that reads back as the same double.
+// The shortest text that reads back as the same double. The browser's
+// standard library has no floating-point to_chars; there the same text is
+// built as to_chars defines it: the fewest significant digits that read
+// back, written fixed or with an exponent, whichever is shorter (fixed on a
+// tie).
 std::string json_number(double v)
 {
     if (!std::isfinite(v)) return "null";
+#if defined(__cpp_lib_to_chars)
     char text[32];
     const auto end = std::to_chars(text, text + sizeof text, v).ptr;
     return std::string(text, end);
+#else
+    char scientific[40], fixed[400];
+    int digits = 1;
+    for (; digits < 17; ++digits) {
+        std::snprintf(scientific, sizeof scientific, "%.*e", digits - 1, v);
+        if (std::strtod(scientific, nullptr) == v) break;
+    }
+    std::snprintf(scientific, sizeof scientific, "%.*e", digits - 1, v);
+    const int exponent = std::atoi(std::strchr(scientific, 'e') + 1);
+    std::snprintf(fixed, sizeof fixed, "%.*f", std::max(0, digits - 1 - exponent), v);
+    return std::strlen(fixed) <= std::strlen(scientific) ? fixed : scientific;
+#endif
 }
 
 template <class T, class Format>

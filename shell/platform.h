@@ -97,6 +97,12 @@ void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame> fram
 // grows or shrinks by its height, and the window repaints.
 void show_status_bar(WindowHandle window, bool shown);
 
+// Opens or closes the panel that explains a pixel of the picture on display
+// (shell/explain_panel.h) beside the view. The front end keeps the panel's
+// text up to date while it is open; closing it by its own close box runs the
+// view menu's item, so the item's check mark follows.
+void show_explain_panel(WindowHandle window, bool shown);
+
 // Brackets work that may take longer than a blink (a busy cursor).
 void begin_busy();
 void end_busy();

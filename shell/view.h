@@ -67,7 +67,8 @@ struct ViewState {
     std::int32_t scroll_x = 0, scroll_y = 0, scroll_max_x = 0, scroll_max_y = 0;
     std::int32_t zoom = 0;
     std::int32_t client_width = 0, client_height = 0;
-    bool status_bar = true;  // the status bar under the view is shown
+    bool status_bar = true;      // the status bar under the view is shown
+    bool explain_panel = false;  // the panel explaining a pixel is open beside the view
 };
 
 // Scroll codes of the scroll bars.

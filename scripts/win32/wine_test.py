@@ -28,6 +28,7 @@ import time
 TITLE = 'Обработка изображений.'
 FILE_DIALOG = 'Открыть графический файл.'
 SAVE_DIALOG = 'Сохранить графический файл.'
+EXPLAIN_PANEL = 'Как получен пиксель'
 SCREEN = (1280, 1024)
 
 
@@ -215,16 +216,17 @@ class Session:
 
     # --- the program's windows ---------------------------------------------
 
-    def find_window(self, title):
+    def find_window(self, title, visible=False):
         pattern = '^' + re.escape(title) + '$'
-        found = self.run(['xdotool', 'search', '--name', pattern], check=False).stdout.split()
+        only = ['--onlyvisible'] if visible else []
+        found = self.run(['xdotool', 'search'] + only + ['--name', pattern], check=False).stdout.split()
         return found[0].decode() if found else None
 
-    def wait_window(self, title, timeout=30):
-        return wait_until('window "%s"' % title, lambda: self.find_window(title), timeout)
+    def wait_window(self, title, timeout=30, visible=False):
+        return wait_until('window "%s"' % title, lambda: self.find_window(title, visible), timeout)
 
-    def wait_gone(self, title, timeout=30):
-        wait_until('window "%s" to close' % title, lambda: self.find_window(title) is None, timeout)
+    def wait_gone(self, title, timeout=30, visible=False):
+        wait_until('window "%s" to close' % title, lambda: self.find_window(title, visible) is None, timeout)
 
     def key(self, *keys, window=None):
         target = window or self.window
@@ -515,6 +517,74 @@ class Session:
         self.run(['xdotool', 'mousemove', '--sync', str(field('Absolute upper-left X') + x),
                   str(field('Absolute upper-left Y') + y)] + click)
 
+    def move_to(self, x, y):
+        """The cursor to (x, y) of the window, no button pressed."""
+        info = self.run(['xwininfo', '-id', self.window]).stdout.decode()
+        field = lambda name: int(re.search(name + r':\s+(-?\d+)', info).group(1))
+        self.run(['xdotool', 'mousemove', '--sync', str(field('Absolute upper-left X') + x),
+                  str(field('Absolute upper-left Y') + y)])
+
+    def explanation(self, pixel):
+        """lumaforge-cli --explain-text of a picture pixel after the steps so far."""
+        return self.run([self.args.cli, self.sample] + self.steps +
+                        ['--explain-text', '%d,%d' % pixel]).stdout.decode()
+
+    def check_copied(self, panel, expected, what):
+        """Ctrl+C in the panel copies its text; Wine hands the clipboard to X,
+        where it must read as `expected` (line ends aside)."""
+        self.key('ctrl+c', window=panel)
+        copied = {}
+
+        def matches():
+            result = self.run(['xclip', '-o', '-selection', 'clipboard', '-t', 'UTF8_STRING'], check=False)
+            copied['text'] = result.stdout.decode(errors='replace').replace('\r\n', '\n')
+            return copied['text'].rstrip('\n') == expected.rstrip('\n')
+
+        try:
+            wait_until('the panel\'s text for ' + what, matches, 15, interval=0.5)
+        except Failure:
+            with open(os.path.join(self.args.out, 'failed-explanation.txt'), 'w') as f:
+                f.write('copied:\n%s\nexpected:\n%s' % (copied.get('text'), expected))
+            raise
+        log('  the panel explains %s as lumaforge-cli --explain-text does (%d lines)'
+            % (what, expected.count('\n')))
+
+    def explain_panel(self, size):
+        """Ctrl+E opens the panel; the pixel last clicked stays explained while
+        the cursor moves on, a click beside the picture lets the panel follow
+        the cursor, and its text is lumaforge-cli's --explain-text. Alt+F4
+        closes the panel alone, and the item's state follows: Ctrl+E then
+        opens it again."""
+        if self.zoom != 0 or self.scroll != (0, 0):
+            raise Failure('the panel check expects the picture at natural size, not scrolled')
+        top, _, height = self.client
+        pinned, hovered = (123, 77), (301, 203)  # picture pixels, and client points at natural size
+        if self.explanation(pinned) == self.explanation(hovered):
+            raise Failure('two pixels with the same explanation cannot tell pinned from hovered')
+        self.key('ctrl+e')
+        panel = self.wait_window(EXPLAIN_PANEL, visible=True)
+        self.click(pinned[0], top + pinned[1])
+        self.move_to(hovered[0], top + hovered[1])
+        time.sleep(0.5)
+        self.screenshot('screen-explain.png')
+        self.check_copied(panel, self.explanation(pinned), 'the pixel clicked, %d,%d' % pinned)
+        beside = top + size[1] + 20
+        if beside >= top + height:
+            raise Failure('no room below the picture for a click beside it')
+        self.click(40, beside)
+        self.move_to(hovered[0], top + hovered[1])
+        self.check_copied(panel, self.explanation(hovered), 'the pixel under the cursor, %d,%d' % hovered)
+
+        self.key('alt+F4', window=panel)
+        self.wait_gone(EXPLAIN_PANEL, visible=True)
+        if self.program.poll() is not None:
+            raise Failure('Alt+F4 in the panel ended the program')
+        self.key('ctrl+e')
+        self.wait_window(EXPLAIN_PANEL, visible=True)
+        self.key('ctrl+e')
+        self.wait_gone(EXPLAIN_PANEL, visible=True)
+        self.check_view('the panel closed again', size)
+
     def status_strip(self):
         """The status bar's rows under the view, as the screen shows them."""
         top, width, height = self.client
@@ -628,6 +698,14 @@ class Session:
         if top < 10 or dark < 200:
             raise Failure('no menu bar above the client area (%d rows, %d dark pixels)' % (top, dark))
         self.zoom_and_wheel(size)
+
+        self.key('ctrl+s')
+        self.steps.append('sobel')
+        self.check_view('Ctrl+S', size)
+        self.explain_panel(size)
+        self.key('ctrl+z')
+        self.steps.append('undo')
+        self.check_view('Ctrl+Z after Sobel', size)
 
         self.key('ctrl+n')
         self.steps.append('negative')

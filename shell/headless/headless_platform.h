@@ -47,6 +47,7 @@ struct HeadlessPlatform {
     int file_dialogs_shown = 0;
     int busy_depth = 0;
     bool status_bar_shown = true;
+    bool explain_panel_shown = false;
     std::vector<WindowLine> lines;
     std::vector<SegmentFrame> frames;
 

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDockWidget>
 #include <QGridLayout>
 #include <QImage>
 #include <QKeySequence>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -117,6 +119,11 @@ void ViewWidget::paintEvent(QPaintEvent*)
 
 void ViewWidget::mouseMoveEvent(QMouseEvent* event) { emit pointer_moved(event->position().toPoint()); }
 void ViewWidget::leaveEvent(QEvent*) { emit pointer_left(); }
+
+void ViewWidget::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) emit clicked(event->position().toPoint());
+}
 void ViewWidget::wheelEvent(QWheelEvent* event) { emit wheel_turned(event); }
 
 // ---- the main window -------------------------------------------------------
@@ -161,15 +168,19 @@ MainWindow::MainWindow()
     // the paint event.
     connect(view_, &ViewWidget::rendered, this, &MainWindow::update_scroll_bars, Qt::QueuedConnection);
     connect(view_, &ViewWidget::rendered, this, &MainWindow::update_status, Qt::QueuedConnection);
+    connect(view_, &ViewWidget::rendered, this, &MainWindow::update_explanation, Qt::QueuedConnection);
     connect(view_, &ViewWidget::pointer_moved, this, [this](QPoint at) {
         pointer_ = at;
         update_status();
+        update_explanation();
     });
     connect(view_, &ViewWidget::pointer_left, this, [this] {
         pointer_.reset();
         update_status();
     });
+    connect(view_, &ViewWidget::clicked, this, &MainWindow::pin_explanation);
     connect(view_, &ViewWidget::wheel_turned, this, [this](QWheelEvent* event) { turn_wheel(event, nullptr); });
+    build_explain_dock();
 }
 
 MainWindow::~MainWindow()
@@ -221,13 +232,72 @@ void MainWindow::run(int id)
     if (destroyed_) return;
     emit command_started(id);
     run_command(session_, handle(), id);
-    if (!destroyed_) update_check_marks();  // Qt toggled the mark itself; the session decides
+    if (destroyed_) return;
+    update_check_marks();  // Qt toggled the mark itself; the session decides
+    update_explanation();
 }
 
 void MainWindow::show_status_bar(bool shown)
 {
     statusBar()->setVisible(shown);
     update_status();
+}
+
+// The panel: a heading that says which pixel and whether it is pinned, and
+// the explanation in a fixed-pitch font, whose grids line up in columns.
+void MainWindow::build_explain_dock()
+{
+    explain_dock_ = new QDockWidget(QStringLiteral("Как получен пиксель"), this);
+    explain_dock_->setObjectName(QStringLiteral("explain"));
+    explain_dock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    auto* body = new QWidget(explain_dock_);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(4, 4, 4, 4);
+    explain_heading_ = new QLabel(body);
+    explain_heading_->setObjectName(QStringLiteral("explain_heading"));
+    explain_heading_->setWordWrap(true);
+    explain_text_ = new ExplanationView(body);
+    explain_text_->setObjectName(QStringLiteral("explain_text"));
+    layout->addWidget(explain_heading_);
+    layout->addWidget(explain_text_, 1);
+    explain_dock_->setWidget(body);
+    addDockWidget(Qt::RightDockWidgetArea, explain_dock_);
+    explain_dock_->hide();
+    explain_dock_->installEventFilter(this);  // its close box closes the panel as the item does
+}
+
+void MainWindow::show_explain_panel(bool shown)
+{
+    explain_dock_->setVisible(shown);
+    if (shown && !explain_dock_sized_) {
+        // Wide enough for a 3x3 filter's lines; the user may drag it wider.
+        explain_dock_sized_ = true;
+        resizeDocks({explain_dock_}, {explain_text_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 58},
+                    Qt::Horizontal);
+    }
+    update_explanation();
+}
+
+// Only while the panel is open, and the widgets only when a text changed:
+// a move within one pixel costs a comparison.
+void MainWindow::update_explanation()
+{
+    if (!session_.explain_panel) return;
+    std::optional<ClientPoint> at;
+    if (pointer_) at = ClientPoint{pointer_->x(), pointer_->y()};
+    if (explain_panel_pointer(explain_panel_, session_, at)) show_explanation();
+}
+
+void MainWindow::pin_explanation(QPoint at)
+{
+    if (session_.explain_panel && explain_panel_click(explain_panel_, session_, ClientPoint{at.x(), at.y()}))
+        show_explanation();
+}
+
+void MainWindow::show_explanation()
+{
+    explain_heading_->setText(QString::fromStdString(explain_panel_.heading));
+    explain_text_->set_text(QString::fromStdString(explain_panel_.text));
 }
 
 void MainWindow::update_status()
@@ -315,6 +385,8 @@ void MainWindow::bar_value_changed(QScrollBar* bar, int value)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == explain_dock_ && event->type() == QEvent::Close && session_.explain_panel && !destroyed_)
+        run(IDM_EXPLAIN_PANEL);
     if (event->type() == QEvent::Wheel && (watched == horizontal_ || watched == vertical_)) {
         turn_wheel(static_cast<QWheelEvent*>(event), static_cast<QScrollBar*>(watched));
         return true;

@@ -1,7 +1,8 @@
 // The main window of the Qt front end: the menu bar and the accelerators
 // built from the command table, the view (the core's frame blitted as it
 // is), the two scroll bars driven by the view's scroll arithmetic, the mouse
-// wheel, and the status bar with the values of the pixel under the cursor.
+// wheel, the status bar with the values of the pixel under the cursor, and
+// the dock that explains a pixel (shell/explain_panel.h).
 //
 // Every menu choice and shortcut goes to run_command with this window as the
 // WindowHandle; a picture file dropped on the window opens as Open opens it
@@ -16,10 +17,13 @@
 #include <span>
 
 #include "commands/session.h"
+#include "shell/explain_panel.h"
 #include "shell/platform.h"
+#include "shell/qt/explanation_view.h"
 #include "shell/view.h"
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QScrollBar;
 class QWheelEvent;
@@ -45,11 +49,14 @@ signals:
     // The mouse moved over the view (client point) or left it.
     void pointer_moved(QPoint at);
     void pointer_left();
+    // A click of the left button at a client point.
+    void clicked(QPoint at);
     void wheel_turned(QWheelEvent* event);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
@@ -85,8 +92,12 @@ public:
     QScrollBar* horizontal_bar() const { return horizontal_; }
     QScrollBar* vertical_bar() const { return vertical_; }
     QLabel* status_label() const { return status_label_; }
+    QDockWidget* explain_dock() const { return explain_dock_; }
+    QLabel* explain_heading() const { return explain_heading_; }
+    ExplanationView* explain_text() const { return explain_text_; }
 
     void show_status_bar(bool shown);
+    void show_explain_panel(bool shown);
 
 signals:
     // Emitted as a command starts, whatever its origin.
@@ -100,6 +111,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // No menu of docks: the view menu's item alone opens and closes the panel.
+    QMenu* createPopupMenu() override { return nullptr; }
 
 private:
     void build_menu();
@@ -109,12 +122,21 @@ private:
     void turn_wheel(QWheelEvent* event, QScrollBar* over_bar);
     void update_scroll_bars();
     void update_status();
+    void build_explain_dock();
+    void update_explanation();
+    void pin_explanation(QPoint at);
+    void show_explanation();
 
     Session session_;
     ViewWidget* view_ = nullptr;
     QScrollBar* horizontal_ = nullptr;
     QScrollBar* vertical_ = nullptr;
     QLabel* status_label_ = nullptr;
+    QDockWidget* explain_dock_ = nullptr;
+    QLabel* explain_heading_ = nullptr;
+    ExplanationView* explain_text_ = nullptr;
+    ExplainPanel explain_panel_;
+    bool explain_dock_sized_ = false;
     std::map<int, QAction*> actions_;
     bool destroyed_ = false;
     bool setting_bars_ = false;  // the bars change because the view did

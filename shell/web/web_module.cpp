@@ -43,6 +43,7 @@ struct Page {
     std::optional<std::int32_t> dialog_answer;  // slider position on OK; none: cancel
     std::optional<std::string> file_answer;     // none: cancelled
     int dialogs_shown = 0, files_chosen = 0, busy_depth = 0;
+    bool explain_panel = false;  // the page has no panel yet: the state is kept for it
 };
 
 Page page;
@@ -132,6 +133,8 @@ void draw_segment_frames(WindowHandle, std::span<const SegmentFrame>, std::span<
 
 // The page lays itself out again when the status bar comes or goes.
 void show_status_bar(WindowHandle, bool) { page.changed = true; }
+
+void show_explain_panel(WindowHandle, bool shown) { page.explain_panel = shown; }
 
 // The page shows the busy cursor itself before it starts a long call: the
 // browser draws nothing while the call runs.

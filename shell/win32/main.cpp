@@ -2,14 +2,16 @@
 // loop. Every menu choice and accelerator goes to run_command; the view is
 // rendered by the core into a frame and blitted in one piece. A status bar
 // (the common controls' status window) under the view shows the values of
-// the pixel under the cursor; the view is the client area above it. A picture
-// file named on the command line ("Open with" passes one quoted path) or
-// dropped on the window opens as the open command opens it.
+// the pixel under the cursor; the view is the client area above it. The
+// panel that explains a pixel is a tool window beside it (explain_window.h).
+// A picture file named on the command line ("Open with" passes one quoted
+// path) or dropped on the window opens as the open command opens it.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
 #include "shell/pixel_status.h"
 #include "shell/view.h"
+#include "explain_window.h"
 #include "shell_win32.h"
 #include "text.h"
 
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 HINSTANCE app_instance = nullptr;
@@ -72,16 +75,26 @@ void set_status_text(const std::wstring& text)
 // cursor is now.
 void update_status(int x, int y) { set_status_text(widen(status_text_at(session, session, x, y))); }
 
-void update_status_at_cursor(HWND window)
+// The cursor's client point when it is over the window.
+std::optional<POINT> cursor_in(HWND window)
 {
     POINT at;
     GetCursorPos(&at);
-    if (WindowFromPoint(at) != window) {
-        set_status_text(L"");
-        return;
-    }
+    if (WindowFromPoint(at) != window) return std::nullopt;
     ScreenToClient(window, &at);
-    update_status(at.x, at.y);
+    return at;
+}
+
+// The status bar and the panel for the cursor where it is now: a command,
+// a zoom or a scroll moves the picture under it.
+void follow_cursor(HWND window)
+{
+    const std::optional<POINT> at = cursor_in(window);
+    if (at)
+        update_status(at->x, at->y);
+    else
+        set_status_text(L"");
+    explain_window_pointer(session, at);
 }
 
 void show_scroll_positions(HWND window)
@@ -134,7 +147,7 @@ void on_paint(HWND window)
         set_scroll_range(window, SB_VERT, session.scroll_max_y);
         show_scroll_positions(window);
     }
-    update_status_at_cursor(window);
+    follow_cursor(window);
 }
 
 LRESULT on_erase_background(HWND window, HDC dc)
@@ -198,7 +211,15 @@ void on_mouse_move(HWND window, LPARAM lparam)
         track.hwndTrack = window;
         tracking_leave = TrackMouseEvent(&track) != 0;
     }
-    update_status(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
+    const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    update_status(at.x, at.y);
+    explain_window_pointer(session, at);
+}
+
+void on_command(HWND window, int id)
+{
+    run_command(session, window, id);
+    if (IsWindow(window)) follow_cursor(window);  // exit destroys it
 }
 
 void on_mouse_leave()
@@ -243,13 +264,14 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_DESTROY: on_destroy(); return 0;
     case WM_PAINT: on_paint(window); return 0;
     case WM_ERASEBKGND: return on_erase_background(window, reinterpret_cast<HDC>(wparam));
-    case WM_COMMAND: run_command(session, window, LOWORD(wparam)); return 0;
+    case WM_COMMAND: on_command(window, LOWORD(wparam)); return 0;
     case WM_HSCROLL: on_scroll(window, SB_HORZ, wparam); return 0;
     case WM_VSCROLL: on_scroll(window, SB_VERT, wparam); return 0;
     case WM_MOUSEWHEEL: on_wheel(window, wparam, lparam, false); return 0;
     case WM_MOUSEHWHEEL: on_wheel(window, wparam, lparam, true); return 0;
     case WM_MOUSEMOVE: on_mouse_move(window, lparam); return 0;
     case WM_MOUSELEAVE: on_mouse_leave(); return 0;
+    case WM_LBUTTONDOWN: explain_window_click(session, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}); return 0;
     case WM_INITMENUPOPUP: on_init_menu(window); return 0;
     case WM_SIZE:
         if (status_window != nullptr) SendMessageW(status_window, WM_SIZE, 0, 0);
@@ -305,6 +327,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         // Retrieval itself failed (the queue or the window is gone): there is
         // nothing left to run.
         if (got == -1) return 1;
+        if (explain_window_key(message)) continue;
         if (TranslateAcceleratorW(main_window, accelerators, &message) == 0) {
             TranslateMessage(&message);
             DispatchMessageW(&message);

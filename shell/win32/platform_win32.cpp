@@ -7,6 +7,7 @@
 #include "commands/command_table.h"
 #include "commands/param_dialog.h"
 #include "shell/platform.h"
+#include "explain_window.h"
 #include "shell_win32.h"
 #include "text.h"
 
@@ -161,6 +162,8 @@ void show_status_bar(WindowHandle, bool shown)
 {
     if (status_window != nullptr) ShowWindow(status_window, shown ? SW_SHOW : SW_HIDE);
 }
+
+void show_explain_panel(WindowHandle, bool shown) { show_explain_window(shown); }
 
 void begin_busy() { cursor_before_busy = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
 

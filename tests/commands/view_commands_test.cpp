@@ -56,6 +56,20 @@ TEST_F(ViewMenu, ZoomNeedsAPictureAndTheStatusBarDoesNot)
     EXPECT_EQ(fake.repaints, 2);
 }
 
+TEST_F(ViewMenu, ExplainPanelItemOpensAndClosesThePanel)
+{
+    const CommandRow* row = find_command(IDM_EXPLAIN_PANEL);
+    ASSERT_NE(row, nullptr);
+    ASSERT_NE(row->checked, nullptr);
+    EXPECT_FALSE(row->checked(session)) << "closed in a new window";
+    run_command(session, kFakeWindow, IDM_EXPLAIN_PANEL);  // no picture needed
+    EXPECT_TRUE(row->checked(session));
+    EXPECT_TRUE(fake.explain_panel_shown);
+    run_command(session, kFakeWindow, IDM_EXPLAIN_PANEL);
+    EXPECT_FALSE(fake.explain_panel_shown);
+    EXPECT_EQ(fake.repaints, 0) << "the view keeps its pixels";
+}
+
 TEST_F(ViewMenu, StatusValuesFollowNegativeAndUndo)
 {
     // Pixel (2, 1) from the top-left is block row 3 - 1 - 1 of a 4 x 3 picture.

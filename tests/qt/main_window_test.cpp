@@ -1,12 +1,16 @@
 // The Qt front end on the offscreen platform: menus and shortcuts against the
 // command table, the parameter dialog and the file dialog driven as a user
 // would, the window's pixels against the renderer's frame, scrolling,
-// segmentation lines, refused files and exit.
+// segmentation lines, the panel that explains a pixel, refused files and
+// exit.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -151,6 +155,22 @@ void turn_wheel(QWidget* target, QPoint at, int delta, Qt::KeyboardModifiers mod
 {
     QWheelEvent event(QPointF(at), QPointF(target->mapToGlobal(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
                       modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+// What lumaforge-cli prints for `arguments`.
+QString cli_output(const QStringList& arguments)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(LUMAFORGE_CLI), arguments);
+    if (!cli.waitForFinished(30000) || cli.exitCode() != 0) return QStringLiteral("lumaforge-cli failed");
+    return QString::fromUtf8(cli.readAllStandardOutput());
+}
+
+void click_at(QWidget* target, QPoint at)
+{
+    QMouseEvent event(QEvent::MouseButtonPress, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -829,6 +849,136 @@ private slots:
         item->trigger();
         QVERIFY(item->isChecked());
         QTRY_COMPARE(view->height(), height);
+    }
+
+    // The dock shows the command-line tool's --explain-text of the pixel
+    // under the cursor at 200 %, or of the one clicked; its close box and
+    // the item agree.
+    void explanationPanelShowsTheCommandLineText()
+    {
+        open_through_dialog(sample("photo.bmp"));
+        window->run(IDM_SOBEL);
+        window->activateWindow();  // a closed dialog leaves no window active on this platform
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Equal, Qt::ControlModifier);  // 200 %
+        QDockWidget* dock = window->explain_dock();
+        QAction* item = window->action_for(IDM_EXPLAIN_PANEL);
+        QVERIFY(item->isCheckable() && !item->isChecked() && !dock->isVisible());
+        QTest::keyClick(window, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(item->isChecked());
+        QVERIFY(dock->isVisible());
+        QVERIFY(dock->widget()->isAncestorOf(window->explain_text()));
+        QVERIFY(QFontInfo(window->explain_text()->font()).fixedPitch());
+        settle();
+
+        const Session& session = window->session();
+        QCOMPARE(session.zoom, 1);
+        ViewWidget* view = window->view();
+        const auto pixel_under = [&](QPoint at) {
+            return QStringLiteral("%1,%2").arg((at.x() + session.scroll_x) / 2).arg((at.y() + session.scroll_y) / 2);
+        };
+        const QString photo = sample("photo.bmp");
+        const QPoint hovered(101, 57), clicked(240, 160), elsewhere(30, 300);
+        move_pointer(view, hovered);
+        const QString shown = window->explain_text()->text();
+        QCOMPARE(shown, cli_output({photo, QStringLiteral("sobel"), QStringLiteral("--explain-text"), pixel_under(hovered)}));
+        QVERIFY(shown.contains(u8("Фильтр Собела")));
+        QVERIFY(window->explain_heading()->text().startsWith(u8("Следует за курсором")));
+
+        click_at(view, clicked);
+        move_pointer(view, elsewhere);
+        const QString pinned = cli_output({photo, QStringLiteral("sobel"), QStringLiteral("--explain-text"), pixel_under(clicked)});
+        QCOMPARE(window->explain_text()->text(), pinned);
+        QVERIFY(window->explain_heading()->text().startsWith(u8("Закреплён щелчком")));
+
+        // Undo brings back the opened picture, which has nothing to explain;
+        // the next command's text follows without a move.
+        window->run(IDM_UNDO);
+        QCOMPARE(window->explain_text()->text(),
+                 cli_output({photo, QStringLiteral("sobel"), QStringLiteral("undo"), QStringLiteral("--explain-text"),
+                             pixel_under(clicked)}));
+        window->run(IDM_NEGATIVE);
+        QCOMPARE(window->explain_text()->text(),
+                 cli_output({photo, QStringLiteral("sobel"), QStringLiteral("undo"), QStringLiteral("negative"),
+                             QStringLiteral("--explain-text"), pixel_under(clicked)}));
+
+        // Ctrl+C in the text copies it, rather than run the contrast command.
+        QSignalSpy started(window, &MainWindow::command_started);
+        window->explain_text()->setFocus();
+        QTest::keyClick(window->explain_text(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(QApplication::clipboard()->text(), window->explain_text()->text());
+
+        // The dock's close box unchecks the item; the key opens it again.
+        dock->close();
+        QVERIFY(!item->isChecked());
+        QVERIFY(!window->session().explain_panel);
+        QTest::keyClick(window, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(item->isChecked() && dock->isVisible());
+        item->trigger();
+        QVERIFY(!item->isChecked() && !dock->isVisible());
+    }
+
+    // Mouse moves never repaint the view; what a repaint costs with the
+    // panel closed and open, and a move to a new pixel after Sobel and after
+    // the median of aperture 21 (the longest explanation), is printed.
+    void explanationPanelCostPerMoveAndRepaint()
+    {
+        window->resize(1280, 900);
+        load("photo.bmp");
+        window->run(IDM_SOBEL);
+        settle();
+        ViewWidget* view = window->view();
+        const auto repaint_ms = [view] {
+            QElapsedTimer timer;
+            timer.start();
+            for (int i = 0; i < 100; ++i) {
+                view->invalidate();
+                view->repaint();
+            }
+            return QStringLiteral("%1x%2: %3 ms").arg(view->width()).arg(view->height()).arg(timer.nsecsElapsed() / 1e8, 0, 'f', 3);
+        };
+        const QString closed = repaint_ms();
+        QSignalSpy renders(view, &ViewWidget::rendered);
+        const auto move_us = [view](QPoint from, int step) {
+            QElapsedTimer timer;
+            timer.start();
+            for (int i = 0; i < 400; ++i) {
+                move_pointer(view, from + QPoint(step * (i % 20), step * (i / 20)));
+                QApplication::processEvents();  // the panel's repaint with it
+            }
+            return timer.nsecsElapsed() / 400e3;
+        };
+        const double without_panel = move_us({20, 20}, 1);
+        window->run(IDM_EXPLAIN_PANEL);
+        settle();
+        QVERIFY(window->explain_dock()->isVisible());
+        const QString open = repaint_ms();
+        settle();
+        renders.clear();
+        const double sobel = move_us({20, 20}, 1);
+        QCOMPARE(renders.size(), 0);
+        with_dialog(IDM_MEDIAN_2D, [](ParameterDialog* d) {
+            QTest::keyClick(d->slider(), Qt::Key_End);
+            d->ok_button()->click();
+        });
+        settle();
+        renders.clear();
+        const double median = move_us({20, 20}, 1);
+        QVERIFY(window->explain_text()->text().contains(u8("Апертура: 21")));
+        window->run(IDM_ZOOM_IN);
+        window->run(IDM_ZOOM_IN);  // 400 %: moves within one pixel's 4 x 4 screen pixels
+        settle();
+        QCOMPARE(renders.size(), 2);  // the zooms' repaints, none for a move
+        const Session& session = window->session();
+        const QPoint corner(40 + (4 - (40 + session.scroll_x) % 4) % 4, 40 + (4 - (40 + session.scroll_y) % 4) % 4);
+        double within = 0;
+        for (int i = 0; i < 100; ++i) within += move_us(corner + QPoint(i % 4, i / 4 % 4), 0) / 100;
+        QCOMPARE(renders.size(), 2);
+        qInfo("repaint of the view with the panel closed %s, open %s; a move to a new pixel, with the repaints it "
+              "causes: %.1f us with the panel closed, open %.1f us after sobel, %.1f us after median-2d=21; "
+              "within one pixel %.2f us",
+              qPrintable(closed), qPrintable(open), without_panel, sobel, median, within);
     }
 
     void segmentationLinesLastUntilTheNextRepaint()

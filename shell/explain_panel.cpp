@@ -1,0 +1,76 @@
+#include "shell/explain_panel.h"
+
+#include "commands/explain_pixel.h"
+
+namespace {
+
+std::optional<PicturePoint> pixel_at(const Session& session, ClientPoint at)
+{
+    if (session.current_image == nullptr || at.x < 0 || at.y < 0 || at.x >= session.client_width ||
+        at.y >= session.client_height)
+        return std::nullopt;
+    PicturePoint p;
+    if (!picture_pixel_at(session, *session.current_image, at.x, at.y, p.x, p.y)) return std::nullopt;
+    return p;
+}
+
+std::string place(PicturePoint p) { return "пиксель (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
+
+std::string heading(const Session& session, std::optional<PicturePoint> pixel, bool pinned, bool explained)
+{
+    if (session.current_image == nullptr) return "Нет изображения.";
+    if (!pixel) return "Наведите курсор на пиксель изображения; щелчок закрепит его.";
+    if (!explained) return "Закреплённый " + place(*pixel) + " лежит вне изображения; щёлкните пиксель изображения.";
+    if (pinned)
+        return "Закреплён щелчком: " + place(*pixel) +
+               ". Щелчок по другому пикселю закрепит его, щелчок вне изображения вернёт слежение за курсором.";
+    return "Следует за курсором: " + place(*pixel) + ". Щелчок закрепит его.";
+}
+
+// Makes the texts again when what they show has changed.
+bool refresh(ExplainPanel& panel, const Session& session)
+{
+    ExplainPanel::Basis basis;
+    basis.made = true;
+    basis.pinned = panel.pinned.has_value();
+    basis.pixel = panel.pinned ? panel.pinned : panel.hovered;
+    if (const ImageRecord* shown = session.current_image) {
+        const ImageRecord& other = session.other_record();
+        basis.shown = shown;
+        basis.shown_pixels = shown->pixels.get();
+        basis.width = shown->width;
+        basis.height = shown->height;
+        basis.shown_generation = session.origin_of(*shown).generation;
+        basis.other_pixels = other.pixels.get();
+        basis.other_width = other.width;
+        basis.other_height = other.height;
+        basis.other_generation = session.origin_of(other).generation;
+    }
+    if (basis == panel.basis) return false;
+    panel.basis = basis;
+
+    std::optional<Explanation> e;
+    if (basis.pixel) e = explain_pixel(session, basis.pixel->x, basis.pixel->y);
+    std::string heading_now = heading(session, basis.pixel, basis.pinned, e.has_value());
+    std::string text_now = e ? explanation_text(*e) : std::string();
+    const bool changed = heading_now != panel.heading || text_now != panel.text;
+    panel.heading = std::move(heading_now);
+    panel.text = std::move(text_now);
+    return changed;
+}
+
+}  // namespace
+
+bool explain_panel_pointer(ExplainPanel& panel, const Session& session, std::optional<ClientPoint> at)
+{
+    if (at)
+        if (const auto p = pixel_at(session, *at)) panel.hovered = p;
+    return refresh(panel, session);
+}
+
+bool explain_panel_click(ExplainPanel& panel, const Session& session, ClientPoint at)
+{
+    panel.pinned = pixel_at(session, at);
+    if (panel.pinned) panel.hovered = panel.pinned;
+    return refresh(panel, session);
+}

@@ -1,0 +1,35 @@
+// The explanation panel's text: read-only lines in a fixed-pitch font,
+// scrolled both ways, of which only the visible ones are drawn. Setting a
+// new text costs splitting it into lines, so the panel can follow the mouse
+// over the longest explanations (a median's three 21 x 21 windows) without
+// laying out pages of text on every move. The vertical position stays where
+// the user scrolled it as the text changes. Ctrl+C, or the context menu's
+// only item, copies the whole text.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QStringList>
+
+class ExplanationView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ExplanationView(QWidget* parent);
+
+    void set_text(const QString& text);
+    QString text() const { return text_; }
+    void copy() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void update_bars();
+
+    QString text_;
+    QStringList lines_;
+    int widest_ = 0;  // in characters
+};
