@@ -21,6 +21,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <system_error>
 
 #include "image/bmp.h"
 #include "image/image_record.h"
@@ -267,5 +268,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove(scratch("lumaforge-bench-photo.bmp"), ec);
     return 0;
 }
