@@ -19,7 +19,11 @@
 
 // The butterfly loops touch disjoint halves of a row: no aliasing checks.
 // Their copies for wider vectors come from pick_copy (image/cpu_features.h).
-#if defined(__clang__)
+// A target without vectors (WebAssembly without SIMD) gets no hint: clang
+// reports the loop it cannot vectorise as an error under -Werror.
+#if defined(__wasm__) && !defined(__wasm_simd128__)
+#define LUMAFORGE_IVDEP
+#elif defined(__clang__)
 #define LUMAFORGE_IVDEP _Pragma("clang loop vectorize(assume_safety)")
 #elif defined(__GNUC__)
 #define LUMAFORGE_IVDEP _Pragma("GCC ivdep")
