@@ -615,8 +615,11 @@
         const chooser = JSON.parse(text(M._lf_save_chooser()));
         const name = givenFile !== undefined ? givenFile : await saveDialog(chooser, openedName.replace(/\.[^.]*$/, ""));
         if (name) {
-          saving = { path: SAVED_DIR + "/" + name, name };
+          // Written in a folder of its own under the plain name, which is
+          // what a message about the file then names.
+          saving = { path: name, name };
           makeDir(SAVED_DIR);
+          M.FS.chdir(SAVED_DIR);
           removeFile(saving.path);
           const where = newString(saving.path);
           M._lf_answer_file(where);
