@@ -146,7 +146,7 @@ CommandPrompt prepare_command(Session& session, int id)
 void open_command(Session& session, WindowHandle window)
 {
     std::filesystem::path file;
-    if (choose_bmp_file(window, "Открыть графический файл.", nullptr, kOpenFilter, file, 0, 0) == 0) return;
+    if (choose_bmp_file(window, kOpenTitle, nullptr, kOpenFilter, file, 0, 0) == 0) return;
     open_path(session, window, file);
 }
 
@@ -179,8 +179,7 @@ void open_path(Session& session, WindowHandle window, const std::filesystem::pat
 void save_as_command(Session& session, WindowHandle window)
 {
     std::filesystem::path file;
-    if (choose_bmp_file(window, "Сохранить графический файл.", nullptr, kSaveFilter, file, kSaveChooserFlags, 1) ==
-        0)
+    if (choose_bmp_file(window, kSaveTitle, nullptr, kSaveFilter, file, kSaveChooserFlags, 1) == 0)
         return;
     SaveFailure failure;
     begin_busy();

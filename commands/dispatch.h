@@ -38,6 +38,10 @@ void segment_command(Session& session, WindowHandle window);
 // dropped on the window and named on the command line come here too.
 void open_path(Session& session, WindowHandle window, const std::filesystem::path& file);
 
+// The choosers' titles.
+inline constexpr const char* kOpenTitle = "Открыть графический файл.";
+inline constexpr const char* kSaveTitle = "Сохранить графический файл.";
+
 // The choosers' filters: pairs of description and patterns. BMP stays the
 // first, preselected filter of the open chooser, its pattern without a dot.
 inline constexpr char kOpenFilter[] =

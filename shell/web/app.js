@@ -8,22 +8,33 @@
 // run after: lf_prepare says what it will ask, the page asks the user with
 // its own dialog (everything else waits meanwhile), leaves the answer in the
 // module and runs the command; messages are shown after the call returns.
+// Save As writes into the module's memory file system and the page hands
+// the file to the browser as a download.
+//
+// The pointer, clicks and the wheel over the view go to the module, which
+// keeps the status bar's text and the explanation panel (the same logic as
+// the desktop windows) and says when they changed.
 "use strict";
 
 (() => {
   // lf_prepare's answers and lf_run's result bits (web_exports.h).
-  const NOT_RUN = 0, ASKS_PARAMETER = 2, ASKS_FILE = 3;
+  const NOT_RUN = 0, ASKS_PARAMETER = 2, ASKS_FILE = 3, ASKS_SAVE = 4;
   const REPAINT = 1, FRAME_CHANGED = 2, MESSAGES = 4, DESTROYED = 8;
+  // lf_wheel's flags and lf_texts_changed's bits.
+  const WHEEL_CTRL = 1, WHEEL_SHIFT = 2, WHEEL_OVER_BAR = 4, WHEEL_OVER_HORIZONTAL_BAR = 8;
+  const STATUS_TEXT = 1, EXPLANATION = 2;
+  // lf_scroll_state's questions.
+  const ZOOM = 4, STATUS_BAR = 5, EXPLAIN_PANEL = 6;
   // Scroll codes (shell/view.h).
-  const LINE_BACK = 0, LINE_FORWARD = 1, THUMB_TRACK = 5;
+  const LINE_BACK = 0, LINE_FORWARD = 1;
 
   // Keys the browser keeps for itself (a page never receives them): their
   // commands get Alt+Shift+the same key, which the captions show instead.
   const BROWSER_KEEPS = new Set(["Ctrl+N", "Ctrl+W", "Ctrl+T"]);
   const alternativeOf = (shortcut) => "Alt+Shift+" + shortcut.split("+").pop();
 
-  // Where chosen files go in the module's file system.
-  const CHOSEN_DIR = "/chosen";
+  // Where chosen files go in the module's file system, and saved ones.
+  const CHOSEN_DIR = "/chosen", SAVED_DIR = "/saved";
 
   const $ = (id) => document.getElementById(id);
   const isMac = /Mac|iPhone|iPad/.test(navigator.platform);
@@ -32,6 +43,7 @@
   let table = null;      // the command table
   let busy = false;      // a command (with its dialogs) is under way
   let ended = false;
+  let openedName = "";   // the last file given to the open command
 
   function setState(state) { document.body.dataset.state = state; }
   const text = (ptr) => M.UTF8ToString(ptr);
@@ -43,6 +55,13 @@
     return ptr;
   }
   const nextFrame = () => new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
+  const commandNamed = (name) => table.commands.find((c) => c.name === name);
+  function makeDir(path) {
+    try { M.FS.mkdir(path); } catch (e) { /* already there */ }
+  }
+  function removeFile(path) {
+    try { M.FS.unlink(path); } catch (e) { /* none */ }
+  }
 
   // ---- captions -----------------------------------------------------------
 
@@ -118,8 +137,15 @@
       }
       const item = document.createElement("div");
       item.className = "item";
-      item.setAttribute("role", "menuitem");
       item.dataset.id = command.id;
+      if (command.checkable) {
+        const checked = M._lf_checked(command.id) === 1;
+        item.setAttribute("role", "menuitemcheckbox");
+        item.setAttribute("aria-checked", String(checked));
+        item.classList.toggle("checked", checked);
+      } else {
+        item.setAttribute("role", "menuitem");
+      }
       item.dataset.caption = command.caption;
       const { label, shortcut } = captionParts(command.caption);
       const { node, mnemonic } = labelNode(label);
@@ -181,24 +207,37 @@
 
   // ---- accelerators -------------------------------------------------------
 
-  const accelerators = [];  // {code, ctrl, alt, shift, id}
+  const accelerators = [];  // {codes, keys, ctrl, alt, shift (null: either), id}
+
+  // The keys of a table key: letters and digits by their place on the
+  // keyboard (a Russian layout gives the same commands), the digit also on
+  // the keypad; "=" also as "+" (Ctrl++ is Ctrl+Shift+= on many keyboards)
+  // and on the keypad, "-" too, and both by the character wherever a layout
+  // puts them.
+  function keysOf(key) {
+    if (/^[A-Z]$/.test(key)) return { codes: ["Key" + key], keys: [] };
+    if (/^[0-9]$/.test(key)) return { codes: ["Digit" + key, "Numpad" + key], keys: [] };
+    if (key === "=") return { codes: ["Equal", "NumpadAdd"], keys: ["=", "+"], anyShift: true };
+    if (key === "-") return { codes: ["Minus", "NumpadSubtract"], keys: ["-"] };
+    return { codes: [key], keys: [] };
+  }
 
   function buildAccelerators() {
     for (const a of table.accelerators) {
-      const code = a.key.length === 1 ? "Key" + a.key : a.key;
-      accelerators.push({ code, ctrl: a.ctrl, alt: a.alt, shift: a.shift, id: a.id });
+      const { codes, keys, anyShift } = keysOf(a.key);
+      const shift = anyShift ? null : a.shift;
+      accelerators.push({ codes, keys, ctrl: a.ctrl, alt: a.alt, shift, id: a.id });
       const shortcut = [a.ctrl && "Ctrl", a.alt && "Alt", a.shift && "Shift", a.key].filter(Boolean).join("+");
-      if (BROWSER_KEEPS.has(shortcut)) accelerators.push({ code, ctrl: false, alt: true, shift: true, id: a.id });
+      if (BROWSER_KEEPS.has(shortcut)) accelerators.push({ codes, keys, ctrl: false, alt: true, shift: true, id: a.id });
     }
   }
 
-  // The command of a key press; letters by their place on the keyboard, so
-  // a Russian layout gives the same commands.
+  // The command of a key press.
   function acceleratorFor(e) {
     const ctrl = e.ctrlKey || (isMac && e.metaKey);
     if (e.metaKey && !isMac) return 0;
-    const found = accelerators.find((a) => a.code === e.code && a.ctrl === ctrl && a.alt === e.altKey &&
-                                           a.shift === e.shiftKey);
+    const found = accelerators.find((a) => (a.codes.includes(e.code) || a.keys.includes(e.key)) && a.ctrl === ctrl &&
+                                           a.alt === e.altKey && (a.shift === null || a.shift === e.shiftKey));
     return found ? found.id : 0;
   }
 
@@ -362,6 +401,55 @@
     });
   }
 
+  // The save chooser: a name and the type (the chooser's filters, the first
+  // preselected); resolves to the file's name, with the chosen type's
+  // extension when it was typed without one, or null for cancel. Only the
+  // name is asked for: the browser's download puts the file where it puts
+  // downloads.
+  function saveDialog(chooser, suggested) {
+    return new Promise((done) => {
+      const finish = (name) => { closeModal(); done(name); };
+      const { dialog, body, buttons } = dialogFrame("save", chooser.title, () => finish(null));
+      const nameLabel = document.createElement("label"), typeLabel = document.createElement("label");
+      nameLabel.textContent = "Имя файла:";
+      typeLabel.textContent = "Тип файла:";
+      const name = document.createElement("input");
+      name.type = "text";
+      name.className = "name";
+      name.value = suggested;
+      name.spellcheck = false;
+      const type = document.createElement("select");
+      type.className = "type";
+      chooser.filters.forEach((f, i) => type.append(new Option(f.description, String(i))));
+      nameLabel.append(name);
+      typeLabel.append(type);
+      body.append(nameLabel, typeLabel);
+
+      // A name is the part after any folder; one without an extension
+      // gets the type's.
+      const chosen = () => {
+        const base = name.value.trim().split(/[\\/]/).pop();
+        if (!base || base === "." || base === "..") return "";
+        return /\.[^.]+$/.test(base) ? base : base + chooser.filters[Number(type.value)].extension;
+      };
+      const ok = pushButton("Сохранить", true, () => { if (chosen()) finish(chosen()); });
+      const cancel = pushButton("Отмена", false, () => finish(null));
+      const fit = () => { ok.disabled = !chosen(); };
+      name.addEventListener("input", fit);
+      fit();
+      buttons.append(ok, cancel);
+      showModal(dialog, (e) => {
+        if (e.key === "Escape") { e.preventDefault(); finish(null); }
+        else if (e.key === "Enter" && document.activeElement !== cancel) {
+          e.preventDefault();
+          if (chosen()) finish(chosen());
+        }
+      });
+      name.focus();
+      name.select();
+    });
+  }
+
   // ---- files --------------------------------------------------------------
 
   const chooser = { waiting: null };
@@ -427,8 +515,9 @@
   // with its message.
   async function stageFile(file) {
     const path = CHOSEN_DIR + "/picture";
-    try { M.FS.mkdir(CHOSEN_DIR); } catch (e) { /* already there */ }
-    try { M.FS.unlink(path); } catch (e) { /* none yet */ }
+    makeDir(CHOSEN_DIR);
+    removeFile(path);
+    openedName = file.name || "";
     const isBmp = /bmp$/i.test(file.name);
     if (!isBmp) {
       const rgba = await decodePicture(file);
@@ -470,8 +559,28 @@
   // A file dropped on the page or handed to the input without a command:
   // the open command with that file as the chooser's answer.
   function openGiven(file) {
-    const id = table.commands.find((c) => c.dialog.kind === "file" && c.name === "IDM_OPEN");
-    if (id) runCommand(id.id, file);
+    const open = commandNamed("IDM_OPEN");
+    if (open) runCommand(open.id, file);
+  }
+
+  // What Save As wrote into the module's file system, handed to the browser
+  // as a download (which the browser writes all or nothing) and removed.
+  const TYPES = { ".bmp": "image/bmp", ".png": "image/png", ".jpg": "image/jpeg", ".jpeg": "image/jpeg",
+                  ".webp": "image/webp" };
+  function download(path, name) {
+    let bytes = null;
+    try { bytes = M.FS.readFile(path); } catch (e) { return; /* not written: the module said why */ }
+    removeFile(path);
+    const extension = (/\.[^.]+$/.exec(name) || [""])[0].toLowerCase();
+    const url = URL.createObjectURL(new Blob([bytes], { type: TYPES[extension] || "application/octet-stream" }));
+    const link = document.createElement("a");
+    link.href = url;
+    link.download = name;
+    link.hidden = true;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
   }
 
   // ---- running a command --------------------------------------------------
@@ -482,6 +591,7 @@
     if (busy || ended || modal.top) return;
     busy = true;
     setState("busy");
+    let saving = null;  // {path, name} of a Save As
     try {
       const asks = M._lf_prepare(id);
       if (asks === NOT_RUN) return;
@@ -501,15 +611,31 @@
             M._free(where);
           }
         }
+      } else if (asks === ASKS_SAVE) {
+        const chooser = JSON.parse(text(M._lf_save_chooser()));
+        const name = givenFile !== undefined ? givenFile : await saveDialog(chooser, openedName.replace(/\.[^.]*$/, ""));
+        if (name) {
+          // Written in a folder of its own under the plain name, which is
+          // what a message about the file then names.
+          saving = { path: name, name };
+          makeDir(SAVED_DIR);
+          M.FS.chdir(SAVED_DIR);
+          removeFile(saving.path);
+          const where = newString(saving.path);
+          M._lf_answer_file(where);
+          M._free(where);
+        }
       }
       document.body.classList.add("busy");
       await nextFrame();
+      syncClient();
       const started = performance.now();
       const result = M._lf_run(id);
       lastRun.id = id;
       lastRun.ms = performance.now() - started;
       document.body.classList.remove("busy");
-      if (result & (REPAINT | FRAME_CHANGED)) paint();
+      if (saving) download(saving.path, saving.name);
+      if (result & (REPAINT | FRAME_CHANGED)) paint(); else showTexts(M._lf_texts_changed());
       if (result & MESSAGES) {
         for (const m of JSON.parse(text(M._lf_take_messages()))) await messageBox(m.caption, m.text);
       }
@@ -549,6 +675,13 @@
     return { width: Math.max(0, Math.floor(client.clientWidth)), height: Math.max(0, Math.floor(client.clientHeight)) };
   }
 
+  // The module learns the client size as the page lays it out, before a
+  // command or a wheel turn zooms against it.
+  function syncClient() {
+    const { width, height } = clientSize();
+    M._lf_set_client(width, height);
+  }
+
   // Draws the client area and sets the bars. A bar that appears or goes
   // changes the client size, which is drawn again, as a window's would.
   function paint() {
@@ -564,6 +697,7 @@
     }
     placeThumb(bars.h);
     placeThumb(bars.v);
+    showTexts(M._lf_texts_changed());
   }
 
   function blit(width, height) {
@@ -607,8 +741,8 @@
     thumb.style[bar.horizontal ? "width" : "height"] = size + "px";
   }
 
-  function scroll(bar, code, thumb) {
-    M._lf_scroll(bar.horizontal, code, thumb);
+  function scroll(bar, code) {
+    M._lf_scroll(bar.horizontal, code, 0);
     paint();
   }
 
@@ -622,8 +756,8 @@
       arrow.addEventListener("mousedown", (e) => {
         if (e.button !== 0 || busy || modal.top) return;
         e.preventDefault();
-        scroll(bar, code, 0);
-        const repeat = () => { scroll(bar, code, 0); timer = setTimeout(repeat, 50); };
+        scroll(bar, code);
+        const repeat = () => { scroll(bar, code); timer = setTimeout(repeat, 50); };
         timer = setTimeout(repeat, 400);
       });
       arrow.addEventListener("mouseup", stop);
@@ -639,7 +773,96 @@
         const { limit } = barState(bar);
         const free = Math.max(1, bar.thumb.length - bar.thumb.size);
         const offset = Math.min(free, Math.max(0, from + (bar.horizontal ? m.clientX : m.clientY) - start));
-        scroll(bar, THUMB_TRACK, Math.min(65535, Math.round(offset / free * limit)));
+        // A zoomed picture's range may pass 16 bits: the position as it is.
+        M._lf_scroll_to(bar.horizontal, Math.round(offset / free * Math.max(0, limit)));
+        paint();
+      };
+      const up = () => {
+        document.removeEventListener("mousemove", move);
+        document.removeEventListener("mouseup", up);
+      };
+      document.addEventListener("mousemove", move);
+      document.addEventListener("mouseup", up);
+    });
+  }
+
+  // The wheel over the view or its bars, in the wheel's units: 120 a notch,
+  // positive away from the user (up) or to the left. Chromium and Safari
+  // say it so themselves; otherwise a line counts 40 (three a notch) and
+  // 100 pixels a notch.
+  function wheelUnits(e) {
+    if (typeof e.wheelDeltaY === "number") return { down: e.wheelDeltaY, across: e.wheelDeltaX };
+    const unit = e.deltaMode === 1 ? 40 : e.deltaMode === 2 ? 120 : 1.2;
+    return { down: Math.round(-e.deltaY * unit), across: Math.round(-e.deltaX * unit) };
+  }
+
+  // Client coordinates of a mouse event.
+  function clientPoint(e) {
+    const r = $("client").getBoundingClientRect();
+    return { x: Math.floor(e.clientX - r.left), y: Math.floor(e.clientY - r.top) };
+  }
+
+  // Ctrl and the wheel never zoom the page itself here: over the view they
+  // zoom the picture.
+  function wireWheel() {
+    $("frame").addEventListener("wheel", (e) => {
+      e.preventDefault();
+      if (busy || modal.top || ended || M === null) return;
+      const bar = e.target.closest(".scrollbar");
+      const flags = (e.ctrlKey || (isMac && e.metaKey) ? WHEEL_CTRL : 0) | (e.shiftKey ? WHEEL_SHIFT : 0) |
+                    (bar ? WHEEL_OVER_BAR : 0) | (bar === bars.h.element ? WHEEL_OVER_HORIZONTAL_BAR : 0);
+      const { down, across } = wheelUnits(e);
+      const at = clientPoint(e);
+      syncClient();
+      if (M._lf_wheel(down, across, flags, at.x, at.y)) paint();
+    }, { passive: false });
+  }
+
+  // ---- the status bar and the explanation panel ---------------------------
+
+  function showTexts(changed) {
+    if (changed & STATUS_TEXT) $("status").textContent = text(M._lf_status_text());
+    if (changed & EXPLANATION) {
+      $("explain-heading").textContent = text(M._lf_explain_heading());
+      $("explain-text").textContent = text(M._lf_explain_text());
+    }
+  }
+
+  function wirePointer() {
+    const client = $("client");
+    client.addEventListener("mousemove", (e) => {
+      if (busy || ended || M === null) return;
+      const at = clientPoint(e);
+      showTexts(M._lf_pointer(1, at.x, at.y));
+    });
+    client.addEventListener("mouseleave", () => {
+      if (busy || ended || M === null) return;
+      showTexts(M._lf_pointer(0, 0, 0));
+    });
+    client.addEventListener("mousedown", (e) => {
+      if (e.button !== 0 || busy || ended || M === null) return;
+      const at = clientPoint(e);
+      showTexts(M._lf_click(at.x, at.y));
+    });
+  }
+
+  // The panel beside the view: its title is its menu item's caption, its
+  // close box runs that item (so the check mark follows), and the bar on its
+  // left edge makes it wider or narrower.
+  function wireExplainPanel() {
+    const item = commandNamed("IDM_EXPLAIN_PANEL");
+    if (item) {
+      $("explain-title").textContent = captionParts(item.caption).label.replace(/&(.)/g, "$1");
+      $("explain-close").addEventListener("click", () => runCommand(item.id));
+    }
+    const panel = $("explain"), splitter = $("explain-splitter");
+    splitter.addEventListener("mousedown", (e) => {
+      if (e.button !== 0) return;
+      e.preventDefault();
+      const start = e.clientX, from = panel.getBoundingClientRect().width;
+      const move = (m) => {
+        const widest = Math.max(160, window.innerWidth - 120);
+        panel.style.width = Math.round(Math.min(widest, Math.max(160, from + start - m.clientX))) + "px";
       };
       const up = () => {
         document.removeEventListener("mousemove", move);
@@ -688,7 +911,15 @@
     buildAccelerators();
     wireBar(bars.h);
     wireBar(bars.v);
+    wireWheel();
+    wirePointer();
+    wireExplainPanel();
     wireDropping();
+    // The module shows and hides these while a view command runs.
+    M.lfShowStatusBar = (shown) => { $("statusbar").hidden = !shown; };
+    M.lfShowExplainPanel = (shown) => { $("explain").hidden = !shown; };
+    $("statusbar").hidden = !M._lf_scroll_state(STATUS_BAR);
+    $("explain").hidden = !M._lf_scroll_state(EXPLAIN_PANEL);
     $("file-input").addEventListener("change", fileInputChanged);
     $("file-input").addEventListener("cancel", fileInputCancelled);
     $("restart").addEventListener("click", () => location.reload());
@@ -698,7 +929,10 @@
     // For the tests: how long loading and the last command took, and a way
     // to run a command with its dialog answered by value.
     window.lumaforge = { loadMs: performance.now() - began, readyMs: performance.now(), lastRun, module: moduleKind,
-                         run: (id, value) => runCommand(id, undefined, value === null ? undefined : value) };
+                         run: (id, value) => runCommand(id, undefined, value === null ? undefined : value),
+                         view: () => ({ scroll: [M._lf_scroll_state(0), M._lf_scroll_state(1)],
+                                        limit: [M._lf_scroll_state(2), M._lf_scroll_state(3)],
+                                        zoom: M._lf_scroll_state(ZOOM), client: clientSize() }) };
     setState("idle");
   }
 

@@ -23,6 +23,10 @@
 enum { LF_NOT_RUN = 0, LF_ASKS_NOTHING = 1, LF_ASKS_PARAMETER = 2, LF_ASKS_FILE = 3, LF_ASKS_SAVE = 4 };
 // lf_run's result bits.
 enum { LF_REPAINT = 1, LF_FRAME_CHANGED = 2, LF_MESSAGES = 4, LF_DESTROYED = 8 };
+// lf_wheel's flags: the keys held and where the wheel turned.
+enum { LF_WHEEL_CTRL = 1, LF_WHEEL_SHIFT = 2, LF_WHEEL_OVER_BAR = 4, LF_WHEEL_OVER_HORIZONTAL_BAR = 8 };
+// lf_texts_changed's bits.
+enum { LF_STATUS_TEXT = 1, LF_EXPLANATION = 2 };
 
 LF_EXPORT const char* lf_version();
 // The command table as JSON (commands/command_json.h): menus, captions,
@@ -30,6 +34,11 @@ LF_EXPORT const char* lf_version();
 LF_EXPORT const char* lf_command_table();
 
 LF_EXPORT int lf_prepare(int id);
+// The save chooser as the save command asks for it: {"title", "filters":
+// [{"description", "extension"}...]}, the first filter preselected.
+LF_EXPORT const char* lf_save_chooser();
+// The check mark of a menu item: 1 or 0, -1 for an item without one.
+LF_EXPORT int lf_checked(int id);
 // The prepared dialog as it opens: {"title", "min_label", "max_label",
 // "value_text", "range_min", "range_max", "tick_step", "position"}.
 LF_EXPORT const char* lf_dialog_view();
@@ -48,11 +57,33 @@ LF_EXPORT const char* lf_take_messages();
 // when the view changed; lf_needs_render says whether it did.
 LF_EXPORT const std::uint8_t* lf_render(int width, int height);
 LF_EXPORT int lf_needs_render();
-// 0 scroll_x, 1 scroll_y, 2 scroll_max_x, 3 scroll_max_y.
+// 0 scroll_x, 1 scroll_y, 2 scroll_max_x, 3 scroll_max_y, 4 zoom (view.h's
+// levels), 5 status bar shown, 6 explanation panel open.
 LF_EXPORT int lf_scroll_state(int which);
+// The client area's size as the page lays it out now: zooming and fitting
+// work against it before the next frame is drawn.
+LF_EXPORT void lf_set_client(int width, int height);
 // One scroll notification (view.h's codes); the view is drawn again.
 LF_EXPORT void lf_scroll(int horizontal, int code, int thumb);
+// A thumb dragged to `position`, which may pass 16 bits.
+LF_EXPORT void lf_scroll_to(int horizontal, int position);
+// One turn of the wheel in its units (120 a notch, positive away from the
+// user), `flags` LF_WHEEL_*, at client point (x, y). 1: draw the view again.
+LF_EXPORT int lf_wheel(int down, int across, int flags, int x, int y);
 LF_EXPORT int lf_has_picture();
+
+// The pointer over client point (x, y) of the view, or off it (inside 0),
+// and a click of the left button there (which pins a pixel in the panel).
+// Both return what lf_texts_changed would.
+LF_EXPORT int lf_pointer(int inside, int x, int y);
+LF_EXPORT int lf_click(int x, int y);
+// Which texts changed since they were last asked about (LF_STATUS_TEXT,
+// LF_EXPLANATION).
+LF_EXPORT int lf_texts_changed();
+// The status bar's text, the panel's heading and its explanation.
+LF_EXPORT const char* lf_status_text();
+LF_EXPORT const char* lf_explain_heading();
+LF_EXPORT const char* lf_explain_text();
 
 // A picture the browser decoded (RGBA, top-down, not premultiplied),
 // composited over white and written as a 24-bit BMP at `path`, for the open

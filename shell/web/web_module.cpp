@@ -10,18 +10,32 @@
 // call has returned. The view is the core's frame, converted to RGBA for a
 // canvas; segmentation draws its lines onto that frame, so they stay until
 // the next repaint, as on the desktop.
+//
+// The status bar's text and the explanation panel (shell/explain_panel.h)
+// are kept here for the pointer the page reports, and made again as the
+// desktop windows make them: on a move, after a command and after a new
+// frame; the page reads them only when lf_texts_changed says so. Showing or
+// hiding the status bar or the panel calls the page's hooks on the module
+// object (lfShowStatusBar, lfShowExplainPanel) while the command runs, so
+// the page's layout, and with it the client size, is settled before the
+// next frame.
 #include "shell/web/web_exports.h"
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "commands/command_json.h"
+#include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/session.h"
+#include "commands/view_commands.h"
 #include "image/bmp.h"
 #include "image/cpu_features.h"
 #include "lumaforge_version.h"
+#include "shell/explain_panel.h"
+#include "shell/pixel_status.h"
 #include "shell/platform.h"
 #include "shell/qt/frame_lines.h"
 #include "shell/view.h"
@@ -43,7 +57,12 @@ struct Page {
     std::optional<std::int32_t> dialog_answer;  // slider position on OK; none: cancel
     std::optional<std::string> file_answer;     // none: cancelled
     int dialogs_shown = 0, files_chosen = 0, busy_depth = 0;
-    bool explain_panel = false;  // the page has no panel yet: the state is kept for it
+
+    std::optional<ClientPoint> pointer;  // over the view, client coordinates
+    int wheel_zoom = 0;                  // wheel turn towards the next zoom level
+    std::string status;                  // the status bar's text
+    ExplainPanel explain;
+    int texts_changed = 0;  // LF_STATUS_TEXT, LF_EXPLANATION: not yet read by the page
 };
 
 Page page;
@@ -76,6 +95,21 @@ const char* hand_out(std::string text)
     return kept.c_str();
 }
 
+// The status text and, while the panel is open, the explanation for the
+// pointer where it is now: a command, zooming or scrolling moves the picture
+// under it.
+void follow_pointer()
+{
+    std::string status;
+    if (page.pointer) status = status_text_at(page.session, page.session, page.pointer->x, page.pointer->y);
+    if (status != page.status) {
+        page.status = std::move(status);
+        page.texts_changed |= LF_STATUS_TEXT;
+    }
+    if (page.session.explain_panel && explain_panel_pointer(page.explain, page.session, page.pointer))
+        page.texts_changed |= LF_EXPLANATION;
+}
+
 void bring_up_to_date(int width, int height)
 {
     if (page.frame.width != width || page.frame.height != height) {
@@ -86,11 +120,17 @@ void bring_up_to_date(int width, int height)
     render_client(page.frame, page.session, page.session);
     page.stale = false;
     page.changed = true;
+    follow_pointer();
 }
 
 }  // namespace
 
 // ---- platform services ------------------------------------------------------
+
+// The page's hooks, set on the module object by the page.
+EM_JS(void, page_show_status_bar, (int shown), { if (Module["lfShowStatusBar"]) Module["lfShowStatusBar"](shown != 0); });
+EM_JS(void, page_show_explain_panel, (int shown),
+      { if (Module["lfShowExplainPanel"]) Module["lfShowExplainPanel"](shown != 0); });
 
 void show_message(const char* caption, const char* text) { page.messages.emplace_back(caption, text); }
 
@@ -131,10 +171,20 @@ void draw_segment_frames(WindowHandle, std::span<const SegmentFrame>, std::span<
     page.changed = true;
 }
 
-// The page lays itself out again when the status bar comes or goes.
-void show_status_bar(WindowHandle, bool) { page.changed = true; }
+// The page shows or hides its element at once, so the client size the next
+// frame is drawn for is the new one.
+void show_status_bar(WindowHandle, bool shown)
+{
+    page_show_status_bar(shown);
+    page.stale = true;
+}
 
-void show_explain_panel(WindowHandle, bool shown) { page.explain_panel = shown; }
+void show_explain_panel(WindowHandle, bool shown)
+{
+    page_show_explain_panel(shown);
+    page.stale = true;  // the view narrows or widens beside the panel
+    if (shown && explain_panel_pointer(page.explain, page.session, page.pointer)) page.texts_changed |= LF_EXPLANATION;
+}
 
 // The page shows the busy cursor itself before it starts a long call: the
 // browser draws nothing while the call runs.
@@ -162,6 +212,30 @@ int lf_prepare(int id)
     case CommandPrompt::SaveChooser: return LF_ASKS_SAVE;
     }
     return LF_NOT_RUN;
+}
+
+const char* lf_save_chooser()
+{
+    // The filter: pairs of description and patterns ("*.bmp"), the first
+    // preselected; a name typed without an extension gets the chosen one's.
+    std::string filters;
+    for (const char* p = kSaveFilter; *p != '\0';) {
+        const std::string description = p;
+        p += description.size() + 1;
+        const std::string pattern = p;
+        p += pattern.size() + 1;
+        const std::string extension = pattern.rfind("*.", 0) == 0 ? pattern.substr(1, pattern.find(';') - 1) : "";
+        filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_text(description) +
+                   ", \"extension\": " + json_text(extension) + "}";
+    }
+    return hand_out("{\"title\": " + json_text(kSaveTitle) + ", \"filters\": [" + filters + "]}");
+}
+
+int lf_checked(int id)
+{
+    const CommandRow* row = find_command(static_cast<std::uint16_t>(id));
+    if (row == nullptr || row->checked == nullptr) return -1;
+    return row->checked(page.session) ? 1 : 0;
 }
 
 const char* lf_dialog_view()
@@ -199,6 +273,7 @@ int lf_run(int id)
     // An answer the command did not take must not answer a later one.
     page.dialog_answer.reset();
     page.file_answer.reset();
+    if (!page.destroyed) follow_pointer();
     int result = 0;
     if (page.stale) result |= LF_REPAINT;
     if (page.changed) result |= LF_FRAME_CHANGED;
@@ -252,8 +327,20 @@ int lf_scroll_state(int which)
     case 1: return v.scroll_y;
     case 2: return v.scroll_max_x;
     case 3: return v.scroll_max_y;
+    case 4: return v.zoom;
+    case 5: return v.status_bar;
+    case 6: return v.explain_panel;
     }
     return 0;
+}
+
+void lf_set_client(int width, int height)
+{
+    ViewState& v = page.session;
+    if (width < 0 || height < 0 || (v.client_width == width && v.client_height == height)) return;
+    v.client_width = width;
+    v.client_height = height;
+    page.stale = true;
 }
 
 void lf_scroll(int horizontal, int code, int thumb)
@@ -264,6 +351,69 @@ void lf_scroll(int horizontal, int code, int thumb)
         scroll_vertical(page.session, code, thumb);
     page.stale = true;
 }
+
+void lf_scroll_to(int horizontal, int position)
+{
+    scroll_thumb_to(page.session, horizontal != 0, position);
+    page.stale = true;
+}
+
+// As the desktop windows turn it: up and down, with Shift or over the
+// horizontal bar left and right; with Ctrl a zoom level a notch about the
+// pointer, or about the middle of the picture's visible part over a bar.
+int lf_wheel(int down, int across, int flags, int x, int y)
+{
+    Session& s = page.session;
+    if (flags & LF_WHEEL_CTRL) {
+        if (s.current_image == nullptr) return 0;
+        page.wheel_zoom += down != 0 ? down : across;
+        const int levels = page.wheel_zoom / 120;
+        page.wheel_zoom %= 120;
+        if (levels == 0) return 0;
+        if (flags & LF_WHEEL_OVER_BAR) std::tie(x, y) = zoom_anchor(s, *s.current_image);
+        zoom_about(s, kWindow, s.zoom + levels, x, y);
+        return page.stale ? 1 : 0;
+    }
+    if ((flags & LF_WHEEL_SHIFT) || (flags & LF_WHEEL_OVER_HORIZONTAL_BAR)) {
+        across += down;
+        down = 0;
+    }
+    bool moved = false;
+    if (down != 0) moved |= scroll_wheel(s, down, false);
+    if (across != 0) moved |= scroll_wheel(s, across, true);
+    if (moved) page.stale = true;
+    return moved ? 1 : 0;
+}
+
+int lf_pointer(int inside, int x, int y)
+{
+    if (inside)
+        page.pointer = ClientPoint{x, y};
+    else
+        page.pointer.reset();
+    follow_pointer();
+    return lf_texts_changed();
+}
+
+int lf_click(int x, int y)
+{
+    page.pointer = ClientPoint{x, y};
+    follow_pointer();
+    if (page.session.explain_panel && explain_panel_click(page.explain, page.session, ClientPoint{x, y}))
+        page.texts_changed |= LF_EXPLANATION;
+    return lf_texts_changed();
+}
+
+int lf_texts_changed()
+{
+    const int changed = page.texts_changed;
+    page.texts_changed = 0;
+    return changed;
+}
+
+const char* lf_status_text() { return hand_out(page.status); }
+const char* lf_explain_heading() { return hand_out(page.explain.heading); }
+const char* lf_explain_text() { return hand_out(page.explain.text); }
 
 int lf_has_picture() { return page.session.current_image != nullptr; }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The page in headless Chromium, driven as a user drives it (file input,
-keys, menu clicks, dialog keys and buttons), its canvas compared after each
-step with what the native lumaforge-cli renders for the same client size.
+keys, menu clicks, dialog keys and buttons, the mouse and its wheel), its
+canvas compared after each step with what the native lumaforge-cli renders
+for the same client size, zoom and scroll; its status bar, explanation panel
+and downloads compared with what the tool says and writes.
 
 usage: page_test.py --page lumaforge.html --cli lumaforge-cli --samples DIR
        [--timing WxH]           instead prints the time of each command on
@@ -15,6 +17,7 @@ import argparse
 import base64
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -26,8 +29,11 @@ import zlib
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions.action_builder import ActionBuilder
+from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select
 
 FAILURES = []
 
@@ -39,15 +45,19 @@ def check(condition, what):
 
 
 class Page:
-    def __init__(self, page, profile):
+    def __init__(self, page, profile, downloads, size=(900, 700)):
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
         for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                     "--disable-dev-shm-usage", "--window-size=900,700", f"--user-data-dir={profile}",
+                     "--disable-dev-shm-usage", f"--window-size={size[0]},{size[1]}", f"--user-data-dir={profile}",
                      "--proxy-server=127.0.0.1:9", "--force-device-scale-factor=1"):
             options.add_argument(flag)
+        options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                                  "download.prompt_for_download": False})
+        self.downloads = downloads
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
         self.driver.set_script_timeout(120)
         started = time.monotonic()
         self.driver.get("file://" + os.path.abspath(page))
@@ -90,6 +100,60 @@ class Page:
 
     def give_file(self, path):
         self.driver.find_element(By.ID, "file-input").send_keys(os.path.abspath(path))
+
+    def view(self):
+        return self.js("return window.lumaforge.view()")
+
+    def text_of(self, element_id):
+        return self.js("return document.getElementById(arguments[0]).textContent", element_id)
+
+    def client_origin(self):
+        return self.js("const r = document.getElementById('client').getBoundingClientRect(); return [r.left, r.top]")
+
+    def point_at(self, x, y):
+        """The mouse to client point (x, y) of the view."""
+        left, top = self.client_origin()
+        actions = ActionBuilder(self.driver)
+        actions.pointer_action.move_to_location(int(left) + x, int(top) + y)
+        actions.perform()
+
+    def click_at(self, x, y):
+        self.point_at(x, y)
+        ActionChains(self.driver).click().perform()
+
+    def wheel_at(self, x, y, notches, modifiers=()):
+        """Wheel notches at client point (x, y): positive towards the user."""
+        left, top = self.client_origin()
+        for _ in range(abs(notches)):
+            # One chain a notch: the driver holds the keys for its first turn only.
+            chain = ActionChains(self.driver)
+            for m in modifiers:
+                chain.key_down(m)
+            chain.scroll_from_origin(ScrollOrigin.from_viewport(int(left) + x, int(top) + y), 0,
+                                     100 if notches > 0 else -100)
+            for m in reversed(modifiers):
+                chain.key_up(m)
+            chain.perform()
+        self.wait_state("idle")
+
+    def checked_items(self, popup_caption):
+        """The command ids of the popup's items that show a check mark."""
+        return self.js("""
+            const t = [...document.querySelectorAll('.popup-title')].find(e => e.dataset.caption === arguments[0]);
+            t.dispatchEvent(new MouseEvent('mousedown', {bubbles: true}));
+            const ids = [...document.querySelectorAll('.menu .item.checked')].map(e => Number(e.dataset.id));
+            t.dispatchEvent(new MouseEvent('mousedown', {bubbles: true}));
+            return ids;""", popup_caption)
+
+    def downloaded(self, name, seconds=20):
+        """The bytes of a finished download, or None."""
+        path = os.path.join(self.downloads, name)
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if os.path.exists(path) and not os.path.exists(path + ".crdownload"):
+                return open(path, "rb").read()
+            time.sleep(0.05)
+        return None
 
     def menu(self, popup_caption, item_caption):
         for title in self.driver.find_elements(By.CSS_SELECTOR, ".popup-title"):
@@ -148,10 +212,10 @@ class Cli:
     def run(self, *args):
         return subprocess.run([self.cli, *args], capture_output=True, text=True)
 
-    def view(self, picture, steps, size, scroll=(0, 0)):
+    def view(self, picture, steps, size, scroll=(0, 0), zoom=100):
         out = os.path.join(self.scratch, "view.bmp")
         r = self.run(picture, *steps, "--view", out, "--client", f"{size[0]}x{size[1]}",
-                     "--scroll", f"{scroll[0]},{scroll[1]}")
+                     "--scroll", f"{scroll[0]},{scroll[1]}", "--zoom", str(zoom))
         if r.returncode != 0:
             raise RuntimeError(r.stderr)
         return rgba_of_bmp(out), r.stdout
@@ -161,9 +225,9 @@ def differing(a, b, width):
     return [(i // 4 % width, i // 4 // width) for i in range(0, len(a), 4) if a[i:i + 3] != b[i:i + 3]]
 
 
-def compare(page, cli, picture, steps, what, scroll=(0, 0)):
+def compare(page, cli, picture, steps, what, scroll=(0, 0), zoom=100):
     width, height, shown = page.canvas()
-    (w, h, expected), _ = cli.view(picture, steps, (width, height), scroll)
+    (w, h, expected), _ = cli.view(picture, steps, (width, height), scroll, zoom)
     same = (w, h) == (width, height) and shown == expected
     if not same and (w, h) == (width, height):
         bad = differing(shown, expected, width)
@@ -312,25 +376,18 @@ def test_page(page, cli, samples, scratch):
     page.wait_state("idle")
     compare(page, cli, square, ["fft-2d=128", "fft-inverse"], "its inverse")
 
-    # Another picture format through the browser's decoder: transparency
-    # over white, then the open command as for a BMP.
-    w, h = 7, 5
+    # Another picture format through the browser's decoder, laid over white
+    # as the desktop's decoder lays it: every alpha with every value of one
+    # channel (the browser keeps the picture premultiplied on its way).
     rgba = bytearray()
-    for y in range(h):
-        for x in range(w):
-            rgba += bytes((37 * x % 256, 53 * y % 256, (x * y * 29) % 256, (255, 0, 128, 200, 1, 254, 77)[x]))
+    for a in range(256):
+        for c in range(256):
+            rgba += bytes((c, 255 - c, (7 * c + a) % 256, a))
     png = os.path.join(scratch, "alpha.png")
-    open(png, "wb").write(png_bytes(w, h, rgba))
-    over_white = lambda c, a: (c * a + 255 * (255 - a) + 127) // 255
-    rows = [[v for x in range(w) for v in (over_white(rgba[4 * (y * w + x) + 2], rgba[4 * (y * w + x) + 3]),
-                                            over_white(rgba[4 * (y * w + x) + 1], rgba[4 * (y * w + x) + 3]),
-                                            over_white(rgba[4 * (y * w + x)], rgba[4 * (y * w + x) + 3]))]
-            for y in range(h)]
-    reference = os.path.join(scratch, "alpha.bmp")
-    open(reference, "wb").write(bmp_bytes(w, h, rows))
+    open(png, "wb").write(png_bytes(256, 256, rgba))
     page.give_file(png)
     page.wait_state("idle")
-    compare(page, cli, reference, [], "a PNG with transparency opens over white")
+    compare(page, cli, png, [], "a PNG with every transparency shows as lumaforge-cli opens it")
 
     odd = os.path.join(samples, "odd.bmp")
     page.js("""
@@ -359,6 +416,179 @@ def test_page(page, cli, samples, scratch):
     page.wait_state("ended")
     check(page.driver.find_element(By.ID, "ended").is_displayed() and
           not page.driver.find_element(By.ID, "window").is_displayed(), "exit ends the program on the page")
+
+
+STATUS = re.compile(r"x (\d+), y (\d+)   R (\d+) G (\d+) B (\d+) \(яркость (\d+)\)"
+                    r"(?:   другая: R (\d+) G (\d+) B (\d+) \(яркость (\d+)\))?$")
+
+
+def status_values(text):
+    """The status bar's text as --probe says it."""
+    m = STATUS.match(text)
+    if not m:
+        return None
+    v = [int(g) if g is not None else None for g in m.groups()]
+    other = None if v[6] is None else dict(zip("r g b luma".split(), v[6:]))
+    return {"x": v[0], "y": v[1], "shown": dict(zip("r g b luma".split(), v[2:6])), "other": other}
+
+
+def test_look_inside(page, page_path, cli, samples, scratch):
+    """The view menu's keys and items, the wheel, the scroll bars of a zoomed
+    picture, the status bar and the explanation panel."""
+    page.reload(page_path)
+    commands = json.loads(cli.run("--list-commands").stdout)
+    by_name = {c["name"]: c for c in commands["commands"]}
+    view_menu = commands["menu"][by_name["IDM_STATUS_BAR"]["menu"]["popup"]]["caption"]
+    photo = os.path.join(samples, "photo.bmp")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.keys("n", modifiers=(Keys.ALT, Keys.SHIFT))
+    page.wait_state("idle")
+    steps = ["negative"]
+    check(page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"]],
+          "the view menu checks the status bar, not the panel")
+
+    # Ctrl+= and Ctrl++ zoom in twice about the middle of what shows of the
+    # picture, which by then fills the client area: its pixel stays.
+    page.keys("=", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    client = page.view()["client"]
+    middle = (client["width"] // 2, client["height"] // 2)
+    page.point_at(*middle)
+    before = page.text_of("status")
+    page.keys("+", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    v = page.view()
+    check(v["zoom"] == 2 and page.text_of("status") == before and
+          page.js("return [window.devicePixelRatio, visualViewport.scale]") == [1, 1],
+          f"Ctrl+= and Ctrl++ zoom the picture to 400 % about its middle, not the page ({before})")
+    compare(page, cli, photo, steps, "the view at 400 % after the keys", tuple(v["scroll"]), 400)
+
+    # Ctrl+0, then Ctrl and two wheel notches away from the user: 400 %
+    # about the cursor, the screen coordinate of the point scaled by four.
+    page.keys("0", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    v = page.view()
+    at = (200, 150)
+    page.point_at(*at)
+    before = page.text_of("status")
+    page.wheel_at(*at, -2, modifiers=(Keys.CONTROL,))
+    w = page.view()
+    expected = [4 * (at[i] + v["scroll"][i]) - at[i] for i in (0, 1)]
+    check(v["zoom"] == 0 and w["zoom"] == 2 and w["scroll"] == expected and page.text_of("status") == before,
+          f"Ctrl and the wheel zoom to 400 % about the cursor (scroll {w['scroll']}, {before})")
+    compare(page, cli, photo, steps, "the view at 400 % after Ctrl and the wheel", tuple(w["scroll"]), 400)
+
+    # The wheel scrolls 48 screen pixels a notch, with Shift sideways.
+    page.wheel_at(*at, 1)
+    page.wheel_at(*at, 2, modifiers=(Keys.SHIFT,))
+    v = page.view()
+    check(v["scroll"] == [w["scroll"][0] + 96, w["scroll"][1] + 48],
+          f"the wheel scrolls down, with Shift to the right ({v['scroll']})")
+    compare(page, cli, photo, steps, "the view after the wheel", tuple(v["scroll"]), 400)
+
+    # The status bar says what --probe says about the pixel under the cursor.
+    pixel = ((at[0] + v["scroll"][0]) // 4, (at[1] + v["scroll"][1]) // 4)
+    probe = json.loads(cli.run(photo, *steps, "--probe", f"{pixel[0]},{pixel[1]}").stdout)
+    shown = status_values(page.text_of("status"))
+    check(shown == probe and probe["other"] is not None,
+          f"the status bar shows the pixel under the cursor and the one before ({page.text_of('status')})")
+    page.menu(view_menu, by_name["IDM_STATUS_BAR"]["caption"])
+    page.wait_state("idle")
+    check(not page.driver.find_element(By.ID, "statusbar").is_displayed() and
+          page.checked_items(view_menu) == [] and page.view()["client"]["height"] > v["client"]["height"],
+          "its item hides the status bar, and the view grows")
+    compare(page, cli, photo, steps, "the taller view", tuple(page.view()["scroll"]), 400)
+    page.menu(view_menu, by_name["IDM_STATUS_BAR"]["caption"])
+    page.wait_state("idle")
+
+    # The panel explains the pixel under the cursor, or the one clicked.
+    page.keys("e", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    check(page.driver.find_element(By.ID, "explain").is_displayed() and
+          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], by_name["IDM_EXPLAIN_PANEL"]["id"]],
+          "Ctrl+E opens the panel and checks its item")
+    v = page.view()
+    compare(page, cli, photo, steps, "the view beside the panel", tuple(v["scroll"]), 400)
+    explain = lambda p: cli.run(photo, *steps, "--explain-text", f"{p[0]},{p[1]}").stdout
+    place = lambda c: ((c[0] + v["scroll"][0]) // 4, (c[1] + v["scroll"][1]) // 4)
+    hovered, pinned = (37, 41), (130, 90)
+    page.point_at(*hovered)
+    p = place(hovered)
+    check(page.text_of("explain-text") == explain(p) and f"({p[0]}, {p[1]})" in page.text_of("explain-heading"),
+          f"the panel explains the pixel under the cursor ({page.text_of('explain-heading')})")
+    page.click_at(*pinned)
+    heading = page.text_of("explain-heading")
+    page.point_at(*hovered)
+    p = place(pinned)
+    check(page.text_of("explain-text") == explain(p) and page.text_of("explain-heading") == heading and
+          f"({p[0]}, {p[1]})" in heading,
+          f"a click pins a pixel while the cursor moves on ({heading})")
+    page.driver.find_element(By.ID, "explain-close").click()
+    page.wait_state("idle")
+    check(not page.driver.find_element(By.ID, "explain").is_displayed() and
+          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"]],
+          "the panel's close box closes it and clears the check mark")
+
+    # A picture wider than 65535 screen pixels at 3200 %: the thumb dragged
+    # to the end scrolls to the end.
+    wide = os.path.join(scratch, "wide.bmp")
+    open(wide, "wb").write(bmp_bytes(2100, 20, [[(x * 3 + y) % 256 for x in range(3 * 2100)] for y in range(20)]))
+    page.give_file(wide)
+    page.wait_state("idle")
+    for _ in range(5):
+        page.keys("=", modifiers=(Keys.CONTROL,))
+        page.wait_state("idle")
+    thumb = page.driver.find_element(By.CSS_SELECTOR, "#hbar .thumb")
+    past_the_end = page.js("return innerWidth - 2") - (thumb.location["x"] + thumb.size["width"] // 2)
+    ActionChains(page.driver).click_and_hold(thumb).move_by_offset(past_the_end, 0).release().perform()
+    v = page.view()
+    check(v["zoom"] == 5 and v["scroll"][0] == v["limit"][0] > 65535,
+          f"the thumb reaches the end of a 67200-pixel picture ({v['scroll'][0]} of {v['limit'][0]})")
+    compare(page, cli, wide, [], "the end of the wide picture at 3200 %", tuple(v["scroll"]), 3200)
+
+
+def test_save_as(page, page_path, cli, samples, scratch):
+    """Save As: a download of the bytes the tool writes."""
+    page.reload(page_path)
+    photo = os.path.join(samples, "photo.bmp")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.keys("k", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    expected = os.path.join(scratch, "expected.bmp")
+    cli.run(photo, "kirsch", "-o", expected)
+    expected = open(expected, "rb").read()
+
+    def save(name, filter_index=0):
+        page.keys("s", modifiers=(Keys.CONTROL, Keys.SHIFT))
+        page.wait_state("modal")
+        d = page.dialog()["element"]
+        field = d.find_element(By.CSS_SELECTOR, "input.name")
+        field.send_keys(Keys.CONTROL, "a")
+        field.send_keys(name)
+        Select(d.find_element(By.CSS_SELECTOR, "select.type")).select_by_index(filter_index)
+        field.send_keys(Keys.ENTER)
+
+    save("lab")
+    page.wait_state("idle")
+    check(page.downloaded("lab.bmp") == expected, "Save As downloads the BMP the tool writes, byte for byte")
+    save("lab", 1)
+    page.wait_state("idle")
+    png = page.downloaded("lab.png")
+    back = os.path.join(scratch, "back.bmp")
+    read = cli.run(os.path.join(page.downloads, "lab.png"), "-o", back) if png else None
+    check(png is not None and png.startswith(b"\x89PNG") and read.returncode == 0 and
+          open(back, "rb").read() == expected, "Save As as PNG downloads the same pixels")
+
+    refusal = subprocess.run([os.path.abspath(cli.cli), os.path.abspath(photo), "save=lab.gif"], capture_output=True, text=True, cwd=scratch)
+    save("lab.gif", 1)
+    page.wait_state("modal")
+    d = page.dialog()
+    check(refusal.returncode == 1 and refusal.stderr.strip() == f"{d['caption']}: {d['body']}" and
+          page.downloaded("lab.gif", 1) is None, f"a format the page cannot write is refused ({d['body']!r})")
+    page.keys(Keys.ENTER)
+    page.wait_state("idle")
 
 
 def test_plain_module(page, page_path, cli, samples):
@@ -426,6 +656,24 @@ def native_ms(cli, picture, before, step):
     return max(0.0, (best(*before, step) - best(*before)) * 1000)
 
 
+def screenshot(page, samples, out):
+    """The page zoomed in after a median filter, the panel explaining a
+    pinned pixel, the status bar following the cursor."""
+    page.give_file(os.path.join(samples, "photo.bmp"))
+    page.wait_state("idle")
+    page.keys("d", modifiers=(Keys.CONTROL,))
+    page.wait_state("modal")
+    page.keys(Keys.ARROW_RIGHT, Keys.ENTER)
+    page.wait_state("idle")
+    page.keys("e", modifiers=(Keys.CONTROL,))
+    page.wait_state("idle")
+    page.point_at(200, 150)
+    page.wheel_at(200, 150, -4, modifiers=(Keys.CONTROL,))
+    page.click_at(210, 170)
+    page.point_at(300, 250)
+    page.driver.save_screenshot(out)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--page", required=True)
@@ -437,7 +685,10 @@ def main():
     scratch = tempfile.mkdtemp(prefix="lumaforge-web-")
     page = None
     try:
-        page = Page(args.page, os.path.join(scratch, "profile"))
+        downloads = os.path.join(scratch, "downloads")
+        os.mkdir(downloads)
+        page = Page(args.page, os.path.join(scratch, "profile"), downloads,
+                    (1180, 760) if args.screenshot else (900, 700))
         print(f"page size {os.path.getsize(args.page)} bytes, ready {page.js('return window.lumaforge.readyMs'):.0f} ms "
               f"after navigation (module {page.js('return window.lumaforge.loadMs'):.0f} ms)")
         cli = Cli(args.cli, scratch)
@@ -447,14 +698,11 @@ def main():
             open(picture, "wb").write(tiled(os.path.join(args.samples, "photo.bmp"), width, height))
             time_commands(page, cli, picture)
         elif args.screenshot:
-            page.give_file(os.path.join(args.samples, "photo.bmp"))
-            page.wait_state("idle")
-            page.driver.find_elements(By.CSS_SELECTOR, ".popup-title")[1].click()
-            ActionChains(page.driver).move_to_element(
-                page.driver.find_elements(By.CSS_SELECTOR, ".menu .item")[2]).perform()
-            page.driver.save_screenshot(args.screenshot)
+            screenshot(page, args.samples, args.screenshot)
         else:
             test_page(page, cli, args.samples, scratch)
+            test_look_inside(page, args.page, cli, args.samples, scratch)
+            test_save_as(page, args.page, cli, args.samples, scratch)
             test_plain_module(page, args.page, cli, args.samples)
     finally:
         if page:

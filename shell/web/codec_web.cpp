@@ -1,0 +1,92 @@
+// The picture codecs of the page: the browser's own.
+//
+// Reading: a browser decodes only asynchronously, and the open command reads
+// within one call. So the page decodes a picture that is not a BMP itself
+// before the command runs and hands the module a 24-bit BMP of it
+// (lf_store_picture); a file that reaches decode_picture is one the browser
+// could not decode, refused as any non-BMP file is.
+//
+// Writing: a canvas encodes synchronously (toDataURL). The picture goes
+// into it a strip of rows at a time, straight from the record's block, fully
+// opaque, so the canvas's premultiplied storage keeps every value; PNG is
+// lossless, JPEG and WebP at quality 95. A browser that writes no such
+// format answers with PNG instead, which counts as no encoder for it.
+#include <emscripten/emscripten.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "shell/platform.h"
+
+// 1 encoded (a malloc'd block at *out of *size bytes), 0 the canvas failed,
+// -1 no encoder for the type.
+EM_JS(int, browser_encode,
+      (const std::uint8_t* bottom_row, int stride, int width, int height, const char* type_text, int quality,
+       std::uint8_t** out, int* size),
+      {
+          const type = UTF8ToString(type_text);
+          let url = "";
+          try {
+              const canvas = document.createElement("canvas");
+              canvas.width = width;
+              canvas.height = height;
+              const context = canvas.getContext("2d");
+              if (!context || canvas.width != width || canvas.height != height) return 0;
+              const rows = Math.max(1, Math.min(height, Math.floor(4194304 / (4 * width))));
+              for (let top = 0; top < height; top += rows) {
+                  const strip = Math.min(rows, height - top);
+                  const image = context.createImageData(width, strip);
+                  const data = image.data;
+                  for (let y = 0; y < strip; ++y) {
+                      // Rows are stored bottom-up: row top + y from the top.
+                      let from = bottom_row + (height - 1 - top - y) * stride;
+                      let to = 4 * width * y;
+                      for (let x = 0; x < width; ++x, from += 3, to += 4) {
+                          data[to] = HEAPU8[from + 2];
+                          data[to + 1] = HEAPU8[from + 1];
+                          data[to + 2] = HEAPU8[from];
+                          data[to + 3] = 255;
+                      }
+                  }
+                  context.putImageData(image, 0, top);
+              }
+              url = canvas.toDataURL(type, quality / 100);
+          } catch (error) {
+              return 0;
+          }
+          const head = "data:" + type + ";base64,";
+          if (!url.startsWith(head)) return url.startsWith("data:image/") ? -1 : 0;
+          const bytes = atob(url.substring(head.length));
+          const block = _malloc(bytes.length);
+          if (!block) return 0;
+          for (let i = 0; i < bytes.length; ++i) HEAPU8[block + i] = bytes.charCodeAt(i);
+          HEAPU32[out >> 2] = block;
+          HEAP32[size >> 2] = bytes.length;
+          return 1;
+      });
+
+DecodeResult decode_picture(const std::filesystem::path&, PictureTarget&) { return DecodeResult::NotAPicture; }
+
+EncodeResult encode_picture(const PictureView& picture, const std::string& extension, std::vector<std::uint8_t>& bytes,
+                            std::string& error)
+{
+    const char* type = extension == ".png"                         ? "image/png"
+                       : extension == ".jpg" || extension == ".jpeg" ? "image/jpeg"
+                       : extension == ".webp"                        ? "image/webp"
+                                                                     : nullptr;
+    if (type == nullptr) return EncodeResult::UnknownFormat;
+    std::uint8_t* block = nullptr;
+    int size = 0;
+    const int encoded = browser_encode(picture.bottom_row, static_cast<int>(picture.stride),
+                                       static_cast<int>(picture.width), static_cast<int>(picture.height), type, 95,
+                                       &block, &size);
+    if (encoded < 0) return EncodeResult::UnknownFormat;
+    if (encoded == 0) {
+        error = "the browser could not encode a " + std::to_string(picture.width) + "x" +
+                std::to_string(picture.height) + " picture";
+        return EncodeResult::Failed;
+    }
+    bytes.assign(block, block + size);
+    std::free(block);
+    return EncodeResult::Encoded;
+}
