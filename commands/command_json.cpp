@@ -4,23 +4,9 @@
 
 #include "commands/command_table.h"
 #include "commands/session.h"
+#include "ops/explain.h"
 
 namespace {
-
-std::string quoted(std::string_view text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
-        }
-    }
-    return out + '"';
-}
 
 const char* kind_name(DialogKind kind)
 {
@@ -55,12 +41,12 @@ const char* guard_name(Guard guard)
 void write_dialog(std::ostream& out, const DialogSetup& d)
 {
     out << "{\"kind\": \"" << kind_name(d.kind) << '"';
-    if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << quoted(d.title) << ", \"min\": 2, \"max\": null";
+    if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << json_string(d.title) << ", \"min\": 2, \"max\": null";
     if (d.kind != DialogKind::None && d.kind != DialogKind::File && d.kind != DialogKind::SaveFile &&
         d.kind != DialogKind::BlockSize) {
         // The value of a position: position * trunc(scale) + trunc(offset).
         const auto scale = static_cast<std::int32_t>(d.scale), offset = static_cast<std::int32_t>(d.offset);
-        out << ", \"title\": " << quoted(d.title) << ", \"min\": " << d.range_min * scale + offset
+        out << ", \"title\": " << json_string(d.title) << ", \"min\": " << d.range_min * scale + offset
             << ", \"max\": " << d.range_max * scale + offset << ", \"step\": " << scale
             << ", \"initial\": " << d.initial_pos * scale + offset << ", \"tick\": " << d.tick_step
             << ", \"zero_does_nothing\": " << d.zero_does_nothing;
@@ -77,9 +63,9 @@ std::string command_table_json()
     out << std::boolalpha << "{\"commands\": [";
     bool first = true;
     for (const CommandRow& c : command_table()) {
-        out << (first ? "\n" : ",\n") << "  {\"id\": " << c.id << ", \"name\": " << quoted(c.name)
-            << ", \"caption\": " << quoted(c.caption) << ", \"step\": " << quoted(c.step)
-            << ", \"shortcut\": " << quoted(shortcut_text(c.accelerator)) << ", \"runs\": \"" << runs(c)
+        out << (first ? "\n" : ",\n") << "  {\"id\": " << c.id << ", \"name\": " << json_string(c.name)
+            << ", \"caption\": " << json_string(c.caption) << ", \"step\": " << json_string(c.step)
+            << ", \"shortcut\": " << json_string(shortcut_text(c.accelerator)) << ", \"runs\": \"" << runs(c)
             << "\", \"guard\": \"" << guard_name(c.guard) << "\", \"menu\": {\"popup\": " << int(c.menu.popup)
             << ", \"separator_before\": " << c.menu.separator_before << "}, \"checkable\": " << (c.checked != nullptr)
             << ", \"checked\": " << (c.checked != nullptr && c.checked(fresh)) << ", \"dialog\": ";
@@ -90,7 +76,7 @@ std::string command_table_json()
     out << "\n],\n\"menu\": [";
     const auto popups = main_menu_popups();
     for (std::size_t p = 0; p < popups.size(); ++p) {
-        out << (p ? ",\n" : "\n") << "  {\"caption\": " << quoted(popups[p]) << ", \"items\": [";
+        out << (p ? ",\n" : "\n") << "  {\"caption\": " << json_string(popups[p]) << ", \"items\": [";
         bool first_item = true;
         for (const CommandRow& c : command_table()) {
             if (c.menu.popup != p) continue;
@@ -104,7 +90,7 @@ std::string command_table_json()
     first = true;
     for (const CommandRow* c : accelerator_rows()) {
         const Accelerator& a = c->accelerator;
-        out << (first ? "\n" : ",\n") << "  {\"key\": " << quoted(key_name(a.key)) << ", \"ctrl\": " << ((a.modifiers & MOD_CTRL) != 0)
+        out << (first ? "\n" : ",\n") << "  {\"key\": " << json_string(key_name(a.key)) << ", \"ctrl\": " << ((a.modifiers & MOD_CTRL) != 0)
             << ", \"alt\": " << ((a.modifiers & MOD_ALT) != 0) << ", \"shift\": " << ((a.modifiers & MOD_SHIFT) != 0)
             << ", \"id\": " << c->id << '}';
         first = false;

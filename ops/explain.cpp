@@ -197,27 +197,6 @@ void step_text(std::string& text, const ExplainStep& s)
 }
 
 // JSON pieces.
-std::string quoted(const std::string& s)
-{
-    std::string out = "\"";
-    for (const char c : s) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char u[8];
-                std::snprintf(u, sizeof u, "\\u%04x", c);
-                out += u;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + '"';
-}
 
 // The shortest text that reads back as the same double. The browser's
 // standard library has no floating-point to_chars; there the same text is
@@ -279,6 +258,30 @@ const char* status_name(ExplainStatus s)
 
 }  // namespace
 
+// A JSON string literal of UTF-8 text.
+std::string json_string(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char u[8];
+                std::snprintf(u, sizeof u, "\\u%04x", c);
+                out += u;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + '"';
+}
+
+
 std::string explanation_text(const Explanation& e)
 {
     std::string text = e.caption + "\n";
@@ -296,16 +299,16 @@ std::string explanation_json(const Explanation& e)
 {
     auto integer = [](int v) { return std::to_string(v); };
     std::string out = "{\n";
-    out += "  \"command\": " + quoted(e.command) + ",\n";
-    out += "  \"caption\": " + quoted(e.caption) + ",\n";
+    out += "  \"command\": " + json_string(e.command) + ",\n";
+    out += "  \"caption\": " + json_string(e.caption) + ",\n";
     out += "  \"value\": " + (e.value ? std::to_string(*e.value) : std::string("null")) + ",\n";
     out += "  \"x\": " + std::to_string(e.x) + ",\n  \"y\": " + std::to_string(e.y) + ",\n";
-    out += "  \"status\": " + quoted(status_name(e.status)) + ",\n";
+    out += "  \"status\": " + json_string(status_name(e.status)) + ",\n";
     out += "  \"inputs\": [";
     for (std::size_t i = 0; i < e.inputs.size(); ++i) {
         const ExplainInput& in = e.inputs[i];
         out += i ? ",\n    " : "\n    ";
-        out += "{\"name\": " + quoted(sample_name(in.sample)) + ", \"x\": " + std::to_string(in.x) +
+        out += "{\"name\": " + json_string(sample_name(in.sample)) + ", \"x\": " + std::to_string(in.x) +
                ", \"y\": " + std::to_string(in.y) + ", \"values\": " + json_rows(in.values, in.columns, integer) +
                "}";
     }
@@ -314,7 +317,7 @@ std::string explanation_json(const Explanation& e)
     for (std::size_t i = 0; i < e.steps.size(); ++i) {
         const ExplainStep& s = e.steps[i];
         out += i ? ",\n    " : "\n    ";
-        out += "{\"name\": " + quoted(s.name) + ", \"value\": ";
+        out += "{\"name\": " + json_string(s.name) + ", \"value\": ";
         if (s.per_channel)
             out += "{\"b\": " + json_number(s.values[0]) + ", \"g\": " + json_number(s.values[1]) +
                    ", \"r\": " + json_number(s.values[2]) + "}";
@@ -330,6 +333,6 @@ std::string explanation_json(const Explanation& e)
     out += "  \"result\": {\"r\": " + std::to_string(e.result.r) + ", \"g\": " + std::to_string(e.result.g) +
            ", \"b\": " + std::to_string(e.result.b) + "},\n";
     out += std::string("  \"written\": ") + (e.written ? "true" : "false") + ",\n";
-    out += "  \"note\": " + quoted(e.note) + "\n}\n";
+    out += "  \"note\": " + json_string(e.note) + "\n}\n";
     return out;
 }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "image/image_record.h"
@@ -114,6 +115,9 @@ Explanation explain_block(const PixelQuestion& q);
 // The panel's text and the command-line tool's JSON object.
 std::string explanation_text(const Explanation& e);
 std::string explanation_json(const Explanation& e);
+// A JSON string literal of UTF-8 text: quotes, backslash and control
+// characters escaped.
+std::string json_string(std::string_view text);
 
 // Helpers for the explain functions.
 namespace explain {
