@@ -2,7 +2,7 @@
 // quantities it computed from them in order, and the bytes it wrote.
 //
 // Each operation offers an explain_* function beside its own code (declared
-// below), built from the same kernel, table or helper the operation runs, so
+// beside the operation in ops/operations.h), built from the same kernel, table or helper the operation runs, so
 // what is shown is what was computed. They answer for one pixel at a time
 // and are cheap enough to run on every mouse move.
 //
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "image/image_record.h"
+#include "ops/operations.h"  // the explain_* functions, beside their operations
 
 // What a window of inputs holds.
 enum class Sample : std::uint8_t { Luma, Blue, Green, Red };
@@ -82,35 +83,6 @@ struct PixelQuestion {
     const ImageRecord& result;
     int x, y;  // from the top-left; inside the picture
 };
-
-// Point operations (ops/point/).
-Explanation explain_grayscale(const PixelQuestion& q);
-Explanation explain_binarize(const PixelQuestion& q, std::uint8_t threshold);
-Explanation explain_negative(const PixelQuestion& q);
-Explanation explain_brightness(const PixelQuestion& q, std::int16_t offset);
-Explanation explain_contrast(const PixelQuestion& q, float factor);
-
-// Neighbourhood filters on the luma (ops/filters/).
-Explanation explain_roberts(const PixelQuestion& q);
-Explanation explain_sobel(const PixelQuestion& q);
-Explanation explain_kirsch(const PixelQuestion& q);
-Explanation explain_wallis(const PixelQuestion& q);
-Explanation explain_linear(const PixelQuestion& q);
-Explanation explain_laplace(const PixelQuestion& q);
-Explanation explain_statistical(const PixelQuestion& q, std::uint8_t aperture);
-
-// Filters on each colour channel.
-Explanation explain_smooth_2d(const PixelQuestion& q, std::uint8_t aperture);
-Explanation explain_smooth_linear(const PixelQuestion& q, std::uint8_t aperture);
-Explanation explain_median_linear(const PixelQuestion& q, std::uint8_t aperture);
-Explanation explain_median_2d(const PixelQuestion& q, std::uint8_t aperture);
-
-// Noise: the generator replayed from the seed the command used.
-Explanation explain_noise(const PixelQuestion& q, std::int32_t points, std::uint32_t seed);
-
-// Block transforms: which block the pixel belongs to, its size and state
-// (q.source is not read).
-Explanation explain_block(const PixelQuestion& q);
 
 // The panel's text and the command-line tool's JSON object.
 std::string explanation_text(const Explanation& e);
