@@ -61,9 +61,6 @@ constexpr auto with_aperture = [] {
 template <bool (*Transform)(ImageRecord&, int, int, int), int passes>
 constexpr InPlaceOperation forward = [](ImageRecord& r, Args a) { return Transform(r, passes, +1, a.value); };
 
-constexpr ImageOperation binarize_at = [](Source s, Destination d, Args a) {
-    return binarize(s, d, static_cast<std::uint8_t>(a.value));
-};
 constexpr ImageOperation brightness_by = [](Source s, Destination d, Args a) {
     return adjust_brightness(s, d, brightness_offset(a.value));
 };
@@ -71,9 +68,6 @@ constexpr ImageOperation contrast_by = [](Source s, Destination d, Args a) {
     return adjust_contrast(s, d, contrast_factor(a.value));
 };
 constexpr ImageOperation noise_of = [](Source s, Destination d, Args a) { return add_noise(s, d, a.value, a.seed); };
-constexpr ExplainPixel explain_binarize_at = [](Question q, Args a) {
-    return explain_binarize(q, static_cast<std::uint8_t>(a.value));
-};
 constexpr ExplainPixel explain_brightness_by = [](Question q, Args a) {
     return explain_brightness(q, brightness_offset(a.value));
 };
@@ -82,12 +76,8 @@ constexpr ExplainPixel explain_contrast_by = [](Question q, Args a) {
 };
 constexpr ExplainPixel explain_noise_of = [](Question q, Args a) { return explain_noise(q, a.value, a.seed); };
 // The inverses read their pass count and block size from the record.
-constexpr InPlaceOperation fft_inverse = [](ImageRecord& r, Args) {
-    return fft_block(r, transform_passes(r.transform_state), -1, 0);
-};
-constexpr InPlaceOperation walsh_inverse = [](ImageRecord& r, Args) {
-    return walsh_block(r, transform_passes(r.transform_state), -1, 0);
-};
+constexpr InPlaceOperation fft_inverse = [](ImageRecord& r, Args) { return fft_block(r, 0, -1, 0); };
+constexpr InPlaceOperation walsh_inverse = [](ImageRecord& r, Args) { return walsh_block(r, 0, -1, 0); };
 
 constexpr Accelerator no_key{};
 constexpr Accelerator shift(char key, std::uint8_t order) { return {static_cast<std::uint16_t>(key), MOD_SHIFT, order}; }

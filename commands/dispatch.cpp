@@ -154,11 +154,7 @@ void open_path(Session& session, WindowHandle window, const std::filesystem::pat
 {
     // A pending spectrum never outlives its picture: the planes go with the
     // pixels, so an inverse cannot write into a smaller new picture.
-    session.image_a.pixels.reset();
-    session.image_b.pixels.reset();
-    release_planes(session.image_a);
-    release_planes(session.image_b);
-    session.current_image = nullptr;
+    session.release_all_images();
     session.set_origin(session.image_a, {});
     session.set_origin(session.image_b, {});
     begin_busy();

@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "image/file_write.h"
-#include "image/statistics.h"
 
 namespace {
 
@@ -102,11 +101,10 @@ LoadResult load_bmp(const std::filesystem::path& path, ImageRecord& record)
     const std::int64_t signed_height = static_cast<std::int32_t>(raw_height);
     const bool top_down = signed_height < 0;
     const std::int64_t height = top_down ? -signed_height : signed_height;
-    if (width < 0 || width > 65535 || height > 65535) return TooLarge;
-    const std::uint8_t padding = row_padding_for(static_cast<std::uint32_t>(width));
-    const std::int64_t stride = 3 * width + padding;
-    const std::int64_t data_size = stride * height;
-    if (data_size > std::numeric_limits<std::int32_t>::max()) return TooLarge;
+    if (width < 0) return TooLarge;
+    const auto size = block_size_within_limits(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height));
+    if (!size) return TooLarge;
+    const auto data_size = static_cast<std::int64_t>(*size);
     if (static_cast<std::uint64_t>(pixel_offset) + static_cast<std::uint64_t>(data_size) > length)
         return ReadFailed;
 
@@ -124,17 +122,12 @@ LoadResult load_bmp(const std::filesystem::path& path, ImageRecord& record)
     // fail (or throw) after the block was already taken.
     if (top_down) {
         std::uint8_t* p = block.get();
-        const auto s = static_cast<std::size_t>(stride);
+        const auto s = 3 * static_cast<std::size_t>(width) + row_padding_for(static_cast<std::uint32_t>(width));
         for (std::int64_t y = 0, z = height - 1; y < z; ++y, --z)
             std::swap_ranges(p + y * s, p + (y + 1) * s, p + z * s);
     }
 
-    record.width = static_cast<std::uint16_t>(width);
-    record.height = static_cast<std::uint16_t>(height);
-    record.row_padding = padding;
-    record.data_size = static_cast<std::int32_t>(data_size);
-    record.pixels = std::move(block);
-    compute_statistics(record);
+    install_picture(record, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), std::move(block));
     return Loaded;
 }
 

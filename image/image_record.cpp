@@ -1,5 +1,27 @@
 #include "image/image_record.h"
 
+#include <limits>
+
+#include "image/statistics.h"
+
+std::optional<std::uint64_t> block_size_within_limits(std::uint64_t width, std::uint64_t height)
+{
+    if (width > 65535 || height > 65535) return std::nullopt;
+    const std::uint64_t size = (3 * width + row_padding_for(static_cast<std::uint32_t>(width))) * height;
+    if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return std::nullopt;
+    return size;
+}
+
+void install_picture(ImageRecord& record, std::uint32_t width, std::uint32_t height, HeapArray<std::uint8_t> block)
+{
+    record.width = static_cast<std::uint16_t>(width);
+    record.height = static_cast<std::uint16_t>(height);
+    record.row_padding = row_padding_for(width);
+    record.data_size = static_cast<std::int32_t>(record.stride() * height);
+    record.pixels = std::move(block);
+    compute_statistics(record);
+}
+
 ImageRecord blank_record(std::uint16_t width, std::uint16_t height)
 {
     ImageRecord r;

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "image/heap.h"
 
@@ -54,6 +55,15 @@ inline std::uint8_t row_padding_for(std::uint32_t width)
     return static_cast<std::uint8_t>((4 - (3 * static_cast<std::uint64_t>(width)) % 4) % 4);
 }
 
+// The block size of a width x height picture, or nothing when it is over
+// the limits every reader applies before allocating: a side over 65535, or
+// a block of 2^31 bytes or more.
+std::optional<std::uint64_t> block_size_within_limits(std::uint64_t width, std::uint64_t height);
+
+// Gives `record` a picture of width x height whose rows are padded to 4
+// bytes in `block`: its size fields, the block and its statistics.
+void install_picture(ImageRecord& record, std::uint32_t width, std::uint32_t height, HeapArray<std::uint8_t> block);
+
 // A record of the given size holding a fresh zero-filled block (no block
 // when the heap refuses); statistics and transform fields zero.
 ImageRecord blank_record(std::uint16_t width, std::uint16_t height);
@@ -86,7 +96,7 @@ struct ImageStore {
     ImageRecord& other_record() { return current_image == &image_a ? image_b : image_a; }
     const ImageRecord& other_record() const { return current_image == &image_a ? image_b : image_a; }
 
-    // Shutdown: releases, in this order, image_a's pixels, image_b's pixels,
+    // Shutdown and a new file: releases, in this order, image_a's pixels, image_b's pixels,
     // image_a's six coefficient planes, then image_b's. Safe to call twice.
     void release_all_images();
 };

@@ -1,8 +1,5 @@
 #include "image/picture_target.h"
 
-#include <limits>
-
-#include "image/statistics.h"
 
 bool PictureTarget::begin(std::uint64_t stored_width, std::uint64_t stored_height, int orientation)
 {
@@ -10,18 +7,16 @@ bool PictureTarget::begin(std::uint64_t stored_width, std::uint64_t stored_heigh
     const bool sideways = orientation >= TRANSPOSED;
     const std::uint64_t width = sideways ? stored_height : stored_width;
     const std::uint64_t height = sideways ? stored_width : stored_height;
-    if (block_ || width > 65535 || height > 65535) return false;
-    const std::uint64_t stride = 3 * width + row_padding_for(static_cast<std::uint32_t>(width));
-    const std::uint64_t size = stride * height;
-    if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return false;
-    block_ = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(size));
+    const auto size = block_size_within_limits(width, height);
+    if (block_ || !size) return false;
+    block_ = HeapArray<std::uint8_t>::allocate(static_cast<std::size_t>(*size));
     if (!block_) return false;
     width_ = static_cast<std::uint32_t>(width);
     height_ = static_cast<std::uint32_t>(height);
     stored_width_ = static_cast<std::uint32_t>(stored_width);
     stored_height_ = static_cast<std::uint32_t>(stored_height);
     orientation_ = orientation;
-    stride_ = static_cast<std::size_t>(stride);
+    stride_ = 3 * static_cast<std::size_t>(width) + row_padding_for(width_);
     return true;
 }
 
@@ -52,11 +47,6 @@ PictureTarget::Place PictureTarget::stored_row(std::uint32_t y) const
 bool PictureTarget::finish()
 {
     if (!block_) return false;
-    record_.width = static_cast<std::uint16_t>(width_);
-    record_.height = static_cast<std::uint16_t>(height_);
-    record_.row_padding = row_padding_for(width_);
-    record_.data_size = static_cast<std::int32_t>(stride_ * height_);
-    record_.pixels = std::move(block_);
-    compute_statistics(record_);
+    install_picture(record_, width_, height_, std::move(block_));
     return true;
 }

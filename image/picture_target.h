@@ -20,6 +20,14 @@
 
 #include "image/image_record.h"
 
+// An 8-bit channel c of alpha a laid over white: round((c * a + 255 *
+// (255 - a)) / 255); no value lies half-way between two results, so the
+// rounding direction never matters.
+inline std::uint8_t over_white(unsigned c, unsigned a)
+{
+    return static_cast<std::uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
+}
+
 class PictureTarget {
 public:
     explicit PictureTarget(ImageRecord& record) : record_(record) {}
@@ -50,11 +58,6 @@ public:
         std::ptrdiff_t step;
     };
     Place stored_row(std::uint32_t y) const;
-
-    bool begun() const { return static_cast<bool>(block_); }
-    // The upright size.
-    std::uint32_t width() const { return width_; }
-    std::uint32_t height() const { return height_; }
 
     // Installs the picture in the record; false (record untouched) when
     // begin() never succeeded.

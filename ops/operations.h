@@ -67,7 +67,8 @@ bool add_noise(const ImageRecord& source, ImageRecord& destination, std::int32_t
 Explanation explain_noise(const PixelQuestion& q, std::int32_t points, std::uint32_t seed);
 
 // Block transforms of the n x n block at the start of the pixel block.
-// passes 1 (rows) or 2 (two-dimensional), direction +1 forward or -1 inverse.
+// passes 1 (rows) or 2 (two-dimensional), direction +1 forward or -1 inverse;
+// an inverse reads its passes and block size from the record.
 bool fft_block(ImageRecord& record, int passes, int direction, int n);
 bool walsh_block(ImageRecord& record, int passes, int direction, int n);
 // Which block a pixel belongs to, its size and state (q.source is not read).

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <thread>
 
 #include "image/image_record.h"
 #include "image/parallel.h"

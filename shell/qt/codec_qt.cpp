@@ -39,10 +39,8 @@ QString qt_file_name(const std::filesystem::path& path)
 #endif
 }
 
-// Over white: round((c * a + max * (max - a)) / max^2 * 255); no value lies
-// half-way between two results, so the rounding direction never matters.
-inline std::uint8_t over_white8(unsigned c, unsigned a) { return static_cast<std::uint8_t>((c * a + 255 * (255 - a) + 127) / 255); }
-
+// Over white for 16-bit channels (over_white in image/picture_target.h for
+// 8-bit ones): round((c * a + max * (max - a)) / max^2 * 255).
 inline std::uint8_t over_white16(std::uint64_t c, std::uint64_t a)
 {
     constexpr std::uint64_t max = 65535, square = max * max;
@@ -52,9 +50,9 @@ inline std::uint8_t over_white16(std::uint64_t c, std::uint64_t a)
 inline void put(std::uint8_t* out, QRgb p)
 {
     const unsigned a = static_cast<unsigned>(qAlpha(p));
-    out[0] = over_white8(static_cast<unsigned>(qBlue(p)), a);
-    out[1] = over_white8(static_cast<unsigned>(qGreen(p)), a);
-    out[2] = over_white8(static_cast<unsigned>(qRed(p)), a);
+    out[0] = over_white(static_cast<unsigned>(qBlue(p)), a);
+    out[1] = over_white(static_cast<unsigned>(qGreen(p)), a);
+    out[2] = over_white(static_cast<unsigned>(qRed(p)), a);
 }
 
 // The stored rows of `image` into the target, each pixel where the upright

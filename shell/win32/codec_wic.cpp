@@ -88,11 +88,6 @@ int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container)
     return orientation;
 }
 
-inline std::uint8_t over_white(unsigned c, unsigned a)
-{
-    return static_cast<std::uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
-}
-
 }  // namespace
 
 DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target)
