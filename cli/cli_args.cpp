@@ -26,12 +26,11 @@ std::string step_lines()
             case DialogKind::SaveFile: word += "=PATH"; break;
             case DialogKind::BlockSize: word += "=N"; break;
             default: {
-                const auto scale = static_cast<std::int32_t>(d.scale), offset = static_cast<std::int32_t>(d.offset);
                 word += '=';
-                word += std::to_string(d.range_min * scale + offset);
+                word += std::to_string(d.value_at(d.range_min));
                 word += "..";
-                word += std::to_string(d.range_max * scale + offset);
-                if (scale == 2) word += offset == 1 ? " (odd)" : " (even)";
+                word += std::to_string(d.value_at(d.range_max));
+                if (d.scale == 2.0f) word += d.offset == 1.0f ? " (odd)" : " (even)";
             }
             }
             if (line.size() + word.size() > 80) {

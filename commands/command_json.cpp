@@ -44,11 +44,9 @@ void write_dialog(std::ostream& out, const DialogSetup& d)
     if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << json_string(d.title) << ", \"min\": 2, \"max\": null";
     if (d.kind != DialogKind::None && d.kind != DialogKind::File && d.kind != DialogKind::SaveFile &&
         d.kind != DialogKind::BlockSize) {
-        // The value of a position: position * trunc(scale) + trunc(offset).
-        const auto scale = static_cast<std::int32_t>(d.scale), offset = static_cast<std::int32_t>(d.offset);
-        out << ", \"title\": " << json_string(d.title) << ", \"min\": " << d.range_min * scale + offset
-            << ", \"max\": " << d.range_max * scale + offset << ", \"step\": " << scale
-            << ", \"initial\": " << d.initial_pos * scale + offset << ", \"tick\": " << d.tick_step
+        out << ", \"title\": " << json_string(d.title) << ", \"min\": " << d.value_at(d.range_min)
+            << ", \"max\": " << d.value_at(d.range_max) << ", \"step\": " << static_cast<std::int32_t>(d.scale)
+            << ", \"initial\": " << d.value_at(d.initial_pos) << ", \"tick\": " << d.tick_step
             << ", \"zero_does_nothing\": " << d.zero_does_nothing;
     }
     out << '}';

@@ -82,6 +82,13 @@ struct DialogSetup {
     const char* suffix = "";
     float scale = 1.0f, offset = 0.0f;
     bool zero_does_nothing = false;  // a value of 0 ends the command
+
+    // The value a slider position stands for, as the lists of the commands
+    // show it: position * trunc(scale) + trunc(offset).
+    std::int32_t value_at(std::int32_t position) const
+    {
+        return position * static_cast<std::int32_t>(scale) + static_cast<std::int32_t>(offset);
+    }
 };
 
 // What the command needs before anything happens: nothing, a picture on

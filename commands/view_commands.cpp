@@ -20,6 +20,29 @@ void zoom_about(Session& session, WindowHandle window, int zoom, int x, int y)
     request_repaint(window);
 }
 
+void wheel_turn(Session& session, WindowHandle window, int down, int across, bool zoom, bool sideways,
+                std::optional<std::pair<int, int>> about)
+{
+    if (zoom) {
+        if (session.current_image == nullptr) return;
+        session.wheel_zoom += down != 0 ? down : across;
+        const int levels = session.wheel_zoom / 120;
+        session.wheel_zoom %= 120;
+        if (levels == 0) return;
+        const auto [x, y] = about ? *about : zoom_anchor(session, *session.current_image);
+        zoom_about(session, window, session.zoom + levels, x, y);
+        return;
+    }
+    if (sideways) {
+        across += down;
+        down = 0;
+    }
+    bool moved = false;
+    if (down != 0) moved |= scroll_wheel(session, down, false);
+    if (across != 0) moved |= scroll_wheel(session, across, true);
+    if (moved) request_repaint(window);
+}
+
 void zoom_in_command(Session& session, WindowHandle window) { zoom_to(session, window, session.zoom + 1); }
 void zoom_out_command(Session& session, WindowHandle window) { zoom_to(session, window, session.zoom - 1); }
 void natural_size_command(Session& session, WindowHandle window) { zoom_to(session, window, 0); }

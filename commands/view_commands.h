@@ -4,6 +4,9 @@
 // status bar and the panel that explains a pixel, each shown or hidden.
 #pragma once
 
+#include <optional>
+#include <utility>
+
 #include "commands/session.h"
 #include "shell/platform.h"
 
@@ -21,3 +24,13 @@ bool explain_panel_shown(const Session& session);
 // Zooms to `zoom` keeping the picture pixel under client point (x, y) there,
 // as Ctrl and the wheel do; repaints when the zoom changed.
 void zoom_about(Session& session, WindowHandle window, int zoom, int x, int y);
+
+// One turn of the wheel in its units (120 a notch, positive away from the
+// user), as every window turns it. With `zoom` (Ctrl held) a level a notch
+// about client point `about`, or about the middle of the picture's visible
+// part without one (over a scroll bar); a part of a notch waits for the next
+// turn. Otherwise `down` scrolls up and down and `across` left and right,
+// `down` going across too when `sideways` (Shift held, or over the
+// horizontal bar). Repaints when the view moved.
+void wheel_turn(Session& session, WindowHandle window, int down, int across, bool zoom, bool sideways,
+                std::optional<std::pair<int, int>> about);

@@ -47,6 +47,13 @@ struct ImageRecord {
 
     // Bytes from the start of one row of the block to the next.
     std::size_t stride() const { return 3u * width + row_padding; }
+    // The block is stored bottom-up: picture row y, counted from the top, is
+    // block row memory_row(y); pixel(x, y) is its blue byte, then green, red.
+    std::size_t memory_row(int y) const { return static_cast<std::size_t>(height - 1 - y); }
+    const std::uint8_t* pixel(int x, int y) const
+    {
+        return pixels.get() + memory_row(y) * stride() + 3 * static_cast<std::size_t>(x);
+    }
 };
 
 // Row padding for a width: (4 - (3 * width mod 4)) mod 4.

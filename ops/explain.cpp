@@ -15,7 +15,7 @@ namespace explain {
 
 PixelBytes bytes_at(const ImageRecord& r, int x, int y)
 {
-    const std::uint8_t* p = pixel(r, x, y);
+    const std::uint8_t* p = r.pixel(x, y);
     return {p[2], p[1], p[0]};
 }
 
@@ -47,7 +47,7 @@ ExplainInput window(const ImageRecord& source, Sample sample, int x0, int y0, in
     in.values.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
     std::uint8_t lumas[64];
     for (int i = 0; i < rows; ++i) {
-        const std::uint8_t* p = pixel(source, x0, y0 + i);
+        const std::uint8_t* p = source.pixel(x0, y0 + i);
         for (int c = 0; c < columns;) {
             const int n = std::min(columns - c, 64);
             if (sample == Sample::Luma) {

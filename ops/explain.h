@@ -94,12 +94,6 @@ std::string json_string(std::string_view text);
 // Helpers for the explain functions.
 namespace explain {
 
-// Memory row of picture row y (from the top).
-inline std::size_t memory_row(const ImageRecord& r, int y) { return static_cast<std::size_t>(r.height - 1 - y); }
-inline const std::uint8_t* pixel(const ImageRecord& r, int x, int y)
-{
-    return r.pixels.get() + memory_row(r, y) * r.stride() + 3 * static_cast<std::size_t>(x);
-}
 PixelBytes bytes_at(const ImageRecord& r, int x, int y);
 
 // An explanation of a pixel the command computed, to be filled.

@@ -4,16 +4,6 @@
 
 namespace {
 
-std::optional<PicturePoint> pixel_at(const Session& session, ClientPoint at)
-{
-    if (session.current_image == nullptr || at.x < 0 || at.y < 0 || at.x >= session.client_width ||
-        at.y >= session.client_height)
-        return std::nullopt;
-    PicturePoint p;
-    if (!picture_pixel_at(session, *session.current_image, at.x, at.y, p.x, p.y)) return std::nullopt;
-    return p;
-}
-
 std::string place(PicturePoint p) { return "пиксель (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
 
 std::string heading(const Session& session, std::optional<PicturePoint> pixel, bool pinned, bool explained)
@@ -64,13 +54,13 @@ bool refresh(ExplainPanel& panel, const Session& session)
 bool explain_panel_pointer(ExplainPanel& panel, const Session& session, std::optional<ClientPoint> at)
 {
     if (at)
-        if (const auto p = pixel_at(session, *at)) panel.hovered = p;
+        if (const auto p = pixel_under(session, session, at->x, at->y)) panel.hovered = p;
     return refresh(panel, session);
 }
 
 bool explain_panel_click(ExplainPanel& panel, const Session& session, ClientPoint at)
 {
-    panel.pinned = pixel_at(session, at);
+    panel.pinned = pixel_under(session, session, at.x, at.y);
     if (panel.pinned) panel.hovered = panel.pinned;
     return refresh(panel, session);
 }

@@ -23,11 +23,6 @@
 
 #include "commands/session.h"
 
-struct PicturePoint {
-    int x = 0, y = 0;
-    bool operator==(const PicturePoint&) const = default;
-};
-
 // A point of the view's client area.
 struct ClientPoint {
     int x = 0, y = 0;

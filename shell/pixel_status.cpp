@@ -6,9 +6,7 @@ namespace {
 
 PixelValues values_at(const ImageRecord& record, std::int64_t x, std::int64_t y)
 {
-    // The block is bottom-up: row y from the top is block row height - 1 - y.
-    const std::uint8_t* p =
-        record.pixels.get() + static_cast<std::size_t>(record.height - 1 - y) * record.stride() + 3 * x;
+    const std::uint8_t* p = record.pixel(static_cast<int>(x), static_cast<int>(y));
     return {p[2], p[1], p[0], luma(p[0], p[1], p[2])};
 }
 
@@ -45,10 +43,8 @@ std::string status_text(const PixelProbe& probe)
 
 std::string status_text_at(const ImageStore& store, const ViewState& view, int x, int y)
 {
-    if (store.current_image == nullptr || x < 0 || y < 0 || x >= view.client_width || y >= view.client_height)
-        return {};
-    int px = 0, py = 0;
-    if (!picture_pixel_at(view, *store.current_image, x, y, px, py)) return {};
-    const auto probe = probe_pixel(store, px, py);
+    const auto pixel = pixel_under(store, view, x, y);
+    if (!pixel) return {};
+    const auto probe = probe_pixel(store, pixel->x, pixel->y);
     return probe ? status_text(*probe) : std::string();
 }

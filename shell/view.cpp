@@ -293,6 +293,15 @@ void fill_white(Frame& frame)
         for (int y = 0; y < frame.height; ++y) std::memset(frame.row(y), 255, static_cast<std::size_t>(frame.width) * 3);
 }
 
+// The content's size at a zoom: the picture, the 26-pixel gap and the panel
+// across; down, the taller of the picture and the panel with its bottom frame
+// line and a blank row.
+std::pair<Coord, Coord> content_size(const ImageRecord& record, int zoom)
+{
+    return {zoomed_size(record.width, zoom) + 26 + kPanelWidth,
+            std::max<Coord>(zoomed_size(record.height, zoom), kPanelHeight + 2)};
+}
+
 }  // namespace
 
 std::pair<int, int> draw_histogram_panel(Frame& frame, int px, int top, const ImageRecord& record)
@@ -321,14 +330,11 @@ void paint_view(Frame& frame, const ImageRecord& record, ViewState& view)
                 base_row(frame, y, ox, oy, record, zoom, w, h);
         }
     if (zoom >= ZOOM_PIXEL_VALUES) draw_pixel_values(frame, record, ox, oy, zoom);
-    const auto [panel_w, panel_h] = draw_panel(frame, ox + w + kPanelLeft, oy, record);
+    draw_panel(frame, ox + w + kPanelLeft, oy, record);
 
-    // The content is w + 283 pixels wide and as high as the taller of the
-    // picture and the panel with its bottom frame line and a blank row.
-    const Coord max_x = w + 26 - R + panel_w;
-    const Coord max_y = std::max<Coord>(h, panel_h + 2) - B;
-    view.scroll_max_x = static_cast<std::int32_t>(max_x);
-    view.scroll_max_y = static_cast<std::int32_t>(max_y);
+    const auto [content_w, content_h] = content_size(record, zoom);
+    view.scroll_max_x = static_cast<std::int32_t>(content_w - R);
+    view.scroll_max_y = static_cast<std::int32_t>(content_h - B);
     view.client_width = frame.width;
     view.client_height = frame.height;
 }
@@ -424,8 +430,8 @@ namespace {
 // The scroll limits at a zoom, for the client size of the last paint.
 std::pair<Coord, Coord> limits_at(const ViewState& view, const ImageRecord& record, int zoom)
 {
-    return {zoomed_size(record.width, zoom) + 26 + kPanelWidth - view.client_width,
-            std::max<Coord>(zoomed_size(record.height, zoom), kPanelHeight + 2) - view.client_height};
+    const auto [content_w, content_h] = content_size(record, zoom);
+    return {content_w - view.client_width, content_h - view.client_height};
 }
 
 }  // namespace
@@ -458,11 +464,20 @@ std::pair<int, int> zoom_anchor(const ViewState& view, const ImageRecord& record
 
 int fit_zoom(const ImageRecord& record, int client_width, int client_height)
 {
-    for (int zoom = ZOOM_MAX; zoom > ZOOM_MIN; --zoom)
-        if (zoomed_size(record.width, zoom) + 26 + kPanelWidth <= client_width &&
-            std::max<Coord>(zoomed_size(record.height, zoom), kPanelHeight + 2) <= client_height)
-            return zoom;
+    for (int zoom = ZOOM_MAX; zoom > ZOOM_MIN; --zoom) {
+        const auto [content_w, content_h] = content_size(record, zoom);
+        if (content_w <= client_width && content_h <= client_height) return zoom;
+    }
     return ZOOM_MIN;
+}
+
+std::optional<PicturePoint> pixel_under(const ImageStore& store, const ViewState& view, int x, int y)
+{
+    PicturePoint p;
+    if (store.current_image == nullptr || x < 0 || y < 0 || x >= view.client_width || y >= view.client_height ||
+        !picture_pixel_at(view, *store.current_image, x, y, p.x, p.y))
+        return std::nullopt;
+    return p;
 }
 
 bool picture_pixel_at(const ViewState& view, const ImageRecord& record, int x, int y, int& px, int& py)

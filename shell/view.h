@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -69,6 +70,7 @@ struct ViewState {
     std::int32_t client_width = 0, client_height = 0;
     bool status_bar = true;      // the status bar under the view is shown
     bool explain_panel = false;  // the panel explaining a pixel is open beside the view
+    std::int32_t wheel_zoom = 0;  // wheel turn towards the next zoom level (120 a notch)
 };
 
 // Scroll codes of the scroll bars.
@@ -116,6 +118,17 @@ int fit_zoom(const ImageRecord& record, int client_width, int client_height);
 // The picture pixel that client point (x, y) shows, counted from the top-left
 // (false: the point shows no picture pixel).
 bool picture_pixel_at(const ViewState& view, const ImageRecord& record, int x, int y, int& px, int& py);
+
+// A pixel of a picture, counted from the top-left.
+struct PicturePoint {
+    int x = 0, y = 0;
+    bool operator==(const PicturePoint&) const = default;
+};
+
+// The pixel of the picture on display under client point (x, y): nothing
+// without a picture, outside the client area as last painted, or where the
+// point shows no picture pixel.
+std::optional<PicturePoint> pixel_under(const ImageStore& store, const ViewState& view, int x, int y);
 
 // Draws `record` and its histograms into `frame` (whose size is the client
 // size) at view.zoom and sets scroll_max_x, scroll_max_y and the client size.

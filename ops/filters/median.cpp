@@ -319,7 +319,7 @@ Explanation explain_median_linear(const PixelQuestion& q, std::uint8_t aperture)
     add_channel_windows(q, e, q.x - half, q.y, aperture, 1);
     for (int c = 0; c < 3; ++c) explain::add_step(e, kChannelNames[0][c], kSortedLabels[c], sorted_values(e.inputs[c].values, 0, n));
     std::uint8_t median[3];
-    row_median(pick_kernels(), explain::pixel(q.source, q.x - half, q.y), n, median);
+    row_median(pick_kernels(), q.source.pixel(q.x - half, q.y), n, median);
     e.result = {median[2], median[1], median[0]};
     return e;
 }
@@ -338,7 +338,7 @@ Explanation explain_median_2d(const PixelQuestion& q, std::uint8_t aperture)
     std::vector<std::array<std::uint8_t, kLanes>> medians(n);  // window rows top to bottom
     for (unsigned k = 0; k < n; ++k) {
         medians[k].fill(0);
-        row_median(kernels, explain::pixel(q.source, q.x - half, q.y - half + static_cast<int>(k)), n, medians[k].data());
+        row_median(kernels, q.source.pixel(q.x - half, q.y - half + static_cast<int>(k)), n, medians[k].data());
     }
     for (int c = 0; c < 3; ++c) {
         std::vector<double> rows;

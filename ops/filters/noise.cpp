@@ -79,7 +79,7 @@ Explanation explain_noise(const PixelQuestion& q, std::int32_t points, std::uint
 {
     Explanation e = explain::computed(q);
     explain::add_own_pixel(q, e);
-    const int row = static_cast<int>(explain::memory_row(q.source, q.y));
+    const int row = static_cast<int>(q.source.memory_row(q.y));
     std::int32_t index = 0, last = 0, hits = 0;
     std::uint8_t colour[3] = {};
     for_each_point(seed, points, q.source.width, q.source.height,

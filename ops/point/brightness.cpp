@@ -94,7 +94,7 @@ Explanation explain_brightness(const PixelQuestion& q, std::int16_t offset)
 {
     Explanation e = explain::computed(q);
     explain::add_own_pixel(q, e);
-    const std::uint8_t* p = explain::pixel(q.source, q.x, q.y);
+    const std::uint8_t* p = q.source.pixel(q.x, q.y);
     explain::add_step(e, "offset", "Сдвиг", offset);
     explain::add_channel_step(e, "sum", "Сумма до ограничения 0..255", p[0] + offset, p[1] + offset, p[2] + offset);
     std::uint8_t out[3];
@@ -110,7 +110,7 @@ Explanation explain_contrast(const PixelQuestion& q, float factor)
 {
     Explanation e = explain::computed(q);
     explain::add_own_pixel(q, e);
-    const std::uint8_t* p = explain::pixel(q.source, q.x, q.y);
+    const std::uint8_t* p = q.source.pixel(q.x, q.y);
     const int means[3] = {q.source.mean_b, q.source.mean_g, q.source.mean_r};
     const double k = factor;
     explain::add_step(e, "factor", "Коэффициент k", k);

@@ -96,7 +96,7 @@ namespace {
 std::uint8_t explain_luma(const PixelQuestion& q, Explanation& e)
 {
     explain::add_own_pixel(q, e);
-    const std::uint8_t* p = explain::pixel(q.source, q.x, q.y);
+    const std::uint8_t* p = q.source.pixel(q.x, q.y);
     explain::add_step(e, "weighted_sum", "Взвешенная сумма (0,11·B + 0,5) + 0,59·G + 0,3·R",
                       ((0.11 * p[0] + 0.5) + 0.59 * p[1]) + 0.3 * p[2]);
     std::uint8_t l = 0;
@@ -128,7 +128,7 @@ Explanation explain_negative(const PixelQuestion& q)
     Explanation e = explain::computed(q);
     explain::add_own_pixel(q, e);
     std::uint8_t out[3];
-    invert(explain::pixel(q.source, q.x, q.y), out, 3);
+    invert(q.source.pixel(q.x, q.y), out, 3);
     explain::add_channel_step(e, "inverted", "255 − значение", out[0], out[1], out[2]);
     e.result = {out[2], out[1], out[0]};
     return e;

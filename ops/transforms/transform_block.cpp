@@ -174,7 +174,7 @@ Explanation explain_block(const PixelQuestion& q)
 {
     const ImageRecord& r = q.result;
     const int n = r.block_size;
-    const auto row = explain::memory_row(r, q.y);
+    const auto row = r.memory_row(q.y);
     Explanation e;
     e.x = q.x;
     e.y = q.y;

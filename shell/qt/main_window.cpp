@@ -399,26 +399,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::turn_wheel(QWheelEvent* event, QScrollBar* over_bar)
 {
     event->accept();
-    int down = event->angleDelta().y(), across = event->angleDelta().x();
-    if (event->modifiers() & Qt::ControlModifier) {
-        if (session_.current_image == nullptr) return;
-        wheel_zoom_ += down != 0 ? down : across;
-        const int levels = wheel_zoom_ / 120;
-        wheel_zoom_ %= 120;
-        if (levels == 0) return;
-        const auto [x, y] = over_bar == nullptr ? std::pair{int(event->position().x()), int(event->position().y())}
-                                                : zoom_anchor(session_, *session_.current_image);
-        zoom_about(session_, handle(), session_.zoom + levels, x, y);
-        return;
-    }
-    if ((event->modifiers() & Qt::ShiftModifier) || over_bar == horizontal_) {
-        across += down;
-        down = 0;
-    }
-    bool moved = false;
-    if (down != 0) moved |= scroll_wheel(session_, down, false);
-    if (across != 0) moved |= scroll_wheel(session_, across, true);
-    if (moved) request_repaint();
+    std::optional<std::pair<int, int>> about;
+    if (over_bar == nullptr) about = std::pair{int(event->position().x()), int(event->position().y())};
+    wheel_turn(session_, handle(), event->angleDelta().y(), event->angleDelta().x(),
+               (event->modifiers() & Qt::ControlModifier) != 0,
+               (event->modifiers() & Qt::ShiftModifier) || over_bar == horizontal_, about);
 }
 
 // Before any picture the bars keep their first range; a picture's limits

@@ -141,7 +141,6 @@ private:
     bool destroyed_ = false;
     bool setting_bars_ = false;  // the bars change because the view did
     std::optional<QPoint> pointer_;  // over the view, client coordinates
-    int wheel_zoom_ = 0;             // wheel turn towards the next zoom level
 };
 
 // The main window while it exists, else nullptr.

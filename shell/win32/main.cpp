@@ -43,7 +43,6 @@ Session session;
 Frame client_frame;
 
 std::wstring status_shown;  // the status bar's text now
-int wheel_zoom = 0;         // wheel turn towards the next zoom level
 bool tracking_leave = false;
 
 void set_scroll_range(HWND window, int bar, std::int32_t limit)
@@ -184,22 +183,11 @@ void on_scroll(HWND window, int bar, WPARAM wparam)
 void on_wheel(HWND window, WPARAM wparam, LPARAM lparam, bool tilted)
 {
     const int delta = GET_WHEEL_DELTA_WPARAM(wparam), keys = GET_KEYSTATE_WPARAM(wparam);
-    if (!tilted && (keys & MK_CONTROL)) {
-        if (session.current_image == nullptr) return;
-        wheel_zoom += delta;
-        const int levels = wheel_zoom / WHEEL_DELTA;
-        wheel_zoom %= WHEEL_DELTA;
-        if (levels == 0) return;
-        POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-        ScreenToClient(window, &at);
-        zoom_about(session, window, session.zoom + levels, at.x, at.y);
-        return;
-    }
+    POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    ScreenToClient(window, &at);
     // A tilt to the right is positive, a turn away from the user scrolls back.
-    if (scroll_wheel(session, tilted ? -delta : delta, tilted || (keys & MK_SHIFT) != 0)) {
-        show_scroll_positions(window);
-        InvalidateRect(window, nullptr, TRUE);
-    }
+    wheel_turn(session, window, tilted ? 0 : delta, tilted ? -delta : 0, !tilted && (keys & MK_CONTROL) != 0,
+               (keys & MK_SHIFT) != 0, std::pair{int(at.x), int(at.y)});
 }
 
 void on_mouse_move(HWND window, LPARAM lparam)

@@ -38,7 +38,7 @@ std::vector<std::int32_t> values_for(DialogKind kind, const ImageRecord& picture
 
 int sample_at(const ImageRecord& r, Sample s, int x, int y)
 {
-    const std::uint8_t* p = explain::pixel(r, x, y);
+    const std::uint8_t* p = r.pixel(x, y);
     switch (s) {
     case Sample::Luma: return luma(p[0], p[1], p[2]);
     case Sample::Blue: return p[0];
