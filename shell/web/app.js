@@ -508,11 +508,12 @@
     done(null);
   }
 
-  // Writes the file where the open command reads it: a BMP as it is (our
-  // reader checks it and names what it refuses); another picture decoded
-  // by the browser, composited over white and stored as a 24-bit BMP. What
-  // the browser cannot decode goes to our reader as it is, which refuses it
-  // with its message.
+  // Writes the file where the open command reads it. Another picture than a
+  // BMP is decoded by the browser first and its pixels staged with the
+  // module, whose decoder takes them when the command reads the file. A BMP
+  // goes to our reader as it is (it checks the file and names what it
+  // refuses), and so does what the browser cannot decode: refused with its
+  // message.
   async function stageFile(file) {
     const path = CHOSEN_DIR + "/picture";
     makeDir(CHOSEN_DIR);
@@ -522,16 +523,13 @@
     if (!isBmp) {
       const rgba = await decodePicture(file);
       if (rgba) {
-        const bytes = rgba.data.length;
-        const ptr = M._malloc(bytes);
-        if (ptr) {
-          M.HEAPU8.set(rgba.data, ptr);
-          const where = newString(path);
-          const stored = M._lf_store_picture(ptr, rgba.width, rgba.height, where);
-          M._free(where);
-          M._free(ptr);
-          if (stored) return path;
-        }
+        // The module owns the block from here on; without one the open
+        // command refuses the picture as too large.
+        const ptr = M._malloc(rgba.data.length);
+        if (ptr) M.HEAPU8.set(rgba.data, ptr);
+        const where = newString(path);
+        M._lf_stage_picture(ptr, rgba.width, rgba.height, where);
+        M._free(where);
       }
     }
     M.FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));

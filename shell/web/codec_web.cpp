@@ -1,10 +1,11 @@
 // The picture codecs of the page: the browser's own.
 //
 // Reading: a browser decodes only asynchronously, and the open command reads
-// within one call. So the page decodes a picture that is not a BMP itself
-// before the command runs and hands the module a 24-bit BMP of it
-// (lf_store_picture); a file that reaches decode_picture is one the browser
-// could not decode, refused as any non-BMP file is.
+// within one call. So the page decodes a picture that is not a BMP before the
+// command runs and stages its pixels with the module (lf_stage_picture);
+// decode_picture takes them for that file, laid over white, straight into
+// the record. A file the browser could not decode has nothing staged and is
+// refused as any non-BMP file is.
 //
 // Writing: a canvas encodes synchronously (toDataURL). The picture goes
 // into it a strip of rows at a time, straight from the record's block, fully
@@ -17,6 +18,34 @@
 #include <string>
 
 #include "shell/platform.h"
+#include "shell/web/web_exports.h"
+
+namespace {
+
+// The pixels the page decoded for the file at `path`.
+struct Staged {
+    std::string path;
+    std::uint8_t* rgba = nullptr;
+    int width = 0, height = 0;
+};
+Staged staged;
+
+void drop_staged()
+{
+    std::free(staged.rgba);
+    staged = Staged{};
+}
+
+}  // namespace
+
+void lf_stage_picture(std::uint8_t* rgba, int width, int height, const char* path)
+{
+    drop_staged();
+    if (path != nullptr && width > 0 && height > 0)
+        staged = Staged{path, rgba, width, height};
+    else
+        std::free(rgba);
+}
 
 // 1 encoded (a malloc'd block at *out of *size bytes), 0 the canvas failed,
 // -1 no encoder for the type.
@@ -65,7 +94,29 @@ EM_JS(int, browser_encode,
           return 1;
       });
 
-DecodeResult decode_picture(const std::filesystem::path&, PictureTarget&) { return DecodeResult::NotAPicture; }
+DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target)
+{
+    if (staged.path.empty() || path.string() != staged.path) return DecodeResult::NotAPicture;
+    const Staged picture = staged;
+    staged = Staged{};
+    struct Release {
+        std::uint8_t* block;
+        ~Release() { std::free(block); }
+    } release{picture.rgba};
+    const auto w = static_cast<std::uint32_t>(picture.width), h = static_cast<std::uint32_t>(picture.height);
+    if (picture.rgba == nullptr || !target.begin(w, h)) return DecodeResult::TooLarge;
+    const std::uint8_t* in = picture.rgba;
+    for (std::uint32_t y = 0; y < h; ++y) {
+        const PictureTarget::Place place = target.stored_row(y);
+        std::uint8_t* out = place.first;
+        for (std::uint32_t x = 0; x < w; ++x, in += 4, out += place.step) {
+            out[0] = over_white(in[2], in[3]);
+            out[1] = over_white(in[1], in[3]);
+            out[2] = over_white(in[0], in[3]);
+        }
+    }
+    return DecodeResult::Decoded;
+}
 
 EncodeResult encode_picture(const PictureView& picture, const std::string& extension, std::vector<std::uint8_t>& bytes,
                             std::string& error)

@@ -54,9 +54,8 @@ LF_EXPORT int lf_run(int id);
 LF_EXPORT const char* lf_take_messages();
 
 // The client area, width x height RGBA pixels top-down, drawn again only
-// when the view changed; lf_needs_render says whether it did.
+// when the view changed.
 LF_EXPORT const std::uint8_t* lf_render(int width, int height);
-LF_EXPORT int lf_needs_render();
 // 0 scroll_x, 1 scroll_y, 2 scroll_max_x, 3 scroll_max_y, 4 zoom (view.h's
 // levels), 5 status bar shown, 6 explanation panel open.
 LF_EXPORT int lf_scroll_state(int which);
@@ -70,7 +69,6 @@ LF_EXPORT void lf_scroll_to(int horizontal, int position);
 // One turn of the wheel in its units (120 a notch, positive away from the
 // user), `flags` LF_WHEEL_*, at client point (x, y). 1: draw the view again.
 LF_EXPORT int lf_wheel(int down, int across, int flags, int x, int y);
-LF_EXPORT int lf_has_picture();
 
 // The pointer over client point (x, y) of the view, or off it (inside 0),
 // and a click of the left button there (which pins a pixel in the panel).
@@ -85,7 +83,9 @@ LF_EXPORT const char* lf_status_text();
 LF_EXPORT const char* lf_explain_heading();
 LF_EXPORT const char* lf_explain_text();
 
-// A picture the browser decoded (RGBA, top-down, not premultiplied),
-// composited over white and written as a 24-bit BMP at `path`, for the open
-// command to read. 0 when the size is out of range or the write failed.
-LF_EXPORT int lf_store_picture(const std::uint8_t* rgba, int width, int height, const char* path);
+// A picture the browser decoded from the file at `path` (RGBA, top-down, not
+// premultiplied), for the open command's decoder to take when it reads that
+// file. The module owns `rgba` (a malloc'd block) from here on; null when the
+// page could not get a block for it, which the open command refuses as too
+// large. A later call drops what an earlier one staged.
+LF_EXPORT void lf_stage_picture(std::uint8_t* rgba, int width, int height, const char* path);

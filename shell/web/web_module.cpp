@@ -23,7 +23,7 @@
 
 #include <optional>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "commands/command_json.h"
@@ -32,6 +32,7 @@
 #include "commands/session.h"
 #include "commands/view_commands.h"
 #include "image/bmp.h"
+#include "ops/explain.h"
 #include "image/cpu_features.h"
 #include "lumaforge_version.h"
 #include "shell/explain_panel.h"
@@ -56,10 +57,8 @@ struct Page {
 
     std::optional<std::int32_t> dialog_answer;  // slider position on OK; none: cancel
     std::optional<std::string> file_answer;     // none: cancelled
-    int dialogs_shown = 0, files_chosen = 0, busy_depth = 0;
 
     std::optional<ClientPoint> pointer;  // over the view, client coordinates
-    int wheel_zoom = 0;                  // wheel turn towards the next zoom level
     std::string status;                  // the status bar's text
     ExplainPanel explain;
     int texts_changed = 0;  // LF_STATUS_TEXT, LF_EXPLANATION: not yet read by the page
@@ -67,25 +66,6 @@ struct Page {
 
 Page page;
 WindowHandle const kWindow = &page;
-
-std::string json_text(const std::string& text)
-{
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + '"';
-}
 
 // The returned texts live until the next call that returns one.
 const char* hand_out(std::string text)
@@ -136,7 +116,6 @@ void show_message(const char* caption, const char* text) { page.messages.emplace
 
 int show_param_dialog(WindowHandle, ParamDialog& dialog)
 {
-    ++page.dialogs_shown;
     const std::optional<std::int32_t> position = page.dialog_answer;
     page.dialog_answer.reset();
     param_dialog_open(dialog);
@@ -148,7 +127,6 @@ int show_param_dialog(WindowHandle, ParamDialog& dialog)
 
 int choose_bmp_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, int)
 {
-    ++page.files_chosen;
     const std::optional<std::string> chosen = page.file_answer;
     page.file_answer.reset();
     if (!chosen || chosen->empty()) return 0;
@@ -188,8 +166,9 @@ void show_explain_panel(WindowHandle, bool shown)
 
 // The page shows the busy cursor itself before it starts a long call: the
 // browser draws nothing while the call runs.
-void begin_busy() { ++page.busy_depth; }
-void end_busy() { --page.busy_depth; }
+// The page shows its own busy cursor around every call that runs a command.
+void begin_busy() {}
+void end_busy() {}
 
 // ---- what the page calls ----------------------------------------------------
 
@@ -225,10 +204,10 @@ const char* lf_save_chooser()
         const std::string pattern = p;
         p += pattern.size() + 1;
         const std::string extension = pattern.rfind("*.", 0) == 0 ? pattern.substr(1, pattern.find(';') - 1) : "";
-        filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_text(description) +
-                   ", \"extension\": " + json_text(extension) + "}";
+        filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_string(description) +
+                   ", \"extension\": " + json_string(extension) + "}";
     }
-    return hand_out("{\"title\": " + json_text(kSaveTitle) + ", \"filters\": [" + filters + "]}");
+    return hand_out("{\"title\": " + json_string(kSaveTitle) + ", \"filters\": [" + filters + "]}");
 }
 
 int lf_checked(int id)
@@ -241,8 +220,8 @@ int lf_checked(int id)
 const char* lf_dialog_view()
 {
     const ParamDialogView v = param_dialog_open(page.session);
-    return hand_out("{\"title\": " + json_text(v.title) + ", \"min_label\": " + json_text(v.min_label) +
-                    ", \"max_label\": " + json_text(v.max_label) + ", \"value_text\": " + json_text(v.value_text) +
+    return hand_out("{\"title\": " + json_string(v.title) + ", \"min_label\": " + json_string(v.min_label) +
+                    ", \"max_label\": " + json_string(v.max_label) + ", \"value_text\": " + json_string(v.value_text) +
                     ", \"range_min\": " + std::to_string(v.range_min) + ", \"range_max\": " +
                     std::to_string(v.range_max) + ", \"tick_step\": " + std::to_string(v.tick_step) +
                     ", \"position\": " + std::to_string(v.position) + "}");
@@ -273,7 +252,9 @@ int lf_run(int id)
     // An answer the command did not take must not answer a later one.
     page.dialog_answer.reset();
     page.file_answer.reset();
-    if (!page.destroyed) follow_pointer();
+    lf_stage_picture(nullptr, 0, 0, nullptr);
+    // A view to be drawn again follows the pointer when it is drawn.
+    if (!page.destroyed && !page.stale) follow_pointer();
     int result = 0;
     if (page.stale) result |= LF_REPAINT;
     if (page.changed) result |= LF_FRAME_CHANGED;
@@ -286,8 +267,8 @@ const char* lf_take_messages()
 {
     std::string out = "[";
     for (std::size_t i = 0; i < page.messages.size(); ++i)
-        out += (i ? ", " : "") + std::string("{\"caption\": ") + json_text(page.messages[i].first) +
-               ", \"text\": " + json_text(page.messages[i].second) + "}";
+        out += (i ? ", " : "") + std::string("{\"caption\": ") + json_string(page.messages[i].first) +
+               ", \"text\": " + json_string(page.messages[i].second) + "}";
     page.messages.clear();
     return hand_out(out + "]");
 }
@@ -316,8 +297,6 @@ const std::uint8_t* lf_render(int width, int height)
     }
     return page.rgba.data();
 }
-
-int lf_needs_render() { return page.stale || page.changed; }
 
 int lf_scroll_state(int which)
 {
@@ -363,26 +342,11 @@ void lf_scroll_to(int horizontal, int position)
 // pointer, or about the middle of the picture's visible part over a bar.
 int lf_wheel(int down, int across, int flags, int x, int y)
 {
-    Session& s = page.session;
-    if (flags & LF_WHEEL_CTRL) {
-        if (s.current_image == nullptr) return 0;
-        page.wheel_zoom += down != 0 ? down : across;
-        const int levels = page.wheel_zoom / 120;
-        page.wheel_zoom %= 120;
-        if (levels == 0) return 0;
-        if (flags & LF_WHEEL_OVER_BAR) std::tie(x, y) = zoom_anchor(s, *s.current_image);
-        zoom_about(s, kWindow, s.zoom + levels, x, y);
-        return page.stale ? 1 : 0;
-    }
-    if ((flags & LF_WHEEL_SHIFT) || (flags & LF_WHEEL_OVER_HORIZONTAL_BAR)) {
-        across += down;
-        down = 0;
-    }
-    bool moved = false;
-    if (down != 0) moved |= scroll_wheel(s, down, false);
-    if (across != 0) moved |= scroll_wheel(s, across, true);
-    if (moved) page.stale = true;
-    return moved ? 1 : 0;
+    std::optional<std::pair<int, int>> about;
+    if (!(flags & LF_WHEEL_OVER_BAR)) about = std::pair{x, y};
+    wheel_turn(page.session, kWindow, down, across, (flags & LF_WHEEL_CTRL) != 0,
+               (flags & (LF_WHEEL_SHIFT | LF_WHEEL_OVER_HORIZONTAL_BAR)) != 0, about);
+    return page.stale ? 1 : 0;
 }
 
 int lf_pointer(int inside, int x, int y)
@@ -415,26 +379,3 @@ const char* lf_status_text() { return hand_out(page.status); }
 const char* lf_explain_heading() { return hand_out(page.explain.heading); }
 const char* lf_explain_text() { return hand_out(page.explain.text); }
 
-int lf_has_picture() { return page.session.current_image != nullptr; }
-
-int lf_store_picture(const std::uint8_t* rgba, int width, int height, const char* path)
-{
-    if (rgba == nullptr || path == nullptr || width <= 0 || height <= 0 || width > 65535 || height > 65535) return 0;
-    const std::size_t w = static_cast<std::size_t>(width);
-    const std::size_t stride = (3 * w + 3) / 4 * 4;
-    std::vector<std::uint8_t> block(stride * static_cast<std::size_t>(height), 0);
-    for (int y = 0; y < height; ++y) {
-        // Rows bottom-up; transparency over a white ground.
-        const std::uint8_t* in = rgba + static_cast<std::size_t>(y) * w * 4;
-        std::uint8_t* out = block.data() + static_cast<std::size_t>(height - 1 - y) * stride;
-        for (std::size_t x = 0; x < w; ++x, in += 4, out += 3) {
-            const unsigned a = in[3];
-            for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>((in[2 - c] * a + 255 * (255 - a) + 127) / 255);
-        }
-    }
-    std::string error;
-    return write_bmp_file(path, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), block.data(),
-                          error)
-               ? 1
-               : 0;
-}
