@@ -99,10 +99,6 @@ def utf16z(blob, at):
     return blob[at:end].decode('utf-16-le'), end + 2
 
 
-def rc_string(text):
-    return '"' + text.replace('"', '""').replace('\t', '\\t') + '"'
-
-
 def decode_menu(blob):
     """The menu as the lines of its resource script."""
     version, header = struct.unpack_from('<HH', blob, 0)
@@ -117,7 +113,7 @@ def decode_menu(blob):
             pad = '    ' * depth
             if flags & 0x10:
                 text, at = utf16z(blob, at)
-                lines.extend([pad + 'POPUP ' + rc_string(text), pad + 'BEGIN'])
+                lines.extend([pad + 'POPUP ' + write_menu_rc.rc_string(text), pad + 'BEGIN'])
                 at = items(at, depth + 1)
                 lines.append(pad + 'END')
             else:
@@ -128,7 +124,7 @@ def decode_menu(blob):
                 else:
                     # A check mark (MF_CHECKED) is the one state an item may carry.
                     expect(flags & ~0x88 == 0, 'menu item %d carries flags 0x%x' % (command, flags))
-                    lines.append(pad + 'MENUITEM %s, %d%s' % (rc_string(text), command,
+                    lines.append(pad + 'MENUITEM %s, %d%s' % (write_menu_rc.rc_string(text), command,
                                                               ', CHECKED' if flags & 0x08 else ''))
             if flags & 0x80:
                 return at
