@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QStringList>
-#include <cstring>
 
+#include "shell/chooser_filters.h"
 #include "shell/platform.h"
 #include "shell/qt/main_window.h"
 
@@ -27,18 +27,13 @@ QFileDialog* make_file_dialog(QWidget* owner, const char* title, const char* ini
     if (initial_directory != nullptr && initial_directory[0] != '\0')
         dialog->setDirectory(QString::fromUtf8(initial_directory));
     QStringList filters, descriptions, suffixes;
-    for (const char* p = filter; p != nullptr && *p != '\0';) {
-        const char* description = p;
-        const char* pattern = p + std::strlen(p) + 1;
+    for (const ChooserFilter& f : chooser_filters(filter)) {
         // Qt separates patterns by blanks, the filter lists by ';'.
-        const QString patterns = QString::fromUtf8(pattern).replace(QLatin1Char(';'), QLatin1Char(' '));
-        descriptions << QString::fromUtf8(description);
+        const QString patterns = QString::fromStdString(f.patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
+        descriptions << QString::fromStdString(f.description);
         filters << descriptions.back() + QStringLiteral(" (") + patterns + QStringLiteral(")");
         // "*.png" gives a name typed without an extension ".png".
-        const QString first = patterns.section(QLatin1Char(' '), 0, 0);
-        suffixes << (first.startsWith(QLatin1String("*.")) ? first.mid(2) : QString());
-        if (*pattern == '\0') break;
-        p = pattern + std::strlen(pattern) + 1;
+        suffixes << QString::fromStdString(f.extension);
     }
     dialog->setNameFilters(filters);
     if (!filters.isEmpty()) dialog->selectNameFilter(filters.front());

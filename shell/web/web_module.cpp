@@ -35,6 +35,7 @@
 #include "ops/explain.h"
 #include "image/cpu_features.h"
 #include "lumaforge_version.h"
+#include "shell/chooser_filters.h"
 #include "shell/explain_panel.h"
 #include "shell/pixel_status.h"
 #include "shell/platform.h"
@@ -198,15 +199,9 @@ const char* lf_save_chooser()
     // The filter: pairs of description and patterns ("*.bmp"), the first
     // preselected; a name typed without an extension gets the chosen one's.
     std::string filters;
-    for (const char* p = kSaveFilter; *p != '\0';) {
-        const std::string description = p;
-        p += description.size() + 1;
-        const std::string pattern = p;
-        p += pattern.size() + 1;
-        const std::string extension = pattern.rfind("*.", 0) == 0 ? pattern.substr(1, pattern.find(';') - 1) : "";
-        filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_string(description) +
-                   ", \"extension\": " + json_string(extension) + "}";
-    }
+    for (const ChooserFilter& f : chooser_filters(kSaveFilter))
+        filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_string(f.description) +
+                   ", \"extension\": " + json_string(f.extension.empty() ? "" : "." + f.extension) + "}";
     return hand_out("{\"title\": " + json_string(kSaveTitle) + ", \"filters\": [" + filters + "]}");
 }
 

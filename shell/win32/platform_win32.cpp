@@ -6,6 +6,7 @@
 // code page.
 #include "commands/command_table.h"
 #include "commands/param_dialog.h"
+#include "shell/chooser_filters.h"
 #include "shell/platform.h"
 #include "explain_window.h"
 #include "shell_win32.h"
@@ -25,24 +26,6 @@ HCURSOR cursor_before_busy = nullptr;
 std::int32_t slider_position()
 {
     return static_cast<std::int32_t>(SendMessageW(slider_window, TBM_GETPOS, 0, 0));
-}
-
-// The extension of each filter's first pattern ("*.png" gives "png"; none
-// for a pattern without one), from a wide filter list.
-std::vector<std::wstring> filter_extensions(const std::wstring& filter)
-{
-    std::vector<std::wstring> extensions;
-    for (std::size_t at = 0; at < filter.size() && filter[at] != L'\0';) {
-        const std::size_t pattern = filter.find(L'\0', at) + 1;
-        const std::size_t end = filter.find(L'\0', pattern);
-        std::wstring first = filter.substr(pattern, filter.find(L';', pattern) < end ? filter.find(L';', pattern) - pattern
-                                                                                      : end - pattern);
-        extensions.push_back(first.rfind(L"*.", 0) == 0 && first.find_first_of(L"*?", 2) == std::wstring::npos
-                                 ? first.substr(2)
-                                 : std::wstring());
-        at = end + 1;
-    }
-    return extensions;
 }
 
 void set_value_text(HWND dialog, const std::string& text)
@@ -132,7 +115,9 @@ int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_d
     dialog.Flags = static_cast<DWORD>(flags);
     // A name typed without an extension gets the selected filter's; the
     // dialog then asks about replacing the file under its full name.
-    const std::vector<std::wstring> extensions = save != 0 ? filter_extensions(wide_filter) : std::vector<std::wstring>();
+    std::vector<std::wstring> extensions;
+    if (save != 0)
+        for (const ChooserFilter& f : chooser_filters(filter)) extensions.push_back(widen(f.extension));
     if (!extensions.empty() && !extensions.front().empty()) dialog.lpstrDefExt = extensions.front().c_str();
     const BOOL done = save != 0 ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (done == 0) return 0;
