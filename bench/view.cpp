@@ -9,7 +9,7 @@
 
 #include "image/image_record.h"
 #include "image/statistics.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 namespace {
 

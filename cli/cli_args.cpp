@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "commands/command_table.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 namespace {
 

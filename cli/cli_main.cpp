@@ -16,7 +16,7 @@
 #include "shell/headless/headless_platform.h"
 #include "lumaforge_version.h"
 #include "shell/pixel_status.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ void print_array(std::ostream& out, const char* name, const std::int32_t (&value
 
 void print_stats(const Session& session)
 {
-    const ImageRecord& r = *session.current_image;
+    const ImageRecord& r = *session.images.current_image;
     std::ostringstream out;
     out << "{\n"
         << "  \"width\": " << r.width << ",\n"
@@ -71,7 +71,7 @@ void print_stats(const Session& session)
         << "  \"mean_b\": " << r.mean_b << ",\n"
         << "  \"block_size\": " << r.block_size << ",\n"
         << "  \"transform_state\": " << r.transform_state << ",\n"
-        << "  \"current\": \"" << (&r == &session.image_a ? "a" : "b") << "\"\n"
+        << "  \"current\": \"" << (&r == &session.images.image_a ? "a" : "b") << "\"\n"
         << "}\n";
     std::cout << out.str();
 }
@@ -81,7 +81,7 @@ bool open_through_dispatcher(Session& session, const std::string& path)
 {
     headless.files.push_back(utf8_path(path));
     run_command(session, kWindow, IDM_OPEN);
-    return session.current_image != nullptr;
+    return session.images.current_image != nullptr;
 }
 
 // Runs one step; 0 when it ran, else the exit code.
@@ -138,9 +138,9 @@ void print_probe(const PixelProbe& probe)
 int run(Session& session, const CliOptions& options)
 {
     if (options.seed) session.noise_seed = *options.seed;
-    session.scroll_x = options.scroll_x;
-    session.scroll_y = options.scroll_y;
-    session.zoom = options.zoom;
+    session.view.scroll_x = options.scroll_x;
+    session.view.scroll_y = options.scroll_y;
+    session.view.zoom = options.zoom;
 
     if (!open_through_dispatcher(session, options.input)) return 1;
     for (const CliStep& step : options.steps)
@@ -150,9 +150,9 @@ int run(Session& session, const CliOptions& options)
     std::optional<PixelProbe> probe;
     if (options.probe) {
         const auto [x, y] = *options.probe;
-        probe = probe_pixel(session, x, y);
+        probe = probe_pixel(session.images, x, y);
         if (!probe) {
-            const ImageRecord& r = *session.current_image;
+            const ImageRecord& r = *session.images.current_image;
             std::cerr << "lumaforge-cli: --probe " << x << ',' << y << " lies outside the " << r.width << 'x'
                       << r.height << " picture (X 0 to width - 1, Y 0 to height - 1 from the top-left)\n";
             return 2;
@@ -161,7 +161,7 @@ int run(Session& session, const CliOptions& options)
     // Every pixel asked about must exist before anything is written.
     for (const auto& point : {options.explain, options.explain_text}) {
         if (!point) continue;
-        const ImageRecord& r = *session.current_image;
+        const ImageRecord& r = *session.images.current_image;
         if (point->x < 0 || point->y < 0 || point->x >= r.width || point->y >= r.height) {
             std::cerr << "lumaforge-cli: pixel " << point->x << ',' << point->y << " lies outside the " << r.width
                       << 'x' << r.height << " picture\n";
@@ -172,14 +172,14 @@ int run(Session& session, const CliOptions& options)
     std::string error;
     if (!options.output.empty()) {
         SaveFailure failure;
-        if (!report_write(options.output, save_picture(*session.current_image, utf8_path(options.output), failure),
+        if (!report_write(options.output, save_picture(*session.images.current_image, utf8_path(options.output), failure),
                           failure.detail))
             return 1;
     }
     if (!options.view.empty()) {
         Frame frame;
         frame.resize(options.client_width, options.client_height);
-        render_client(frame, session, session);
+        render_client(frame, session.images, session.view);
         if (!report_write(options.view,
                           write_bmp_file_top_down(utf8_path(options.view), frame.width, frame.height,
                                                   frame.pixels.data(), frame.stride, error),
@@ -220,6 +220,6 @@ int main(int argc, char** argv)
     headless.echo_messages = &std::cerr;
     Session session;
     const int code = run(session, options);
-    session.release_all_images();
+    session.images.release_all_images();
     return code;
 }

@@ -17,7 +17,7 @@
 
 #include "image/image_record.h"
 #include "ops/explain.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 struct Session;
 

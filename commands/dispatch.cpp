@@ -15,10 +15,10 @@ bool guard_passes(Guard guard, const Session& session)
 {
     switch (guard) {
     case Guard::None: return true;
-    case Guard::Picture: return session.current_image != nullptr;
+    case Guard::Picture: return session.images.current_image != nullptr;
     // No block of size 2 fits a picture whose smaller side is below 2.
     case Guard::BlockPicture:
-        return session.current_image != nullptr && block_exponent_max(*session.current_image) >= 1;
+        return session.images.current_image != nullptr && block_exponent_max(*session.images.current_image) >= 1;
     }
     return false;
 }
@@ -34,9 +34,9 @@ const CommandRow* runnable_row(const Session& session, int id)
 // picture on display.
 void set_up_dialog(Session& session, const DialogSetup& setup)
 {
-    ParamDialogSpec& d = session.param_dialog_spec;
+    ParamDialogSpec& d = session.dialog.param_dialog_spec;
     if (setup.kind == DialogKind::BlockSize) {
-        const int k = block_exponent_max(*session.current_image);
+        const int k = block_exponent_max(*session.images.current_image);
         set_text(d.title, setup.title);
         d.range_min = 1;
         d.range_max = k;
@@ -45,7 +45,7 @@ void set_up_dialog(Session& session, const DialogSetup& setup)
         set_text(d.min_label, "2");
         set_text(d.max_label, std::to_string(1L << k).c_str());
         set_text(d.suffix, "");
-        session.power_of_two_mode = 1;
+        session.dialog.power_of_two_mode = 1;
         return;
     }
     set_text(d.title, setup.title);
@@ -64,8 +64,8 @@ void set_up_dialog(Session& session, const DialogSetup& setup)
 bool ask(Session& session, WindowHandle window, const DialogSetup& setup, std::int32_t& value)
 {
     set_up_dialog(session, setup);
-    if (show_param_dialog(window, session) != 1) return false;
-    value = session.param_dialog_spec.result;
+    if (show_param_dialog(window, session.dialog) != 1) return false;
+    value = session.dialog.param_dialog_spec.result;
     return !(setup.zero_does_nothing && value == 0);
 }
 
@@ -84,16 +84,16 @@ PictureOrigin origin_of_run(const CommandRow& row, const CommandArgs& args, std:
 // which then shows; a refused operation changes nothing.
 void apply(Session& session, WindowHandle window, const CommandRow& row, const CommandArgs& args)
 {
-    ImageRecord& other = session.other_record();
+    ImageRecord& other = session.images.other_record();
     begin_busy();
-    const bool done = row.run.image_operation(*session.current_image, other, args);
+    const bool done = row.run.image_operation(*session.images.current_image, other, args);
     end_busy();
     if (!done) {
         report_out_of_memory();
         return;
     }
-    session.set_origin(other, origin_of_run(row, args, session.origin_of(*session.current_image).generation));
-    session.current_image = &other;
+    session.set_origin(other, origin_of_run(row, args, session.origin_of(*session.images.current_image).generation));
+    session.images.current_image = &other;
     request_repaint(window);
 }
 
@@ -102,7 +102,7 @@ void apply(Session& session, WindowHandle window, const CommandRow& row, const C
 // leaves the picture, and what made it, as they were.
 void transform(Session& session, WindowHandle window, const CommandRow& row, const CommandArgs& args)
 {
-    ImageRecord& record = *session.current_image;
+    ImageRecord& record = *session.images.current_image;
     const std::int32_t state = record.transform_state;
     begin_busy();
     const bool done = row.run.in_place(record, args);
@@ -154,17 +154,17 @@ void open_path(Session& session, WindowHandle window, const std::filesystem::pat
 {
     // A pending spectrum never outlives its picture: the planes go with the
     // pixels, so an inverse cannot write into a smaller new picture.
-    session.release_all_images();
-    session.set_origin(session.image_a, {});
-    session.set_origin(session.image_b, {});
+    session.images.release_all_images();
+    session.set_origin(session.images.image_a, {});
+    session.set_origin(session.images.image_b, {});
     begin_busy();
-    const LoadResult loaded = load_picture(file, session.image_a);
+    const LoadResult loaded = load_picture(file, session.images.image_a);
     end_busy();
     if (loaded == LoadResult::Loaded) {
-        session.current_image = &session.image_a;
+        session.images.current_image = &session.images.image_a;
         PictureOrigin opened;
         opened.command = IDM_OPEN;
-        session.set_origin(session.image_a, opened);
+        session.set_origin(session.images.image_a, opened);
     } else {
         show_message(kLoadCaption, load_refusal_text(loaded));
     }
@@ -179,7 +179,7 @@ void save_as_command(Session& session, WindowHandle window)
         return;
     SaveFailure failure;
     begin_busy();
-    const bool saved = save_picture(*session.current_image, file, failure);
+    const bool saved = save_picture(*session.images.current_image, file, failure);
     end_busy();
     if (!saved) show_message(kSaveCaption, save_failure_text(file, failure).c_str());
 }
@@ -190,7 +190,7 @@ void exit_command(Session&, WindowHandle window) { destroy_window(window); }
 // made each picture stays with its record, so its explanation comes back too.
 void undo_command(Session& session, WindowHandle window)
 {
-    if (session.other_record().pixels) session.current_image = &session.other_record();
+    if (session.images.other_record().pixels) session.images.current_image = &session.images.other_record();
     request_repaint(window);
 }
 
@@ -199,14 +199,14 @@ void undo_command(Session& session, WindowHandle window)
 void segment_command(Session& session, WindowHandle window)
 {
     begin_busy();
-    const auto frames = find_segment_frames(*session.current_image);
+    const auto frames = find_segment_frames(*session.images.current_image);
     end_busy();
     if (!frames) {
         report_out_of_memory();
         return;
     }
     if (frames->empty()) return;
-    const std::vector<WindowLine> lines = segment_frame_lines(*frames, session.current_image->height, session);
+    const std::vector<WindowLine> lines = segment_frame_lines(*frames, session.images.current_image->height, session.view);
     draw_segment_frames(window, *frames, lines);
 }
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "commands/session.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 // Runs one menu command; identifiers outside the table do nothing.
 void run_command(Session& session, WindowHandle window, int id);

@@ -44,11 +44,11 @@ Explanation nothing_to_explain(const ImageRecord& shown, int x, int y, const cha
 
 std::optional<Explanation> explain_pixel(const Session& session, int x, int y)
 {
-    const ImageRecord* shown = session.current_image;
+    const ImageRecord* shown = session.images.current_image;
     if (shown == nullptr || x < 0 || y < 0 || x >= shown->width || y >= shown->height) return std::nullopt;
     const PictureOrigin& origin = session.origin_of(*shown);
     const CommandRow* row = origin.command != 0 ? find_command(origin.command) : nullptr;
-    const ImageRecord& other = session.other_record();
+    const ImageRecord& other = session.images.other_record();
 
     Explanation e;
     if (row == nullptr || row->run.explain == nullptr) {

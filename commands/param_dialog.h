@@ -1,7 +1,7 @@
 // The parameter dialog's logic, apart from any window.
 //
 // A ParamDialog (part of the session) describes the one dialog: a command
-// fills its param_dialog_spec and calls show_param_dialog (shell/platform.h).
+// fills its param_dialog_spec and calls show_param_dialog (commands/platform.h).
 // A front end's dialog calls param_dialog_open when it is created,
 // param_dialog_slider_moved whenever the slider moves, and param_dialog_ok or
 // param_dialog_cancel (Cancel and the close box) to close. Texts are UTF-8.

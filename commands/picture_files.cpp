@@ -5,7 +5,7 @@
 
 #include "image/file_write.h"
 #include "image/picture_target.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 LoadResult load_picture(const std::filesystem::path& path, ImageRecord& record)
 {

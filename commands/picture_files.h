@@ -2,7 +2,7 @@
 //
 // load_picture reads a file that starts with "BM" through load_bmp, with
 // every check and refusal of the BMP reader; any other file goes to the
-// platform's decoder (shell/platform.h), whose answers become the reader's
+// platform's decoder (commands/platform.h), whose answers become the reader's
 // refusals: not a picture it knows -> NotBmp, over the size limits or more
 // than the heap gives -> TooLarge, broken -> ReadFailed.
 //

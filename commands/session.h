@@ -4,8 +4,9 @@
 // the parameter dialog's description and mode, the noise seed, and what made
 // the picture in each record (for explaining its pixels).
 //
-// The parts are plain structs, so code that needs only one of them takes
-// only that one (the renderer a ViewState, a dialog a ParamDialog). A fresh
+// The parts are named plain structs, so code that needs only one of them
+// takes only that one (the renderer `session.view`, a dialog
+// `session.dialog`). A fresh
 // Session is what the main window's creation gives: no pictures, scrolled
 // to 0,0, the dialog's first description.
 #pragma once
@@ -15,7 +16,7 @@
 
 #include "commands/param_dialog.h"
 #include "image/image_record.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 // How the picture in one working record came about: the command that wrote
 // it (IDM_OPEN: opened from a file; 0: nothing yet), its dialog's value and
@@ -32,7 +33,11 @@ struct PictureOrigin {
     std::uint64_t source_generation = 0;
 };
 
-struct Session : ImageStore, ViewState, ParamDialog {
+struct Session {
+    ImageStore images;   // the two working records and the one on display
+    ViewState view;      // zoom, scroll positions and limits, panels shown
+    ParamDialog dialog;  // the parameter dialog's description and mode
+
     // A fixed seed for the noise generator (reproducible runs); none: the
     // calendar time in seconds, as the program does.
     std::optional<std::uint32_t> noise_seed;
@@ -41,10 +46,10 @@ struct Session : ImageStore, ViewState, ParamDialog {
     PictureOrigin origin_a, origin_b;
     std::uint64_t last_generation = 0;
 
-    PictureOrigin& origin_of(const ImageRecord& record) { return &record == &image_a ? origin_a : origin_b; }
+    PictureOrigin& origin_of(const ImageRecord& record) { return &record == &images.image_a ? origin_a : origin_b; }
     const PictureOrigin& origin_of(const ImageRecord& record) const
     {
-        return &record == &image_a ? origin_a : origin_b;
+        return &record == &images.image_a ? origin_a : origin_b;
     }
     // The record's pixels now come from `origin` (its generation is set here).
     void set_origin(const ImageRecord& record, PictureOrigin origin)

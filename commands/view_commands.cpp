@@ -6,7 +6,7 @@ namespace {
 
 void zoom_to(Session& session, WindowHandle window, int zoom)
 {
-    const auto [x, y] = zoom_anchor(session, *session.current_image);
+    const auto [x, y] = zoom_anchor(session.view, *session.images.current_image);
     zoom_about(session, window, zoom, x, y);
 }
 
@@ -15,8 +15,8 @@ void zoom_to(Session& session, WindowHandle window, int zoom)
 void zoom_about(Session& session, WindowHandle window, int zoom, int x, int y)
 {
     zoom = std::clamp(zoom, ZOOM_MIN, ZOOM_MAX);
-    if (session.current_image == nullptr || zoom == session.zoom) return;
-    set_zoom(session, *session.current_image, zoom, x, y);
+    if (session.images.current_image == nullptr || zoom == session.view.zoom) return;
+    set_zoom(session.view, *session.images.current_image, zoom, x, y);
     request_repaint(window);
 }
 
@@ -24,13 +24,13 @@ void wheel_turn(Session& session, WindowHandle window, int down, int across, boo
                 std::optional<std::pair<int, int>> about)
 {
     if (zoom) {
-        if (session.current_image == nullptr) return;
-        session.wheel_zoom += down != 0 ? down : across;
-        const int levels = session.wheel_zoom / 120;
-        session.wheel_zoom %= 120;
+        if (session.images.current_image == nullptr) return;
+        session.view.wheel_zoom += down != 0 ? down : across;
+        const int levels = session.view.wheel_zoom / 120;
+        session.view.wheel_zoom %= 120;
         if (levels == 0) return;
-        const auto [x, y] = about ? *about : zoom_anchor(session, *session.current_image);
-        zoom_about(session, window, session.zoom + levels, x, y);
+        const auto [x, y] = about ? *about : zoom_anchor(session.view, *session.images.current_image);
+        zoom_about(session, window, session.view.zoom + levels, x, y);
         return;
     }
     if (sideways) {
@@ -38,35 +38,35 @@ void wheel_turn(Session& session, WindowHandle window, int down, int across, boo
         down = 0;
     }
     bool moved = false;
-    if (down != 0) moved |= scroll_wheel(session, down, false);
-    if (across != 0) moved |= scroll_wheel(session, across, true);
+    if (down != 0) moved |= scroll_wheel(session.view, down, false);
+    if (across != 0) moved |= scroll_wheel(session.view, across, true);
     if (moved) request_repaint(window);
 }
 
-void zoom_in_command(Session& session, WindowHandle window) { zoom_to(session, window, session.zoom + 1); }
-void zoom_out_command(Session& session, WindowHandle window) { zoom_to(session, window, session.zoom - 1); }
+void zoom_in_command(Session& session, WindowHandle window) { zoom_to(session, window, session.view.zoom + 1); }
+void zoom_out_command(Session& session, WindowHandle window) { zoom_to(session, window, session.view.zoom - 1); }
 void natural_size_command(Session& session, WindowHandle window) { zoom_to(session, window, 0); }
 
 void fit_command(Session& session, WindowHandle window)
 {
-    zoom_to(session, window, fit_zoom(*session.current_image, session.client_width, session.client_height));
+    zoom_to(session, window, fit_zoom(*session.images.current_image, session.view.client_width, session.view.client_height));
 }
 
 void status_bar_command(Session& session, WindowHandle window)
 {
-    session.status_bar = !session.status_bar;
-    show_status_bar(window, session.status_bar);
+    session.view.status_bar = !session.view.status_bar;
+    show_status_bar(window, session.view.status_bar);
     request_repaint(window);
 }
 
-bool status_bar_shown(const Session& session) { return session.status_bar; }
+bool status_bar_shown(const Session& session) { return session.view.status_bar; }
 
 // The view keeps its pixels: the panel stands beside it, and a front end
 // that narrows the view for it repaints on the resize.
 void explain_panel_command(Session& session, WindowHandle window)
 {
-    session.explain_panel = !session.explain_panel;
-    show_explain_panel(window, session.explain_panel);
+    session.view.explain_panel = !session.view.explain_panel;
+    show_explain_panel(window, session.view.explain_panel);
 }
 
-bool explain_panel_shown(const Session& session) { return session.explain_panel; }
+bool explain_panel_shown(const Session& session) { return session.view.explain_panel; }

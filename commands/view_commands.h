@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "commands/session.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 void zoom_in_command(Session& session, WindowHandle window);
 void zoom_out_command(Session& session, WindowHandle window);

@@ -8,7 +8,7 @@
 
 #include "cli/cli_args.h"
 #include "commands/command_table.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 namespace {
 

@@ -58,13 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     headless = HeadlessPlatform{};
     headless.files.push_back(path);
     run_command(session, nullptr, IDM_OPEN);
-    if (session.current_image == nullptr) {
+    if (session.images.current_image == nullptr) {
         require(headless.messages.size() == 1, "a refused file shows one message");
-        require(!session.image_a.pixels && !session.image_b.pixels, "a refused file leaves no block");
+        require(!session.images.image_a.pixels && !session.images.image_b.pixels, "a refused file leaves no block");
         return 0;
     }
-    require(session.current_image == &session.image_a && headless.messages.empty(), "a loaded file is on display");
-    check_record(session.image_a, size);
+    require(session.images.current_image == &session.images.image_a && headless.messages.empty(), "a loaded file is on display");
+    check_record(session.images.image_a, size);
 
     // Up to three commands, each chosen by a byte pair from the end of the
     // input (command, dialog position), so the fuzzer can steer them.
@@ -74,16 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         headless.default_answer = {DialogAnswer::OkAtFolded, data[size - 2 - 2 * k]};
         if (c.id == IDM_OPEN || c.id == IDM_EXIT) continue;
         run_command(session, nullptr, c.id);
-        require(session.current_image != nullptr, "a command leaves the picture loaded");
-        check_record(session.image_a, size);
-        check_record(session.image_b, size);
-        if (session.image_b.pixels) {
-            require(session.image_a.width == session.image_b.width &&
-                        session.image_a.height == session.image_b.height &&
-                        session.image_a.data_size == session.image_b.data_size,
+        require(session.images.current_image != nullptr, "a command leaves the picture loaded");
+        check_record(session.images.image_a, size);
+        check_record(session.images.image_b, size);
+        if (session.images.image_b.pixels) {
+            require(session.images.image_a.width == session.images.image_b.width &&
+                        session.images.image_a.height == session.images.image_b.height &&
+                        session.images.image_a.data_size == session.images.image_b.data_size,
                     "both records describe the loaded size");
         }
     }
-    session.release_all_images();
+    session.images.release_all_images();
     return 0;
 }

@@ -1,4 +1,4 @@
-// Where a platform decoder puts a picture other than a BMP (shell/platform.h
+// Where a platform decoder puts a picture other than a BMP (commands/platform.h
 // decode_picture): the record that the open command fills.
 //
 // The decoder first says how large the picture is as stored, and how the

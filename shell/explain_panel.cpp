@@ -8,7 +8,7 @@ std::string place(PicturePoint p) { return "пиксель (" + std::to_string(p
 
 std::string heading(const Session& session, std::optional<PicturePoint> pixel, bool pinned, bool explained)
 {
-    if (session.current_image == nullptr) return "Нет изображения.";
+    if (session.images.current_image == nullptr) return "Нет изображения.";
     if (!pixel) return "Наведите курсор на пиксель изображения; щелчок закрепит его.";
     if (!explained) return "Закреплённый " + place(*pixel) + " лежит вне изображения; щёлкните пиксель изображения.";
     if (pinned)
@@ -24,8 +24,8 @@ bool refresh(ExplainPanel& panel, const Session& session)
     basis.made = true;
     basis.pinned = panel.pinned.has_value();
     basis.pixel = panel.pinned ? panel.pinned : panel.hovered;
-    if (const ImageRecord* shown = session.current_image) {
-        const ImageRecord& other = session.other_record();
+    if (const ImageRecord* shown = session.images.current_image) {
+        const ImageRecord& other = session.images.other_record();
         basis.shown = shown;
         basis.shown_pixels = shown->pixels.get();
         basis.width = shown->width;
@@ -54,13 +54,13 @@ bool refresh(ExplainPanel& panel, const Session& session)
 bool explain_panel_pointer(ExplainPanel& panel, const Session& session, std::optional<ClientPoint> at)
 {
     if (at)
-        if (const auto p = pixel_under(session, session, at->x, at->y)) panel.hovered = p;
+        if (const auto p = pixel_under(session.images, session.view, at->x, at->y)) panel.hovered = p;
     return refresh(panel, session);
 }
 
 bool explain_panel_click(ExplainPanel& panel, const Session& session, ClientPoint at)
 {
-    panel.pinned = pixel_under(session, session, at.x, at.y);
+    panel.pinned = pixel_under(session.images, session.view, at.x, at.y);
     if (panel.pinned) panel.hovered = panel.pinned;
     return refresh(panel, session);
 }

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "image/image_record.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 struct PixelValues {
     int r = 0, g = 0, b = 0, luma = 0;

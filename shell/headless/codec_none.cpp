@@ -2,7 +2,7 @@
 // command-line tool built only to write the Windows program's menu): every
 // file that is not a BMP is refused as the BMP reader refuses it, and only
 // BMP can be written.
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 DecodeResult decode_picture(const std::filesystem::path&, PictureTarget&) { return DecodeResult::NotAPicture; }
 

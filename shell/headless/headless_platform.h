@@ -21,7 +21,7 @@
 
 #include "commands/param_dialog.h"
 #include "ops/segment/segment.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 struct DialogAnswer {
     enum Kind {

@@ -17,7 +17,7 @@
 #include <QImageWriter>
 #include <algorithm>
 
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 namespace {
 

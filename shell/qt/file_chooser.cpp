@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "shell/chooser_filters.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 #include "shell/qt/main_window.h"
 
 std::filesystem::path to_path(const QString& name)

@@ -24,7 +24,7 @@
 #include "commands/view_commands.h"
 #include "shell/pixel_status.h"
 #include "shell/qt/file_chooser.h"
-#include "shell/qt/frame_lines.h"
+#include "render/frame_lines.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ void ViewWidget::bring_up_to_date()
         stale_ = true;
     }
     if (!stale_) return;
-    render_client(frame_, session_, session_);
+    render_client(frame_, session_.images, session_.view);
     stale_ = false;
     emit rendered();
 }
@@ -162,7 +162,7 @@ MainWindow::MainWindow()
     status_label_ = new QLabel(this);
     status_label_->setObjectName(QStringLiteral("status"));
     statusBar()->addWidget(status_label_, 1);
-    statusBar()->setVisible(session_.status_bar);
+    statusBar()->setVisible(session_.view.status_bar);
 
     // Limits come from painting; bars are shown or hidden after it, outside
     // the paint event.
@@ -282,7 +282,7 @@ void MainWindow::show_explain_panel(bool shown)
 // a move within one pixel costs a comparison.
 void MainWindow::update_explanation()
 {
-    if (!session_.explain_panel) return;
+    if (!session_.view.explain_panel) return;
     std::optional<ClientPoint> at;
     if (pointer_) at = ClientPoint{pointer_->x(), pointer_->y()};
     if (explain_panel_pointer(explain_panel_, session_, at)) show_explanation();
@@ -290,7 +290,7 @@ void MainWindow::update_explanation()
 
 void MainWindow::pin_explanation(QPoint at)
 {
-    if (session_.explain_panel && explain_panel_click(explain_panel_, session_, ClientPoint{at.x(), at.y()}))
+    if (session_.view.explain_panel && explain_panel_click(explain_panel_, session_, ClientPoint{at.x(), at.y()}))
         show_explanation();
 }
 
@@ -303,7 +303,7 @@ void MainWindow::show_explanation()
 void MainWindow::update_status()
 {
     std::string text;
-    if (pointer_) text = status_text_at(session_, session_, pointer_->x(), pointer_->y());
+    if (pointer_) text = status_text_at(session_.images, session_.view, pointer_->x(), pointer_->y());
     status_label_->setText(QString::fromStdString(text));
 }
 
@@ -333,7 +333,7 @@ void MainWindow::destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    session_.release_all_images();
+    session_.images.release_all_images();
     hide();
     emit finished(0);
 }
@@ -356,15 +356,15 @@ void MainWindow::scroll_action(QScrollBar* bar, int action)
     case QAbstractSlider::SliderSingleStepAdd: {
         const int code = action == QAbstractSlider::SliderSingleStepSub ? SCROLL_LINE_BACK : SCROLL_LINE_FORWARD;
         if (horizontal)
-            scroll_horizontal(session_, code, 0);
+            scroll_horizontal(session_.view, code, 0);
         else
-            scroll_vertical(session_, code, 0);
+            scroll_vertical(session_.view, code, 0);
         break;
     }
-    case QAbstractSlider::SliderMove: scroll_thumb_to(session_, horizontal, bar->sliderPosition()); break;
+    case QAbstractSlider::SliderMove: scroll_thumb_to(session_.view, horizontal, bar->sliderPosition()); break;
     default: break;
     }
-    const std::int32_t position = horizontal ? session_.scroll_x : session_.scroll_y;
+    const std::int32_t position = horizontal ? session_.view.scroll_x : session_.view.scroll_y;
     setting_bars_ = true;
     bar->setSliderPosition(std::clamp(position, bar->minimum(), bar->maximum()));
     setting_bars_ = false;
@@ -377,15 +377,15 @@ void MainWindow::bar_value_changed(QScrollBar* bar, int value)
 {
     if (setting_bars_) return;
     const bool horizontal = bar == horizontal_;
-    const std::int32_t position = horizontal ? session_.scroll_x : session_.scroll_y;
+    const std::int32_t position = horizontal ? session_.view.scroll_x : session_.view.scroll_y;
     if (value == std::clamp(position, bar->minimum(), bar->maximum())) return;
-    scroll_thumb_to(session_, horizontal, value);
+    scroll_thumb_to(session_.view, horizontal, value);
     request_repaint();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == explain_dock_ && event->type() == QEvent::Close && session_.explain_panel && !destroyed_)
+    if (watched == explain_dock_ && event->type() == QEvent::Close && session_.view.explain_panel && !destroyed_)
         run(IDM_EXPLAIN_PANEL);
     if (event->type() == QEvent::Wheel && (watched == horizontal_ || watched == vertical_)) {
         turn_wheel(static_cast<QWheelEvent*>(event), static_cast<QScrollBar*>(watched));
@@ -410,7 +410,7 @@ void MainWindow::turn_wheel(QWheelEvent* event, QScrollBar* over_bar)
 // then set them, and they stay as the last picture left them.
 void MainWindow::update_scroll_bars()
 {
-    if (session_.current_image == nullptr) return;
+    if (session_.images.current_image == nullptr) return;
     setting_bars_ = true;
     const auto set = [](QScrollBar* bar, std::int32_t limit, std::int32_t position, int page) {
         const int top = limit > 0 ? limit : 0;
@@ -420,7 +420,7 @@ void MainWindow::update_scroll_bars()
         bar->setValue(std::clamp(position, 0, top));
         bar->setVisible(top > 0);  // a range of 0 hides the bar
     };
-    set(horizontal_, session_.scroll_max_x, session_.scroll_x, view_->width());
-    set(vertical_, session_.scroll_max_y, session_.scroll_y, view_->height());
+    set(horizontal_, session_.view.scroll_max_x, session_.view.scroll_x, view_->width());
+    set(vertical_, session_.view.scroll_max_y, session_.view.scroll_y, view_->height());
     setting_bars_ = false;
 }

@@ -18,9 +18,9 @@
 
 #include "commands/session.h"
 #include "shell/explain_panel.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 #include "shell/qt/explanation_view.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 class QAction;
 class QDockWidget;

@@ -1,9 +1,9 @@
-// The platform services of the Qt front end (shell/platform.h).
+// The platform services of the Qt front end (commands/platform.h).
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
 
-#include "shell/platform.h"
+#include "commands/platform.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/parameter_dialog.h"
 

@@ -25,7 +25,7 @@
   const STATUS_TEXT = 1, EXPLANATION = 2;
   // lf_scroll_state's questions.
   const ZOOM = 4, STATUS_BAR = 5, EXPLAIN_PANEL = 6;
-  // Scroll codes (shell/view.h).
+  // Scroll codes (render/view.h).
   const LINE_BACK = 0, LINE_FORWARD = 1;
 
   // Keys the browser keeps for itself (a page never receives them): their

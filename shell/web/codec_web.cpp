@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "shell/platform.h"
+#include "commands/platform.h"
 #include "shell/web/web_exports.h"
 
 namespace {

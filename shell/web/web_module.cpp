@@ -1,5 +1,5 @@
 // The browser front end's half in WebAssembly: the platform services
-// (shell/platform.h) and the functions the page calls (web_exports.h).
+// (commands/platform.h) and the functions the page calls (web_exports.h).
 //
 // The browser cannot wait inside a call for the user: a modal dialog would
 // freeze the page. So the page asks first and runs after. It learns with
@@ -38,9 +38,9 @@
 #include "shell/chooser_filters.h"
 #include "shell/explain_panel.h"
 #include "shell/pixel_status.h"
-#include "shell/platform.h"
-#include "shell/qt/frame_lines.h"
-#include "shell/view.h"
+#include "commands/platform.h"
+#include "render/frame_lines.h"
+#include "render/view.h"
 
 // WebAssembly has one vector level: the baseline copy of every kernel.
 static_assert(!LUMAFORGE_CPU_COPIES, "no processor-specific copies in the browser");
@@ -82,12 +82,12 @@ const char* hand_out(std::string text)
 void follow_pointer()
 {
     std::string status;
-    if (page.pointer) status = status_text_at(page.session, page.session, page.pointer->x, page.pointer->y);
+    if (page.pointer) status = status_text_at(page.session.images, page.session.view, page.pointer->x, page.pointer->y);
     if (status != page.status) {
         page.status = std::move(status);
         page.texts_changed |= LF_STATUS_TEXT;
     }
-    if (page.session.explain_panel && explain_panel_pointer(page.explain, page.session, page.pointer))
+    if (page.session.view.explain_panel && explain_panel_pointer(page.explain, page.session, page.pointer))
         page.texts_changed |= LF_EXPLANATION;
 }
 
@@ -98,7 +98,7 @@ void bring_up_to_date(int width, int height)
         page.stale = true;
     }
     if (!page.stale) return;
-    render_client(page.frame, page.session, page.session);
+    render_client(page.frame, page.session.images, page.session.view);
     page.stale = false;
     page.changed = true;
     follow_pointer();
@@ -139,7 +139,7 @@ void request_repaint(WindowHandle) { page.stale = true; }
 
 void destroy_window(WindowHandle)
 {
-    page.session.release_all_images();
+    page.session.images.release_all_images();
     page.destroyed = true;
 }
 
@@ -214,7 +214,7 @@ int lf_checked(int id)
 
 const char* lf_dialog_view()
 {
-    const ParamDialogView v = param_dialog_open(page.session);
+    const ParamDialogView v = param_dialog_open(page.session.dialog);
     return hand_out("{\"title\": " + json_string(v.title) + ", \"min_label\": " + json_string(v.min_label) +
                     ", \"max_label\": " + json_string(v.max_label) + ", \"value_text\": " + json_string(v.value_text) +
                     ", \"range_min\": " + std::to_string(v.range_min) + ", \"range_max\": " +
@@ -222,7 +222,7 @@ const char* lf_dialog_view()
                     ", \"position\": " + std::to_string(v.position) + "}");
 }
 
-const char* lf_dialog_value_text(int position) { return hand_out(param_dialog_slider_moved(page.session, position)); }
+const char* lf_dialog_value_text(int position) { return hand_out(param_dialog_slider_moved(page.session.dialog, position)); }
 
 void lf_answer_dialog(int ok, int position)
 {
@@ -295,7 +295,7 @@ const std::uint8_t* lf_render(int width, int height)
 
 int lf_scroll_state(int which)
 {
-    const ViewState& v = page.session;
+    const ViewState& v = page.session.view;
     switch (which) {
     case 0: return v.scroll_x;
     case 1: return v.scroll_y;
@@ -310,7 +310,7 @@ int lf_scroll_state(int which)
 
 void lf_set_client(int width, int height)
 {
-    ViewState& v = page.session;
+    ViewState& v = page.session.view;
     if (width < 0 || height < 0 || (v.client_width == width && v.client_height == height)) return;
     v.client_width = width;
     v.client_height = height;
@@ -320,15 +320,15 @@ void lf_set_client(int width, int height)
 void lf_scroll(int horizontal, int code, int thumb)
 {
     if (horizontal)
-        scroll_horizontal(page.session, code, thumb);
+        scroll_horizontal(page.session.view, code, thumb);
     else
-        scroll_vertical(page.session, code, thumb);
+        scroll_vertical(page.session.view, code, thumb);
     page.stale = true;
 }
 
 void lf_scroll_to(int horizontal, int position)
 {
-    scroll_thumb_to(page.session, horizontal != 0, position);
+    scroll_thumb_to(page.session.view, horizontal != 0, position);
     page.stale = true;
 }
 
@@ -358,7 +358,7 @@ int lf_click(int x, int y)
 {
     page.pointer = ClientPoint{x, y};
     follow_pointer();
-    if (page.session.explain_panel && explain_panel_click(page.explain, page.session, ClientPoint{x, y}))
+    if (page.session.view.explain_panel && explain_panel_click(page.explain, page.session, ClientPoint{x, y}))
         page.texts_changed |= LF_EXPLANATION;
     return lf_texts_changed();
 }

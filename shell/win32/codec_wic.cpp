@@ -15,7 +15,7 @@
 
 #include <vector>
 
-#include "shell/platform.h"
+#include "commands/platform.h"
 
 namespace {
 

@@ -148,7 +148,7 @@ void show_explain_window(bool shown)
 
 void explain_window_pointer(const Session& session, std::optional<POINT> at)
 {
-    if (panel == nullptr || !session.explain_panel) return;
+    if (panel == nullptr || !session.view.explain_panel) return;
     std::optional<ClientPoint> point;
     if (at) point = ClientPoint{at->x, at->y};
     if (explain_panel_pointer(explained, session, point)) show_texts();
@@ -156,7 +156,7 @@ void explain_window_pointer(const Session& session, std::optional<POINT> at)
 
 void explain_window_click(const Session& session, POINT at)
 {
-    if (panel == nullptr || !session.explain_panel) return;
+    if (panel == nullptr || !session.view.explain_panel) return;
     if (explain_panel_click(explained, session, ClientPoint{at.x, at.y})) show_texts();
 }
 

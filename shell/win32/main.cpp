@@ -10,7 +10,7 @@
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
 #include "shell/pixel_status.h"
-#include "shell/view.h"
+#include "render/view.h"
 #include "explain_window.h"
 #include "shell_win32.h"
 #include "text.h"
@@ -55,7 +55,7 @@ RECT view_rect(HWND window)
 {
     RECT client;
     GetClientRect(window, &client);
-    if (session.status_bar && status_window != nullptr) {
+    if (session.view.status_bar && status_window != nullptr) {
         RECT bar;
         GetWindowRect(status_window, &bar);
         client.bottom = std::max(client.top, client.bottom - (bar.bottom - bar.top));
@@ -72,7 +72,7 @@ void set_status_text(const std::wstring& text)
 
 // The status bar for the cursor at client point (x, y), or for wherever the
 // cursor is now.
-void update_status(int x, int y) { set_status_text(widen(status_text_at(session, session, x, y))); }
+void update_status(int x, int y) { set_status_text(widen(status_text_at(session.images, session.view, x, y))); }
 
 // The cursor's client point when it is over the window.
 std::optional<POINT> cursor_in(HWND window)
@@ -98,20 +98,20 @@ void follow_cursor(HWND window)
 
 void show_scroll_positions(HWND window)
 {
-    SetScrollPos(window, SB_HORZ, session.scroll_x, TRUE);
-    SetScrollPos(window, SB_VERT, session.scroll_y, TRUE);
+    SetScrollPos(window, SB_HORZ, session.view.scroll_x, TRUE);
+    SetScrollPos(window, SB_VERT, session.view.scroll_y, TRUE);
 }
 
 void on_create()
 {
-    session.image_a.pixels.reset();
-    session.image_b.pixels.reset();
-    session.reset_param_dialog_spec();
+    session.images.image_a.pixels.reset();
+    session.images.image_b.pixels.reset();
+    session.dialog.reset_param_dialog_spec();
 }
 
 void on_destroy()
 {
-    session.release_all_images();
+    session.images.release_all_images();
     PostQuitMessage(0);
 }
 
@@ -124,7 +124,7 @@ void on_paint(HWND window)
     const RECT client = view_rect(window);
     if (client.right > 0 && client.bottom > 0) {
         client_frame.resize(client.right, client.bottom);
-        render_client(client_frame, session, session);
+        render_client(client_frame, session.images, session.view);
 
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -141,9 +141,9 @@ void on_paint(HWND window)
     // The limits belong to a shown picture; changing a range may show or hide
     // a bar, and the resize that follows paints again with the new client size.
     // The positions too: zooming moves them.
-    if (session.current_image != nullptr) {
-        set_scroll_range(window, SB_HORZ, session.scroll_max_x);
-        set_scroll_range(window, SB_VERT, session.scroll_max_y);
+    if (session.images.current_image != nullptr) {
+        set_scroll_range(window, SB_HORZ, session.view.scroll_max_x);
+        set_scroll_range(window, SB_VERT, session.view.scroll_max_y);
         show_scroll_positions(window);
     }
     follow_cursor(window);
@@ -151,7 +151,7 @@ void on_paint(HWND window)
 
 LRESULT on_erase_background(HWND window, HDC dc)
 {
-    if (session.current_image == nullptr) {
+    if (session.images.current_image == nullptr) {
         const RECT client = view_rect(window);
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
@@ -168,13 +168,13 @@ void on_scroll(HWND window, int bar, WPARAM wparam)
         info.cbSize = sizeof info;
         info.fMask = SIF_TRACKPOS;
         GetScrollInfo(window, bar, &info);
-        scroll_thumb_to(session, bar == SB_HORZ, info.nTrackPos);
+        scroll_thumb_to(session.view, bar == SB_HORZ, info.nTrackPos);
     } else if (bar == SB_HORZ) {
-        scroll_horizontal(session, code, thumb);
+        scroll_horizontal(session.view, code, thumb);
     } else {
-        scroll_vertical(session, code, thumb);
+        scroll_vertical(session.view, code, thumb);
     }
-    SetScrollPos(window, bar, bar == SB_HORZ ? session.scroll_x : session.scroll_y, TRUE);
+    SetScrollPos(window, bar, bar == SB_HORZ ? session.view.scroll_x : session.view.scroll_y, TRUE);
     InvalidateRect(window, nullptr, TRUE);
 }
 
@@ -302,7 +302,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // apartment.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     DragAcceptFiles(main_window, TRUE);
-    status_window = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (session.status_bar ? WS_VISIBLE : 0), 0, 0,
+    status_window = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (session.view.status_bar ? WS_VISIBLE : 0), 0, 0,
                                     0, 0, main_window, nullptr, instance, nullptr);
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
     UpdateWindow(main_window);

@@ -7,7 +7,7 @@
 #include "commands/command_table.h"
 #include "commands/param_dialog.h"
 #include "shell/chooser_filters.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 #include "explain_window.h"
 #include "shell_win32.h"
 #include "text.h"

@@ -133,13 +133,13 @@ protected:
     {
         fake.files.push_back(path);
         run_command(session, kFakeWindow, IDM_OPEN);
-        return session.current_image;
+        return session.images.current_image;
     }
 
     void expect_refused_with(const char* text)
     {
-        EXPECT_EQ(session.current_image, nullptr);
-        EXPECT_FALSE(session.image_a.pixels);
+        EXPECT_EQ(session.images.current_image, nullptr);
+        EXPECT_FALSE(session.images.image_a.pixels);
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_EQ(fake.messages[0].caption, kLoadCaption);
         EXPECT_EQ(fake.messages[0].text, text);
@@ -325,7 +325,7 @@ TEST_F(Pictures, BrokenOrUnknownFilesGetTheReadersRefusals)
 TEST_F(Pictures, SaveAsPngKeepsEveryPixelAndJpegComesClose)
 {
     ASSERT_TRUE(open_picture(session, random_record(41, 17, 8)));
-    const ImageRecord original = clone(session.image_a);
+    const ImageRecord original = clone(session.images.image_a);
     for (const char* name : {"copy.png", "copy.jpg"}) {
         fake.files.push_back(dir / name);
         run_command(session, kFakeWindow, IDM_SAVE_AS);

@@ -51,12 +51,12 @@ TEST_F(Dispatcher, WithoutAPictureOnlyOpenUndoExitAndTheStatusBarAct)
     }
     EXPECT_EQ(fake.dialogs_shown, 0);
     EXPECT_EQ(fake.repaints, 0);
-    EXPECT_FALSE(session.image_a.pixels);
-    EXPECT_FALSE(session.image_b.pixels);
+    EXPECT_FALSE(session.images.image_a.pixels);
+    EXPECT_FALSE(session.images.image_b.pixels);
 
     run_command(session, kFakeWindow, IDM_UNDO);
     EXPECT_EQ(fake.repaints, 1) << "undo repaints even when it changes nothing";
-    EXPECT_EQ(session.current_image, nullptr);
+    EXPECT_EQ(session.images.current_image, nullptr);
 
     run_command(session, kFakeWindow, IDM_EXIT);
     EXPECT_EQ(fake.destroys, 1);
@@ -68,48 +68,48 @@ TEST_F(Dispatcher, WithoutAPictureOnlyOpenUndoExitAndTheStatusBarAct)
 TEST_F(Dispatcher, UndoTogglesTheLastOperation)
 {
     open("a.bmp");
-    ASSERT_EQ(session.current_image, &session.image_a);
-    EXPECT_TRUE(same_pixels(session.image_a, picture));
+    ASSERT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_TRUE(same_pixels(session.images.image_a, picture));
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_EQ(session.current_image, &session.image_a) << "nothing to undo right after an open";
+    EXPECT_EQ(session.images.current_image, &session.images.image_a) << "nothing to undo right after an open";
 
     run_command(session, kFakeWindow, IDM_NEGATIVE);
-    EXPECT_EQ(session.current_image, &session.image_b);
-    ImageRecord negative = clone(session.image_b);
+    EXPECT_EQ(session.images.current_image, &session.images.image_b);
+    ImageRecord negative = clone(session.images.image_b);
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_EQ(session.current_image, &session.image_a);
-    EXPECT_TRUE(same_pixels(*session.current_image, picture));
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_TRUE(same_pixels(*session.images.current_image, picture));
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_EQ(session.current_image, &session.image_b);
-    EXPECT_TRUE(same_pixels(*session.current_image, negative));
+    EXPECT_EQ(session.images.current_image, &session.images.image_b);
+    EXPECT_TRUE(same_pixels(*session.images.current_image, negative));
 
     // A second operation writes over the picture from before the first.
     run_command(session, kFakeWindow, IDM_GRAYSCALE);
-    EXPECT_EQ(session.current_image, &session.image_a);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_TRUE(same_pixels(*session.current_image, negative));
-    EXPECT_FALSE(same_pixels(session.image_a, picture));
-    EXPECT_EQ(session.image_a.width, session.image_b.width);
-    EXPECT_EQ(session.image_a.data_size, session.image_b.data_size);
+    EXPECT_TRUE(same_pixels(*session.images.current_image, negative));
+    EXPECT_FALSE(same_pixels(session.images.image_a, picture));
+    EXPECT_EQ(session.images.image_a.width, session.images.image_b.width);
+    EXPECT_EQ(session.images.image_a.data_size, session.images.image_b.data_size);
 }
 
 TEST_F(Dispatcher, OpeningReleasesBothRecordsAndPendingTransforms)
 {
     open("a.bmp");
     run_command(session, kFakeWindow, IDM_NEGATIVE);
-    session.image_b.transform_state = TRANSFORM_WALSH_2D;
-    session.image_b.coef_re_r = HeapArray<float>::allocate(4);
-    session.image_b.coef_re_g = HeapArray<float>::allocate(4);
-    session.image_b.coef_re_b = HeapArray<float>::allocate(4);
+    session.images.image_b.transform_state = TRANSFORM_WALSH_2D;
+    session.images.image_b.coef_re_r = HeapArray<float>::allocate(4);
+    session.images.image_b.coef_re_g = HeapArray<float>::allocate(4);
+    session.images.image_b.coef_re_b = HeapArray<float>::allocate(4);
 
     open("b.bmp");
-    EXPECT_EQ(session.current_image, &session.image_a);
-    EXPECT_EQ(session.image_a.width, 6);
-    EXPECT_FALSE(session.image_b.pixels);
-    EXPECT_EQ(session.image_b.transform_state, TRANSFORM_NONE);
-    EXPECT_FALSE(session.image_b.coef_re_r);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_EQ(session.images.image_a.width, 6);
+    EXPECT_FALSE(session.images.image_b.pixels);
+    EXPECT_EQ(session.images.image_b.transform_state, TRANSFORM_NONE);
+    EXPECT_FALSE(session.images.image_b.coef_re_r);
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_EQ(session.current_image, &session.image_a);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
 }
 
 TEST_F(Dispatcher, CancelledOpenKeepsThePictureAndRefusedOpenLeavesNone)
@@ -119,19 +119,19 @@ TEST_F(Dispatcher, CancelledOpenKeepsThePictureAndRefusedOpenLeavesNone)
     const int repaints = fake.repaints;
     fake.files.push_back(std::nullopt);
     run_command(session, kFakeWindow, IDM_OPEN);
-    EXPECT_EQ(session.current_image, &session.image_b);
-    EXPECT_TRUE(session.image_a.pixels);
+    EXPECT_EQ(session.images.current_image, &session.images.image_b);
+    EXPECT_TRUE(session.images.image_a.pixels);
     EXPECT_EQ(fake.repaints, repaints);
 
     open("bad.bmp");
-    EXPECT_EQ(session.current_image, nullptr);
-    EXPECT_FALSE(session.image_a.pixels);
-    EXPECT_FALSE(session.image_b.pixels);
+    EXPECT_EQ(session.images.current_image, nullptr);
+    EXPECT_FALSE(session.images.image_a.pixels);
+    EXPECT_FALSE(session.images.image_b.pixels);
     EXPECT_EQ(fake.repaints, repaints + 1) << "a refused file repaints an empty window";
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, "Не умею грузить файлы с таким количеством цветов!");
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_EQ(session.current_image, nullptr);
+    EXPECT_EQ(session.images.current_image, nullptr);
 }
 
 TEST_F(Dispatcher, ValueZeroDoesNothingExceptForBinarize)
@@ -143,17 +143,17 @@ TEST_F(Dispatcher, ValueZeroDoesNothingExceptForBinarize)
         fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 0});
         run_command(session, kFakeWindow, id);
     }
-    EXPECT_EQ(session.current_image, &session.image_b);
+    EXPECT_EQ(session.images.current_image, &session.images.image_b);
     EXPECT_EQ(fake.repaints, repaints);
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_EQ(session.current_image, &session.image_a) << "the previous pair still toggles";
+    EXPECT_EQ(session.images.current_image, &session.images.image_a) << "the previous pair still toggles";
 
     fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 0});
     run_command(session, kFakeWindow, IDM_BINARIZE);
-    EXPECT_EQ(session.current_image, &session.image_b);
+    EXPECT_EQ(session.images.current_image, &session.images.image_b);
     for (int i = 0; i < 13 * 7; ++i) {
-        const std::uint8_t* p = session.image_b.pixels.get() + (i / 13) * session.image_b.stride() + 3 * (i % 13);
-        const std::uint8_t* s = session.image_a.pixels.get() + (i / 13) * session.image_a.stride() + 3 * (i % 13);
+        const std::uint8_t* p = session.images.image_b.pixels.get() + (i / 13) * session.images.image_b.stride() + 3 * (i % 13);
+        const std::uint8_t* s = session.images.image_a.pixels.get() + (i / 13) * session.images.image_a.stride() + 3 * (i % 13);
         EXPECT_EQ(p[0], luma(s[0], s[1], s[2]) > 0 ? 255 : 0);
     }
 }
@@ -163,27 +163,27 @@ TEST_F(Dispatcher, DialogValuesBecomeTheOperationsArguments)
     open("a.bmp");
     fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 10});
     run_command(session, kFakeWindow, IDM_BRIGHTNESS);
-    ASSERT_EQ(session.current_image, &session.image_b);
-    for (std::int32_t i = 0; i < session.image_a.data_size; ++i)
-        ASSERT_EQ(session.image_b.pixels[i], std::min(255, session.image_a.pixels[i] + 25)) << "10% is an offset of 25";
+    ASSERT_EQ(session.images.current_image, &session.images.image_b);
+    for (std::int32_t i = 0; i < session.images.image_a.data_size; ++i)
+        ASSERT_EQ(session.images.image_b.pixels[i], std::min(255, session.images.image_a.pixels[i] + 25)) << "10% is an offset of 25";
 
     run_command(session, kFakeWindow, IDM_UNDO);
     fake.dialog_answers.push_back({DialogAnswer::OkAtValue, -100});
     run_command(session, kFakeWindow, IDM_BRIGHTNESS);
-    for (std::int32_t i = 0; i < session.image_a.data_size; ++i)
-        ASSERT_EQ(session.image_b.pixels[i], std::max(0, session.image_a.pixels[i] - 254));
+    for (std::int32_t i = 0; i < session.images.image_a.data_size; ++i)
+        ASSERT_EQ(session.images.image_b.pixels[i], std::max(0, session.images.image_a.pixels[i] - 254));
 }
 
 TEST_F(Dispatcher, RefusedOperationChangesNothingAndSaysWhy)
 {
     open("a.bmp");
-    ImageRecord before = clone(session.image_a);
+    ImageRecord before = clone(session.images.image_a);
     heap_fail_at(1);
     run_command(session, kFakeWindow, IDM_NEGATIVE);
     heap_fail_at(0);
-    EXPECT_EQ(session.current_image, &session.image_a);
-    EXPECT_FALSE(session.image_b.pixels);
-    EXPECT_TRUE(same_pixels(session.image_a, before));
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_FALSE(session.images.image_b.pixels);
+    EXPECT_TRUE(same_pixels(session.images.image_a, before));
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kOutOfMemory);
     EXPECT_EQ(fake.busy_depth, 0);
@@ -197,21 +197,21 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
         for (const CommandRow& c : command_table()) {
             if (c.id == IDM_EXIT || c.id == IDM_OPEN) continue;
             Session prepared;
-            prepared.image_a = clone(session.image_a);
-            prepared.current_image = session.current_image ? &prepared.image_a : nullptr;
-            prepared.param_dialog_spec.scale = 5.0f;  // what an earlier dialog may have left
+            prepared.images.image_a = clone(session.images.image_a);
+            prepared.images.current_image = session.images.current_image ? &prepared.images.image_a : nullptr;
+            prepared.dialog.param_dialog_spec.scale = 5.0f;  // what an earlier dialog may have left
             const CommandPrompt prompt = prepare_command(prepared, c.id);
 
             reset_fake();
             fake.default_answer = {DialogAnswer::Cancel};
             Session ran;
-            ran.image_a = clone(session.image_a);
-            ran.current_image = session.current_image ? &ran.image_a : nullptr;
-            ran.param_dialog_spec.scale = 5.0f;
+            ran.images.image_a = clone(session.images.image_a);
+            ran.images.current_image = session.images.current_image ? &ran.images.image_a : nullptr;
+            ran.dialog.param_dialog_spec.scale = 5.0f;
             run_command(ran, kFakeWindow, c.id);
 
-            const bool acted = fake.dialogs_shown > 0 || fake.repaints > 0 || !fake.lines.empty() || ran.image_b.pixels ||
-                               (c.id == IDM_SEGMENT && ran.current_image);  // noise may hold no characters
+            const bool acted = fake.dialogs_shown > 0 || fake.repaints > 0 || !fake.lines.empty() || ran.images.image_b.pixels ||
+                               (c.id == IDM_SEGMENT && ran.images.current_image);  // noise may hold no characters
             // A session action may find nothing to do (zooming to the level
             // shown), and a cancelled chooser ends its command.
             const bool may_idle = (prompt == CommandPrompt::Nothing && c.run.action != nullptr) ||
@@ -221,7 +221,7 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
             }
             EXPECT_EQ(prompt == CommandPrompt::ParameterDialog, fake.dialogs_shown == 1) << c.name << state;
             if (prompt != CommandPrompt::ParameterDialog) continue;
-            const ParamDialogSpec& p = prepared.param_dialog_spec;
+            const ParamDialogSpec& p = prepared.dialog.param_dialog_spec;
             const ParamDialogSpec& shown = fake.shown_spec;
             EXPECT_STREQ(p.title, shown.title) << c.name;
             EXPECT_STREQ(p.min_label, shown.min_label) << c.name;
@@ -231,7 +231,7 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
                       std::tie(shown.range_min, shown.range_max, shown.tick_step, shown.initial_pos, shown.scale,
                                shown.offset))
                 << c.name;
-            EXPECT_EQ(prepared.power_of_two_mode != 0, fake.shown_power_of_two) << c.name;
+            EXPECT_EQ(prepared.dialog.power_of_two_mode != 0, fake.shown_power_of_two) << c.name;
         }
     };
     check_every_command(" without a picture");

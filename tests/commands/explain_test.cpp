@@ -107,16 +107,16 @@ TEST_F(Explain, EveryImageCommandShowsThePixelItComputedFromThePixelsItNames)
                 ASSERT_TRUE(open_picture(session, picture));
                 run_command(session, kFakeWindow, IDM_NEGATIVE);  // image_b holds known bytes
                 run_command(session, kFakeWindow, IDM_UNDO);
-                const ImageRecord before = clone(session.image_b);
+                const ImageRecord before = clone(session.images.image_b);
                 run(c.id, value);
-                ASSERT_EQ(session.current_image, &session.image_b);
+                ASSERT_EQ(session.images.current_image, &session.images.image_b);
                 for (const auto& [x, y] : pixels_of(w, h, rng)) {
                     const Explanation e = at(x, y);
                     ASSERT_EQ(e.command, c.step);
-                    EXPECT_EQ(e.result, explain::bytes_at(session.image_b, x, y)) << "at " << x << "," << y;
+                    EXPECT_EQ(e.result, explain::bytes_at(session.images.image_b, x, y)) << "at " << x << "," << y;
                     if (e.status == ExplainStatus::Computed) {
                         EXPECT_TRUE(e.written);
-                        EXPECT_TRUE(inputs_are_the_source(e, session.image_a)) << "at " << x << "," << y;
+                        EXPECT_TRUE(inputs_are_the_source(e, session.images.image_a)) << "at " << x << "," << y;
                     } else {
                         ASSERT_EQ(e.status, ExplainStatus::NotWritten);
                         EXPECT_FALSE(e.written);
@@ -140,7 +140,7 @@ TEST_F(Explain, BlockTransformsShowTheBlockAndTheCoefficientBehindTheBytes)
             for (int x = 0; x < 9; ++x) {
                 const Explanation e = at(x, y);
                 EXPECT_EQ(e.status, ExplainStatus::Block);
-                EXPECT_EQ(e.result, explain::bytes_at(session.image_a, x, y));
+                EXPECT_EQ(e.result, explain::bytes_at(session.images.image_a, x, y));
                 EXPECT_EQ(e.written, x < 4 && y >= 1) << x << "," << y;
                 const auto coefficient = std::find_if(e.steps.begin(), e.steps.end(),
                                                       [](const ExplainStep& s) { return s.name == std::string("coefficient"); });
@@ -262,7 +262,7 @@ TEST_F(Explain, TheExplanationFollowsThePictureOnDisplay)
     run_command(session, kFakeWindow, IDM_UNDO);
     EXPECT_EQ(at(2, 2).command, "brightness");
     EXPECT_EQ(at(2, 2).status, ExplainStatus::SourceGone);
-    EXPECT_EQ(at(2, 2).result, explain::bytes_at(*session.current_image, 2, 2));
+    EXPECT_EQ(at(2, 2).result, explain::bytes_at(*session.images.current_image, 2, 2));
 
     // A transform changes its record in place, so the picture made from it
     // loses its source too.

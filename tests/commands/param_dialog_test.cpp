@@ -12,8 +12,8 @@ class DialogSetup : public SessionTest {
 protected:
     void SetUp() override
     {
-        install(session.image_a, make_record(300, 200, [](int x, int y) { return Bgr{std::uint8_t(x), std::uint8_t(y), 7}; }));
-        session.current_image = &session.image_a;
+        install(session.images.image_a, make_record(300, 200, [](int x, int y) { return Bgr{std::uint8_t(x), std::uint8_t(y), 7}; }));
+        session.images.current_image = &session.images.image_a;
     }
 
     // Runs a command whose dialog is cancelled and returns what it showed.
@@ -58,40 +58,40 @@ TEST_F(DialogSetup, EachCommandOpensWithItsOwnValuesAndLabels)
         EXPECT_EQ(fake.shown.min_label, c.min);
         EXPECT_EQ(fake.shown.max_label, c.max);
         EXPECT_EQ(fake.shown.value_text, c.value);
-        EXPECT_EQ(session.power_of_two_mode, 0) << "closing always clears the power-of-two mode";
+        EXPECT_EQ(session.dialog.power_of_two_mode, 0) << "closing always clears the power-of-two mode";
     }
 }
 
 TEST_F(DialogSetup, ValuesOfPositionsInBothModes)
 {
     show(IDM_MEDIAN_2D);
-    EXPECT_EQ(param_value_text(session, 4), "9");
-    EXPECT_EQ(param_value(session, 10), 21);
+    EXPECT_EQ(param_value_text(session.dialog, 4), "9");
+    EXPECT_EQ(param_value(session.dialog, 10), 21);
     show(IDM_BRIGHTNESS);
-    EXPECT_EQ(param_value_text(session, -37), "-37%");
-    EXPECT_EQ(param_value_text(session, -100), "-100%");
+    EXPECT_EQ(param_value_text(session.dialog, -37), "-37%");
+    EXPECT_EQ(param_value_text(session.dialog, -100), "-100%");
     show(IDM_NOISE);
-    EXPECT_EQ(param_value_text(session, 7000), "14000");
-    EXPECT_EQ(param_value_text(session, 32767), "65534");
+    EXPECT_EQ(param_value_text(session.dialog, 7000), "14000");
+    EXPECT_EQ(param_value_text(session.dialog, 32767), "65534");
 
-    session.power_of_two_mode = 1;
-    EXPECT_EQ(param_value_text(session, 8), "256");
-    EXPECT_EQ(param_value_text(session, 1), "2");
-    session.power_of_two_mode = 0;
+    session.dialog.power_of_two_mode = 1;
+    EXPECT_EQ(param_value_text(session.dialog, 8), "256");
+    EXPECT_EQ(param_value_text(session.dialog, 1), "2");
+    session.dialog.power_of_two_mode = 0;
 }
 
 TEST_F(DialogSetup, CancelAndCloseKeepTheEarlierResult)
 {
     fake.dialog_answers.push_back({DialogAnswer::OkAtPosition, 77});
     run_command(session, kFakeWindow, IDM_BINARIZE);
-    EXPECT_EQ(session.param_dialog_spec.result, 77);
+    EXPECT_EQ(session.dialog.param_dialog_spec.result, 77);
 
     for (auto kind : {DialogAnswer::Cancel, DialogAnswer::Close}) {
-        session.current_image = &session.image_a;
+        session.images.current_image = &session.images.image_a;
         fake.dialog_answers.push_back({kind, 0});
         fake.repaints = 0;
         run_command(session, kFakeWindow, IDM_NOISE);
-        EXPECT_EQ(session.param_dialog_spec.result, 77);
+        EXPECT_EQ(session.dialog.param_dialog_spec.result, 77);
         EXPECT_EQ(fake.repaints, 0);
     }
 }
@@ -110,7 +110,7 @@ TEST_F(DialogSetup, BlockSizesFitTheSmallerSide)
         EXPECT_EQ(block_exponent_max(r), c.k) << c.w << "x" << c.h;
     }
     // A side below 2 admits no block: no dialog at all.
-    install(session.image_a, make_record(1, 50, [](int, int) { return Bgr{1, 2, 3}; }));
+    install(session.images.image_a, make_record(1, 50, [](int, int) { return Bgr{1, 2, 3}; }));
     fake.dialogs_shown = 0;
     run_command(session, kFakeWindow, IDM_FFT_LINEAR);
     run_command(session, kFakeWindow, IDM_WALSH_2D);

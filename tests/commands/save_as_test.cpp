@@ -23,7 +23,7 @@ protected:
         dir = scratch_dir();
         ASSERT_TRUE(open_picture(session, random_record(13, 7, 31)));
         run_command(session, kFakeWindow, IDM_NEGATIVE);
-        ASSERT_EQ(session.current_image, &session.image_b);
+        ASSERT_EQ(session.images.current_image, &session.images.image_b);
         reset_fake();
     }
     void TearDown() override { fail_file_writes_after(-1); }
@@ -37,8 +37,8 @@ protected:
     // The picture on display and the store are as the test left them.
     void expect_session_unchanged(const ImageRecord& shown)
     {
-        EXPECT_EQ(session.current_image, &session.image_b);
-        EXPECT_TRUE(same_record(shown, session.image_b));
+        EXPECT_EQ(session.images.current_image, &session.images.image_b);
+        EXPECT_TRUE(same_record(shown, session.images.image_b));
         EXPECT_EQ(fake.repaints, 0);
         EXPECT_EQ(fake.busy_depth, 0);
     }
@@ -48,7 +48,7 @@ protected:
 
 TEST_F(SaveAs, WritesThePictureOnDisplayAsABmpByteForByte)
 {
-    const ImageRecord shown = clone(session.image_b);
+    const ImageRecord shown = clone(session.images.image_b);
     save(dir / "result.bmp");
     save(dir / "no-extension");  // the chooser had no extension to add: BMP
     EXPECT_TRUE(fake.messages.empty());
@@ -79,7 +79,7 @@ TEST_F(SaveAs, NothingLoadedOrCancelledDoesNothing)
 
 TEST_F(SaveAs, AFailureNamesTheFileAndTheReasonAndKeepsTheOldFile)
 {
-    const ImageRecord shown = clone(session.image_b);
+    const ImageRecord shown = clone(session.images.image_b);
     const auto missing = dir / "no such folder" / "x.bmp";
     save(missing);
     ASSERT_EQ(fake.messages.size(), 1u);

@@ -15,10 +15,10 @@ class ViewMenu : public SessionTest {
 protected:
     void show(int w, int h)
     {
-        install(session.image_a, random_record(w, h, 5));
-        session.current_image = &session.image_a;
-        session.client_width = 1000;
-        session.client_height = 700;
+        install(session.images.image_a, random_record(w, h, 5));
+        session.images.current_image = &session.images.image_a;
+        session.view.client_width = 1000;
+        session.view.client_height = 700;
     }
 };
 
@@ -26,22 +26,22 @@ TEST_F(ViewMenu, ZoomStepsStopAtTheLevelsEnds)
 {
     show(300, 200);
     for (int i = 0; i < 7; ++i) run_command(session, kFakeWindow, IDM_ZOOM_IN);
-    EXPECT_EQ(session.zoom, ZOOM_MAX);
+    EXPECT_EQ(session.view.zoom, ZOOM_MAX);
     EXPECT_EQ(fake.repaints, 5) << "a step past 3200 % changes nothing";
     run_command(session, kFakeWindow, IDM_ZOOM_NATURAL);
-    EXPECT_EQ(session.zoom, 0);
+    EXPECT_EQ(session.view.zoom, 0);
     for (int i = 0; i < 5; ++i) run_command(session, kFakeWindow, IDM_ZOOM_OUT);
-    EXPECT_EQ(session.zoom, ZOOM_MIN);
+    EXPECT_EQ(session.view.zoom, ZOOM_MIN);
     run_command(session, kFakeWindow, IDM_ZOOM_FIT);
-    EXPECT_EQ(session.zoom, 1);  // 600 + 283 columns fit 1000, 1200 + 283 do not
-    EXPECT_EQ(session.scroll_x, 0);
-    EXPECT_EQ(session.scroll_y, 0);
+    EXPECT_EQ(session.view.zoom, 1);  // 600 + 283 columns fit 1000, 1200 + 283 do not
+    EXPECT_EQ(session.view.scroll_x, 0);
+    EXPECT_EQ(session.view.scroll_y, 0);
 }
 
 TEST_F(ViewMenu, ZoomNeedsAPictureAndTheStatusBarDoesNot)
 {
     for (int id : {IDM_ZOOM_IN, IDM_ZOOM_OUT, IDM_ZOOM_NATURAL, IDM_ZOOM_FIT}) run_command(session, kFakeWindow, id);
-    EXPECT_EQ(session.zoom, 0);
+    EXPECT_EQ(session.view.zoom, 0);
     EXPECT_EQ(fake.repaints, 0);
 
     const CommandRow* row = find_command(IDM_STATUS_BAR);
@@ -73,17 +73,17 @@ TEST_F(ViewMenu, ExplainPanelItemOpensAndClosesThePanel)
 TEST_F(ViewMenu, StatusValuesFollowNegativeAndUndo)
 {
     // Pixel (2, 1) from the top-left is block row 3 - 1 - 1 of a 4 x 3 picture.
-    install(session.image_a, make_record(4, 3, [](int x, int y) {
+    install(session.images.image_a, make_record(4, 3, [](int x, int y) {
                 return x == 2 && y == 1 ? Bgr{10, 20, 30} : Bgr{200, 200, 200};
             }));
-    session.current_image = &session.image_a;
-    auto probe = probe_pixel(session, 2, 1);
+    session.images.current_image = &session.images.image_a;
+    auto probe = probe_pixel(session.images, 2, 1);
     ASSERT_TRUE(probe);
     EXPECT_EQ(probe->shown, (PixelValues{30, 20, 10, 22}));
     EXPECT_FALSE(probe->other) << "nothing to compare with yet";
 
     run_command(session, kFakeWindow, IDM_NEGATIVE);
-    probe = probe_pixel(session, 2, 1);
+    probe = probe_pixel(session.images, 2, 1);
     ASSERT_TRUE(probe);
     EXPECT_EQ(probe->shown, (PixelValues{225, 235, 245, 233}));
     ASSERT_TRUE(probe->other);
@@ -92,34 +92,34 @@ TEST_F(ViewMenu, StatusValuesFollowNegativeAndUndo)
               "x 2, y 1   R 225 G 235 B 245 (яркость 233)   другая: R 30 G 20 B 10 (яркость 22)");
 
     run_command(session, kFakeWindow, IDM_UNDO);
-    probe = probe_pixel(session, 2, 1);
+    probe = probe_pixel(session.images, 2, 1);
     ASSERT_TRUE(probe && probe->other);
     EXPECT_EQ(probe->shown, (PixelValues{30, 20, 10, 22}));
     EXPECT_EQ(probe->other->r, 225);
 
-    EXPECT_FALSE(probe_pixel(session, 4, 0));
-    EXPECT_FALSE(probe_pixel(session, 0, -1));
+    EXPECT_FALSE(probe_pixel(session.images, 4, 0));
+    EXPECT_FALSE(probe_pixel(session.images, 0, -1));
     // Another picture in the other record (a smaller one) is no comparison.
-    install(session.image_b, random_record(3, 3, 1));
-    EXPECT_FALSE(probe_pixel(session, 2, 1)->other);
+    install(session.images.image_b, random_record(3, 3, 1));
+    EXPECT_FALSE(probe_pixel(session.images, 2, 1)->other);
 }
 
 TEST_F(ViewMenu, StatusTextFollowsTheZoomAndIsEmptyOffThePicture)
 {
-    install(session.image_a, make_record(4, 3, [](int x, int y) {
+    install(session.images.image_a, make_record(4, 3, [](int x, int y) {
                 return x == 3 && y == 0 ? Bgr{1, 2, 3} : Bgr{0, 0, 0};
             }));
-    session.current_image = &session.image_a;
-    session.client_width = 500;
-    session.client_height = 450;
-    session.zoom = 3;  // 800 %: pixel (3, 2) from the top covers columns 24..31, rows 16..23
-    EXPECT_EQ(status_text_at(session, session, 31, 23), "x 3, y 2   R 3 G 2 B 1 (яркость 2)");
-    EXPECT_EQ(status_text_at(session, session, 32, 23), "");
-    session.scroll_x = 8;
-    EXPECT_EQ(status_text_at(session, session, 23, 16), "x 3, y 2   R 3 G 2 B 1 (яркость 2)");
-    EXPECT_EQ(status_text_at(session, session, 100, 460), "") << "below the view";
-    session.current_image = nullptr;
-    EXPECT_EQ(status_text_at(session, session, 1, 1), "");
+    session.images.current_image = &session.images.image_a;
+    session.view.client_width = 500;
+    session.view.client_height = 450;
+    session.view.zoom = 3;  // 800 %: pixel (3, 2) from the top covers columns 24..31, rows 16..23
+    EXPECT_EQ(status_text_at(session.images, session.view, 31, 23), "x 3, y 2   R 3 G 2 B 1 (яркость 2)");
+    EXPECT_EQ(status_text_at(session.images, session.view, 32, 23), "");
+    session.view.scroll_x = 8;
+    EXPECT_EQ(status_text_at(session.images, session.view, 23, 16), "x 3, y 2   R 3 G 2 B 1 (яркость 2)");
+    EXPECT_EQ(status_text_at(session.images, session.view, 100, 460), "") << "below the view";
+    session.images.current_image = nullptr;
+    EXPECT_EQ(status_text_at(session.images, session.view, 1, 1), "");
 }
 
 }  // namespace

@@ -42,12 +42,12 @@
 #include "image/bmp.h"
 #include "image/image_record.h"
 #include "shell/pixel_status.h"
-#include "shell/platform.h"
+#include "commands/platform.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/file_chooser.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/parameter_dialog.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 namespace {
 
@@ -130,8 +130,8 @@ Frame rendered_now(ViewWidget* view)
     Frame frame;
     frame.resize(view->width(), view->height());
     const Session& session = main_window()->session();
-    ViewState limits = session;  // the window's own limits stay as they are
-    render_client(frame, session, limits);
+    ViewState limits = session.view;  // the window's own limits stay as they are
+    render_client(frame, session.images, limits);
     return frame;
 }
 
@@ -194,8 +194,8 @@ private:
     void load(const char* name)
     {
         Session& session = window->session();
-        QVERIFY(load_bmp(to_path(sample(name)), session.image_a) == LoadResult::Loaded);
-        session.current_image = &session.image_a;
+        QVERIFY(load_bmp(to_path(sample(name)), session.images.image_a) == LoadResult::Loaded);
+        session.images.current_image = &session.images.image_a;
         window->request_repaint();
     }
 
@@ -269,7 +269,7 @@ private slots:
             QCOMPARE(bar->maximum(), 100);
         }
         window->vertical_bar()->setSliderPosition(60);  // dragging moves the position the next view uses
-        QCOMPARE(window->session().scroll_y, 60);
+        QCOMPARE(window->session().view.scroll_y, 60);
         settle();
         Frame white;
         white.resize(window->view()->width(), window->view()->height());
@@ -364,11 +364,11 @@ private slots:
         load("photo.bmp");
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(window->session().current_image, &window->session().image_b);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_b);
         QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(window->session().current_image, &window->session().image_a);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_a);
         window->action_for(IDM_UNDO)->trigger();
-        QCOMPARE(window->session().current_image, &window->session().image_b);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_b);
 
         bool noise_dialog = false;
         modal->expect([&noise_dialog](QWidget* w) {
@@ -377,7 +377,7 @@ private slots:
         });
         QTest::keyClick(window, Qt::Key_Z, Qt::ShiftModifier);
         QVERIFY(noise_dialog);
-        QCOMPARE(window->session().current_image, &window->session().image_b);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_b);
     }
 
     void binarizeDialog()
@@ -400,8 +400,8 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("0"));
             d->ok_button()->click();
         });
-        QCOMPARE(window->session().param_dialog_spec.result, 0);
-        QCOMPARE(window->session().current_image, &window->session().image_b);  // threshold 0 runs too
+        QCOMPARE(window->session().dialog.param_dialog_spec.result, 0);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_b);  // threshold 0 runs too
     }
 
     void brightnessDialogWithKeys()
@@ -417,8 +417,8 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("-100%"));
             QTest::keyClick(d->slider(), Qt::Key_Return);  // the default button
         });
-        QCOMPARE(window->session().param_dialog_spec.result, -100);
-        QCOMPARE(window->session().current_image, &window->session().image_b);
+        QCOMPARE(window->session().dialog.param_dialog_spec.result, -100);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_b);
     }
 
     void sliderKeysMoveAsATrackbarDoes()
@@ -454,7 +454,7 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("9"));
             d->ok_button()->click();
         });
-        QCOMPARE(window->session().param_dialog_spec.result, 9);
+        QCOMPARE(window->session().dialog.param_dialog_spec.result, 9);
     }
 
     void noiseDialog()
@@ -468,7 +468,7 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("65534"));
             d->ok_button()->click();
         });
-        QCOMPARE(window->session().param_dialog_spec.result, 65534);
+        QCOMPARE(window->session().dialog.param_dialog_spec.result, 65534);
     }
 
     void blockSizeDialog()
@@ -486,14 +486,14 @@ private slots:
             QCOMPARE(d->value_field()->text(), QStringLiteral("4"));
             d->ok_button()->click();
         });
-        QCOMPARE(window->session().param_dialog_spec.result, 4);
-        QCOMPARE(window->session().power_of_two_mode, 0);
+        QCOMPARE(window->session().dialog.param_dialog_spec.result, 4);
+        QCOMPARE(window->session().dialog.power_of_two_mode, 0);
     }
 
     void cancelEscapeAndCloseBoxKeepResult()
     {
         load("photo.bmp");
-        window->session().param_dialog_spec.result = 4242;
+        window->session().dialog.param_dialog_spec.result = 4242;
         with_dialog(IDM_BINARIZE, [](ParameterDialog* d) {
             d->slider()->setValue(3);
             d->cancel_button()->click();
@@ -503,13 +503,13 @@ private slots:
             QTest::keyClick(d->slider(), Qt::Key_Escape);
         });
         with_dialog(IDM_WALSH_LINEAR, [this](ParameterDialog* d) {
-            QCOMPARE(window->session().power_of_two_mode, 1);
+            QCOMPARE(window->session().dialog.power_of_two_mode, 1);
             d->slider()->setValue(2);
             d->close();  // the close box
         });
-        QCOMPARE(window->session().param_dialog_spec.result, 4242);
-        QCOMPARE(window->session().power_of_two_mode, 0);
-        QCOMPARE(window->session().current_image, &window->session().image_a);
+        QCOMPARE(window->session().dialog.param_dialog_spec.result, 4242);
+        QCOMPARE(window->session().dialog.power_of_two_mode, 0);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_a);
         QVERIFY(modal->messages.empty());
     }
 
@@ -552,8 +552,8 @@ private slots:
             static_cast<QDialog*>(dialog)->accept();  // as the Open button does
         });
         window->run(IDM_OPEN);
-        QCOMPARE(window->session().current_image, &window->session().image_a);
-        QCOMPARE(int(window->session().image_a.width), 640);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_a);
+        QCOMPARE(int(window->session().images.image_a.width), 640);
         settle();
         QString why;
         QVERIFY2(view_shows(window->view(), rendered_now(window->view()), &why), qPrintable(why));
@@ -562,8 +562,8 @@ private slots:
     void namedOrDroppedFileOpensAsOpenDoes()
     {
         window->open_file(sample("square.bmp"));
-        QCOMPARE(window->session().current_image, &window->session().image_a);
-        QCOMPARE(int(window->session().image_a.width), 512);
+        QCOMPARE(window->session().images.current_image, &window->session().images.image_a);
+        QCOMPARE(int(window->session().images.image_a.width), 512);
 
         // Of several files dropped, the first opens, whatever its format.
         QImage picture(21, 13, QImage::Format_RGB32);
@@ -578,7 +578,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(at), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window, &drop);
-        QCOMPARE(int(window->session().image_a.width), 21);
+        QCOMPARE(int(window->session().images.image_a.width), 21);
         settle();
         QCOMPARE(pixel(window->view(), 3, 3), qRgb(10, 200, 30) & 0xFFFFFF);
 
@@ -615,7 +615,7 @@ private slots:
         QVERIFY(modal->messages.empty());
         const QImage saved(base + QStringLiteral(".png"));
         QCOMPARE(saved.size(), QSize(640, 480));
-        const ImageRecord& r = window->session().image_a;
+        const ImageRecord& r = window->session().images.image_a;
         for (int y : {0, 123, 479})
             for (int x : {0, 311, 639}) {
                 const std::uint8_t* p = r.pixels.get() + static_cast<std::size_t>(479 - y) * r.stride() + 3 * x;
@@ -676,7 +676,7 @@ private slots:
                                                                                          "h.jpeg,i.gif,j.tif,k.tiff,l.webp");
             QCOMPARE(listed.join(QLatin1Char(',')), filter == 0 ? bmp : all);
         }
-        QCOMPARE(window->session().current_image, nullptr);  // cancelled: nothing opened
+        QCOMPARE(window->session().images.current_image, nullptr);  // cancelled: nothing opened
     }
 
     void pathConversionKeepsNonAsciiNames()
@@ -694,19 +694,19 @@ private slots:
         ViewWidget* view = window->view();
         QScrollBar* h = window->horizontal_bar();
         QScrollBar* v = window->vertical_bar();
-        QTRY_COMPARE(window->session().scroll_max_x, 640 + 283 - view->width());
-        QTRY_COMPARE(window->session().scroll_max_y, 480 - view->height());
-        QTRY_COMPARE(h->maximum(), window->session().scroll_max_x);  // the bars follow the paint
-        QCOMPARE(v->maximum(), window->session().scroll_max_y);
+        QTRY_COMPARE(window->session().view.scroll_max_x, 640 + 283 - view->width());
+        QTRY_COMPARE(window->session().view.scroll_max_y, 480 - view->height());
+        QTRY_COMPARE(h->maximum(), window->session().view.scroll_max_x);  // the bars follow the paint
+        QCOMPARE(v->maximum(), window->session().view.scroll_max_y);
 
         h->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        QCOMPARE(window->session().scroll_x, 5);
-        QCOMPARE(window->session().scroll_y, 1);
+        QCOMPARE(window->session().view.scroll_x, 5);
+        QCOMPARE(window->session().view.scroll_y, 1);
         h->triggerAction(QAbstractSlider::SliderPageStepAdd);  // page steps do nothing
         v->triggerAction(QAbstractSlider::SliderPageStepSub);
-        QCOMPARE(window->session().scroll_x, 5);
-        QCOMPARE(window->session().scroll_y, 1);
+        QCOMPARE(window->session().view.scroll_x, 5);
+        QCOMPARE(window->session().view.scroll_y, 1);
         QCOMPARE(h->value(), 5);
         settle();
         QString why;
@@ -715,9 +715,9 @@ private slots:
         // Dragging the thumb, then a step left from 3 gives -2: the picture
         // moves two pixels right of the edge while the bar shows 0.
         h->setSliderPosition(3);
-        QCOMPARE(window->session().scroll_x, 3);
+        QCOMPARE(window->session().view.scroll_x, 3);
         h->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        QCOMPARE(window->session().scroll_x, -2);
+        QCOMPARE(window->session().view.scroll_x, -2);
         QCOMPARE(h->value(), 0);
         settle();
         QCOMPARE(pixel(view, 1, 100), QRgb(0xFFFFFF));
@@ -726,8 +726,8 @@ private slots:
         // Wide enough for everything: both bars hide, the positions stay.
         window->resize(1200, 800);
         QTRY_VERIFY(!window->horizontal_bar()->isVisible() && !window->vertical_bar()->isVisible());
-        QCOMPARE(window->session().scroll_x, -2);
-        QVERIFY(window->session().scroll_max_x <= 0 && window->session().scroll_max_y <= 0);
+        QCOMPARE(window->session().view.scroll_x, -2);
+        QVERIFY(window->session().view.scroll_max_x <= 0 && window->session().view.scroll_max_y <= 0);
     }
 
     void zoomedViewMatchesTheCommandLine()
@@ -738,8 +738,8 @@ private slots:
         QTest::keyClick(window, Qt::Key_Equal, Qt::ControlModifier);
         QTest::keyClick(window, Qt::Key_Equal, Qt::ControlModifier);
         const Session& session = window->session();
-        QCOMPARE(session.zoom, 2);
-        QVERIFY(session.scroll_x > 0);  // the middle of the picture's visible part stayed put
+        QCOMPARE(session.view.zoom, 2);
+        QVERIFY(session.view.scroll_x > 0);  // the middle of the picture's visible part stayed put
         settle();
         ViewWidget* view = window->view();
         const QString out = scratch.filePath(QStringLiteral("zoom400.bmp"));
@@ -747,7 +747,7 @@ private slots:
         cli.start(QStringLiteral(LUMAFORGE_CLI),
                   {sample("photo.bmp"), QStringLiteral("--view"), out, QStringLiteral("--zoom"), QStringLiteral("400"),
                    QStringLiteral("--client"), QStringLiteral("%1x%2").arg(view->width()).arg(view->height()),
-                   QStringLiteral("--scroll"), QStringLiteral("%1,%2").arg(session.scroll_x).arg(session.scroll_y)});
+                   QStringLiteral("--scroll"), QStringLiteral("%1,%2").arg(session.view.scroll_x).arg(session.view.scroll_y)});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
         const QImage expected = QImage(out).convertToFormat(QImage::Format_RGB888);
@@ -756,9 +756,9 @@ private slots:
         QVERIFY(shot == expected);
 
         QTest::keyClick(window, Qt::Key_0, Qt::ControlModifier);
-        QCOMPARE(session.zoom, 0);
+        QCOMPARE(session.view.zoom, 0);
         QTest::keyClick(window, Qt::Key_Minus, Qt::ControlModifier);
-        QCOMPARE(session.zoom, -1);
+        QCOMPARE(session.view.zoom, -1);
     }
 
     void wheelScrollsAndZoomsAboutTheCursor()
@@ -771,15 +771,15 @@ private slots:
         QScrollBar* h = window->horizontal_bar();
         QScrollBar* v = window->vertical_bar();
         turn_wheel(view, {100, 100}, -120);
-        QCOMPARE(session.scroll_y, 48);
+        QCOMPARE(session.view.scroll_y, 48);
         turn_wheel(view, {100, 100}, -120, Qt::ShiftModifier);
-        QCOMPARE(session.scroll_x, 48);
+        QCOMPARE(session.view.scroll_x, 48);
         turn_wheel(h, {10, 5}, -240);  // over the horizontal bar: sideways
-        QCOMPARE(session.scroll_x, 144);
+        QCOMPARE(session.view.scroll_x, 144);
         turn_wheel(view, {100, 100}, 480);  // stops at the top
-        QCOMPARE(session.scroll_y, 0);
+        QCOMPARE(session.view.scroll_y, 0);
         turn_wheel(v, {5, 10}, -120);
-        QCOMPARE(session.scroll_y, 48);
+        QCOMPARE(session.view.scroll_y, 48);
         settle();
         QCOMPARE(h->value(), 144);
         QCOMPARE(v->value(), 48);
@@ -788,13 +788,13 @@ private slots:
 
         // Ctrl: a level a notch, about the cursor.
         int px = 0, py = 0, qx = -1, qy = -1;
-        QVERIFY(picture_pixel_at(session, *session.current_image, 300, 200, px, py));
+        QVERIFY(picture_pixel_at(session.view, *session.images.current_image, 300, 200, px, py));
         turn_wheel(view, {300, 200}, 120, Qt::ControlModifier);
-        QCOMPARE(session.zoom, 1);
-        QVERIFY(picture_pixel_at(session, *session.current_image, 300, 200, qx, qy));
+        QCOMPARE(session.view.zoom, 1);
+        QVERIFY(picture_pixel_at(session.view, *session.images.current_image, 300, 200, qx, qy));
         QCOMPARE(std::make_pair(qx, qy), std::make_pair(px, py));
         settle();
-        QCOMPARE(h->value(), session.scroll_x);
+        QCOMPARE(h->value(), session.view.scroll_x);
         QVERIFY2(view_shows(view, rendered_now(view), &why), qPrintable(why));
     }
 
@@ -806,13 +806,13 @@ private slots:
         const Session& session = window->session();
         QScrollBar* h = window->horizontal_bar();
         h->setValue(77);  // what the bar's "Scroll here" does
-        QCOMPARE(session.scroll_x, 77);
+        QCOMPARE(session.view.scroll_x, 77);
         h->triggerAction(QAbstractSlider::SliderToMaximum);  // "Right edge": an end code, nothing moves
-        QCOMPARE(session.scroll_x, 77);
+        QCOMPARE(session.view.scroll_x, 77);
         QCOMPARE(h->value(), 77);
         const QRect groove = h->rect();
         QTest::mouseClick(h, Qt::MiddleButton, {}, QPoint(groove.width() * 2 / 3, groove.height() / 2));
-        QCOMPARE(session.scroll_x, h->value());
+        QCOMPARE(session.view.scroll_x, h->value());
         settle();
         QString why;
         QVERIFY2(view_shows(window->view(), rendered_now(window->view()), &why), qPrintable(why));
@@ -826,7 +826,7 @@ private slots:
         QLabel* status = window->status_label();
         QVERIFY(window->statusBar()->isVisible());
         move_pointer(view, {10, 20});
-        const auto probe = probe_pixel(window->session(), 10, 20);
+        const auto probe = probe_pixel(window->session().images, 10, 20);
         QVERIFY(probe);
         QCOMPARE(status->text(), QString::fromStdString(status_text(*probe)));
         window->run(IDM_NEGATIVE);
@@ -843,7 +843,7 @@ private slots:
         QVERIFY(!window->statusBar()->isVisible());
         QTRY_VERIFY(view->height() > height);
         settle();
-        QCOMPARE(window->session().client_height, view->height());
+        QCOMPARE(window->session().view.client_height, view->height());
         QString why;
         QVERIFY2(view_shows(view, rendered_now(view), &why), qPrintable(why));
         item->trigger();
@@ -872,10 +872,10 @@ private slots:
         settle();
 
         const Session& session = window->session();
-        QCOMPARE(session.zoom, 1);
+        QCOMPARE(session.view.zoom, 1);
         ViewWidget* view = window->view();
         const auto pixel_under = [&](QPoint at) {
-            return QStringLiteral("%1,%2").arg((at.x() + session.scroll_x) / 2).arg((at.y() + session.scroll_y) / 2);
+            return QStringLiteral("%1,%2").arg((at.x() + session.view.scroll_x) / 2).arg((at.y() + session.view.scroll_y) / 2);
         };
         const QString photo = sample("photo.bmp");
         const QPoint hovered(101, 57), clicked(240, 160), elsewhere(30, 300);
@@ -912,7 +912,7 @@ private slots:
         // The dock's close box unchecks the item; the key opens it again.
         dock->close();
         QVERIFY(!item->isChecked());
-        QVERIFY(!window->session().explain_panel);
+        QVERIFY(!window->session().view.explain_panel);
         QTest::keyClick(window, Qt::Key_E, Qt::ControlModifier);
         QVERIFY(item->isChecked() && dock->isVisible());
         item->trigger();
@@ -971,7 +971,7 @@ private slots:
         settle();
         QCOMPARE(renders.size(), 2);  // the zooms' repaints, none for a move
         const Session& session = window->session();
-        const QPoint corner(40 + (4 - (40 + session.scroll_x) % 4) % 4, 40 + (4 - (40 + session.scroll_y) % 4) % 4);
+        const QPoint corner(40 + (4 - (40 + session.view.scroll_x) % 4) % 4, 40 + (4 - (40 + session.view.scroll_y) % 4) % 4);
         double within = 0;
         for (int i = 0; i < 100; ++i) within += move_us(corner + QPoint(i % 4, i / 4 % 4), 0) / 100;
         QCOMPARE(renders.size(), 2);
@@ -1061,7 +1061,7 @@ private slots:
         window->run(IDM_OPEN);
         QCOMPARE(caption, u8(kLoadCaption));
         QCOMPARE(text, u8(kNotBmp));
-        QCOMPARE(window->session().current_image, nullptr);
+        QCOMPARE(window->session().images.current_image, nullptr);
         settle();
         Frame white;
         white.resize(window->view()->width(), window->view()->height());
@@ -1073,14 +1073,14 @@ private slots:
     {
         load("photo.bmp");
         window->run(IDM_NEGATIVE);
-        QVERIFY(window->session().image_a.pixels && window->session().image_b.pixels);
-        window->session().image_a.coef_re_r = HeapArray<float>::allocate(16);
-        window->session().image_b.coef_im_b = HeapArray<float>::allocate(16);
+        QVERIFY(window->session().images.image_a.pixels && window->session().images.image_b.pixels);
+        window->session().images.image_a.coef_re_r = HeapArray<float>::allocate(16);
+        window->session().images.image_b.coef_im_b = HeapArray<float>::allocate(16);
         QSignalSpy finished(window, &MainWindow::finished);
         window->action_for(IDM_EXIT)->trigger();
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.first().at(0).toInt(), 0);
-        QVERIFY(!window->session().image_a.pixels && !window->session().image_b.pixels && !window->session().image_a.coef_re_r && !window->session().image_b.coef_im_b);
+        QVERIFY(!window->session().images.image_a.pixels && !window->session().images.image_b.pixels && !window->session().images.image_a.coef_re_r && !window->session().images.image_b.coef_im_b);
         QVERIFY(!window->isVisible());
 
         // The close box of a fresh window does the same.
@@ -1092,7 +1092,7 @@ private slots:
         QSignalSpy closed(window, &MainWindow::finished);
         window->close();
         QCOMPARE(closed.size(), 1);
-        QVERIFY(!window->session().image_a.pixels);
+        QVERIFY(!window->session().images.image_a.pixels);
     }
 
     // Last: runs the application's event loop to its end.
@@ -1104,7 +1104,7 @@ private slots:
         QTimer::singleShot(50, window, [this] { QTest::keyClick(window, Qt::Key_F4, Qt::AltModifier); });
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });  // bounded
         QCOMPARE(QApplication::exec(), 0);
-        QVERIFY(!window->session().image_a.pixels);
+        QVERIFY(!window->session().images.image_a.pixels);
     }
 };
 

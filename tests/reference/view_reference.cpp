@@ -5,7 +5,7 @@
 #include <string>
 
 #include "image/statistics.h"
-#include "shell/digit_font.h"
+#include "render/digit_font.h"
 
 namespace {
 

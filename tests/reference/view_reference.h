@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "image/image_record.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 // Paints `record` into `frame` with the given scroll positions and zoom level
 // and returns the scroll limits it computes (x, y). Zoomed, each client pixel

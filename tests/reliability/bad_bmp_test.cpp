@@ -29,9 +29,9 @@ protected:
     {
         ASSERT_TRUE(open_picture(session, random_record(9, 7, 11)));
         run_command(session, kFakeWindow, IDM_NEGATIVE);
-        ASSERT_EQ(session.current_image, &session.image_b);
-        give_pending_transform(session.image_a, TRANSFORM_FFT_2D, 4);
-        give_pending_transform(session.image_b, TRANSFORM_WALSH_LINEAR, 2);
+        ASSERT_EQ(session.images.current_image, &session.images.image_b);
+        give_pending_transform(session.images.image_a, TRANSFORM_FFT_2D, 4);
+        give_pending_transform(session.images.image_b, TRANSFORM_WALSH_LINEAR, 2);
         reset_fake();
         heap_fail_at(0);
     }
@@ -47,12 +47,12 @@ protected:
 
     void expect_nothing_held()
     {
-        EXPECT_EQ(session.current_image, nullptr);
-        EXPECT_FALSE(session.image_a.pixels);
-        EXPECT_FALSE(session.image_b.pixels);
+        EXPECT_EQ(session.images.current_image, nullptr);
+        EXPECT_FALSE(session.images.image_a.pixels);
+        EXPECT_FALSE(session.images.image_b.pixels);
         EXPECT_TRUE(store_invariants_hold(session));
-        EXPECT_EQ(session.image_a.transform_state, TRANSFORM_NONE);
-        EXPECT_EQ(session.image_b.transform_state, TRANSFORM_NONE);
+        EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_NONE);
+        EXPECT_EQ(session.images.image_b.transform_state, TRANSFORM_NONE);
         EXPECT_TRUE(client_area_is_blank(session));
     }
 
@@ -79,29 +79,29 @@ TEST_F(HostileFiles, EveryFileOfTheCorpusGetsItsMessageOrLoads)
             continue;
         }
         ASSERT_TRUE(fake.messages.empty()) << fake.messages[0].text;
-        ASSERT_EQ(session.current_image, &session.image_a);
+        ASSERT_EQ(session.images.current_image, &session.images.image_a);
         const ExpectedPicture want = expected_picture(file.bytes);
-        EXPECT_EQ(session.image_a.width, want.width);
-        EXPECT_EQ(session.image_a.height, want.height);
-        EXPECT_EQ(session.image_a.row_padding, row_padding_for(static_cast<std::uint32_t>(want.width)));
-        ASSERT_EQ(session.image_a.pixels.size(), want.block.size());
+        EXPECT_EQ(session.images.image_a.width, want.width);
+        EXPECT_EQ(session.images.image_a.height, want.height);
+        EXPECT_EQ(session.images.image_a.row_padding, row_padding_for(static_cast<std::uint32_t>(want.width)));
+        ASSERT_EQ(session.images.image_a.pixels.size(), want.block.size());
         if (!want.block.empty()) {
-            EXPECT_EQ(0, std::memcmp(session.image_a.pixels.get(), want.block.data(), want.block.size()));
+            EXPECT_EQ(0, std::memcmp(session.images.image_a.pixels.get(), want.block.data(), want.block.size()));
         }
-        EXPECT_FALSE(session.image_b.pixels);
+        EXPECT_FALSE(session.images.image_b.pixels);
         EXPECT_TRUE(store_invariants_hold(session));
-        if (session.image_a.data_size > 0) {
+        if (session.images.image_a.data_size > 0) {
             EXPECT_FALSE(client_area_is_blank(session)) << "a loaded picture is drawn";
         }
         EXPECT_LE(heap_bytes_requested(), file.bytes.size()) << "more memory than the file can fill";
 
-        ImageRecord fresh = clone(session.image_a);
+        ImageRecord fresh = clone(session.images.image_a);
         compute_statistics(fresh);
-        EXPECT_TRUE(same_record(fresh, session.image_a)) << "statistics of the loaded pixels";
+        EXPECT_TRUE(same_record(fresh, session.images.image_a)) << "statistics of the loaded pixels";
 
         // Undo right after an open has nothing to go back to.
         run_command(session, kFakeWindow, IDM_UNDO);
-        EXPECT_EQ(session.current_image, &session.image_a);
+        EXPECT_EQ(session.images.current_image, &session.images.image_a);
     }
 }
 
@@ -132,8 +132,8 @@ TEST_F(HostileFiles, ATopDownFileShowsUpright)
         std::memcpy(s.pixel_array.data() + y * stride, picture.pixels.get() + (4 - y) * stride, stride);
     s.height = -5;
     open_bytes("top-down", bmp_file_bytes(s));
-    ASSERT_EQ(session.current_image, &session.image_a);
-    EXPECT_TRUE(same_record(picture, session.image_a));
+    ASSERT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_TRUE(same_record(picture, session.images.image_a));
 }
 
 TEST_F(HostileFiles, AllocationFailureWhileLoadingLeavesNothingOnDisplay)

@@ -46,8 +46,8 @@ TEST_P(ExtremeSizes, EveryCommandKeepsTheStoreConsistent)
             SCOPED_TRACE(std::string(c.name) + " answered " + std::to_string(answer.number));
             ASSERT_TRUE(open_picture(session, picture));
             run_command(session, kFakeWindow, IDM_NEGATIVE);  // both records hold pixels
-            const ImageRecord source = clone(*session.current_image);
-            ImageRecord* const shown = session.current_image;
+            const ImageRecord source = clone(*session.images.current_image);
+            ImageRecord* const shown = session.images.current_image;
             reset_fake();
             const auto saved = scratch_dir() / "saved.bmp";
             if (c.dialog.kind == DialogKind::SaveFile)
@@ -58,20 +58,20 @@ TEST_P(ExtremeSizes, EveryCommandKeepsTheStoreConsistent)
             run_command(session, kFakeWindow, c.id);
 
             EXPECT_TRUE(store_invariants_hold(session));
-            ASSERT_NE(session.current_image, nullptr);
-            EXPECT_EQ(session.current_image->width, w);
-            EXPECT_EQ(session.current_image->height, h);
+            ASSERT_NE(session.images.current_image, nullptr);
+            EXPECT_EQ(session.images.current_image->width, w);
+            EXPECT_EQ(session.images.current_image->height, h);
             // These pictures are small: no command may refuse them.
             ASSERT_TRUE(fake.messages.empty()) << fake.messages[0].caption << ": " << fake.messages[0].text;
             if (c.run.in_place != nullptr) {
-                EXPECT_EQ(session.current_image, shown);
+                EXPECT_EQ(session.images.current_image, shown);
                 if (!transformable) {
                     EXPECT_EQ(fake.dialogs_shown, 0) << "no block fits: no dialog";
-                    EXPECT_TRUE(same_record(source, *session.current_image));
+                    EXPECT_TRUE(same_record(source, *session.images.current_image));
                 }
             } else if (c.run.action != nullptr) {  // segmentation, saving and the view's commands
-                EXPECT_EQ(session.current_image, shown);
-                EXPECT_TRUE(same_record(source, *session.current_image));
+                EXPECT_EQ(session.images.current_image, shown);
+                EXPECT_TRUE(same_record(source, *session.images.current_image));
                 if (c.dialog.kind == DialogKind::SaveFile) {
                     EXPECT_EQ(std::filesystem::file_size(saved), 54u + static_cast<std::uint64_t>(source.data_size));
                 }
@@ -82,8 +82,8 @@ TEST_P(ExtremeSizes, EveryCommandKeepsTheStoreConsistent)
                     EXPECT_LE(std::max(line.y0, line.y1), h);
                 }
             } else {
-                EXPECT_NE(session.current_image, shown) << "the result is on display";
-                EXPECT_TRUE(same_record(source, session.other_record())) << "the source is untouched";
+                EXPECT_NE(session.images.current_image, shown) << "the result is on display";
+                EXPECT_TRUE(same_record(source, session.images.other_record())) << "the source is untouched";
             }
         }
     }

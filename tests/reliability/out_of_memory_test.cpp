@@ -50,15 +50,15 @@ struct State {
     ImageRecord* current = nullptr;
     static State now(const Session& session)
     {
-        return {clone(session.image_a), clone(session.image_b), session.current_image};
+        return {clone(session.images.image_a), clone(session.images.image_b), session.images.current_image};
     }
 };
 
 ::testing::AssertionResult same_state(const Session& session, const State& expected)
 {
-    if (session.current_image != expected.current) return ::testing::AssertionFailure() << "the selector moved";
-    if (auto r = same_record(expected.a, session.image_a); !r) return ::testing::AssertionFailure() << "image_a: " << r.message();
-    if (auto r = same_record(expected.b, session.image_b); !r) return ::testing::AssertionFailure() << "image_b: " << r.message();
+    if (session.images.current_image != expected.current) return ::testing::AssertionFailure() << "the selector moved";
+    if (auto r = same_record(expected.a, session.images.image_a); !r) return ::testing::AssertionFailure() << "image_a: " << r.message();
+    if (auto r = same_record(expected.b, session.images.image_b); !r) return ::testing::AssertionFailure() << "image_b: " << r.message();
     return ::testing::AssertionSuccess();
 }
 
@@ -80,7 +80,7 @@ protected:
         if (const std::uint16_t forward = forward_for(c.id)) {
             fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 8});
             run_command(session, kFakeWindow, forward);
-            EXPECT_NE(session.current_image->transform_state, TRANSFORM_NONE) << "the forward transform ran";
+            EXPECT_NE(session.images.current_image->transform_state, TRANSFORM_NONE) << "the forward transform ran";
         }
         reset_fake();
     }
@@ -142,9 +142,9 @@ TEST_F(OutOfMemory, EveryImageCommandIsRefusedWithoutChangingAnything)
              ASSERT_TRUE(open_picture(session, random_record(37, 23, 6)));
              run_command(session, kFakeWindow, IDM_NEGATIVE);
              run_command(session, kFakeWindow, IDM_UNDO);
-             ASSERT_EQ(session.current_image, &session.image_a);
-             ASSERT_TRUE(session.image_b.pixels);
-             give_pending_transform(session.image_b, TRANSFORM_WALSH_2D, 8);
+             ASSERT_EQ(session.images.current_image, &session.images.image_a);
+             ASSERT_TRUE(session.images.image_b.pixels);
+             give_pending_transform(session.images.image_b, TRANSFORM_WALSH_2D, 8);
          }},
         {"a picture large enough to be split across threads",
          [](Session& session) { ASSERT_TRUE(open_picture(session, random_record(401, 203, 7))); }},

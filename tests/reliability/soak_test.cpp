@@ -156,7 +156,7 @@ public:
     }
 
 private:
-    ImageRecord& record(int i) { return i == 0 ? session.image_a : session.image_b; }
+    ImageRecord& record(int i) { return i == 0 ? session.images.image_a : session.images.image_b; }
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
     bool chance(int percent) { return pick(100) < percent; }
 
@@ -199,9 +199,9 @@ private:
     std::string step()
     {
         const Model before = model_;
-        const std::uint64_t pictures[2] = {picture_print(session.image_a), picture_print(session.image_b)};
-        const std::uint64_t transforms[2] = {transform_print(session.image_a), transform_print(session.image_b)};
-        const ImageRecord* shown = session.current_image;
+        const std::uint64_t pictures[2] = {picture_print(session.images.image_a), picture_print(session.images.image_b)};
+        const std::uint64_t transforms[2] = {transform_print(session.images.image_a), transform_print(session.images.image_b)};
+        const ImageRecord* shown = session.images.current_image;
         fake.messages.clear();
         fake.dialog_answers.clear();
         fake.lines.clear();
@@ -273,7 +273,7 @@ private:
                 fake.files.push_back(chance(10) ? std::nullopt : std::optional(saved));
             }
         } else if (info != nullptr && loaded) {
-            const int k = block_exponent_max(*session.current_image);
+            const int k = block_exponent_max(*session.images.current_image);
             const bool guarded = is_transform(id) && k < 1;
             if (!guarded && info->dialog.kind != DialogKind::None) {
                 expect_dialog = true;
@@ -317,7 +317,7 @@ private:
         if (id == IDM_EXIT) {
             if (fake.destroys == 0) return "exit did not destroy the window";
             fake.destroys = 0;
-            session.release_all_images();  // what the front end's destroy handling does
+            session.images.release_all_images();  // what the front end's destroy handling does
         }
         if (!fake.dialog_answers.empty() && expect_dialog) return "the dialog was not shown";
         return check(before, pictures, transforms, shown, may_change_picture, may_change_transform, expect_dialog,
@@ -333,9 +333,9 @@ private:
         std::ostringstream why;
         if (auto r = store_invariants_hold(session); !r) return r.message();
         const ImageRecord* want = model_.current < 0 ? nullptr : &record(model_.current);
-        if (session.current_image != want) {
-            why << "on display: " << (session.current_image == &session.image_a ? "image_a" : session.current_image ? "image_b" : "nothing")
-                << ", model says " << (want == &session.image_a ? "image_a" : want ? "image_b" : "nothing");
+        if (session.images.current_image != want) {
+            why << "on display: " << (session.images.current_image == &session.images.image_a ? "image_a" : session.images.current_image ? "image_b" : "nothing")
+                << ", model says " << (want == &session.images.image_a ? "image_a" : want ? "image_b" : "nothing");
             return why.str();
         }
         for (int r = 0; r < 2; ++r) {
@@ -360,7 +360,7 @@ private:
         if (dialogs != (expect_dialog ? 1 : 0)) return expect_dialog ? "no dialog shown" : "an unexpected dialog";
         if (!message_allowed && !fake.messages.empty()) return "unexpected message: " + fake.messages[0].text;
         if (expect_repaint && repaints == 0) return "no repaint";
-        if (!expect_repaint && repaints != 0 && before.current == model_.current && shown == session.current_image &&
+        if (!expect_repaint && repaints != 0 && before.current == model_.current && shown == session.images.current_image &&
             fake.messages.empty())
             return "a repaint after a step that changed nothing";
         return {};

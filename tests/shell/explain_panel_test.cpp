@@ -16,8 +16,8 @@ class PanelTest : public SessionTest {
 protected:
     PanelTest()
     {
-        session.client_width = 800;
-        session.client_height = 600;
+        session.view.client_width = 800;
+        session.view.client_height = 600;
     }
     std::string text_of(int x, int y) { return explanation_text(*explain_pixel(session, x, y)); }
 
@@ -32,8 +32,8 @@ TEST_F(PanelTest, FollowsTheCursorUntilAClickPinsAPixel)
 
     ASSERT_TRUE(open_picture(session, random_record(40, 30, 3)));
     run_command(session, kFakeWindow, IDM_SOBEL);
-    session.zoom = 2;  // 400 %: client (21, 9) shows pixel (5, 2)
-    session.scroll_x = 4;
+    session.view.zoom = 2;  // 400 %: client (21, 9) shows pixel (5, 2)
+    session.view.scroll_x = 4;
     explain_panel_pointer(panel, session, std::nullopt);
     EXPECT_EQ(panel.heading, "Наведите курсор на пиксель изображения; щелчок закрепит его.");
     EXPECT_TRUE(explain_panel_pointer(panel, session, ClientPoint{17, 9}));
@@ -48,7 +48,7 @@ TEST_F(PanelTest, FollowsTheCursorUntilAClickPinsAPixel)
     EXPECT_EQ(panel.heading.rfind("Закреплён щелчком: пиксель (11, 3)", 0), 0u) << panel.heading;
     explain_panel_pointer(panel, session, ClientPoint{0, 0});
     EXPECT_EQ(panel.text, text_of(11, 3)) << "pinned until the next click";
-    session.zoom = 0;  // the pin is a picture pixel: zooming keeps it
+    session.view.zoom = 0;  // the pin is a picture pixel: zooming keeps it
     explain_panel_pointer(panel, session, ClientPoint{0, 0});
     EXPECT_EQ(panel.text, text_of(11, 3));
     explain_panel_click(panel, session, ClientPoint{6, 7});  // another pixel re-pins: (10, 7) at 4,0 scroll

@@ -6,7 +6,7 @@
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
-#include "shell/view.h"
+#include "render/view.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 
@@ -99,18 +99,18 @@ bool transform_fields_ok(const ImageRecord& r, const char* which, std::ostringst
 ::testing::AssertionResult store_invariants_hold(const Session& session)
 {
     std::ostringstream why;
-    if (session.current_image != nullptr && session.current_image != &session.image_a && session.current_image != &session.image_b)
+    if (session.images.current_image != nullptr && session.images.current_image != &session.images.image_a && session.images.current_image != &session.images.image_b)
         return ::testing::AssertionFailure() << "current_image points at neither record";
-    if (session.current_image == nullptr && (session.image_a.pixels || session.image_b.pixels))
+    if (session.images.current_image == nullptr && (session.images.image_a.pixels || session.images.image_b.pixels))
         return ::testing::AssertionFailure() << "a pixel block is held while nothing is on display";
-    if (session.current_image != nullptr && !session.current_image->pixels)
+    if (session.images.current_image != nullptr && !session.images.current_image->pixels)
         return ::testing::AssertionFailure() << "the record on display holds no pixels";
-    for (const ImageRecord* r : {&session.image_a, &session.image_b}) {
-        const char* which = r == &session.image_a ? "image_a" : "image_b";
+    for (const ImageRecord* r : {&session.images.image_a, &session.images.image_b}) {
+        const char* which = r == &session.images.image_a ? "image_a" : "image_b";
         if (!transform_fields_ok(*r, which, why)) return ::testing::AssertionFailure() << why.str();
         why.str("");
         if (!r->pixels) continue;
-        const ImageRecord& shown = *session.current_image;
+        const ImageRecord& shown = *session.images.current_image;
         const std::size_t stride = 3u * r->width + r->row_padding;
         if (r->width != shown.width || r->height != shown.height || r->row_padding != shown.row_padding ||
             r->data_size != shown.data_size)
@@ -131,7 +131,7 @@ bool open_picture(Session& session, const ImageRecord& record)
     write_file(path, bmp_file_bytes(bmp_of(record)));
     fake.files.push_back(path);
     run_command(session, kFakeWindow, IDM_OPEN);
-    return session.current_image == &session.image_a;
+    return session.images.current_image == &session.images.image_a;
 }
 
 void give_pending_transform(ImageRecord& record, std::int32_t state, std::int32_t n)
@@ -159,8 +159,8 @@ bool client_area_is_blank(const Session& session)
 {
     Frame frame;
     frame.resize(97, 61);
-    ViewState view = session;
-    render_client(frame, session, view);
+    ViewState view = session.view;
+    render_client(frame, session.images, view);
     for (int y = 0; y < frame.height; ++y)
         for (int x = 0; x < 3 * frame.width; ++x)
             if (frame.row(y)[x] != 255) return false;

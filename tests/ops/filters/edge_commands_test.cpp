@@ -37,37 +37,37 @@ TEST_F(EdgeCommands, EachCommandRunsItsFilter)
     for (const auto& c : commands) {
         Session session;
         reset_fake();
-        install(session.image_a, random_record(31, 17, 11));
-        session.current_image = &session.image_a;
+        install(session.images.image_a, random_record(31, 17, 11));
+        session.images.current_image = &session.images.image_a;
         run_command(session, kFakeWindow, c.id);
-        ASSERT_EQ(session.current_image, &session.image_b) << c.name;
+        ASSERT_EQ(session.images.current_image, &session.images.image_b) << c.name;
         EXPECT_EQ(fake.dialogs_shown, 0) << c.name;
         EXPECT_EQ(fake.repaints, 1) << c.name;
         ImageRecord expected;
-        c.slow(session.image_a, expected);
-        same_pixels(session.image_b, expected, c.name);
+        c.slow(session.images.image_a, expected);
+        same_pixels(session.images.image_b, expected, c.name);
     }
 }
 
 TEST_F(EdgeCommands, NoiseWithAFixedSeedRepeatsItsPoints)
 {
     const ImageRecord source = random_record(64, 48, 5);
-    install(session.image_a, clone(source));
-    session.current_image = &session.image_a;
+    install(session.images.image_a, clone(source));
+    session.images.current_image = &session.images.image_a;
     session.noise_seed = 4242;
     fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 300});
     run_command(session, kFakeWindow, IDM_NOISE);
-    ASSERT_EQ(session.current_image, &session.image_b);
+    ASSERT_EQ(session.images.current_image, &session.images.image_b);
     ImageRecord expected;
     reference::noise(source, expected, 300, 4242);
-    same_pixels(session.image_b, expected, "first noise");
+    same_pixels(session.images.image_b, expected, "first noise");
 
     // The second command reads the noisy picture and paints the same points
     // again, with the same colours: the result is unchanged.
     fake.dialog_answers.push_back({DialogAnswer::OkAtValue, 300});
     run_command(session, kFakeWindow, IDM_NOISE);
-    ASSERT_EQ(session.current_image, &session.image_a);
-    same_pixels(session.image_a, expected, "second noise");
+    ASSERT_EQ(session.images.current_image, &session.images.image_a);
+    same_pixels(session.images.image_a, expected, "second noise");
 }
 
 // Without a fixed seed the generator starts from the calendar time, so two
@@ -78,8 +78,8 @@ TEST_F(EdgeCommands, NoiseSeedsFromTheClock)
     const ImageRecord source = random_record(50, 40, 3);
     for (int attempt = 0; attempt < 5; ++attempt) {
         Session session;
-        install(session.image_a, clone(source));
-        session.current_image = &session.image_a;
+        install(session.images.image_a, clone(source));
+        session.images.current_image = &session.images.image_a;
         fake.dialog_answers = {{DialogAnswer::OkAtValue, 500}, {DialogAnswer::OkAtValue, 500}};
         const std::time_t before = std::time(nullptr);
         run_command(session, kFakeWindow, IDM_NOISE);
@@ -88,7 +88,7 @@ TEST_F(EdgeCommands, NoiseSeedsFromTheClock)
         if (std::time(nullptr) != before) continue;
         ImageRecord expected;
         reference::noise(source, expected, 500, static_cast<std::uint32_t>(before));
-        same_pixels(session.image_b, expected, "noise from the clock");
+        same_pixels(session.images.image_b, expected, "noise from the clock");
         return;
     }
     FAIL() << "the clock kept changing its second";
@@ -96,13 +96,13 @@ TEST_F(EdgeCommands, NoiseSeedsFromTheClock)
 
 TEST_F(EdgeCommands, RefusedFilterChangesNothing)
 {
-    install(session.image_a, random_record(12, 9, 8));
-    session.current_image = &session.image_a;
+    install(session.images.image_a, random_record(12, 9, 8));
+    session.images.current_image = &session.images.image_a;
     heap_fail_at(2);  // the luma plane is granted, the destination block is not
     run_command(session, kFakeWindow, IDM_SOBEL);
     heap_fail_at(0);
-    EXPECT_EQ(session.current_image, &session.image_a);
-    EXPECT_FALSE(session.image_b.pixels);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_FALSE(session.images.image_b.pixels);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kOutOfMemory);
 }

@@ -11,7 +11,7 @@
 #include "image/heap.h"
 #include "ops/operations.h"
 #include "ops/segment/segment.h"
-#include "shell/view.h"
+#include "render/view.h"
 #include "tests/reference/segment_reference.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
@@ -51,9 +51,9 @@ protected:
 
 TEST_F(Segmentation, SinglePixelFramesItselfInWindowCoordinates)
 {
-    install(session.image_a, page(30, 100, {{10, 20}}));
-    session.current_image = &session.image_a;
-    const ImageRecord before = clone(session.image_a);
+    install(session.images.image_a, page(30, 100, {{10, 20}}));
+    session.images.current_image = &session.images.image_a;
+    const ImageRecord before = clone(session.images.image_a);
     run_command(session, kFakeWindow, IDM_SEGMENT);
     ASSERT_EQ(fake.lines.size(), 4u);
     for (const WindowLine& l : fake.lines) {
@@ -63,9 +63,9 @@ TEST_F(Segmentation, SinglePixelFramesItselfInWindowCoordinates)
         EXPECT_EQ(l.y1, 79);
     }
     EXPECT_EQ(fake.repaints, 0) << "the frames must stay until the next repaint";
-    EXPECT_EQ(session.current_image, &session.image_a);
-    EXPECT_EQ(std::memcmp(session.image_a.pixels.get(), before.pixels.get(), before.pixels.size()), 0);
-    EXPECT_FALSE(session.image_b.pixels);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_EQ(std::memcmp(session.images.image_a.pixels.get(), before.pixels.get(), before.pixels.size()), 0);
+    EXPECT_FALSE(session.images.image_b.pixels);
 
     run_command(session, kFakeWindow, IDM_SEGMENT);
     EXPECT_EQ(fake.lines.size(), 8u) << "a second run draws the same frames again";
@@ -91,10 +91,10 @@ TEST_F(Segmentation, ScrolledViewMovesTheFrames)
 {
     Ink ink;
     add_box(ink, 30, 34, 40, 47);
-    install(session.image_a, page(60, 80, ink));
-    session.current_image = &session.image_a;
-    session.scroll_x = 25;
-    session.scroll_y = 6;
+    install(session.images.image_a, page(60, 80, ink));
+    session.images.current_image = &session.images.image_a;
+    session.view.scroll_x = 25;
+    session.view.scroll_y = 6;
     run_command(session, kFakeWindow, IDM_SEGMENT);
     ASSERT_EQ(fake.lines.size(), 4u);
     EXPECT_EQ(fake.lines[0].x0, 30 - 25);
@@ -181,8 +181,8 @@ TEST_F(Segmentation, MatchesTheLiteralSegmentation)
 
 TEST_F(Segmentation, RefusedBuffersDrawNothing)
 {
-    install(session.image_a, page(30, 30, {{10, 20}}));
-    session.current_image = &session.image_a;
+    install(session.images.image_a, page(30, 30, {{10, 20}}));
+    session.images.current_image = &session.images.image_a;
     for (std::uint64_t k = 1; k <= 2; ++k) {
         heap_fail_at(k);
         run_command(session, kFakeWindow, IDM_SEGMENT);

@@ -341,8 +341,8 @@ class TransformCommands : public BlockTransforms {
 protected:
     void show(ImageRecord&& r)
     {
-        install(session.image_a, std::move(r));
-        session.current_image = &session.image_a;
+        install(session.images.image_a, std::move(r));
+        session.images.current_image = &session.images.image_a;
     }
     void run(int id, std::int32_t block = 0)
     {
@@ -354,10 +354,10 @@ protected:
 TEST_F(TransformCommands, FourierPendingBlocksWalshUntilItsInverse)
 {
     show(random_record(40, 33, 21));
-    const ImageRecord original = clone(session.image_a);
+    const ImageRecord original = clone(session.images.image_a);
     run(IDM_FFT_LINEAR, 32);
-    ASSERT_EQ(session.image_a.transform_state, TRANSFORM_FFT_LINEAR);
-    const ImageRecord pending = clone(session.image_a);
+    ASSERT_EQ(session.images.image_a.transform_state, TRANSFORM_FFT_LINEAR);
+    const ImageRecord pending = clone(session.images.image_a);
 
     const int dialogs = fake.dialogs_shown, repaints = fake.repaints;
     run(IDM_WALSH_2D, 16);
@@ -365,47 +365,47 @@ TEST_F(TransformCommands, FourierPendingBlocksWalshUntilItsInverse)
     EXPECT_EQ(fake.repaints, repaints + 1) << "and the window still repainted";
     run(IDM_WALSH_INVERSE);
     run(IDM_FFT_2D, 8);
-    expect_same_record(session.image_a, pending, "nothing changes while Fourier is pending");
+    expect_same_record(session.images.image_a, pending, "nothing changes while Fourier is pending");
     EXPECT_TRUE(fake.messages.empty());
 
     run(IDM_FFT_INVERSE);
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_NONE);
-    EXPECT_EQ(session.image_a.block_size, 32);
-    EXPECT_FALSE(session.image_a.coef_re_r);
-    EXPECT_FALSE(session.image_a.coef_im_b);
-    EXPECT_EQ(session.current_image, &session.image_a);
-    EXPECT_EQ(std::memcmp(session.image_a.hist_r, original.hist_r, sizeof original.hist_r), 0) << "statistics untouched";
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_NONE);
+    EXPECT_EQ(session.images.image_a.block_size, 32);
+    EXPECT_FALSE(session.images.image_a.coef_re_r);
+    EXPECT_FALSE(session.images.image_a.coef_im_b);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
+    EXPECT_EQ(std::memcmp(session.images.image_a.hist_r, original.hist_r, sizeof original.hist_r), 0) << "statistics untouched";
 
-    const ImageRecord restored = clone(session.image_a);
+    const ImageRecord restored = clone(session.images.image_a);
     run(IDM_FFT_INVERSE);
-    expect_same_record(session.image_a, restored, "a second inverse");
+    expect_same_record(session.images.image_a, restored, "a second inverse");
 
     run(IDM_WALSH_2D, 16);
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_WALSH_2D);
-    EXPECT_EQ(session.image_a.block_size, 16);
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_WALSH_2D);
+    EXPECT_EQ(session.images.image_a.block_size, 16);
     run(IDM_FFT_INVERSE);
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_WALSH_2D);
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_WALSH_2D);
     run(IDM_WALSH_INVERSE);
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_NONE);
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_NONE);
 }
 
 TEST_F(TransformCommands, InverseAfterGrayscaleWaitsForUndo)
 {
     show(random_record(16, 16, 22));
-    const ImageRecord original = clone(session.image_a);
+    const ImageRecord original = clone(session.images.image_a);
     run(IDM_WALSH_LINEAR, 16);
-    const ImageRecord pending = clone(session.image_a);
+    const ImageRecord pending = clone(session.images.image_a);
     run(IDM_GRAYSCALE);
-    if (session.current_image != &session.image_b) GTEST_SKIP() << "grayscale is not built in this tree";
-    const ImageRecord gray = clone(session.image_b);
+    if (session.images.current_image != &session.images.image_b) GTEST_SKIP() << "grayscale is not built in this tree";
+    const ImageRecord gray = clone(session.images.image_b);
     run(IDM_WALSH_INVERSE);
-    expect_same_record(session.image_b, gray, "image_b has nothing pending");
-    expect_same_record(session.image_a, pending, "the pending record waits");
+    expect_same_record(session.images.image_b, gray, "image_b has nothing pending");
+    expect_same_record(session.images.image_a, pending, "the pending record waits");
     run(IDM_UNDO);
-    ASSERT_EQ(session.current_image, &session.image_a);
+    ASSERT_EQ(session.images.current_image, &session.images.image_a);
     run(IDM_WALSH_INVERSE);
-    EXPECT_EQ(std::memcmp(session.image_a.pixels.get(), original.pixels.get(), original.pixels.size()), 0);
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_NONE);
+    EXPECT_EQ(std::memcmp(session.images.image_a.pixels.get(), original.pixels.get(), original.pixels.size()), 0);
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_NONE);
 }
 
 TEST_F(TransformCommands, InverseAfterOpeningASmallerPictureDoesNothing)
@@ -415,18 +415,18 @@ TEST_F(TransformCommands, InverseAfterOpeningASmallerPictureDoesNothing)
     write_file(dir / "small.bmp", bmp_file_bytes(bmp_of(random_record(9, 7, 24))));
     fake.files.push_back(dir / "big.bmp");
     run(IDM_OPEN);
-    ASSERT_EQ(session.current_image, &session.image_a);
+    ASSERT_EQ(session.images.current_image, &session.images.image_a);
     run(IDM_FFT_2D, 64);
-    ASSERT_EQ(session.image_a.transform_state, TRANSFORM_FFT_2D);
+    ASSERT_EQ(session.images.image_a.transform_state, TRANSFORM_FFT_2D);
     fake.files.push_back(dir / "small.bmp");
     run(IDM_OPEN);
-    ASSERT_EQ(session.image_a.width, 9);
-    const ImageRecord opened = clone(session.image_a);
+    ASSERT_EQ(session.images.image_a.width, 9);
+    const ImageRecord opened = clone(session.images.image_a);
     run(IDM_FFT_INVERSE);
-    expect_same_record(session.image_a, opened, "the spectrum went with the old picture");
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_NONE);
+    expect_same_record(session.images.image_a, opened, "the spectrum went with the old picture");
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_NONE);
     run(IDM_FFT_LINEAR, 4);
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_FFT_LINEAR) << "forward transforms work on the new picture";
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_FFT_LINEAR) << "forward transforms work on the new picture";
 }
 
 TEST_F(TransformCommands, BlockSizeDialogAndTinyPictures)
@@ -434,32 +434,32 @@ TEST_F(TransformCommands, BlockSizeDialogAndTinyPictures)
     show(random_record(300, 200, 25));
     run(IDM_FFT_2D);  // OK at the initial position: the largest block
     EXPECT_EQ(fake.shown.max_label, "128");
-    EXPECT_EQ(session.image_a.block_size, 128);
+    EXPECT_EQ(session.images.image_a.block_size, 128);
     run(IDM_FFT_INVERSE);
     fake.dialog_answers.push_back({DialogAnswer::Cancel, 0});
     run(IDM_WALSH_LINEAR);
-    EXPECT_EQ(session.image_a.transform_state, TRANSFORM_NONE) << "cancel runs nothing";
+    EXPECT_EQ(session.images.image_a.transform_state, TRANSFORM_NONE) << "cancel runs nothing";
 
     reset_fake();
     show(random_record(1, 40, 26));
-    const ImageRecord tiny = clone(session.image_a);
+    const ImageRecord tiny = clone(session.images.image_a);
     for (int id : {IDM_FFT_LINEAR, IDM_FFT_2D, IDM_FFT_INVERSE, IDM_WALSH_LINEAR, IDM_WALSH_2D, IDM_WALSH_INVERSE})
         run(id);
     EXPECT_EQ(fake.dialogs_shown, 0);
     EXPECT_EQ(fake.repaints, 0);
-    expect_same_record(session.image_a, tiny, "a picture one pixel wide");
+    expect_same_record(session.images.image_a, tiny, "a picture one pixel wide");
 }
 
 TEST_F(TransformCommands, RefusedTransformShowsTheMessageAndChangesNothing)
 {
     show(random_record(32, 32, 27));
-    const ImageRecord before = clone(session.image_a);
+    const ImageRecord before = clone(session.images.image_a);
     heap_fail_at(2);
     run(IDM_FFT_2D, 32);
     heap_fail_at(0);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kOutOfMemory);
-    expect_same_record(session.image_a, before, "refused");
+    expect_same_record(session.images.image_a, before, "refused");
 }
 
 }  // namespace

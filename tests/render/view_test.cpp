@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "image/image_record.h"
-#include "shell/view.h"
+#include "render/view.h"
 #include "tests/reference/view_reference.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
@@ -64,7 +64,7 @@ TEST_F(View, SmallPictureUnscrolledGeometry)
 {
     const ImageRecord rec = make_record(100, 50, [](int x, int y) { return pattern(x, y, 50); });
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session);
+    paint_view(f, rec, session.view);
 
     // The picture, top row first, at columns 0..99 and rows 0..49.
     for (int y : {0, 17, 49})
@@ -104,24 +104,24 @@ TEST_F(View, SmallPictureUnscrolledGeometry)
     EXPECT_EQ(at(f, 125 + 63, 1), kWhite);
     EXPECT_EQ(at(f, 125 + 255, 415), kWhite);  // no pixel has luma 255
 
-    EXPECT_EQ(session.scroll_max_x, -417);
-    EXPECT_EQ(session.scroll_max_y, -183);
+    EXPECT_EQ(session.view.scroll_max_x, -417);
+    EXPECT_EQ(session.view.scroll_max_y, -183);
 }
 
 TEST_F(View, ScrollLimitsOfALargePicture)
 {
     const ImageRecord rec = random_record(2000, 1000, 5);
     Frame f = frame_of(1000, 700);
-    paint_view(f, rec, session);
-    EXPECT_EQ(session.scroll_max_x, 1283);
-    EXPECT_EQ(session.scroll_max_y, 300);
+    paint_view(f, rec, session.view);
+    EXPECT_EQ(session.view.scroll_max_x, 1283);
+    EXPECT_EQ(session.view.scroll_max_y, 300);
 
     // A picture shorter than the panel scrolls by the panel's height.
     const ImageRecord flat = random_record(10, 3, 6);
     Frame g = frame_of(200, 100);
-    paint_view(g, flat, session);
-    EXPECT_EQ(session.scroll_max_x, 10 + 283 - 200);
-    EXPECT_EQ(session.scroll_max_y, 417 - 100);
+    paint_view(g, flat, session.view);
+    EXPECT_EQ(session.view.scroll_max_x, 10 + 283 - 200);
+    EXPECT_EQ(session.view.scroll_max_y, 417 - 100);
 }
 
 ImageRecord with_histograms(int w, int h)
@@ -137,7 +137,7 @@ TEST_F(View, SmallestBarIsOnePixelOnTheBaseline)
     rec.hist_r[7] = 1;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session);
+    paint_view(f, rec, session.view);
     EXPECT_EQ(at(f, 125 + 7, 100), (Px{7, 0, 0}));
     EXPECT_EQ(at(f, 125 + 7, 99), kWhite);
     EXPECT_EQ(at(f, 125 + 8, 100), kWhite);
@@ -151,22 +151,22 @@ TEST_F(View, BarTopTruncatesTowardZeroAboveTheClientArea)
     rec.hist_r[7] = 1;
     rec.hist_r[8] = 1000;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
-    session.scroll_y = 100;
+    session.view.scroll_y = 100;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session);
+    paint_view(f, rec, session.view);
     EXPECT_EQ(at(f, 125 + 7, 0), kWhite);
     EXPECT_EQ(at(f, 125 + 8, 0), (Px{8, 0, 0}));
 }
 
 TEST_F(View, ScrolledPanelKeepsEachHistogramInItsFrame)
 {
-    // Full bars everywhere; with session.scroll_y = 150 the red baseline is row -50.
+    // Full bars everywhere; with session.view.scroll_y = 150 the red baseline is row -50.
     ImageRecord rec = with_histograms(100, 50);
     for (int i = 0; i < 256; ++i) rec.hist_r[i] = rec.hist_g[i] = rec.hist_b[i] = rec.hist_luma[i] = 10;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 10;
-    session.scroll_y = 150;
+    session.view.scroll_y = 150;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session);
+    paint_view(f, rec, session.view);
     const int px = 125;
     for (int y = 0; y < 600; ++y) ASSERT_NE(at(f, px + 200, y), (Px{200, 0, 0})) << "red bar on row " << y;
     // Green: frame top at -45 (clipped), bars on rows 0..55, bottom line at 56.
@@ -179,15 +179,15 @@ TEST_F(View, ScrolledPanelKeepsEachHistogramInItsFrame)
     // The picture's rows lie above the client area; below its last row the
     // surround is white.
     EXPECT_EQ(at(f, 10, 0), kWhite);
-    EXPECT_EQ(session.scroll_max_y, 417 - 600);
+    EXPECT_EQ(session.view.scroll_max_y, 417 - 600);
 }
 
 TEST_F(View, NegativeScrollShiftsThePictureRight)
 {
     const ImageRecord rec = make_record(30, 20, [](int x, int y) { return pattern(x, y, 20); });
-    session.scroll_x = -2;
+    session.view.scroll_x = -2;
     Frame f = frame_of(400, 500);
-    paint_view(f, rec, session);
+    paint_view(f, rec, session.view);
     EXPECT_EQ(at(f, 0, 5), kWhite);
     EXPECT_EQ(at(f, 1, 5), kWhite);
     const Bgr c = pattern(0, 19 - 5, 20);
@@ -200,14 +200,14 @@ TEST_F(View, PictureWithoutPixelsDrawsEmptyBins)
     const ImageRecord rec = make_record(0, 5, [](int, int) { return Bgr{}; });
     ASSERT_EQ(rec.max_r, 0);
     Frame f = frame_of(400, 500);
-    paint_view(f, rec, session);
+    paint_view(f, rec, session.view);
     for (int k = 0; k < 4; ++k)
         for (int x : {25, 100, 280}) {
             EXPECT_EQ(at(f, x, 105 * k + 1), kWhite);
             EXPECT_EQ(at(f, x, 105 * k + 100), kWhite);
             EXPECT_EQ(at(f, x, 105 * k), kBlack);
         }
-    EXPECT_EQ(session.scroll_max_x, 0 + 283 - 400);
+    EXPECT_EQ(session.view.scroll_max_x, 0 + 283 - 400);
 }
 
 TEST_F(View, BarRoundedAboveItsFrameOverwritesTheFrameLine)
@@ -220,7 +220,7 @@ TEST_F(View, BarRoundedAboveItsFrameOverwritesTheFrameLine)
     rec.hist_g[40] = m;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = m;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session);
+    paint_view(f, rec, session.view);
     EXPECT_EQ(at(f, 125 + 40, 105), (Px{0, 40, 0})) << "largest count " << m;
     EXPECT_EQ(at(f, 125 + 40, 104), kWhite);
     Frame r = frame_of(800, 600);
@@ -235,16 +235,16 @@ TEST_F(View, MatchesTheLiteralDrawingOnRandomPictures)
         const int w = static_cast<int>(rng() % 90), h = static_cast<int>(rng() % 70);
         const ImageRecord rec = random_record(w, h, rng());
         const int cw = static_cast<int>(rng() % 500), ch = static_cast<int>(rng() % 520);
-        session.scroll_x = static_cast<std::int32_t>(rng() % 140) - 4;
-        session.scroll_y = static_cast<std::int32_t>(rng() % 160) - 4;
+        session.view.scroll_x = static_cast<std::int32_t>(rng() % 140) - 4;
+        session.view.scroll_y = static_cast<std::int32_t>(rng() % 160) - 4;
         Frame f = frame_of(cw, ch);
-        paint_view(f, rec, session);
+        paint_view(f, rec, session.view);
         Frame r = frame_of(cw, ch);
-        const auto [mx, my] = reference_paint_view(r, rec, session.scroll_x, session.scroll_y);
+        const auto [mx, my] = reference_paint_view(r, rec, session.view.scroll_x, session.view.scroll_y);
         ASSERT_TRUE(same_pixels(f, r)) << "picture " << w << "x" << h << " in " << cw << "x" << ch << " scrolled "
-                                       << session.scroll_x << "," << session.scroll_y;
-        EXPECT_EQ(session.scroll_max_x, mx);
-        EXPECT_EQ(session.scroll_max_y, my);
+                                       << session.view.scroll_x << "," << session.view.scroll_y;
+        EXPECT_EQ(session.view.scroll_max_x, mx);
+        EXPECT_EQ(session.view.scroll_max_y, my);
     }
 }
 
@@ -253,9 +253,9 @@ TEST_F(View, RendersOverStaleFrameContents)
     const ImageRecord rec = random_record(37, 11, 9);
     Frame f = frame_of(330, 450);
     for (auto& byte : f.pixels) byte = 0x5A;
-    session.scroll_x = -3;
-    session.scroll_y = 0;
-    paint_view(f, rec, session);
+    session.view.scroll_x = -3;
+    session.view.scroll_y = 0;
+    paint_view(f, rec, session.view);
     Frame r = frame_of(330, 450);
     reference_paint_view(r, rec, -3, 0);
     EXPECT_TRUE(same_pixels(f, r));
@@ -265,22 +265,22 @@ TEST_F(View, ClientWithoutPictureIsWhiteAndKeepsLimits)
 {
     Frame f = frame_of(31, 7);
     for (auto& byte : f.pixels) byte = 0;
-    session.scroll_max_x = 12;
-    session.scroll_max_y = -3;
-    render_client(f, session, session);
+    session.view.scroll_max_x = 12;
+    session.view.scroll_max_y = -3;
+    render_client(f, session.images, session.view);
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 31; ++x) ASSERT_EQ(at(f, x, y), kWhite);
-    EXPECT_EQ(session.scroll_max_x, 12);
-    EXPECT_EQ(session.scroll_max_y, -3);
+    EXPECT_EQ(session.view.scroll_max_x, 12);
+    EXPECT_EQ(session.view.scroll_max_y, -3);
 
-    install(session.image_b, random_record(20, 10, 3));
-    session.current_image = &session.image_b;
-    session.scroll_x = 4;
-    render_client(f, session, session);
+    install(session.images.image_b, random_record(20, 10, 3));
+    session.images.current_image = &session.images.image_b;
+    session.view.scroll_x = 4;
+    render_client(f, session.images, session.view);
     Frame r = frame_of(31, 7);
-    reference_paint_view(r, session.image_b, 4, 0);
+    reference_paint_view(r, session.images.image_b, 4, 0);
     EXPECT_TRUE(same_pixels(f, r));
-    EXPECT_EQ(session.scroll_max_x, 20 + 283 - 31);
+    EXPECT_EQ(session.view.scroll_max_x, 20 + 283 - 31);
 }
 
 TEST(Scrolling, LineStepsAndThumbFollowTheArithmetic)
@@ -334,18 +334,18 @@ TEST_F(View, MatchesTheLiteralDrawingAtEveryZoom)
             const int w = static_cast<int>(rng() % 45), h = static_cast<int>(rng() % 35);
             const ImageRecord rec = random_record(w, h, rng());
             const int cw = 1 + static_cast<int>(rng() % 500), ch = 1 + static_cast<int>(rng() % 520);
-            session.zoom = zoom;
-            session.scroll_x = static_cast<std::int32_t>(rng() % 300) - 7;
-            session.scroll_y = static_cast<std::int32_t>(rng() % 300) - 7;
+            session.view.zoom = zoom;
+            session.view.scroll_x = static_cast<std::int32_t>(rng() % 300) - 7;
+            session.view.scroll_y = static_cast<std::int32_t>(rng() % 300) - 7;
             Frame f = frame_of(cw, ch);
-            paint_view(f, rec, session);
+            paint_view(f, rec, session.view);
             Frame r = frame_of(cw, ch);
-            const auto [mx, my] = reference_paint_view(r, rec, session.scroll_x, session.scroll_y, zoom);
+            const auto [mx, my] = reference_paint_view(r, rec, session.view.scroll_x, session.view.scroll_y, zoom);
             ASSERT_TRUE(same_pixels(f, r)) << "zoom " << zoom << ", picture " << w << "x" << h << " in " << cw << "x"
-                                           << ch << " scrolled " << session.scroll_x << "," << session.scroll_y;
-            EXPECT_EQ(session.scroll_max_x, mx);
-            EXPECT_EQ(session.scroll_max_y, my);
-            EXPECT_EQ(session.client_width, cw);
+                                           << ch << " scrolled " << session.view.scroll_x << "," << session.view.scroll_y;
+            EXPECT_EQ(session.view.scroll_max_x, mx);
+            EXPECT_EQ(session.view.scroll_max_y, my);
+            EXPECT_EQ(session.view.client_width, cw);
         }
 }
 
@@ -357,14 +357,14 @@ TEST_F(View, ZoomedOutShowsEveryKthPixelAndZoomedInRepeatsThem)
         return Px{c.r, c.g, c.b};
     };
     Frame f = frame_of(400, 450);
-    session.zoom = -1;  // 50 %: 4 x 3, picture pixels 0, 2, 4, 6
-    paint_view(f, rec, session);
+    session.view.zoom = -1;  // 50 %: 4 x 3, picture pixels 0, 2, 4, 6
+    paint_view(f, rec, session.view);
     EXPECT_EQ(at(f, 1, 0), shown(2, 0));
     EXPECT_EQ(at(f, 3, 2), shown(6, 4));
     EXPECT_EQ(at(f, 4, 0), kWhite);
     EXPECT_EQ(at(f, 4 + 24, 0), kBlack);  // the panel's frame line moves with the picture's width
-    session.zoom = 2;  // 400 %
-    paint_view(f, rec, session);
+    session.view.zoom = 2;  // 400 %
+    paint_view(f, rec, session.view);
     EXPECT_EQ(at(f, 0, 0), shown(0, 0));
     EXPECT_EQ(at(f, 3, 3), shown(0, 0));
     EXPECT_EQ(at(f, 4, 3), shown(1, 0));
@@ -377,15 +377,15 @@ TEST_F(View, ScrollLimitsCountZoomedScreenPixels)
 {
     const ImageRecord rec = random_record(2001, 1001, 4);
     Frame f = frame_of(1000, 700);
-    session.zoom = ZOOM_MIN;  // 12.5 %: ceil(2001 / 8) x ceil(1001 / 8) = 251 x 126
-    paint_view(f, rec, session);
-    EXPECT_EQ(session.scroll_max_x, 251 + 283 - 1000);
-    EXPECT_EQ(session.scroll_max_y, 417 - 700);
-    session.zoom = ZOOM_MAX;  // 3200 %
-    session.scroll_x = 60000;
-    paint_view(f, rec, session);
-    EXPECT_EQ(session.scroll_max_x, 2001 * 32 + 283 - 1000);
-    EXPECT_EQ(session.scroll_max_y, 1001 * 32 - 700);
+    session.view.zoom = ZOOM_MIN;  // 12.5 %: ceil(2001 / 8) x ceil(1001 / 8) = 251 x 126
+    paint_view(f, rec, session.view);
+    EXPECT_EQ(session.view.scroll_max_x, 251 + 283 - 1000);
+    EXPECT_EQ(session.view.scroll_max_y, 417 - 700);
+    session.view.zoom = ZOOM_MAX;  // 3200 %
+    session.view.scroll_x = 60000;
+    paint_view(f, rec, session.view);
+    EXPECT_EQ(session.view.scroll_max_x, 2001 * 32 + 283 - 1000);
+    EXPECT_EQ(session.view.scroll_max_y, 1001 * 32 - 700);
 }
 
 // The 16 x 16 cell of a 1 x 1 picture at 1600 %: '#' where the digits are.
@@ -402,11 +402,11 @@ std::vector<std::string> cell_ink(const Frame& f, Px ink)
 
 TEST_F(View, PixelValuesAt1600InContrastingInk)
 {
-    session.zoom = ZOOM_PIXEL_VALUES;
+    session.view.zoom = ZOOM_PIXEL_VALUES;
     Frame f = frame_of(300, 450);
     // Dark (luma 78): white digits, R 200 over G 30 over B 7, right-aligned.
     const ImageRecord dark = make_record(1, 1, [](int, int) { return Bgr{7, 30, 200}; });
-    paint_view(f, dark, session);
+    paint_view(f, dark, session.view);
     const std::vector<std::string> dark_cell = {
         "................",
         "..##..###.###...",
@@ -430,7 +430,7 @@ TEST_F(View, PixelValuesAt1600InContrastingInk)
 
     // Light (luma 227): black digits.
     const ImageRecord light = make_record(1, 1, [](int, int) { return Bgr{0, 255, 255}; });
-    paint_view(f, light, session);
+    paint_view(f, light, session.view);
     const std::vector<std::string> light_cell = {
         "................",
         "..##..###.###...",
@@ -451,8 +451,8 @@ TEST_F(View, PixelValuesAt1600InContrastingInk)
     };
     EXPECT_EQ(cell_ink(f, kBlack), light_cell);
     // Below 1600 % no digits.
-    session.zoom = ZOOM_PIXEL_VALUES - 1;
-    paint_view(f, light, session);
+    session.view.zoom = ZOOM_PIXEL_VALUES - 1;
+    paint_view(f, light, session.view);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) ASSERT_EQ(at(f, x, y), (Px{255, 255, 0}));
 }

@@ -15,7 +15,7 @@
 //
 // Coordinates are computed in 64 bits: scroll positions and picture sizes
 // may be anything a record or the scroll bars allow.
-#include "shell/view.h"
+#include "render/view.h"
 
 #include <algorithm>
 #include <array>
@@ -24,7 +24,7 @@
 
 #include "image/image_record.h"
 #include "image/statistics.h"
-#include "shell/digit_font.h"
+#include "render/digit_font.h"
 
 void Frame::resize(int w, int h)
 {

@@ -2,7 +2,6 @@
 // point excluded, clipped to the frame: what segmentation draws over the view.
 #pragma once
 
-#include "shell/platform.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 void draw_frame_line(Frame& frame, const WindowLine& line);

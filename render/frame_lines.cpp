@@ -1,4 +1,4 @@
-#include "shell/qt/frame_lines.h"
+#include "render/frame_lines.h"
 
 #include <cstdlib>
 #include <cstring>

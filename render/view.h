@@ -13,7 +13,7 @@
 // Scroll positions and limits are in these screen pixels, and the panel
 // stands beside the zoomed picture as it stands beside the natural one.
 // From 1600 % each picture pixel also shows its red, green and blue values in
-// the digit font of shell/digit_font.h, black on a pixel whose luma is 128 or
+// the digit font of render/digit_font.h, black on a pixel whose luma is 128 or
 // more and white on a darker one. In a cell of Z = 16 * s screen pixels (s = 1
 // at 1600 %, 2 at 3200 %) each font pixel is s by s; the three numbers stand
 // on three lines, red at the top, each right-aligned, digits 4 * s apart and

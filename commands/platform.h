@@ -18,7 +18,7 @@
 #include "commands/param_dialog.h"
 #include "image/picture_target.h"
 #include "ops/segment/segment.h"
-#include "shell/view.h"
+#include "render/view.h"
 
 using WindowHandle = void*;
 
