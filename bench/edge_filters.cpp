@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 
 #include "image/statistics.h"
 #include "ops/operations.h"
@@ -61,29 +62,39 @@ void count_pixels(benchmark::State& state, int w, int h)
                                                   benchmark::Counter::kIsRate);
 }
 
-template <bool (*Filter)(const ImageRecord&, ImageRecord&)>
-void BM_Fast(benchmark::State& state)
+void BM_Fast(benchmark::State& state, const reference::LumaFilter& filter)
 {
     const ImageRecord& source = full_picture();
     ImageRecord destination;
     for (auto _ : state) {
-        Filter(source, destination);
+        filter.fast(source, destination);
         benchmark::DoNotOptimize(destination.pixels.get());
     }
     count_pixels(state, kWidth, kHeight);
 }
 
-template <void (*Reference)(const ImageRecord&, ImageRecord&)>
-void BM_Reference(benchmark::State& state)
+void BM_Reference(benchmark::State& state, const reference::LumaFilter& filter)
 {
     const ImageRecord& source = crop_picture();
     ImageRecord destination;
     for (auto _ : state) {
-        Reference(source, destination);
+        filter.slow(source, destination);
         benchmark::DoNotOptimize(destination.pixels.get());
     }
     count_pixels(state, kCropWidth, kCropHeight);
 }
+
+// Every filter of the references' list, fast and literal.
+[[maybe_unused]] const bool registered = [] {
+    for (const reference::LumaFilter& f : reference::kLumaFilters) {
+        const std::string name = f.step;
+        benchmark::RegisterBenchmark(name.c_str(), BM_Fast, f)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark((name + "/reference_crop").c_str(), BM_Reference, f)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    return true;
+}();
 
 void BM_Noise(benchmark::State& state)
 {
@@ -131,16 +142,6 @@ BENCHMARK(BM_OpenCvSobelMagnitude)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 }  // namespace
 
-#define EDGE_BENCH(name, fast, slow)                                                                            \
-    BENCHMARK(BM_Fast<fast>)->Name(name)->Unit(benchmark::kMillisecond)->UseRealTime();                        \
-    BENCHMARK(BM_Reference<slow>)->Name(name "/reference_crop")->Unit(benchmark::kMillisecond)->UseRealTime();
-
-EDGE_BENCH("roberts", roberts_filter, reference::roberts)
-EDGE_BENCH("sobel", sobel_filter, reference::sobel)
-EDGE_BENCH("kirsch", kirsch_filter, reference::kirsch)
-EDGE_BENCH("wallis", wallis_filter, reference::wallis)
-EDGE_BENCH("linear", linear_filter, reference::linear)
-EDGE_BENCH("laplace", laplace_filter, reference::laplace)
 BENCHMARK(BM_Noise)->Name("noise")->Arg(14000)->Arg(65534)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NoiseReference)->Name("noise/reference_crop")->Arg(14000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -16,7 +16,9 @@ enum Popup : std::uint8_t { FILE_MENU, LAB1, LAB2, LAB3, RECOGNITION, EDIT, VIEW
 constexpr const char* kPopups[] = {"&Файл", "Лаба &1 ", "Лаба &2", "Лаба&3", "Рас&познавание", "&Редактирование",
                                    "Вид"};
 
-constexpr Accelerator ctrl(std::uint16_t key, std::uint8_t order) { return {key, MOD_CTRL, order}; }
+// A shortcut: ctrl('H') for a new row; the first rows also name their
+// place in the accelerator resource, ctrl('G', 3).
+constexpr Accelerator ctrl(std::uint16_t key, std::uint8_t order = kAfterPlacedKeys) { return {key, MOD_CTRL, order}; }
 constexpr MenuPlace in(Popup popup) { return {popup, false}; }
 constexpr MenuPlace after_separator(Popup popup) { return {popup, true}; }
 
@@ -80,9 +82,12 @@ constexpr InPlaceOperation fft_inverse = [](ImageRecord& r, Args) { return fft_b
 constexpr InPlaceOperation walsh_inverse = [](ImageRecord& r, Args) { return walsh_block(r, 0, -1, 0); };
 
 constexpr Accelerator no_key{};
-constexpr Accelerator shift(char key, std::uint8_t order) { return {static_cast<std::uint16_t>(key), MOD_SHIFT, order}; }
-constexpr Accelerator alt(std::uint16_t key, std::uint8_t order) { return {key, MOD_ALT, order}; }
-constexpr Accelerator ctrl_shift(char key, std::uint8_t order)
+constexpr Accelerator shift(char key, std::uint8_t order = kAfterPlacedKeys)
+{
+    return {static_cast<std::uint16_t>(key), MOD_SHIFT, order};
+}
+constexpr Accelerator alt(std::uint16_t key, std::uint8_t order = kAfterPlacedKeys) { return {key, MOD_ALT, order}; }
+constexpr Accelerator ctrl_shift(char key, std::uint8_t order = kAfterPlacedKeys)
 {
     return {static_cast<std::uint16_t>(key), MOD_CTRL | MOD_SHIFT, order};
 }
@@ -104,6 +109,34 @@ constexpr CommandRow kCommands[] = {
 #include "commands/command_rows.inc"
 #undef ROW
 };
+
+// What the build checks of the rows: every id is its own and none is
+// kNoCommandId; the placed keys' places are 0, 1, 2, ... without a gap, so
+// a new row's key (written without one) simply follows them.
+constexpr bool ids_are_distinct()
+{
+    for (std::size_t i = 0; i < std::size(kCommands); ++i) {
+        if (kCommands[i].id == kNoCommandId) return false;
+        for (std::size_t j = 0; j < i; ++j)
+            if (kCommands[i].id == kCommands[j].id) return false;
+    }
+    return true;
+}
+static_assert(ids_are_distinct(), "two rows of command_rows.inc share an id (or one uses kNoCommandId)");
+
+constexpr bool placed_keys_run_from_zero()
+{
+    int placed = 0, highest = -1;
+    for (const CommandRow& c : kCommands) {
+        if (c.accelerator.key == 0 || c.accelerator.order == kAfterPlacedKeys) continue;
+        ++placed;
+        highest = std::max<int>(highest, c.accelerator.order);
+        for (const CommandRow& d : kCommands)
+            if (&d != &c && d.accelerator.key != 0 && d.accelerator.order == c.accelerator.order) return false;
+    }
+    return highest == placed - 1;
+}
+static_assert(placed_keys_run_from_zero(), "the accelerator places written in command_rows.inc repeat or leave a gap");
 
 }  // namespace
 
@@ -150,7 +183,7 @@ std::vector<const CommandRow*> accelerator_rows()
     std::vector<const CommandRow*> rows;
     for (const CommandRow& c : kCommands)
         if (c.accelerator.key != 0) rows.push_back(&c);
-    std::sort(rows.begin(), rows.end(),
-              [](const CommandRow* a, const CommandRow* b) { return a->accelerator.order < b->accelerator.order; });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const CommandRow* a, const CommandRow* b) { return a->accelerator.order < b->accelerator.order; });
     return rows;
 }

@@ -28,6 +28,10 @@ enum CommandId : std::uint16_t {
 #undef ROW
 };
 
+// An id no row has, in the rows' range: a menu message or a call that names
+// no command (the dispatcher ignores it; the build refuses a row with it).
+inline constexpr std::uint16_t kNoCommandId = 40000;
+
 // Resource identifiers of the Windows program, shared so tests can check them.
 inline constexpr int IDR_MAINMENU = 101;
 inline constexpr int IDI_APP = 104;
@@ -46,12 +50,15 @@ inline constexpr std::uint16_t KEY_F4 = 0x73;
 inline constexpr std::uint16_t KEY_EQUALS = 0xBB;
 inline constexpr std::uint16_t KEY_MINUS = 0xBD;
 
-// A key combination. `order` is the entry's place in the accelerator
-// resource (its layout is kept as it always was); key 0 means none.
+// A key combination; key 0 means none. `order` is the entry's place in the
+// accelerator resource: the first rows' keys keep the places they always had
+// (0, 1, 2, ... as written in their rows); a row written without a place
+// (kAfterPlacedKeys) comes after all of them, in table order.
+inline constexpr std::uint8_t kAfterPlacedKeys = 255;
 struct Accelerator {
     std::uint16_t key = 0;  // 'A'..'Z', '0'..'9', KEY_F4, KEY_EQUALS or KEY_MINUS
     std::uint8_t modifiers = 0;
-    std::uint8_t order = 0;
+    std::uint8_t order = kAfterPlacedKeys;
 };
 
 // The key's name as a shortcut's text writes it: "G", "0", "F4", "=", "-".

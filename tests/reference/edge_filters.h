@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "image/image_record.h"
+#include "ops/operations.h"
 
 namespace reference {
 
@@ -22,5 +23,19 @@ void noise(const ImageRecord& source, ImageRecord& destination, std::int32_t poi
 
 // The noise generator: next draw (0..32767) from the state, advancing it.
 int noise_draw(std::uint32_t& state);
+
+// The luma filters without a parameter, each with its literal reference, by
+// command-line step. The filter tests and the benchmark run every one; the
+// command tests fail while a command of the filters' menu without a dialog
+// is missing here.
+struct LumaFilter {
+    const char* step;
+    bool (*fast)(const ImageRecord& source, ImageRecord& destination);
+    void (*slow)(const ImageRecord& source, ImageRecord& destination);
+};
+inline constexpr LumaFilter kLumaFilters[] = {
+    {"roberts", roberts_filter, roberts}, {"sobel", sobel_filter, sobel},       {"kirsch", kirsch_filter, kirsch},
+    {"wallis", wallis_filter, wallis},    {"linear", linear_filter, linear},    {"laplace", laplace_filter, laplace},
+};
 
 }  // namespace reference

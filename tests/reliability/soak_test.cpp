@@ -222,7 +222,7 @@ private:
         else if (roll < 23)
             id = IDM_EXIT;
         else if (roll < 24)
-            id = static_cast<std::uint16_t>(std::array<int, 4>{40006, 40012, 40000, 40999}[pick(4)]);
+            id = kNoCommandId;
         else
             id = table[pick(static_cast<int>(table.size()))].id;
         const CommandRow* info = find_command(id);

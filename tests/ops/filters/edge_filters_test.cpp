@@ -16,17 +16,8 @@
 
 namespace {
 
-struct EdgeFilter {
-    const char* name;
-    bool (*fast)(const ImageRecord&, ImageRecord&);
-    void (*slow)(const ImageRecord&, ImageRecord&);
-};
-
-const EdgeFilter kFilters[] = {
-    {"roberts", roberts_filter, reference::roberts}, {"sobel", sobel_filter, reference::sobel},
-    {"kirsch", kirsch_filter, reference::kirsch},    {"wallis", wallis_filter, reference::wallis},
-    {"linear", linear_filter, reference::linear},    {"laplace", laplace_filter, reference::laplace},
-};
+using EdgeFilter = reference::LumaFilter;
+constexpr auto& kFilters = reference::kLumaFilters;
 
 void expect_same_record(const ImageRecord& a, const ImageRecord& b, const std::string& what)
 {
@@ -108,7 +99,7 @@ TEST(EdgeFilters, EqualTheReferenceOnRandomPictures)
         for (auto [w, h] : sizes)
             for (bool soft : {false, true}) {
                 const ImageRecord source = soft ? soft_record(w, h, seed++) : random_record(w, h, seed++);
-                const std::string what = std::string(f.name) + (soft ? " soft " : " ") + std::to_string(w) + "x" +
+                const std::string what = std::string(f.step) + (soft ? " soft " : " ") + std::to_string(w) + "x" +
                                          std::to_string(h);
 
                 // A destination that holds an earlier picture keeps its bytes
@@ -132,7 +123,7 @@ TEST(EdgeFilters, SourceIsNeverChanged)
     for (const EdgeFilter& f : kFilters) {
         const ImageRecord before = clone(source);
         run(f.fast, source);
-        expect_same_record(source, before, f.name);
+        expect_same_record(source, before, f.step);
     }
 }
 
@@ -147,7 +138,7 @@ TEST(EdgeFilters, FrameAndPaddingKeepTheDestinationBytes)
         const bool roberts = f.fast == roberts_filter;
         for (int y = 0; y < 6; ++y) {
             for (int p = 0; p < out.row_padding; ++p)
-                EXPECT_EQ(out.pixels[y * stride + 30 + p], earlier.pixels[y * stride + 30 + p]) << f.name;
+                EXPECT_EQ(out.pixels[y * stride + 30 + p], earlier.pixels[y * stride + 30 + p]) << f.step;
             for (int x = 0; x < 10; ++x) {
                 const std::size_t i = y * stride + 3 * x;
                 if (roberts) {
@@ -158,7 +149,7 @@ TEST(EdgeFilters, FrameAndPaddingKeepTheDestinationBytes)
                     EXPECT_EQ(out.pixels[i + 1], earlier.pixels[i + 1]) << x << "," << y;
                     EXPECT_EQ(out.pixels[i + 2], earlier.pixels[i + 2]) << x << "," << y;
                 } else if (y == 0 || y == 5 || x == 0 || x == 9) {
-                    for (int c = 0; c < 3; ++c) EXPECT_EQ(out.pixels[i + c], earlier.pixels[i + c]) << f.name;
+                    for (int c = 0; c < 3; ++c) EXPECT_EQ(out.pixels[i + c], earlier.pixels[i + c]) << f.step;
                 }
             }
         }
@@ -174,7 +165,7 @@ TEST(EdgeFilters, UniformPicture)
         const int first = f.fast == roberts_filter ? 0 : 1;  // the cross reaches up and right only
         for (int y = first; y < 4; ++y)
             for (int x = first; x < 5; ++x)
-                EXPECT_EQ(at(out, x, y), expected) << f.name << " " << x << "," << y;
+                EXPECT_EQ(at(out, x, y), expected) << f.step << " " << x << "," << y;
     }
 }
 
@@ -300,12 +291,12 @@ TEST(EdgeFilters, RefusalChangesNothing)
             const std::uint64_t calls = heap_allocation_count();
             heap_fail_at(0);
             if (done) {
-                EXPECT_LT(calls, n) << f.name;
+                EXPECT_LT(calls, n) << f.step;
                 break;
             }
-            EXPECT_FALSE(out.pixels) << f.name << " allocation " << n;
-            EXPECT_EQ(out.width, 0) << f.name;
-            ASSERT_LT(n, 4u) << f.name;
+            EXPECT_FALSE(out.pixels) << f.step << " allocation " << n;
+            EXPECT_EQ(out.width, 0) << f.step;
+            ASSERT_LT(n, 4u) << f.step;
         }
         // Reused destination: only the luma plane can fail.
         const ImageRecord earlier = random_record(9, 7, 4);
@@ -313,7 +304,7 @@ TEST(EdgeFilters, RefusalChangesNothing)
         heap_fail_at(1);
         const bool done = f.fast(source, out);
         heap_fail_at(0);
-        if (!done) expect_same_record(out, earlier, std::string(f.name) + " refused");
+        if (!done) expect_same_record(out, earlier, std::string(f.step) + " refused");
     }
 }
 
