@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A 16000 x 12000 picture (576 MB of pixels) through the command-line tool,
-# one run per command and one run of them all, with the memory peak of each
-# measured by /usr/bin/time -v. Only commands whose operation has landed are
-# run (a command the tool refuses on a small sample is left out). Fails when
-# a run fails or its peak exceeds BIG_PICTURE_MAX_MB (default 4096).
+# one run per command that needs a picture (from --list-commands) and one run
+# of them all, with the memory peak of each measured by /usr/bin/time -v.
+# Fails when any command fails on a small sample or on the big picture, or a
+# run's peak exceeds BIG_PICTURE_MAX_MB (default 4096).
 source "$(dirname "$0")/../lib.sh"
 cd "$ROOT"
 ensure_packages "$ROOT/scripts/packages/reliability.txt"
@@ -16,17 +16,38 @@ cli="$ROOT/build/release/cli/lumaforge-cli"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
-# Groups of steps that belong together (an inverse needs its forward).
-groups=("negative" "grayscale" "binarize=100" "brightness=20" "contrast=-30"
-        "roberts" "sobel" "kirsch" "wallis" "linear" "laplace" "statistical=5"
-        "smooth-2d=5" "smooth-linear=5" "median-linear=5" "median-2d=5" "noise=14000" "segment"
-        "fft-2d=512 fft-inverse" "walsh-2d=512 walsh-inverse")
-landed=()
+# One group of steps per command that needs a picture, at its dialog's first
+# value (or its largest where that value does nothing); a forward transform
+# at block 512 with the inverse below it in the table, which needs it.
+mapfile -t groups < <("$cli" --list-commands | python3 -c '
+import json, sys
+rows = json.load(sys.stdin)["commands"]
+for i, c in enumerate(rows):
+    d = c["dialog"]
+    if not c["step"] or c["guard"] == "none" or d["kind"] in ("file", "save-file"):
+        continue
+    if d["kind"] == "block-size":
+        inverse = next(r for r in rows[i + 1:] if r["runs"] == "in-place" and r["dialog"]["kind"] == "none")
+        print("%s=512 %s" % (c["step"], inverse["step"]))
+    elif c["runs"] == "in-place" and d["kind"] == "none":
+        continue  # an inverse: runs after its forward
+    elif d["kind"] == "none":
+        print(c["step"])
+    else:
+        idle = d["initial"] == 0 and d["zero_does_nothing"]
+        print("%s=%d" % (c["step"], d["max"] if idle else d["initial"]))
+')
+[ ${#groups[@]} -gt 0 ] || { echo "FAILED: no commands from --list-commands" >&2; exit 1; }
+status=0
 for g in "${groups[@]}"; do
     # shellcheck disable=SC2086
-    if "$cli" samples/square.bmp $g --seed 1 >/dev/null 2>&1; then landed+=("$g"); fi
+    if ! "$cli" samples/square.bmp $g --seed 1 >/dev/null 2>"$tmp/small.log"; then
+        echo "FAILED on samples/square.bmp: $g" >&2
+        head -5 "$tmp/small.log" >&2
+        status=1
+    fi
 done
-echo "commands run: ${landed[*]}"
+echo "commands run: ${groups[*]}"
 
 python3 - "$tmp/big.bmp" <<'PY'
 import struct, sys
@@ -41,7 +62,6 @@ with open(sys.argv[1], "wb") as f:
         f.write(base[s:s + row])
 PY
 
-status=0
 # Runs the tool on the big picture with the given steps; prints one line.
 measure() {
     local label="$1"
@@ -70,12 +90,12 @@ measure() {
 
 echo "16000 x 12000 (576 MB of pixels), lumaforge-cli big.bmp STEPS --stats:"
 measure "(open only)"
-for g in "${landed[@]}"; do
+for g in "${groups[@]}"; do
     # shellcheck disable=SC2086
     measure "$g" $g
 done
 all=()
-for g in "${landed[@]}"; do
+for g in "${groups[@]}"; do
     # shellcheck disable=SC2206
     all+=($g)
 done

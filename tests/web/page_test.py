@@ -611,10 +611,25 @@ def time_commands(page, cli, picture):
     page.give_file(picture)
     page.wait_state("idle")
     table = json.loads(cli.run("--list-commands").stdout)["commands"]
-    steps = ["grayscale", "binarize=128", "negative", "brightness=50", "contrast=50", "roberts", "sobel", "kirsch",
-             "wallis", "linear", "laplace", "statistical=3", "statistical=21", "smooth-linear=3", "smooth-linear=21",
-             "smooth-2d=3", "smooth-2d=21", "median-linear=3", "median-linear=21", "median-2d=3", "median-2d=21",
-             "noise=14000", "fft-2d=2048", "fft-inverse", "walsh-2d=2048", "walsh-inverse", "segment"]
+    # Every command that needs a picture (but Save As): at its dialog's first
+    # value, or at half its largest where that value does nothing; apertures
+    # at the smallest and the largest; a forward transform at block 2048,
+    # then the inverse below it in the table.
+    steps = []
+    for i, c in enumerate(table):
+        d = c["dialog"]
+        if not c["step"] or c["guard"] == "none" or d["kind"] == "save-file":
+            continue
+        if d["kind"] == "block-size":
+            inverse = next(r for r in table[i + 1:] if r["runs"] == "in-place" and r["dialog"]["kind"] == "none")
+            steps += [f"{c['step']}=2048", inverse["step"]]
+        elif d["kind"] == "aperture":
+            steps += [f"{c['step']}={d['min']}", f"{c['step']}={d['max']}"]
+        elif d["kind"] != "none":
+            idle = d["initial"] == 0 and d["zero_does_nothing"]
+            steps.append(f"{c['step']}={d['max'] // 2 if idle else d['initial']}")
+        elif c["runs"] != "in-place":
+            steps.append(c["step"])
     print(f"{'step':18} {'page ms':>9} {'native ms':>10}")
     before = []
     for step in steps:
