@@ -179,6 +179,7 @@ int run(Session& session, const CliOptions& options)
     if (!options.view.empty()) {
         Frame frame;
         frame.resize(options.client_width, options.client_height);
+        settle_view(session.view, session.images, frame.width, frame.height);
         render_client(frame, session.images, session.view);
         if (!report_write(options.view,
                           write_bmp_file_top_down(utf8_path(options.view), frame.width, frame.height,

@@ -21,6 +21,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <tuple>
 
 #include "image/image_record.h"
 #include "image/statistics.h"
@@ -309,12 +310,87 @@ std::pair<int, int> draw_histogram_panel(Frame& frame, int px, int top, const Im
     return draw_panel(frame, px, top, record);
 }
 
-void paint_view(Frame& frame, const ImageRecord& record, ViewState& view)
+namespace {
+
+// Where the zoomed picture and the panel fall for a view's zoom and scroll.
+std::pair<ClientRect, ClientRect> placed(const ImageRecord& record, const ViewState& view)
 {
     const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
     const Coord ox = -Coord{view.scroll_x}, oy = -Coord{view.scroll_y};
     const Coord w = zoomed_size(record.width, zoom), h = zoomed_size(record.height, zoom);
-    const Coord R = frame.width, B = frame.height;
+    const Coord px = ox + w + kPanelLeft;
+    return {ClientRect{ox, oy, ox + w, oy + h}, ClientRect{px - 1, oy, px + kPanelWidth, oy + kPanelHeight + 2}};
+}
+
+}  // namespace
+
+ViewLayout layout_view(const ImageRecord* picture, const ViewState& view, const ViewArea& area)
+{
+    ViewLayout layout;
+    const int height = std::max(0, area.height - (view.status_bar ? area.status_bar_height : 0));
+    bool vertical = area.vertical_bar, horizontal = area.horizontal_bar;
+    const auto client = [&](bool v, bool h) {
+        return std::pair{std::max(0, area.width - (v ? area.vertical_bar_width : 0)),
+                         std::max(0, height - (h ? area.horizontal_bar_height : 0))};
+    };
+    Coord content_w = 0, content_h = 0;
+    if (picture != nullptr) {
+        std::tie(content_w, content_h) = content_size(*picture, std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX));
+        // Each bar as its limit asks for, the other as it shows: as the bars
+        // would settle shown and hidden one paint after another.
+        const auto needs = [&](bool v, bool h) {
+            const auto [cw, ch] = client(v, h);
+            return std::pair{content_h - ch > 0, content_w - cw > 0};
+        };
+        for (int pass = 0; pass < 2; ++pass) {
+            const auto [v, h] = needs(vertical, horizontal);
+            if (v == vertical && h == horizontal) break;
+            vertical = v;
+            horizontal = h;
+        }
+        if (needs(vertical, horizontal) != std::pair{vertical, horizontal}) vertical = horizontal = true;
+    }
+    layout.vertical_bar = vertical;
+    layout.horizontal_bar = horizontal;
+    std::tie(layout.client_width, layout.client_height) = client(vertical, horizontal);
+    if (picture == nullptr) return layout;
+    layout.scroll_max_x = static_cast<std::int32_t>(content_w - layout.client_width);
+    layout.scroll_max_y = static_cast<std::int32_t>(content_h - layout.client_height);
+    layout.bar_x = std::clamp(view.scroll_x, 0, std::max(0, layout.scroll_max_x));
+    layout.bar_y = std::clamp(view.scroll_y, 0, std::max(0, layout.scroll_max_y));
+    std::tie(layout.picture, layout.panel) = placed(*picture, view);
+    return layout;
+}
+
+void apply_layout(ViewState& view, const ViewLayout& layout)
+{
+    view.scroll_max_x = layout.scroll_max_x;
+    view.scroll_max_y = layout.scroll_max_y;
+    view.client_width = layout.client_width;
+    view.client_height = layout.client_height;
+}
+
+void settle_view(ViewState& view, const ImageStore& store, int width, int height)
+{
+    ViewArea area;
+    area.width = width;
+    area.height = height;
+    const ViewLayout layout = layout_view(store.current_image, view, area);
+    // Without a picture the limits stay as the last picture left them.
+    if (store.current_image == nullptr) {
+        view.client_width = layout.client_width;
+        view.client_height = layout.client_height;
+    } else {
+        apply_layout(view, layout);
+    }
+}
+
+void paint_view(Frame& frame, const ImageRecord& record, const ViewState& view)
+{
+    const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
+    const auto [picture, panel] = placed(record, view);
+    const Coord ox = picture.left, oy = picture.top;
+    const Coord w = picture.right - picture.left, h = picture.bottom - picture.top;
 
     // The picture and the white surround (strip, below the picture, right of
     // and below the panel) all lie outside the panel's columns or rows, so
@@ -330,24 +406,15 @@ void paint_view(Frame& frame, const ImageRecord& record, ViewState& view)
                 base_row(frame, y, ox, oy, record, zoom, w, h);
         }
     if (zoom >= ZOOM_PIXEL_VALUES) draw_pixel_values(frame, record, ox, oy, zoom);
-    draw_panel(frame, ox + w + kPanelLeft, oy, record);
-
-    const auto [content_w, content_h] = content_size(record, zoom);
-    view.scroll_max_x = static_cast<std::int32_t>(content_w - R);
-    view.scroll_max_y = static_cast<std::int32_t>(content_h - B);
-    view.client_width = frame.width;
-    view.client_height = frame.height;
+    draw_panel(frame, panel.left + 1, panel.top, record);
 }
 
-void render_client(Frame& frame, const ImageStore& store, ViewState& view)
+void render_client(Frame& frame, const ImageStore& store, const ViewState& view)
 {
-    if (store.current_image != nullptr) {
+    if (store.current_image != nullptr)
         paint_view(frame, *store.current_image, view);
-    } else {
+    else
         fill_white(frame);
-        view.client_width = frame.width;
-        view.client_height = frame.height;
-    }
 }
 
 namespace {

@@ -59,9 +59,9 @@ inline constexpr int ZOOM_PIXEL_VALUES = 4;  // 1600 %: values drawn in each pix
 
 // The view's part of the session. Scroll positions and limits are in screen
 // pixels of the zoomed picture. The positions are never reset, and scroll
-// steps never clamp them; the limits are recomputed at every paint of a
-// picture and may be zero or negative (a range of 0 hides the bar). The
-// client size is the view's area at the last paint (what is left below the
+// steps never clamp them; the limits come from the last layout of a picture
+// (layout_view) and may be zero or negative (a range of 0 hides the bar). The
+// client size is the view's area at the last layout (what is left below the
 // menu, beside the scroll bars and above the status bar); zooming and fitting
 // work against it.
 struct ViewState {
@@ -130,9 +130,54 @@ struct PicturePoint {
 // point shows no picture pixel.
 std::optional<PicturePoint> pixel_under(const ImageStore& store, const ViewState& view, int x, int y);
 
+// The space a front end gives the view: its whole area (what is left below
+// the menu and beside the explanation panel, the scroll bars included), how
+// thick its bars are, which of them show now, and how tall its status bar is
+// when shown (0 where the window lays the status bar out itself).
+struct ViewArea {
+    int width = 0, height = 0;
+    int vertical_bar_width = 0, horizontal_bar_height = 0;
+    bool vertical_bar = false, horizontal_bar = false;
+    int status_bar_height = 0;
+};
+
+// A rectangle in client coordinates, [left, right) x [top, bottom); it may
+// reach past the client area.
+struct ClientRect {
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The view laid out for the picture on display: which bars show and their
+// ranges, where their thumbs stand, the client area beside them, and where
+// the zoomed picture and the histogram panel fall in it.
+struct ViewLayout {
+    bool vertical_bar = false, horizontal_bar = false;
+    int client_width = 0, client_height = 0;
+    std::int32_t scroll_max_x = 0, scroll_max_y = 0;  // zero or negative: nothing to scroll
+    std::int32_t bar_x = 0, bar_y = 0;                // the positions brought within 0..limit
+    ClientRect picture, panel;
+};
+
+// The layout, from the picture (none: nothing on display), the zoom, the
+// scroll positions and the status bar's state of `view`, and `area`. A bar
+// shows while its limit is positive; as showing one narrows the client area,
+// the answer is the one the bars settle on from those showing now, and both
+// show where they would take turns. Without a picture the bars stay as they
+// are and the limits are 0. Pure: the front ends set their bars from it
+// before painting, and nothing loops.
+ViewLayout layout_view(const ImageRecord* picture, const ViewState& view, const ViewArea& area);
+
+// The layout's limits and client size into the view state, which scrolling,
+// zooming and fitting work against.
+void apply_layout(ViewState& view, const ViewLayout& layout);
+
+// Lays out a client area of exactly `width` x `height` (no bars, no status
+// bar, as lumaforge-cli --view draws it) and applies it.
+void settle_view(ViewState& view, const ImageStore& store, int width, int height);
+
 // Draws `record` and its histograms into `frame` (whose size is the client
-// size) at view.zoom and sets scroll_max_x, scroll_max_y and the client size.
-void paint_view(Frame& frame, const ImageRecord& record, ViewState& view);
+// size) at view.zoom and view's scroll positions.
+void paint_view(Frame& frame, const ImageRecord& record, const ViewState& view);
 
 // Draws the histogram panel with its first bin column at px and its top row
 // at top; returns (panel width 257, panel height 415).
@@ -140,7 +185,7 @@ std::pair<int, int> draw_histogram_panel(Frame& frame, int px, int top, const Im
 
 // The whole client area as the window shows it: the view of the store's
 // current_image, or plain white while nothing is loaded.
-void render_client(Frame& frame, const ImageStore& store, ViewState& view);
+void render_client(Frame& frame, const ImageStore& store, const ViewState& view);
 
 // The four lines of each segmentation frame in client coordinates: lower
 // edge, upper edge, left edge, right edge, drawn on the outermost screen

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -60,11 +62,18 @@ class View : public SessionTest {
 protected:
 };
 
+// Lays the view out over the whole frame, as lumaforge-cli does, and paints.
+void paint(Frame& f, const ImageRecord& rec, ViewState& view)
+{
+    apply_layout(view, layout_view(&rec, view, ViewArea{f.width, f.height}));
+    paint_view(f, rec, view);
+}
+
 TEST_F(View, SmallPictureUnscrolledGeometry)
 {
     const ImageRecord rec = make_record(100, 50, [](int x, int y) { return pattern(x, y, 50); });
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
 
     // The picture, top row first, at columns 0..99 and rows 0..49.
     for (int y : {0, 17, 49})
@@ -112,16 +121,48 @@ TEST_F(View, ScrollLimitsOfALargePicture)
 {
     const ImageRecord rec = random_record(2000, 1000, 5);
     Frame f = frame_of(1000, 700);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(session.view.scroll_max_x, 1283);
     EXPECT_EQ(session.view.scroll_max_y, 300);
 
     // A picture shorter than the panel scrolls by the panel's height.
     const ImageRecord flat = random_record(10, 3, 6);
     Frame g = frame_of(200, 100);
-    paint_view(g, flat, session.view);
+    paint(g, flat, session.view);
     EXPECT_EQ(session.view.scroll_max_x, 10 + 283 - 200);
     EXPECT_EQ(session.view.scroll_max_y, 417 - 100);
+}
+
+TEST_F(View, LayoutSettlesTheBarsInOneCall)
+{
+    // Content 100 + 283 across and 417 down; bars 17 thick, status bar 20.
+    const ImageRecord rec = random_record(100, 50, 7);
+    const auto layout = [&](int w, int h, bool v, bool hz) {
+        return layout_view(&rec, session.view, ViewArea{w, h, 17, 17, v, hz, 20});
+    };
+    // Fits: no bar, the status bar's rows taken off the client area.
+    ViewLayout l = layout(400, 440, true, true);
+    EXPECT_EQ(std::tie(l.vertical_bar, l.horizontal_bar, l.client_width, l.client_height),
+              std::tuple(false, false, 400, 420));
+    EXPECT_EQ(std::tie(l.scroll_max_x, l.scroll_max_y), std::tuple(-17, -3));
+    // Too short by a row: the vertical bar narrows the view, so the
+    // horizontal one shows too.
+    l = layout(390, 436, false, false);
+    EXPECT_EQ(std::tie(l.vertical_bar, l.horizontal_bar, l.client_width, l.client_height),
+              std::tuple(true, true, 373, 399));
+    EXPECT_EQ(std::tie(l.scroll_max_x, l.scroll_max_y), std::tuple(10, 18));
+    // Bars that would take turns both show; positions brought within range.
+    session.view.scroll_x = 50;
+    session.view.scroll_y = -4;
+    l = layout(390, 436, true, false);
+    EXPECT_TRUE(l.vertical_bar && l.horizontal_bar);
+    EXPECT_EQ(std::tie(l.bar_x, l.bar_y), std::tuple(10, 0));
+    EXPECT_EQ(l.picture.left, -50);
+    EXPECT_EQ(l.panel.left, 100 - 50 + 24);
+    // Without a picture the bars stay as they are.
+    l = layout_view(nullptr, session.view, ViewArea{390, 436, 17, 17, true, false, 0});
+    EXPECT_EQ(std::tie(l.vertical_bar, l.horizontal_bar, l.client_width, l.client_height),
+              std::tuple(true, false, 373, 436));
 }
 
 ImageRecord with_histograms(int w, int h)
@@ -137,7 +178,7 @@ TEST_F(View, SmallestBarIsOnePixelOnTheBaseline)
     rec.hist_r[7] = 1;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(at(f, 125 + 7, 100), (Px{7, 0, 0}));
     EXPECT_EQ(at(f, 125 + 7, 99), kWhite);
     EXPECT_EQ(at(f, 125 + 8, 100), kWhite);
@@ -153,7 +194,7 @@ TEST_F(View, BarTopTruncatesTowardZeroAboveTheClientArea)
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 1000;
     session.view.scroll_y = 100;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(at(f, 125 + 7, 0), kWhite);
     EXPECT_EQ(at(f, 125 + 8, 0), (Px{8, 0, 0}));
 }
@@ -166,7 +207,7 @@ TEST_F(View, ScrolledPanelKeepsEachHistogramInItsFrame)
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = 10;
     session.view.scroll_y = 150;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     const int px = 125;
     for (int y = 0; y < 600; ++y) ASSERT_NE(at(f, px + 200, y), (Px{200, 0, 0})) << "red bar on row " << y;
     // Green: frame top at -45 (clipped), bars on rows 0..55, bottom line at 56.
@@ -187,7 +228,7 @@ TEST_F(View, NegativeScrollShiftsThePictureRight)
     const ImageRecord rec = make_record(30, 20, [](int x, int y) { return pattern(x, y, 20); });
     session.view.scroll_x = -2;
     Frame f = frame_of(400, 500);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(at(f, 0, 5), kWhite);
     EXPECT_EQ(at(f, 1, 5), kWhite);
     const Bgr c = pattern(0, 19 - 5, 20);
@@ -200,7 +241,7 @@ TEST_F(View, PictureWithoutPixelsDrawsEmptyBins)
     const ImageRecord rec = make_record(0, 5, [](int, int) { return Bgr{}; });
     ASSERT_EQ(rec.max_r, 0);
     Frame f = frame_of(400, 500);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     for (int k = 0; k < 4; ++k)
         for (int x : {25, 100, 280}) {
             EXPECT_EQ(at(f, x, 105 * k + 1), kWhite);
@@ -220,7 +261,7 @@ TEST_F(View, BarRoundedAboveItsFrameOverwritesTheFrameLine)
     rec.hist_g[40] = m;
     rec.max_r = rec.max_g = rec.max_b = rec.max_luma = m;
     Frame f = frame_of(800, 600);
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(at(f, 125 + 40, 105), (Px{0, 40, 0})) << "largest count " << m;
     EXPECT_EQ(at(f, 125 + 40, 104), kWhite);
     Frame r = frame_of(800, 600);
@@ -238,7 +279,7 @@ TEST_F(View, MatchesTheLiteralDrawingOnRandomPictures)
         session.view.scroll_x = static_cast<std::int32_t>(rng() % 140) - 4;
         session.view.scroll_y = static_cast<std::int32_t>(rng() % 160) - 4;
         Frame f = frame_of(cw, ch);
-        paint_view(f, rec, session.view);
+        paint(f, rec, session.view);
         Frame r = frame_of(cw, ch);
         const auto [mx, my] = reference_paint_view(r, rec, session.view.scroll_x, session.view.scroll_y);
         ASSERT_TRUE(same_pixels(f, r)) << "picture " << w << "x" << h << " in " << cw << "x" << ch << " scrolled "
@@ -255,7 +296,7 @@ TEST_F(View, RendersOverStaleFrameContents)
     for (auto& byte : f.pixels) byte = 0x5A;
     session.view.scroll_x = -3;
     session.view.scroll_y = 0;
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     Frame r = frame_of(330, 450);
     reference_paint_view(r, rec, -3, 0);
     EXPECT_TRUE(same_pixels(f, r));
@@ -267,6 +308,7 @@ TEST_F(View, ClientWithoutPictureIsWhiteAndKeepsLimits)
     for (auto& byte : f.pixels) byte = 0;
     session.view.scroll_max_x = 12;
     session.view.scroll_max_y = -3;
+    settle_view(session.view, session.images, f.width, f.height);
     render_client(f, session.images, session.view);
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 31; ++x) ASSERT_EQ(at(f, x, y), kWhite);
@@ -276,6 +318,7 @@ TEST_F(View, ClientWithoutPictureIsWhiteAndKeepsLimits)
     install(session.images.image_b, random_record(20, 10, 3));
     session.images.current_image = &session.images.image_b;
     session.view.scroll_x = 4;
+    settle_view(session.view, session.images, f.width, f.height);
     render_client(f, session.images, session.view);
     Frame r = frame_of(31, 7);
     reference_paint_view(r, session.images.image_b, 4, 0);
@@ -338,7 +381,7 @@ TEST_F(View, MatchesTheLiteralDrawingAtEveryZoom)
             session.view.scroll_x = static_cast<std::int32_t>(rng() % 300) - 7;
             session.view.scroll_y = static_cast<std::int32_t>(rng() % 300) - 7;
             Frame f = frame_of(cw, ch);
-            paint_view(f, rec, session.view);
+            paint(f, rec, session.view);
             Frame r = frame_of(cw, ch);
             const auto [mx, my] = reference_paint_view(r, rec, session.view.scroll_x, session.view.scroll_y, zoom);
             ASSERT_TRUE(same_pixels(f, r)) << "zoom " << zoom << ", picture " << w << "x" << h << " in " << cw << "x"
@@ -358,13 +401,13 @@ TEST_F(View, ZoomedOutShowsEveryKthPixelAndZoomedInRepeatsThem)
     };
     Frame f = frame_of(400, 450);
     session.view.zoom = -1;  // 50 %: 4 x 3, picture pixels 0, 2, 4, 6
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(at(f, 1, 0), shown(2, 0));
     EXPECT_EQ(at(f, 3, 2), shown(6, 4));
     EXPECT_EQ(at(f, 4, 0), kWhite);
     EXPECT_EQ(at(f, 4 + 24, 0), kBlack);  // the panel's frame line moves with the picture's width
     session.view.zoom = 2;  // 400 %
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(at(f, 0, 0), shown(0, 0));
     EXPECT_EQ(at(f, 3, 3), shown(0, 0));
     EXPECT_EQ(at(f, 4, 3), shown(1, 0));
@@ -378,12 +421,12 @@ TEST_F(View, ScrollLimitsCountZoomedScreenPixels)
     const ImageRecord rec = random_record(2001, 1001, 4);
     Frame f = frame_of(1000, 700);
     session.view.zoom = ZOOM_MIN;  // 12.5 %: ceil(2001 / 8) x ceil(1001 / 8) = 251 x 126
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(session.view.scroll_max_x, 251 + 283 - 1000);
     EXPECT_EQ(session.view.scroll_max_y, 417 - 700);
     session.view.zoom = ZOOM_MAX;  // 3200 %
     session.view.scroll_x = 60000;
-    paint_view(f, rec, session.view);
+    paint(f, rec, session.view);
     EXPECT_EQ(session.view.scroll_max_x, 2001 * 32 + 283 - 1000);
     EXPECT_EQ(session.view.scroll_max_y, 1001 * 32 - 700);
 }
@@ -406,7 +449,7 @@ TEST_F(View, PixelValuesAt1600InContrastingInk)
     Frame f = frame_of(300, 450);
     // Dark (luma 78): white digits, R 200 over G 30 over B 7, right-aligned.
     const ImageRecord dark = make_record(1, 1, [](int, int) { return Bgr{7, 30, 200}; });
-    paint_view(f, dark, session.view);
+    paint(f, dark, session.view);
     const std::vector<std::string> dark_cell = {
         "................",
         "..##..###.###...",
@@ -430,7 +473,7 @@ TEST_F(View, PixelValuesAt1600InContrastingInk)
 
     // Light (luma 227): black digits.
     const ImageRecord light = make_record(1, 1, [](int, int) { return Bgr{0, 255, 255}; });
-    paint_view(f, light, session.view);
+    paint(f, light, session.view);
     const std::vector<std::string> light_cell = {
         "................",
         "..##..###.###...",
@@ -452,7 +495,7 @@ TEST_F(View, PixelValuesAt1600InContrastingInk)
     EXPECT_EQ(cell_ink(f, kBlack), light_cell);
     // Below 1600 % no digits.
     session.view.zoom = ZOOM_PIXEL_VALUES - 1;
-    paint_view(f, light, session.view);
+    paint(f, light, session.view);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) ASSERT_EQ(at(f, x, y), (Px{255, 255, 0}));
 }
