@@ -164,9 +164,9 @@ MainWindow::MainWindow()
     statusBar()->addWidget(status_label_, 1);
     statusBar()->setVisible(session_.view.status_bar);
 
-    // Limits come from painting; bars are shown or hidden after it, outside
-    // the paint event.
-    connect(view_, &ViewWidget::rendered, this, &MainWindow::update_scroll_bars, Qt::QueuedConnection);
+    // The bars are set from the layout before the view paints (lay_out);
+    // the status bar and the panel follow a new frame.
+    central->installEventFilter(this);  // a new size lays the view out again
     connect(view_, &ViewWidget::rendered, this, &MainWindow::update_status, Qt::QueuedConnection);
     connect(view_, &ViewWidget::rendered, this, &MainWindow::update_explanation, Qt::QueuedConnection);
     connect(view_, &ViewWidget::pointer_moved, this, [this](QPoint at) {
@@ -327,7 +327,11 @@ void MainWindow::dropEvent(QDropEvent* event)
     open_file(name);
 }
 
-void MainWindow::request_repaint() { view_->invalidate(); }
+void MainWindow::request_repaint()
+{
+    lay_out();
+    view_->invalidate();
+}
 
 void MainWindow::destroy()
 {
@@ -387,6 +391,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == explain_dock_ && event->type() == QEvent::Close && session_.view.explain_panel && !destroyed_)
         run(IDM_EXPLAIN_PANEL);
+    if (watched == centralWidget() && event->type() == QEvent::Resize) request_repaint();
     if (event->type() == QEvent::Wheel && (watched == horizontal_ || watched == vertical_)) {
         turn_wheel(static_cast<QWheelEvent*>(event), static_cast<QScrollBar*>(watched));
         return true;
@@ -406,21 +411,37 @@ void MainWindow::turn_wheel(QWheelEvent* event, QScrollBar* over_bar)
                (event->modifiers() & Qt::ShiftModifier) || over_bar == horizontal_, about);
 }
 
-// Before any picture the bars keep their first range; a picture's limits
-// then set them, and they stay as the last picture left them.
-void MainWindow::update_scroll_bars()
+// The view laid out in the central widget, beside the bars that show now;
+// the bars take the layout's ranges and positions. Before any picture they
+// keep their first range; a picture's limits then set them, and they stay as
+// the last picture left them.
+void MainWindow::lay_out()
 {
-    if (session_.images.current_image == nullptr) return;
+    const QWidget* area = centralWidget();
+    if (area == nullptr) return;
+    const ViewArea space{area->width(),
+                         area->height(),
+                         vertical_->sizeHint().width(),
+                         horizontal_->sizeHint().height(),
+                         !vertical_->isHidden(),
+                         !horizontal_->isHidden(),
+                         0};
+    const ViewLayout layout = layout_view(session_.images.current_image, session_.view, space);
+    if (session_.images.current_image == nullptr) {
+        session_.view.client_width = layout.client_width;
+        session_.view.client_height = layout.client_height;
+        return;
+    }
+    apply_layout(session_.view, layout);
     setting_bars_ = true;
-    const auto set = [](QScrollBar* bar, std::int32_t limit, std::int32_t position, int page) {
-        const int top = limit > 0 ? limit : 0;
-        bar->setRange(0, top);
+    const auto set = [](QScrollBar* bar, std::int32_t limit, std::int32_t position, int page, bool shown) {
+        bar->setRange(0, std::max(limit, 0));
         bar->setPageStep(std::max(1, page));
         bar->setSingleStep(1);
-        bar->setValue(std::clamp(position, 0, top));
-        bar->setVisible(top > 0);  // a range of 0 hides the bar
+        bar->setValue(position);
+        bar->setVisible(shown);  // a range of 0 hides the bar
     };
-    set(horizontal_, session_.view.scroll_max_x, session_.view.scroll_x, view_->width());
-    set(vertical_, session_.view.scroll_max_y, session_.view.scroll_y, view_->height());
+    set(horizontal_, layout.scroll_max_x, layout.bar_x, layout.client_width, layout.horizontal_bar);
+    set(vertical_, layout.scroll_max_y, layout.bar_y, layout.client_height, layout.vertical_bar);
     setting_bars_ = false;
 }

@@ -44,7 +44,7 @@ public:
     const Frame& current_frame();
 
 signals:
-    // A new frame was drawn: the scroll limits may have changed.
+    // A new frame was drawn: the picture under the pointer may have changed.
     void rendered();
     // The mouse moved over the view (client point) or left it.
     void pointer_moved(QPoint at);
@@ -120,7 +120,7 @@ private:
     void scroll_action(QScrollBar* bar, int action);
     void bar_value_changed(QScrollBar* bar, int value);
     void turn_wheel(QWheelEvent* event, QScrollBar* over_bar);
-    void update_scroll_bars();
+    void lay_out();
     void update_status();
     void build_explain_dock();
     void update_explanation();

@@ -969,12 +969,13 @@ private slots:
         window->run(IDM_ZOOM_IN);
         window->run(IDM_ZOOM_IN);  // 400 %: moves within one pixel's 4 x 4 screen pixels
         settle();
-        QCOMPARE(renders.size(), 2);  // the zooms' repaints, none for a move
+        const qsizetype zoomed = renders.size();  // the zooms' repaint
+        QVERIFY(zoomed > 0);
         const Session& session = window->session();
         const QPoint corner(40 + (4 - (40 + session.view.scroll_x) % 4) % 4, 40 + (4 - (40 + session.view.scroll_y) % 4) % 4);
         double within = 0;
         for (int i = 0; i < 100; ++i) within += move_us(corner + QPoint(i % 4, i / 4 % 4), 0) / 100;
-        QCOMPARE(renders.size(), 2);
+        QCOMPARE(renders.size(), zoomed);  // none for a move
         qInfo("repaint of the view with the panel closed %s, open %s; a move to a new pixel, with the repaints it "
               "causes: %.1f us with the panel closed, open %.1f us after sobel, %.1f us after median-2d=21; "
               "within one pixel %.2f us",
