@@ -17,16 +17,23 @@
 "use strict";
 
 (() => {
-  // lf_prepare's answers and lf_run's result bits (web_exports.h).
-  const NOT_RUN = 0, ASKS_PARAMETER = 2, ASKS_FILE = 3, ASKS_SAVE = 4;
-  const REPAINT = 1, FRAME_CHANGED = 2, MESSAGES = 4, DESTROYED = 8;
-  // lf_wheel's flags and lf_texts_changed's bits.
-  const WHEEL_CTRL = 1, WHEEL_SHIFT = 2, WHEEL_OVER_BAR = 4, WHEEL_OVER_HORIZONTAL_BAR = 8;
-  const STATUS_TEXT = 1, EXPLANATION = 2;
-  // lf_scroll_state's questions.
-  const ZOOM = 4, STATUS_BAR = 5, EXPLAIN_PANEL = 6;
-  // Scroll codes (render/view.h).
-  const LINE_BACK = 0, LINE_FORWARD = 1;
+  // The module's constants (web_exports.h, and render/view.h's scroll codes),
+  // by name from lf_constants once it has loaded: lf_prepare's answers,
+  // lf_run's result bits, lf_wheel's flags, lf_texts_changed's bits and
+  // lf_lay_out's bars.
+  let NOT_RUN, ASKS_PARAMETER, ASKS_FILE, ASKS_SAVE, REPAINT, FRAME_CHANGED, MESSAGES, DESTROYED;
+  let WHEEL_CTRL, WHEEL_SHIFT, WHEEL_OVER_BAR, WHEEL_OVER_HORIZONTAL_BAR, STATUS_TEXT, EXPLANATION;
+  let VERTICAL_BAR, HORIZONTAL_BAR, LINE_BACK, LINE_FORWARD;
+  function takeConstants() {
+    ({ LF_NOT_RUN: NOT_RUN, LF_ASKS_PARAMETER: ASKS_PARAMETER, LF_ASKS_FILE: ASKS_FILE, LF_ASKS_SAVE: ASKS_SAVE,
+       LF_REPAINT: REPAINT, LF_FRAME_CHANGED: FRAME_CHANGED, LF_MESSAGES: MESSAGES, LF_DESTROYED: DESTROYED,
+       LF_WHEEL_CTRL: WHEEL_CTRL, LF_WHEEL_SHIFT: WHEEL_SHIFT, LF_WHEEL_OVER_BAR: WHEEL_OVER_BAR,
+       LF_WHEEL_OVER_HORIZONTAL_BAR: WHEEL_OVER_HORIZONTAL_BAR, LF_STATUS_TEXT: STATUS_TEXT,
+       LF_EXPLANATION: EXPLANATION, LF_VERTICAL_BAR: VERTICAL_BAR, LF_HORIZONTAL_BAR: HORIZONTAL_BAR,
+       SCROLL_LINE_BACK: LINE_BACK, SCROLL_LINE_FORWARD: LINE_FORWARD } = JSON.parse(text(M._lf_constants())));
+  }
+  // The view state by name (lf_view).
+  const viewState = () => JSON.parse(text(M._lf_view()));
 
   // Keys the browser keeps for itself (a page never receives them): their
   // commands get Alt+Shift+the same key, which the captions show instead.
@@ -626,7 +633,7 @@
       }
       document.body.classList.add("busy");
       await nextFrame();
-      syncClient();
+      layOut();
       const started = performance.now();
       const result = M._lf_run(id);
       lastRun.id = id;
@@ -673,26 +680,28 @@
     return { width: Math.max(0, Math.floor(client.clientWidth)), height: Math.max(0, Math.floor(client.clientHeight)) };
   }
 
-  // The module learns the client size as the page lays it out, before a
-  // command or a wheel turn zooms against it.
-  function syncClient() {
-    const { width, height } = clientSize();
-    M._lf_set_client(width, height);
+  // A bar's thickness as page.css gives it, shown or not.
+  const thickness = (bar) => Math.round(parseFloat(getComputedStyle(bar.element)[bar.horizontal ? "height" : "width"]));
+
+  // The module lays the view out in the frame (the client area with its
+  // bars) as the page lays it out now, before a command or a wheel turn
+  // zooms against it; the bars it asks for are shown.
+  function layOut() {
+    const frame = $("frame");
+    const shown = (bars.v.shown ? VERTICAL_BAR : 0) | (bars.h.shown ? HORIZONTAL_BAR : 0);
+    const barsNow = M._lf_lay_out(Math.floor(frame.clientWidth), Math.floor(frame.clientHeight), thickness(bars.v),
+                                   thickness(bars.h), shown);
+    showBar(bars.v, (barsNow & VERTICAL_BAR) !== 0);
+    showBar(bars.h, (barsNow & HORIZONTAL_BAR) !== 0);
+    $("corner").hidden = !(bars.v.shown && bars.h.shown);
   }
 
-  // Draws the client area and sets the bars. A bar that appears or goes
-  // changes the client size, which is drawn again, as a window's would.
+  // Lays the view out, draws the client area and places the thumbs.
   function paint() {
     if (M === null || ended) return;
-    for (let pass = 0; pass < 3; ++pass) {
-      const { width, height } = clientSize();
-      blit(width, height);
-      const showH = M._lf_scroll_state(2) > 0, showV = M._lf_scroll_state(3) > 0;
-      if (showH === bars.h.shown && showV === bars.v.shown) break;
-      showBar(bars.h, showH);
-      showBar(bars.v, showV);
-      $("corner").hidden = !(showH && showV);
-    }
+    layOut();
+    const { width, height } = clientSize();
+    blit(width, height);
     placeThumb(bars.h);
     placeThumb(bars.v);
     showTexts(M._lf_texts_changed());
@@ -720,8 +729,9 @@
   }
 
   function barState(bar) {
-    const position = M._lf_scroll_state(bar.horizontal ? 0 : 1);
-    const limit = Math.max(0, M._lf_scroll_state(bar.horizontal ? 2 : 3));
+    const v = viewState();
+    const position = bar.horizontal ? v.scroll_x : v.scroll_y;
+    const limit = Math.max(0, bar.horizontal ? v.scroll_max_x : v.scroll_max_y);
     return { position, limit };
   }
 
@@ -811,7 +821,7 @@
                     (bar ? WHEEL_OVER_BAR : 0) | (bar === bars.h.element ? WHEEL_OVER_HORIZONTAL_BAR : 0);
       const { down, across } = wheelUnits(e);
       const at = clientPoint(e);
-      syncClient();
+      layOut();
       if (M._lf_wheel(down, across, flags, at.x, at.y)) paint();
     }, { passive: false });
   }
@@ -903,6 +913,7 @@
   async function start() {
     const began = performance.now();
     M = await chooseModule()();
+    takeConstants();
     table = JSON.parse(text(M._lf_command_table()));
     $("version").textContent = "Lumaforge " + text(M._lf_version());
     buildMenus();
@@ -916,8 +927,9 @@
     // The module shows and hides these while a view command runs.
     M.lfShowStatusBar = (shown) => { $("statusbar").hidden = !shown; };
     M.lfShowExplainPanel = (shown) => { $("explain").hidden = !shown; };
-    $("statusbar").hidden = !M._lf_scroll_state(STATUS_BAR);
-    $("explain").hidden = !M._lf_scroll_state(EXPLAIN_PANEL);
+    const shown = viewState();
+    $("statusbar").hidden = !shown.status_bar;
+    $("explain").hidden = !shown.explain_panel;
     $("file-input").addEventListener("change", fileInputChanged);
     $("file-input").addEventListener("cancel", fileInputCancelled);
     $("restart").addEventListener("click", () => location.reload());
@@ -928,9 +940,11 @@
     // to run a command with its dialog answered by value.
     window.lumaforge = { loadMs: performance.now() - began, readyMs: performance.now(), lastRun, module: moduleKind,
                          run: (id, value) => runCommand(id, undefined, value === null ? undefined : value),
-                         view: () => ({ scroll: [M._lf_scroll_state(0), M._lf_scroll_state(1)],
-                                        limit: [M._lf_scroll_state(2), M._lf_scroll_state(3)],
-                                        zoom: M._lf_scroll_state(ZOOM), client: clientSize() }) };
+                         view: () => {
+                           const v = viewState();
+                           return { scroll: [v.scroll_x, v.scroll_y], limit: [v.scroll_max_x, v.scroll_max_y],
+                                    zoom: v.zoom, client: clientSize() };
+                         } };
     setState("idle");
   }
 

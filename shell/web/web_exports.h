@@ -27,6 +27,8 @@ enum { LF_REPAINT = 1, LF_FRAME_CHANGED = 2, LF_MESSAGES = 4, LF_DESTROYED = 8 }
 enum { LF_WHEEL_CTRL = 1, LF_WHEEL_SHIFT = 2, LF_WHEEL_OVER_BAR = 4, LF_WHEEL_OVER_HORIZONTAL_BAR = 8 };
 // lf_texts_changed's bits.
 enum { LF_STATUS_TEXT = 1, LF_EXPLANATION = 2 };
+// lf_lay_out's bars.
+enum { LF_VERTICAL_BAR = 1, LF_HORIZONTAL_BAR = 2 };
 
 LF_EXPORT const char* lf_version();
 // The command table as JSON (commands/command_json.h): menus, captions,
@@ -56,12 +58,18 @@ LF_EXPORT const char* lf_take_messages();
 // The client area, width x height RGBA pixels top-down, drawn again only
 // when the view changed.
 LF_EXPORT const std::uint8_t* lf_render(int width, int height);
-// 0 scroll_x, 1 scroll_y, 2 scroll_max_x, 3 scroll_max_y, 4 zoom (view.h's
-// levels), 5 status bar shown, 6 explanation panel open.
-LF_EXPORT int lf_scroll_state(int which);
-// The client area's size as the page lays it out now: zooming and fitting
-// work against it before the next frame is drawn.
-LF_EXPORT void lf_set_client(int width, int height);
+// The constants of this file and render/view.h's scroll codes by name, as
+// JSON: {"LF_NOT_RUN": 0, ..., "SCROLL_LINE_BACK": 0, ...}.
+LF_EXPORT const char* lf_constants();
+// The view state by name, as JSON: "scroll_x", "scroll_y", "scroll_max_x",
+// "scroll_max_y", "zoom" (view.h's levels), "client_width", "client_height",
+// "status_bar" and "explain_panel" (shown: true or false).
+LF_EXPORT const char* lf_view();
+// Lays the view out (render/view.h, layout_view) in the page's area for it,
+// width x height with the bars, each bar `bar_width` / `bar_height` thick,
+// `shown_bars` (LF_*_BAR) showing now. Zooming and fitting work against the
+// client size from here on; returns the bars to show.
+LF_EXPORT int lf_lay_out(int width, int height, int bar_width, int bar_height, int shown_bars);
 // One scroll notification (view.h's codes); the view is drawn again.
 LF_EXPORT void lf_scroll(int horizontal, int code, int thumb);
 // A thumb dragged to `position`, which may pass 16 bits.

@@ -21,6 +21,7 @@
 // next frame.
 #include "shell/web/web_exports.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -293,28 +294,64 @@ const std::uint8_t* lf_render(int width, int height)
     return page.rgba.data();
 }
 
-int lf_scroll_state(int which)
+const char* lf_constants()
 {
-    const ViewState& v = page.session.view;
-    switch (which) {
-    case 0: return v.scroll_x;
-    case 1: return v.scroll_y;
-    case 2: return v.scroll_max_x;
-    case 3: return v.scroll_max_y;
-    case 4: return v.zoom;
-    case 5: return v.status_bar;
-    case 6: return v.explain_panel;
-    }
-    return 0;
+    static const std::string constants = [] {
+        const std::pair<const char*, int> named[] = {
+            {"LF_NOT_RUN", LF_NOT_RUN},
+            {"LF_ASKS_NOTHING", LF_ASKS_NOTHING},
+            {"LF_ASKS_PARAMETER", LF_ASKS_PARAMETER},
+            {"LF_ASKS_FILE", LF_ASKS_FILE},
+            {"LF_ASKS_SAVE", LF_ASKS_SAVE},
+            {"LF_REPAINT", LF_REPAINT},
+            {"LF_FRAME_CHANGED", LF_FRAME_CHANGED},
+            {"LF_MESSAGES", LF_MESSAGES},
+            {"LF_DESTROYED", LF_DESTROYED},
+            {"LF_WHEEL_CTRL", LF_WHEEL_CTRL},
+            {"LF_WHEEL_SHIFT", LF_WHEEL_SHIFT},
+            {"LF_WHEEL_OVER_BAR", LF_WHEEL_OVER_BAR},
+            {"LF_WHEEL_OVER_HORIZONTAL_BAR", LF_WHEEL_OVER_HORIZONTAL_BAR},
+            {"LF_STATUS_TEXT", LF_STATUS_TEXT},
+            {"LF_EXPLANATION", LF_EXPLANATION},
+            {"LF_VERTICAL_BAR", LF_VERTICAL_BAR},
+            {"LF_HORIZONTAL_BAR", LF_HORIZONTAL_BAR},
+            {"SCROLL_LINE_BACK", SCROLL_LINE_BACK},
+            {"SCROLL_LINE_FORWARD", SCROLL_LINE_FORWARD},
+        };
+        std::string out;
+        for (const auto& [name, value] : named)
+            out += (out.empty() ? "{" : ", ") + json_string(name) + ": " + std::to_string(value);
+        return out + "}";
+    }();
+    return constants.c_str();
 }
 
-void lf_set_client(int width, int height)
+const char* lf_view()
+{
+    const ViewState& v = page.session.view;
+    const auto number = [](const char* name, std::int32_t value) { return json_string(name) + ": " + std::to_string(value); };
+    const auto flag = [](const char* name, bool value) { return json_string(name) + (value ? ": true" : ": false"); };
+    return hand_out("{" + number("scroll_x", v.scroll_x) + ", " + number("scroll_y", v.scroll_y) + ", " +
+                    number("scroll_max_x", v.scroll_max_x) + ", " + number("scroll_max_y", v.scroll_max_y) + ", " +
+                    number("zoom", v.zoom) + ", " + number("client_width", v.client_width) + ", " +
+                    number("client_height", v.client_height) + ", " + flag("status_bar", v.status_bar) + ", " +
+                    flag("explain_panel", v.explain_panel) + "}");
+}
+
+int lf_lay_out(int width, int height, int bar_width, int bar_height, int shown_bars)
 {
     ViewState& v = page.session.view;
-    if (width < 0 || height < 0 || (v.client_width == width && v.client_height == height)) return;
-    v.client_width = width;
-    v.client_height = height;
-    page.stale = true;
+    const ViewArea area{std::max(0, width), std::max(0, height), bar_width, bar_height,
+                        (shown_bars & LF_VERTICAL_BAR) != 0, (shown_bars & LF_HORIZONTAL_BAR) != 0, 0};
+    const ViewLayout layout = layout_view(page.session.images.current_image, v, area);
+    if (layout.client_width != v.client_width || layout.client_height != v.client_height) page.stale = true;
+    if (page.session.images.current_image != nullptr) {
+        apply_layout(v, layout);
+    } else {  // the limits stay as the last picture left them
+        v.client_width = layout.client_width;
+        v.client_height = layout.client_height;
+    }
+    return (layout.vertical_bar ? LF_VERTICAL_BAR : 0) | (layout.horizontal_bar ? LF_HORIZONTAL_BAR : 0);
 }
 
 void lf_scroll(int horizontal, int code, int thumb)
