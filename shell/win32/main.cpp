@@ -115,10 +115,43 @@ void on_destroy()
     PostQuitMessage(0);
 }
 
+// The view laid out beside the window's own bars and above the status bar,
+// and the bars set from it, before the paint: showing or hiding a bar
+// changes the client area at once, so one paint draws the settled view.
+// Before any picture the bars keep their first range; a picture's limits
+// then set them.
+void lay_out(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    const bool vertical = (style & WS_VSCROLL) != 0, horizontal = (style & WS_HSCROLL) != 0;
+    const int bar_width = GetSystemMetrics(SM_CXVSCROLL), bar_height = GetSystemMetrics(SM_CYHSCROLL);
+    int status_height = 0;
+    if (status_window != nullptr) {
+        RECT bar;
+        GetWindowRect(status_window, &bar);
+        status_height = bar.bottom - bar.top;
+    }
+    const ViewArea area{client.right + (vertical ? bar_width : 0), client.bottom + (horizontal ? bar_height : 0),
+                        bar_width, bar_height, vertical, horizontal, status_height};
+    const ViewLayout layout = layout_view(session.images.current_image, session.view, area);
+    if (session.images.current_image == nullptr) {
+        session.view.client_width = layout.client_width;
+        session.view.client_height = layout.client_height;
+        return;
+    }
+    apply_layout(session.view, layout);
+    set_scroll_range(window, SB_HORZ, layout.scroll_max_x);
+    set_scroll_range(window, SB_VERT, layout.scroll_max_y);
+    show_scroll_positions(window);
+}
+
 // One blit of the whole rendered client area, so nothing flickers: the
 // background erase does nothing while a picture is shown.
 void on_paint(HWND window)
 {
+    lay_out(window);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     const RECT client = view_rect(window);
@@ -138,14 +171,6 @@ void on_paint(HWND window)
                           DIB_RGB_COLORS);
     }
     EndPaint(window, &paint);
-    // The limits belong to a shown picture; changing a range may show or hide
-    // a bar, and the resize that follows paints again with the new client size.
-    // The positions too: zooming moves them.
-    if (session.images.current_image != nullptr) {
-        set_scroll_range(window, SB_HORZ, session.view.scroll_max_x);
-        set_scroll_range(window, SB_VERT, session.view.scroll_max_y);
-        show_scroll_positions(window);
-    }
     follow_cursor(window);
 }
 
