@@ -156,6 +156,115 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
     return true;
 }
 
+// The options, each with what it does with its value (a flag has none). A
+// setter returns false with the message in `error`; `ends` marks the options
+// that answer on their own (help, the command table, the version), whatever
+// else the line holds after them.
+using OptionSetter = bool (*)(CliOptions& options, const std::string& name, const std::string& value,
+                              std::string& error);
+struct CliOption {
+    const char* name;
+    const char* other_name;  // another spelling, or nullptr
+    bool takes_value;
+    bool ends;
+    OptionSetter set;
+};
+
+bool pair_option(const std::string& name, const std::string& value, std::int32_t& x, std::int32_t& y,
+                 std::string& error)
+{
+    if (parse_pair(value, ',', x, y)) return true;
+    error = name + " wants X,Y, not '" + value + "'";
+    return false;
+}
+
+const CliOption kOptions[] = {
+    {"-h", "--help", false, true, [](CliOptions& o, const std::string&, const std::string&, std::string&) {
+         o.help = true;
+         return true;
+     }},
+    {"--list-commands", nullptr, false, true, [](CliOptions& o, const std::string&, const std::string&, std::string&) {
+         o.list_commands = true;
+         return true;
+     }},
+    {"--version", nullptr, false, true, [](CliOptions& o, const std::string&, const std::string&, std::string&) {
+         o.version = true;
+         return true;
+     }},
+    {"-o", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string&) {
+         o.output = v;
+         return true;
+     }},
+    {"--stats", nullptr, false, false, [](CliOptions& o, const std::string&, const std::string&, std::string&) {
+         o.stats = true;
+         return true;
+     }},
+    {"--view", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string&) {
+         o.view = v;
+         return true;
+     }},
+    {"--client", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string& error) {
+         std::int32_t w = 0, h = 0;
+         if (!parse_pair(v, 'x', w, h) || w < 1 || h < 1 || w > 16384 || h > 16384) {
+             error = "--client wants WxH, each 1 to 16384, not '" + v + "'";
+             return false;
+         }
+         o.client_width = w;
+         o.client_height = h;
+         return true;
+     }},
+    {"--scroll", nullptr, true, false,
+     [](CliOptions& o, const std::string& name, const std::string& v, std::string& error) {
+         return pair_option(name, v, o.scroll_x, o.scroll_y, error);
+     }},
+    {"--zoom", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string& error) {
+         for (int zoom = ZOOM_MIN; zoom <= ZOOM_MAX; ++zoom)
+             if (v == zoom_percent(zoom)) {
+                 o.zoom = zoom;
+                 return true;
+             }
+         error = "--zoom wants one of 12.5, 25, 50, 100, 200, 400, 800, 1600, 3200, not '" + v + "'";
+         return false;
+     }},
+    {"--probe", nullptr, true, false,
+     [](CliOptions& o, const std::string& name, const std::string& v, std::string& error) {
+         std::int32_t x = 0, y = 0;
+         if (!pair_option(name, v, x, y, error)) return false;
+         o.probe.emplace(x, y);
+         return true;
+     }},
+    {"--seed", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string& error) {
+         std::uint32_t seed = 0;
+         if (!parse_number(v, seed)) {
+             error = "--seed wants a number from 0 to 4294967295, not '" + v + "'";
+             return false;
+         }
+         o.seed = seed;
+         return true;
+     }},
+    {"--explain", nullptr, true, false,
+     [](CliOptions& o, const std::string& name, const std::string& v, std::string& error) {
+         CliPoint p;
+         if (!pair_option(name, v, p.x, p.y, error)) return false;
+         o.explain = p;
+         return true;
+     }},
+    {"--explain-text", nullptr, true, false,
+     [](CliOptions& o, const std::string& name, const std::string& v, std::string& error) {
+         CliPoint p;
+         if (!pair_option(name, v, p.x, p.y, error)) return false;
+         o.explain_text = p;
+         return true;
+     }},
+};
+
+const CliOption* find_option(const std::string& word)
+{
+    for (const CliOption& o : kOptions)
+        if (word == o.name || (o.other_name != nullptr && word == o.other_name)) return &o;
+    return nullptr;
+}
+
 }  // namespace
 
 bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, std::string& error)
@@ -163,89 +272,17 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
     options = CliOptions{};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto next = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        if (a == "-h" || a == "--help") {
-            options.help = true;
-            return true;
-        }
-        if (a == "--list-commands") {
-            options.list_commands = true;
-            return true;
-        }
-        if (a == "--version") {
-            options.version = true;
-            return true;
-        }
-        if (a == "-o") {
-            if (!next(options.output)) return false;
-        } else if (a == "--stats") {
-            options.stats = true;
-        } else if (a == "--view") {
-            if (!next(options.view)) return false;
-        } else if (a == "--client") {
-            std::string v;
-            if (!next(v)) return false;
-            std::int32_t w = 0, h = 0;
-            if (!parse_pair(v, 'x', w, h) || w < 1 || h < 1 || w > 16384 || h > 16384) {
-                error = "--client wants WxH, each 1 to 16384, not '" + v + "'";
-                return false;
-            }
-            options.client_width = w;
-            options.client_height = h;
-        } else if (a == "--scroll") {
-            std::string v;
-            if (!next(v)) return false;
-            if (!parse_pair(v, ',', options.scroll_x, options.scroll_y)) {
-                error = "--scroll wants X,Y, not '" + v + "'";
-                return false;
-            }
-        } else if (a == "--zoom") {
-            std::string v;
-            if (!next(v)) return false;
-            bool found = false;
-            for (int zoom = ZOOM_MIN; zoom <= ZOOM_MAX && !found; ++zoom)
-                if (v == zoom_percent(zoom)) {
-                    options.zoom = zoom;
-                    found = true;
+        if (const CliOption* option = find_option(a)) {
+            std::string value;
+            if (option->takes_value) {
+                if (i + 1 >= args.size()) {
+                    error = a + " needs a value";
+                    return false;
                 }
-            if (!found) {
-                error = "--zoom wants one of 12.5, 25, 50, 100, 200, 400, 800, 1600, 3200, not '" + v + "'";
-                return false;
+                value = args[++i];
             }
-        } else if (a == "--probe") {
-            std::string v;
-            if (!next(v)) return false;
-            std::int32_t x = 0, y = 0;
-            if (!parse_pair(v, ',', x, y)) {
-                error = "--probe wants X,Y, not '" + v + "'";
-                return false;
-            }
-            options.probe.emplace(x, y);
-        } else if (a == "--seed") {
-            std::string v;
-            if (!next(v)) return false;
-            std::uint32_t seed = 0;
-            if (!parse_number(v, seed)) {
-                error = "--seed wants a number from 0 to 4294967295, not '" + v + "'";
-                return false;
-            }
-            options.seed = seed;
-        } else if (a == "--explain" || a == "--explain-text") {
-            std::string v;
-            if (!next(v)) return false;
-            CliPoint p;
-            if (!parse_pair(v, ',', p.x, p.y)) {
-                error = a + " wants X,Y, not '" + v + "'";
-                return false;
-            }
-            (a == "--explain" ? options.explain : options.explain_text) = p;
+            if (!option->set(options, a, value, error)) return false;
+            if (option->ends) return true;
         } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
             error = "unknown option '" + a + "'";
             return false;
