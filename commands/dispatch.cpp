@@ -146,7 +146,7 @@ CommandPrompt prepare_command(Session& session, int id)
 void open_command(Session& session, WindowHandle window)
 {
     std::filesystem::path file;
-    if (choose_bmp_file(window, kOpenTitle, nullptr, kOpenFilter, file, 0, 0) == 0) return;
+    if (!choose_picture_file(window, kOpenTitle, nullptr, kOpenFilter, file, 0, false)) return;
     open_path(session, window, file);
 }
 
@@ -175,7 +175,7 @@ void open_path(Session& session, WindowHandle window, const std::filesystem::pat
 void save_as_command(Session& session, WindowHandle window)
 {
     std::filesystem::path file;
-    if (choose_bmp_file(window, kSaveTitle, nullptr, kSaveFilter, file, kSaveChooserFlags, 1) == 0)
+    if (!choose_picture_file(window, kSaveTitle, nullptr, kSaveFilter, file, kSaveChooserFlags, true))
         return;
     SaveFailure failure;
     begin_busy();

@@ -30,13 +30,13 @@ void show_message(const char* caption, const char* text);
 // is then in param_dialog_spec.result) and 2 for Cancel or close.
 int show_param_dialog(WindowHandle owner, ParamDialog& dialog);
 
-// The file chooser. `filter` holds pairs of NUL-terminated strings
-// (description, pattern; several patterns separated by ';') ending in an
-// empty string, the first pair preselected. `save` non-zero asks for a file
-// to write. Returns 1 with the chosen full path in `file`, or 0 when the
-// user cancelled.
-int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
-                    std::filesystem::path& file, int flags, int save);
+// The file chooser, for a picture to open or a file to save. `filter` holds
+// pairs of NUL-terminated strings (description, pattern; several patterns
+// separated by ';') ending in an empty string, the first pair preselected.
+// `save` asks for a file to write. True with the chosen full path in `file`;
+// false when the user cancelled.
+bool choose_picture_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
+                         std::filesystem::path& file, int flags, bool save);
 
 // Flags of the save chooser, as the common file dialog takes them: ask
 // before replacing a file, hide the read-only box, the folder must exist.

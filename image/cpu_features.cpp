@@ -1,5 +1,7 @@
 #include "image/cpu_features.h"
 
+#include "image/test_seam.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -58,4 +60,4 @@ CpuLevel cpu_level()
     return static_cast<CpuLevel>(detected < limit ? detected : limit);
 }
 
-void limit_cpu_level(CpuLevel highest) { level_limit.store(static_cast<int>(highest), std::memory_order_relaxed); }
+void test_seam::limit_cpu_level(CpuLevel highest) { level_limit.store(static_cast<int>(highest), std::memory_order_relaxed); }

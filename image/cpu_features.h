@@ -21,7 +21,7 @@
 // The processor's level is detected once, with the operating system's support
 // for the wider registers. LUMAFORGE_BASELINE=1 in the environment makes the
 // program behave as on a processor with the baseline only (benchmarks, checks
-// of a baseline run); tests lower the level with limit_cpu_level.
+// of a baseline run); tests lower the level through image/test_seam.h.
 #pragma once
 
 #include <initializer_list>
@@ -44,12 +44,10 @@ const char* cpu_level_name(CpuLevel level);
 // The processor's level, or baseline when LUMAFORGE_BASELINE asks for it.
 CpuLevel detected_cpu_level();
 
-// The level kernels run at: the detected one, capped by limit_cpu_level.
+// The level kernels run at: the detected one, capped by the tests' limit
+// (image/test_seam.h).
 CpuLevel cpu_level();
 
-// Caps the level from now on; CpuLevel::avx512 lifts the cap. Safe to call
-// between operations from any thread.
-void limit_cpu_level(CpuLevel highest);
 
 // What LUMAFORGE_BASELINE's value means: set, not empty and not "0".
 bool baseline_requested(const char* value);

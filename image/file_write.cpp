@@ -1,5 +1,7 @@
 #include "image/file_write.h"
 
+#include "image/test_seam.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -90,7 +92,7 @@ std::string unique_suffix(unsigned attempt)
 
 }  // namespace
 
-void fail_file_writes_after(std::int64_t bytes) { fail_after = bytes; }
+void test_seam::fail_file_writes_after(std::int64_t bytes) { fail_after = bytes; }
 
 ReplacingFile::ReplacingFile(const std::filesystem::path& target) : target_(target)
 {

@@ -54,7 +54,3 @@ private:
     int error_number_ = 0;
     char buffer_[1 << 16];
 };
-
-// Test hook: every ReplacingFile fails its write once `bytes` bytes have gone
-// through it, as a full disk would; a negative value turns that off.
-void fail_file_writes_after(std::int64_t bytes);

@@ -1,5 +1,7 @@
 #include "image/heap.h"
 
+#include "image/test_seam.h"
+
 #include <atomic>
 #include <cstdlib>
 
@@ -83,13 +85,13 @@ bool heap_maps_large_blocks()
 #endif
 }
 
-void heap_fail_at(std::uint64_t n)
+void test_seam::heap_fail_at(std::uint64_t n)
 {
     calls = 0;
     bytes_requested = 0;
     fail_at = n;
 }
 
-std::uint64_t heap_allocation_count() { return calls.load(); }
+std::uint64_t test_seam::heap_allocation_count() { return calls.load(); }
 
-std::uint64_t heap_bytes_requested() { return bytes_requested.load(); }
+std::uint64_t test_seam::heap_bytes_requested() { return bytes_requested.load(); }

@@ -16,7 +16,8 @@
 //
 // allocate() never throws: it returns an empty HeapArray when the heap
 // refuses, and callers refuse their command. Every allocation of the core goes
-// through heap_allocate(), which tests can make fail on the n-th call.
+// through heap_allocate(), which tests can make fail on the n-th call
+// (image/test_seam.h).
 #pragma once
 
 #include <cstddef>
@@ -42,15 +43,6 @@ void heap_release(const HeapBlock& block);
 
 // Whether this build maps large blocks apart (Linux, no address sanitizer).
 bool heap_maps_large_blocks();
-
-// Test hook: the n-th following call of heap_allocate (1 = the next one)
-// fails; 0 turns failure injection off. Returns how many calls were made
-// since the last reset, so tests can count the allocations of a command.
-void heap_fail_at(std::uint64_t n);
-std::uint64_t heap_allocation_count();
-// Bytes asked for since the last heap_fail_at, failed requests included, so
-// tests can bound what a command takes.
-std::uint64_t heap_bytes_requested();
 
 template <class T>
 class HeapArray {

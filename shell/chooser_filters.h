@@ -1,6 +1,6 @@
 // The filter list of a file chooser as every front end reads it: pairs of
 // NUL-terminated strings (a description, then its patterns separated by
-// ';') ending in an empty string, as platform.h's choose_bmp_file takes it.
+// ';') ending in an empty string, as platform.h's choose_picture_file takes it.
 #pragma once
 
 #include <string>

@@ -3,7 +3,8 @@
 // green, blue and luma in the picture on display, and the same for the same
 // pixel of the other record when that holds a picture of the same size (the
 // picture before or after the last operation: undo switches between them).
-// Both front ends show this text; lumaforge-cli --probe prints the values.
+// The Qt and Windows windows and the page show this text; lumaforge-cli
+// --probe prints the values.
 #pragma once
 
 #include <cstdint>

@@ -58,15 +58,15 @@ int show_param_dialog(WindowHandle, ParamDialog& dialog)
     return param_dialog_ok(dialog, *position);
 }
 
-int choose_bmp_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, int)
+bool choose_picture_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, bool)
 {
     ++headless.file_dialogs_shown;
-    if (headless.files.empty()) return 0;
+    if (headless.files.empty()) return false;
     const auto next = headless.files.front();
     headless.files.pop_front();
-    if (!next) return 0;
+    if (!next) return false;
     file = *next;
-    return 1;
+    return true;
 }
 
 void request_repaint(WindowHandle) { ++headless.repaints; }

@@ -50,15 +50,15 @@ QFileDialog* make_file_dialog(QWidget* owner, const char* title, const char* ini
     return dialog;
 }
 
-int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
-                    std::filesystem::path& file, int /*flags*/, int save)
+bool choose_picture_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
+                         std::filesystem::path& file, int /*flags*/, bool save)
 {
     auto* window = static_cast<MainWindow*>(owner);
-    QFileDialog* dialog = make_file_dialog(window, title, initial_directory, filter, save != 0);
-    int chosen = 0;
+    QFileDialog* dialog = make_file_dialog(window, title, initial_directory, filter, save);
+    bool chosen = false;
     if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
         file = to_path(dialog->selectedFiles().front());
-        chosen = 1;
+        chosen = true;
     }
     delete dialog;
     return chosen;

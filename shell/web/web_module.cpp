@@ -5,7 +5,7 @@
 // freeze the page. So the page asks first and runs after. It learns with
 // lf_prepare what a command is about to ask, shows its own dialog or file
 // chooser, leaves the answer here (lf_answer_dialog, lf_answer_file) and then
-// runs the command; show_param_dialog and choose_bmp_file hand that answer to
+// runs the command; show_param_dialog and choose_picture_file hand that answer to
 // the core as the user's. Messages are queued and shown by the page once the
 // call has returned. The view is the core's frame, converted to RGBA for a
 // canvas; segmentation draws its lines onto that frame, so they stay until
@@ -127,13 +127,13 @@ int show_param_dialog(WindowHandle, ParamDialog& dialog)
     return param_dialog_ok(dialog, *position);
 }
 
-int choose_bmp_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, int)
+bool choose_picture_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, bool)
 {
     const std::optional<std::string> chosen = page.file_answer;
     page.file_answer.reset();
-    if (!chosen || chosen->empty()) return 0;
+    if (!chosen || chosen->empty()) return false;
     file = *chosen;
-    return 1;
+    return true;
 }
 
 void request_repaint(WindowHandle) { page.stale = true; }

@@ -94,8 +94,8 @@ int show_param_dialog(WindowHandle owner, ParamDialog& description)
     return 2;
 }
 
-int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
-                    std::filesystem::path& file, int flags, int save)
+bool choose_picture_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
+                         std::filesystem::path& file, int flags, bool save)
 {
     const std::wstring wide_title = widen(title);
     const std::wstring wide_directory = initial_directory != nullptr ? widen(initial_directory) : std::wstring();
@@ -116,16 +116,16 @@ int choose_bmp_file(WindowHandle owner, const char* title, const char* initial_d
     // A name typed without an extension gets the selected filter's; the
     // dialog then asks about replacing the file under its full name.
     std::vector<std::wstring> extensions;
-    if (save != 0)
+    if (save)
         for (const ChooserFilter& f : chooser_filters(filter)) extensions.push_back(widen(f.extension));
     if (!extensions.empty() && !extensions.front().empty()) dialog.lpstrDefExt = extensions.front().c_str();
-    const BOOL done = save != 0 ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-    if (done == 0) return 0;
+    const BOOL done = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (done == 0) return false;
     file = std::filesystem::path(chosen);
-    if (save != 0 && !file.has_extension() && dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= extensions.size() &&
+    if (save && !file.has_extension() && dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= extensions.size() &&
         !extensions[dialog.nFilterIndex - 1].empty())
         file += L"." + extensions[dialog.nFilterIndex - 1];
-    return 1;
+    return true;
 }
 
 void request_repaint(WindowHandle window) { InvalidateRect(static_cast<HWND>(window), nullptr, TRUE); }

@@ -19,6 +19,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -294,9 +295,9 @@ TEST_F(Pictures, ASmallFileDeclaringAHugePictureIsRefusedBeforeAnyAllocation)
     for (const auto& [w, h] : {std::pair{100000u, 100000u}, std::pair{60000u, 60000u}}) {
         reset_fake();
         write_file(dir / "bomb.png", png_header_only(w, h));
-        heap_fail_at(0);
+        test_seam::heap_fail_at(0);
         open(dir / "bomb.png");
-        const std::uint64_t asked = heap_bytes_requested();
+        const std::uint64_t asked = test_seam::heap_bytes_requested();
         expect_refused_with(kTooLarge);
         EXPECT_LT(asked, 1u << 20) << w << "x" << h;
     }

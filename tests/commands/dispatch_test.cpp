@@ -11,6 +11,7 @@
 #include "image/bmp.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -178,9 +179,9 @@ TEST_F(Dispatcher, RefusedOperationChangesNothingAndSaysWhy)
 {
     open("a.bmp");
     ImageRecord before = clone(session.images.image_a);
-    heap_fail_at(1);
+    test_seam::heap_fail_at(1);
     run_command(session, kFakeWindow, IDM_NEGATIVE);
-    heap_fail_at(0);
+    test_seam::heap_fail_at(0);
     EXPECT_EQ(session.images.current_image, &session.images.image_a);
     EXPECT_FALSE(session.images.image_b.pixels);
     EXPECT_TRUE(same_pixels(session.images.image_a, before));

@@ -13,6 +13,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ protected:
         ASSERT_EQ(session.images.current_image, &session.images.image_b);
         reset_fake();
     }
-    void TearDown() override { fail_file_writes_after(-1); }
+    void TearDown() override { test_seam::fail_file_writes_after(-1); }
 
     void save(const std::filesystem::path& file)
     {
@@ -91,9 +92,9 @@ TEST_F(SaveAs, AFailureNamesTheFileAndTheReasonAndKeepsTheOldFile)
     // A full disk half-way through replacing a file leaves the file whole.
     const auto existing = dir / "kept.bmp";
     write_file(existing, {1, 2, 3});
-    fail_file_writes_after(100);
+    test_seam::fail_file_writes_after(100);
     save(existing);
-    fail_file_writes_after(-1);
+    test_seam::fail_file_writes_after(-1);
     ASSERT_EQ(fake.messages.size(), 2u);
     EXPECT_NE(fake.messages[1].text.find("Диск переполнен."), std::string::npos) << fake.messages[1].text;
     EXPECT_EQ(read_file(existing), (std::vector<std::uint8_t>{1, 2, 3}));

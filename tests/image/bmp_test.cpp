@@ -5,6 +5,7 @@
 #include "image/bmp.h"
 #include "image/image_record.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -169,9 +170,9 @@ TEST_F(BmpReader, AllocationFailureIsRefusedAsTooLarge)
 {
     const auto path = scratch_dir() / "p.bmp";
     write_file(path, bmp_file_bytes(bmp_of(random_record(4, 4, 1))));
-    heap_fail_at(1);
+    test_seam::heap_fail_at(1);
     EXPECT_NE(load_path(path), LoadResult::Loaded);
-    heap_fail_at(0);
+    test_seam::heap_fail_at(0);
     expect_refused("Слишком большая картинка!");
 }
 

@@ -14,6 +14,7 @@
 #include "tests/reference/transforms_reference.h"
 #include "tests/reference/window_filters.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 // Test names and failures show the level by name.
 void PrintTo(CpuLevel level, std::ostream* out) { *out << cpu_level_name(level); }
@@ -25,10 +26,10 @@ protected:
     void SetUp() override
     {
         if (GetParam() > detected_cpu_level()) GTEST_SKIP() << "this processor lacks " << cpu_level_name(GetParam());
-        limit_cpu_level(GetParam());
+        test_seam::limit_cpu_level(GetParam());
         ASSERT_EQ(cpu_level(), GetParam());
     }
-    void TearDown() override { limit_cpu_level(CpuLevel::avx512); }
+    void TearDown() override { test_seam::limit_cpu_level(CpuLevel::avx512); }
 };
 
 // Random bytes, every second picture cut down to eight levels so that
@@ -142,12 +143,12 @@ TEST(CpuLevels, TheLimitCapsTheLevelAndChoiceFollowsIt)
     const auto chosen = [] {
         return choose_copy<Fn>({{CpuLevel::baseline, [] { return 0; }}, {CpuLevel::avx2, [] { return 2; }}})();
     };
-    limit_cpu_level(CpuLevel::baseline);
+    test_seam::limit_cpu_level(CpuLevel::baseline);
     EXPECT_EQ(cpu_level(), CpuLevel::baseline);
     EXPECT_EQ(chosen(), 0);
-    limit_cpu_level(CpuLevel::ssse3);
+    test_seam::limit_cpu_level(CpuLevel::ssse3);
     EXPECT_EQ(chosen(), 0) << "no copy for ssse3: the baseline";
-    limit_cpu_level(CpuLevel::avx512);
+    test_seam::limit_cpu_level(CpuLevel::avx512);
     EXPECT_EQ(cpu_level(), detected_cpu_level());
     EXPECT_EQ(chosen(), detected_cpu_level() >= CpuLevel::avx2 ? 2 : 0);
 }

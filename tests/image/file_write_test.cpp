@@ -8,6 +8,7 @@
 #include "image/bmp.h"
 #include "image/file_write.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::vector<fs::path> listing(const fs::path& dir)
 
 class FileWrite : public ::testing::Test {
 protected:
-    void TearDown() override { fail_file_writes_after(-1); }
+    void TearDown() override { test_seam::fail_file_writes_after(-1); }
 };
 
 TEST_F(FileWrite, BmpFilesHoldTheHeaderAndTheBlockByteForByte)
@@ -63,7 +64,7 @@ TEST_F(FileWrite, AFailedWriteLeavesTheOldFileAsItWas)
     write_file(target, old_bytes);
     const ImageRecord r = random_record(40, 30, 2);
     for (std::int64_t cut : {0, 54, 1000}) {  // before, at and after the header's end
-        fail_file_writes_after(cut);
+        test_seam::fail_file_writes_after(cut);
         std::string error;
         EXPECT_FALSE(write_bmp_file(target, r.width, r.height, r.pixels.get(), error)) << cut;
         EXPECT_FALSE(error.empty());
@@ -73,7 +74,7 @@ TEST_F(FileWrite, AFailedWriteLeavesTheOldFileAsItWas)
 
     // A folder is refused; one that appears while the file is written
     // fails the rename at the end.
-    fail_file_writes_after(-1);
+    test_seam::fail_file_writes_after(-1);
     fs::create_directory(dir / "folder.bmp");
     std::string error;
     EXPECT_FALSE(write_bmp_file(dir / "folder.bmp", r.width, r.height, r.pixels.get(), error));

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "image/heap.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -53,16 +54,16 @@ TEST(Heap, ReleasingOneBlockLeavesTheOthersWhole)
 
 TEST(Heap, FailureInjectionCountsLargeBlocksLikeSmallOnes)
 {
-    heap_fail_at(2);
+    test_seam::heap_fail_at(2);
     auto small = HeapArray<std::uint8_t>::allocate(16);
     auto large = HeapArray<std::uint8_t>::allocate(kLargeBlock);
     auto after = HeapArray<float>::allocate(kLargeBlock);
     EXPECT_TRUE(small);
     EXPECT_FALSE(large);
     EXPECT_TRUE(after);
-    EXPECT_EQ(heap_allocation_count(), 3u);
-    EXPECT_EQ(heap_bytes_requested(), 16u + kLargeBlock + kLargeBlock * sizeof(float));
-    heap_fail_at(0);
+    EXPECT_EQ(test_seam::heap_allocation_count(), 3u);
+    EXPECT_EQ(test_seam::heap_bytes_requested(), 16u + kLargeBlock + kLargeBlock * sizeof(float));
+    test_seam::heap_fail_at(0);
 }
 
 TEST(Heap, AnEmptyBlockIsStillABlock)

@@ -13,6 +13,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ class HostileFiles : public SessionTest {
 protected:
     void TearDown() override
     {
-        heap_fail_at(0);
+        test_seam::heap_fail_at(0);
     }
 
     // A picture on display, its negative in the other record and a pending
@@ -33,7 +34,7 @@ protected:
         give_pending_transform(session.images.image_a, TRANSFORM_FFT_2D, 4);
         give_pending_transform(session.images.image_b, TRANSFORM_WALSH_LINEAR, 2);
         reset_fake();
-        heap_fail_at(0);
+        test_seam::heap_fail_at(0);
     }
 
     void open_bytes(const std::string& name, const std::vector<std::uint8_t>& bytes)
@@ -41,7 +42,7 @@ protected:
         const auto path = scratch_dir() / (name + ".bmp");
         write_file(path, bytes);
         fake.files.push_back(path);
-        heap_fail_at(0);
+        test_seam::heap_fail_at(0);
         run_command(session, kFakeWindow, IDM_OPEN);
     }
 
@@ -64,7 +65,7 @@ protected:
         EXPECT_EQ(fake.repaints, 1) << "the emptied window is repainted";
         expect_nothing_held();
         // Every check comes before the block is taken.
-        EXPECT_EQ(heap_bytes_requested(), 0u);
+        EXPECT_EQ(test_seam::heap_bytes_requested(), 0u);
     }
 };
 
@@ -93,7 +94,7 @@ TEST_F(HostileFiles, EveryFileOfTheCorpusGetsItsMessageOrLoads)
         if (session.images.image_a.data_size > 0) {
             EXPECT_FALSE(client_area_is_blank(session)) << "a loaded picture is drawn";
         }
-        EXPECT_LE(heap_bytes_requested(), file.bytes.size()) << "more memory than the file can fill";
+        EXPECT_LE(test_seam::heap_bytes_requested(), file.bytes.size()) << "more memory than the file can fill";
 
         ImageRecord fresh = clone(session.images.image_a);
         compute_statistics(fresh);
@@ -142,9 +143,9 @@ TEST_F(HostileFiles, AllocationFailureWhileLoadingLeavesNothingOnDisplay)
     const auto path = scratch_dir() / "fine.bmp";
     write_file(path, bmp_file_bytes(bmp_of(random_record(33, 9, 4))));
     fake.files.push_back(path);
-    heap_fail_at(1);
+    test_seam::heap_fail_at(1);
     run_command(session, kFakeWindow, IDM_OPEN);
-    heap_fail_at(0);
+    test_seam::heap_fail_at(0);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kTooLarge);
     expect_nothing_held();

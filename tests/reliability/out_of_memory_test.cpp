@@ -18,6 +18,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ struct Scenario {
 class OutOfMemory : public SessionTest {
 protected:
     void SetUp() override { session.noise_seed = 99; }
-    void TearDown() override { heap_fail_at(0); }
+    void TearDown() override { test_seam::heap_fail_at(0); }
 
     // Prepares the scenario and, for an inverse, the pending transform it
     // needs.
@@ -88,10 +89,10 @@ protected:
     void run(const CommandRow& c, std::uint64_t fail_at)
     {
         script_dialog(c);
-        heap_fail_at(fail_at);
+        test_seam::heap_fail_at(fail_at);
         run_command(session, kFakeWindow, c.id);
-        allocations_ = heap_allocation_count();
-        heap_fail_at(0);
+        allocations_ = test_seam::heap_allocation_count();
+        test_seam::heap_fail_at(0);
     }
 
     // Returns a note for the summary: how many failure points were tried.

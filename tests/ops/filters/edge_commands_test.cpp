@@ -14,6 +14,7 @@
 #include "tests/reference/edge_filters.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -98,9 +99,9 @@ TEST_F(EdgeCommands, RefusedFilterChangesNothing)
 {
     install(session.images.image_a, random_record(12, 9, 8));
     session.images.current_image = &session.images.image_a;
-    heap_fail_at(2);  // the luma plane is granted, the destination block is not
+    test_seam::heap_fail_at(2);  // the luma plane is granted, the destination block is not
     run_command(session, kFakeWindow, IDM_SOBEL);
-    heap_fail_at(0);
+    test_seam::heap_fail_at(0);
     EXPECT_EQ(session.images.current_image, &session.images.image_a);
     EXPECT_FALSE(session.images.image_b.pixels);
     ASSERT_EQ(fake.messages.size(), 1u);

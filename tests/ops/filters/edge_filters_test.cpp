@@ -13,6 +13,7 @@
 #include "ops/operations.h"
 #include "tests/reference/edge_filters.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -286,10 +287,10 @@ TEST(EdgeFilters, RefusalChangesNothing)
         // Fresh destination: every allocation the filter makes in turn fails.
         for (std::uint64_t n = 1;; ++n) {
             ImageRecord out;
-            heap_fail_at(n);
+            test_seam::heap_fail_at(n);
             const bool done = f.fast(source, out);
-            const std::uint64_t calls = heap_allocation_count();
-            heap_fail_at(0);
+            const std::uint64_t calls = test_seam::heap_allocation_count();
+            test_seam::heap_fail_at(0);
             if (done) {
                 EXPECT_LT(calls, n) << f.step;
                 break;
@@ -301,9 +302,9 @@ TEST(EdgeFilters, RefusalChangesNothing)
         // Reused destination: only the luma plane can fail.
         const ImageRecord earlier = random_record(9, 7, 4);
         ImageRecord out = clone(earlier);
-        heap_fail_at(1);
+        test_seam::heap_fail_at(1);
         const bool done = f.fast(source, out);
-        heap_fail_at(0);
+        test_seam::heap_fail_at(0);
         if (!done) expect_same_record(out, earlier, std::string(f.step) + " refused");
     }
 }

@@ -8,6 +8,7 @@
 #include "ops/operations.h"
 #include "tests/reference/edge_filters.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -117,9 +118,9 @@ TEST(Noise, RefusalAndEmptyPictures)
 {
     const ImageRecord source = random_record(5, 4, 1);
     ImageRecord out;
-    heap_fail_at(1);
+    test_seam::heap_fail_at(1);
     EXPECT_FALSE(add_noise(source, out, 100, 1));
-    heap_fail_at(0);
+    test_seam::heap_fail_at(0);
     EXPECT_FALSE(out.pixels);
     EXPECT_EQ(out.width, 0);
 

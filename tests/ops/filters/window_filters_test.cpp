@@ -13,6 +13,7 @@
 #include "ops/filters/statistical_kernel.h"
 #include "tests/reference/window_filters.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -186,15 +187,15 @@ TEST(WindowFilters, HeapRefusalChangesNothing)
         for (unsigned n : {3u, 9u}) {
             for (bool fresh : {true, false}) {
                 ImageRecord probe = fresh ? ImageRecord{} : earlier_picture(source, 1);
-                heap_fail_at(0);
+                test_seam::heap_fail_at(0);
                 ASSERT_TRUE(f.fast(source, probe, static_cast<std::uint8_t>(n)));
-                const std::uint64_t allocations = heap_allocation_count();
+                const std::uint64_t allocations = test_seam::heap_allocation_count();
                 for (std::uint64_t k = 1; k <= allocations; ++k) {
                     ImageRecord destination = fresh ? ImageRecord{} : earlier_picture(source, 1);
                     const ImageRecord before = clone(destination);
-                    heap_fail_at(k);
+                    test_seam::heap_fail_at(k);
                     const bool done = f.fast(source, destination, static_cast<std::uint8_t>(n));
-                    heap_fail_at(0);
+                    test_seam::heap_fail_at(0);
                     EXPECT_FALSE(done) << f.name << " allocation " << k;
                     EXPECT_EQ(static_cast<bool>(destination.pixels), !fresh) << f.name;
                     if (!fresh) expect_same_record(destination, before, f.name);

@@ -8,6 +8,7 @@
 #include "ops/operations.h"
 #include "tests/reference/point_reference.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -157,9 +158,9 @@ TEST(PointOperations, RefuseWithoutTouchingWhenTheHeapIsEmpty)
 {
     const ImageRecord src = random_record(9, 4, 3);
     ImageRecord dst;
-    heap_fail_at(1);
+    test_seam::heap_fail_at(1);
     EXPECT_FALSE(to_grayscale(src, dst));
-    heap_fail_at(0);
+    test_seam::heap_fail_at(0);
     EXPECT_FALSE(dst.pixels);
     EXPECT_EQ(dst.width, 0);
 }

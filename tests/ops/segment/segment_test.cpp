@@ -15,6 +15,7 @@
 #include "tests/reference/segment_reference.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ class Segmentation : public SessionTest {
 protected:
     void TearDown() override
     {
-        heap_fail_at(0);
+        test_seam::heap_fail_at(0);
     }
 };
 
@@ -184,9 +185,9 @@ TEST_F(Segmentation, RefusedBuffersDrawNothing)
     install(session.images.image_a, page(30, 30, {{10, 20}}));
     session.images.current_image = &session.images.image_a;
     for (std::uint64_t k = 1; k <= 2; ++k) {
-        heap_fail_at(k);
+        test_seam::heap_fail_at(k);
         run_command(session, kFakeWindow, IDM_SEGMENT);
-        heap_fail_at(0);
+        test_seam::heap_fail_at(0);
     }
     EXPECT_TRUE(fake.lines.empty());
     EXPECT_EQ(fake.messages.size(), 2u);

@@ -13,6 +13,7 @@
 #include "tests/reference/transforms_reference.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
+#include "image/test_seam.h"
 
 namespace {
 
@@ -53,8 +54,8 @@ class BlockTransforms : public SessionTest {
 protected:
     void TearDown() override
     {
-        heap_fail_at(0);
-        limit_cpu_level(CpuLevel::avx512);
+        test_seam::heap_fail_at(0);
+        test_seam::limit_cpu_level(CpuLevel::avx512);
     }
 };
 
@@ -199,7 +200,7 @@ TEST_F(BlockTransforms, MatchTheLiteralTransformsBitForBit)
     const Case cases[] = {{2, 2, 2}, {3, 5, 2}, {9, 4, 4}, {17, 19, 16}, {66, 65, 64}, {130, 129, 128}, {258, 256, 256}};
     std::uint32_t seed = 1;
     for (bool avx2 : {true, false}) {
-        limit_cpu_level(avx2 ? CpuLevel::avx512 : CpuLevel::baseline);
+        test_seam::limit_cpu_level(avx2 ? CpuLevel::avx512 : CpuLevel::baseline);
         for (const Case& c : cases)
             for (int passes : {1, 2})
                 for (int kind = 0; kind < 2; ++kind) {
@@ -307,29 +308,29 @@ TEST_F(BlockTransforms, RefusedAllocationLeavesTheRecordAsItWas)
     for (Transform transform : {fft_block, walsh_block})
         for (int passes : {1, 2}) {
             ImageRecord probe = random_record(16, 16, 8);
-            heap_fail_at(0);
+            test_seam::heap_fail_at(0);
             ASSERT_TRUE(transform(probe, passes, +1, 16));
-            const std::uint64_t forward_allocations = heap_allocation_count();
-            heap_fail_at(0);
+            const std::uint64_t forward_allocations = test_seam::heap_allocation_count();
+            test_seam::heap_fail_at(0);
             ASSERT_TRUE(transform(probe, passes, -1, 0));
-            const std::uint64_t inverse_allocations = heap_allocation_count();
+            const std::uint64_t inverse_allocations = test_seam::heap_allocation_count();
             ASSERT_GT(forward_allocations, 0u);
 
             for (std::uint64_t k = 1; k <= forward_allocations; ++k) {
                 ImageRecord r = random_record(16, 16, 8);
                 const ImageRecord before = clone(r);
-                heap_fail_at(k);
+                test_seam::heap_fail_at(k);
                 EXPECT_FALSE(transform(r, passes, +1, 16)) << k;
-                heap_fail_at(0);
+                test_seam::heap_fail_at(0);
                 expect_same_record(r, before, "refused forward");
             }
             ImageRecord r = random_record(16, 16, 8);
             ASSERT_TRUE(transform(r, passes, +1, 16));
             const ImageRecord pending = clone(r);
             for (std::uint64_t k = 1; k <= inverse_allocations; ++k) {
-                heap_fail_at(k);
+                test_seam::heap_fail_at(k);
                 EXPECT_FALSE(transform(r, passes, -1, 0)) << k;
-                heap_fail_at(0);
+                test_seam::heap_fail_at(0);
                 expect_same_record(r, pending, "refused inverse");
             }
         }
@@ -454,9 +455,9 @@ TEST_F(TransformCommands, RefusedTransformShowsTheMessageAndChangesNothing)
 {
     show(random_record(32, 32, 27));
     const ImageRecord before = clone(session.images.image_a);
-    heap_fail_at(2);
+    test_seam::heap_fail_at(2);
     run(IDM_FFT_2D, 32);
-    heap_fail_at(0);
+    test_seam::heap_fail_at(0);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, kOutOfMemory);
     expect_same_record(session.images.image_a, before, "refused");
