@@ -1,6 +1,8 @@
 // luma_row: sixteen pixels at a time with SSSE3, a copy written by hand for
-// that level (cpu_features.h); elsewhere, and for the tail of a row, the
-// scalar luma().
+// that level (cpu_features.h); in WebAssembly with SIMD the same copy,
+// always (its byte shuffle is a native instruction there: -mssse3 maps the
+// intrinsics onto it); elsewhere, and for the tail of a row, the scalar
+// luma().
 //
 // Both paths compute s = 11B + 59G + 30R + 50 (100 times the exact weighted
 // sum) and q = s / 100. Pixels whose s is a multiple of 100 are the only ones
@@ -11,6 +13,11 @@
 
 #if LUMAFORGE_CPU_COPIES
 #include <immintrin.h>
+#define LUMA_ROW_SIXTEEN 1
+#elif defined(__wasm_simd128__) && defined(__SSSE3__)
+#include <tmmintrin.h>
+#define LUMA_ROW_SIXTEEN 1
+#define LUMAFORGE_TARGET_SSSE3
 #endif
 
 namespace {
@@ -20,7 +27,7 @@ void luma_row_scalar(const std::uint8_t* p, std::size_t count, std::uint8_t* out
     for (std::size_t i = 0; i < count; ++i, p += 3) out[i] = luma(p[0], p[1], p[2]);
 }
 
-#if LUMAFORGE_CPU_COPIES
+#ifdef LUMA_ROW_SIXTEEN
 
 // Shuffle masks that gather channel c (0 blue, 1 green, 2 red) of 16 pixels
 // from the three 16-byte loads that hold them: mask[c][load][lane].
@@ -101,6 +108,8 @@ void luma_row(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out)
 {
 #if LUMAFORGE_CPU_COPIES
     const LumaRow copy = choose_copy<LumaRow>({{CpuLevel::baseline, luma_row_scalar}, {CpuLevel::ssse3, luma_row_ssse3}});
+#elif defined(LUMA_ROW_SIXTEEN)
+    const LumaRow copy = luma_row_ssse3;
 #else
     const LumaRow copy = luma_row_scalar;
 #endif

@@ -15,7 +15,35 @@ struct KirschKernel {
     void operator()(const std::uint8_t* d, const std::uint8_t* m, const std::uint8_t* u, std::size_t n,
                     std::uint8_t* out) const
     {
-        for (std::size_t i = 0; i < n; ++i) {
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {  // the loop below, eight positions at a time
+            using luma_filters::load_shorts;
+            using luma_filters::max_shorts;
+            const auto abs = [](luma_filters::Shorts v) { return max_shorts(v, -v); };
+            const luma_filters::Shorts d0 = load_shorts(d + i), d1 = load_shorts(d + i + 1),
+                                       d2 = load_shorts(d + i + 2), m2 = load_shorts(m + i + 2),
+                                       u2 = load_shorts(u + i + 2), u1 = load_shorts(u + i + 1),
+                                       u0 = load_shorts(u + i), m0 = load_shorts(m + i);
+            const luma_filters::Shorts three_n = 3 * (d0 + d1 + d2 + m2 + u2 + u1 + u0 + m0);
+            luma_filters::Shorts s = d0 + d1 + d2;
+            luma_filters::Shorts best = abs(8 * s - three_n);
+            s += m2 - d0;
+            best = max_shorts(best, abs(8 * s - three_n));
+            s += u2 - d1;
+            best = max_shorts(best, abs(8 * s - three_n));
+            s += u1 - d2;
+            best = max_shorts(best, abs(8 * s - three_n));
+            s += u0 - m2;
+            best = max_shorts(best, abs(8 * s - three_n));
+            s += m0 - u2;
+            best = max_shorts(best, abs(8 * s - three_n));
+            s += d0 - u1;
+            best = max_shorts(best, abs(8 * s - three_n));
+            s += d1 - u0;
+            best = max_shorts(best, abs(8 * s - three_n));
+            luma_filters::store_bytes(out + i, luma_filters::clamp_byte_shorts(best));
+        }
+        for (; i < n; ++i) {
             // The ring d0 d1 d2 m2 u2 u1 u0 m0; all values fit 16 bits.
             const int d0 = d[i], d1 = d[i + 1], d2 = d[i + 2], m2 = m[i + 2];
             const int u2 = u[i + 2], u1 = u[i + 1], u0 = u[i], m0 = m[i];

@@ -48,6 +48,34 @@ inline std::uint8_t rounded_root(const std::uint8_t* table, std::uint32_t square
     return squared >= kRootTableSize ? 255 : table[squared];
 }
 
+// Eight 16-bit lanes in generic vectors, for kernels whose sums fit 16 bits:
+// one source for every compiler and target. Written out rather than left to
+// the loop vectorizer, which gives up on a kernel's overlapping loads
+// (d[i], d[i+1], ...) when the output cannot alias them.
+typedef std::int16_t Shorts __attribute__((vector_size(16)));
+typedef std::uint8_t Bytes8 __attribute__((vector_size(8)));
+
+// p[0..8) widened.
+inline Shorts load_shorts(const std::uint8_t* p)
+{
+    Bytes8 b;
+    std::memcpy(&b, p, sizeof b);
+    return __builtin_convertvector(b, Shorts);
+}
+// Eight lanes of 0..255 into p[0..8).
+inline void store_bytes(std::uint8_t* p, Shorts v)
+{
+    const Bytes8 b = __builtin_convertvector(v, Bytes8);
+    std::memcpy(p, &b, sizeof b);
+}
+inline Shorts max_shorts(Shorts a, Shorts b) { return a > b ? a : b; }
+inline Shorts clamp_byte_shorts(Shorts v)
+{
+    const Shorts zero{}, top = zero + 255;
+    v = v > zero ? v : zero;
+    return v < top ? v : top;
+}
+
 // Writes values[i] into blue, green and red of n adjacent pixels. Each pixel
 // but the last takes one 4-byte store whose fourth byte the next store
 // overwrites; the last takes exactly three bytes, so nothing past the run

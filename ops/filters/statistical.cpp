@@ -91,7 +91,7 @@ inline __attribute__((always_inline)) Doubles load8(const double* p)
 {
     auto clamp = [](int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
     std::size_t j = 0;
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(__wasm__)  // WebAssembly has no cvttpd: its scalar ops are as quick
     const __m128d scale = _mm_set1_pd(r1), half = _mm_set1_pd(0.5);
     for (; j + 2 <= count; j += 2) {
         const __m128d sigma = _mm_mul_pd(_mm_sqrt_pd(_mm_loadu_pd(acc + j)), scale);
