@@ -533,7 +533,7 @@
         // The module owns the block from here on; without one the open
         // command refuses the picture as too large.
         const ptr = M._malloc(rgba.data.length);
-        if (ptr) M.HEAPU8.set(rgba.data, ptr);
+        if (ptr) heap().set(rgba.data, ptr);
         const where = newString(path);
         M._lf_stage_picture(ptr, rgba.width, rgba.height, where);
         M._free(where);
@@ -719,7 +719,7 @@
     const ptr = M._lf_render(width, height);
     if (width === 0 || height === 0 || !ptr) return;
     if (!image) image = new ImageData(width, height);
-    image.data.set(M.HEAPU8.subarray(ptr, ptr + width * height * 4));
+    image.data.set(heap().subarray(ptr, ptr + width * height * 4));
     canvas.getContext("2d").putImageData(image, 0, 0);
   }
 
@@ -910,9 +910,30 @@
   }
   let moduleKind = "";
 
+  // A page served cross-origin isolated may share memory with workers: it
+  // runs the threaded module from beside it (lumaforge-threads.js and its
+  // worker script), on every core. From disk, from a host without the
+  // headers, without the file beside the page or where it fails to start,
+  // the page runs its own module as before, saying nothing.
+  function threadedModule() {
+    if (!self.crossOriginIsolated || !/^https?:$/.test(location.protocol) || location.hash === "#plain")
+      return Promise.resolve(null);
+    return new Promise((done) => {
+      const script = document.createElement("script");
+      script.src = "lumaforge-threads.js";
+      script.onload = () => done(typeof createLumaforgeThreads === "function" ? createLumaforgeThreads : null);
+      script.onerror = () => done(null);
+      document.head.append(script);
+    }).then((create) => create && create().then((m) => { moduleKind = "threads"; return m; }, () => null));
+  }
+
+  // The module's memory as bytes. The threaded module's memory may have
+  // grown on a worker, which the main thread's own view has not seen.
+  const heap = () => (M.wasmMemory ? new Uint8Array(M.wasmMemory.buffer) : M.HEAPU8);
+
   async function start() {
     const began = performance.now();
-    M = await chooseModule()();
+    M = await threadedModule() || await chooseModule()();
     takeConstants();
     table = JSON.parse(text(M._lf_command_table()));
     $("version").textContent = "Lumaforge " + text(M._lf_version());
