@@ -7,7 +7,12 @@ and downloads compared with what the tool says and writes.
 
 usage: page_test.py --page lumaforge.html --cli lumaforge-cli --samples DIR
        [--timing WxH]           instead prints the time of each command on
-                                samples/photo.bmp tiled to W x H
+                                samples/photo.bmp tiled to W x H, beside
+                                the native tool's on one core at the
+                                baseline vector level, and their ratio
+       [--served]               with --timing: the page served cross-origin
+                                isolated (its threaded module), the native
+                                tool on every core
        [--screenshot OUT.png]   instead writes a picture of the page in use
 
 Chromium runs with the network off (the page must need none) and a fresh
@@ -44,6 +49,11 @@ def check(condition, what):
         FAILURES.append(what)
 
 
+def address(page):
+    """The page's address: an http one as it is, a file's from its path."""
+    return page if page.startswith("http") else "file://" + os.path.abspath(page)
+
+
 class Page:
     def __init__(self, page, profile, downloads, size=(900, 700)):
         options = webdriver.ChromeOptions()
@@ -60,13 +70,13 @@ class Page:
         self.driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
         self.driver.set_script_timeout(120)
         started = time.monotonic()
-        self.driver.get("file://" + os.path.abspath(page))
+        self.driver.get(address(page))
         self.wait_state("idle", 60)
         self.load_seconds = time.monotonic() - started
 
     def reload(self, page, fragment=""):
         self.driver.get("about:blank")
-        self.driver.get("file://" + os.path.abspath(page) + fragment)
+        self.driver.get(address(page) + fragment)
         self.wait_state("idle", 60)
 
     def quit(self):
@@ -155,6 +165,17 @@ class Page:
             time.sleep(0.05)
         return None
 
+    def save_as(self, name, filter_index=0):
+        """Save As through the page's dialog: `name`, the filter at `filter_index`."""
+        self.keys("s", modifiers=(Keys.CONTROL, Keys.SHIFT))
+        self.wait_state("modal")
+        d = self.dialog()["element"]
+        field = d.find_element(By.CSS_SELECTOR, "input.name")
+        field.send_keys(Keys.CONTROL, "a")
+        field.send_keys(name)
+        Select(d.find_element(By.CSS_SELECTOR, "select.type")).select_by_index(filter_index)
+        field.send_keys(Keys.ENTER)
+
     def menu(self, popup_caption, item_caption):
         for title in self.driver.find_elements(By.CSS_SELECTOR, ".popup-title"):
             if title.get_attribute("data-caption") == popup_caption:
@@ -206,11 +227,12 @@ def rgba_of_bmp(path):
 
 
 class Cli:
-    def __init__(self, cli, scratch):
+    def __init__(self, cli, scratch, env=None, prefix=()):
         self.cli, self.scratch = cli, scratch
+        self.env, self.prefix = {**os.environ, **env} if env else None, list(prefix)
 
     def run(self, *args):
-        return subprocess.run([self.cli, *args], capture_output=True, text=True)
+        return subprocess.run([*self.prefix, self.cli, *args], capture_output=True, text=True, env=self.env)
 
     def view(self, picture, steps, size, scroll=(0, 0), zoom=100):
         out = os.path.join(self.scratch, "view.bmp")
@@ -560,16 +582,7 @@ def test_save_as(page, page_path, cli, samples, scratch):
     cli.run(photo, "kirsch", "-o", expected)
     expected = open(expected, "rb").read()
 
-    def save(name, filter_index=0):
-        page.keys("s", modifiers=(Keys.CONTROL, Keys.SHIFT))
-        page.wait_state("modal")
-        d = page.dialog()["element"]
-        field = d.find_element(By.CSS_SELECTOR, "input.name")
-        field.send_keys(Keys.CONTROL, "a")
-        field.send_keys(name)
-        Select(d.find_element(By.CSS_SELECTOR, "select.type")).select_by_index(filter_index)
-        field.send_keys(Keys.ENTER)
-
+    save = page.save_as
     save("lab")
     page.wait_state("idle")
     check(page.downloaded("lab.bmp") == expected, "Save As downloads the BMP the tool writes, byte for byte")
@@ -605,9 +618,42 @@ def test_plain_module(page, page_path, cli, samples):
     compare(page, cli, photo, ["median-2d=7"], "the module without SIMD: median-2d at 7")
 
 
-def time_commands(page, cli, picture):
+def test_threaded_module(page, served, cli, samples, scratch):
+    """Served cross-origin isolated, the page runs the threaded module on
+    every core, with the same bytes as the tool; opened from disk it runs
+    the one-thread module (the other tests)."""
+    page.reload(served)
+    cores = page.js("return navigator.hardwareConcurrency")
+    check(page.js("return window.lumaforge.module") == "threads" and cores > 1,
+          f"served cross-origin isolated, the page runs the threaded module ({cores} cores)")
+    picture = os.path.join(scratch, "threads.bmp")
+    open(picture, "wb").write(tiled(os.path.join(samples, "photo.bmp"), 1200, 900))
+    page.give_file(picture)
+    page.wait_state("idle")
+    table = json.loads(cli.run("--list-commands").stdout)["commands"]
+    steps = ["statistical=3", "median-2d=5", "smooth-2d=5", "sobel"]
+    for step in steps:
+        name, _, value = step.partition("=")
+        row = [c for c in table if c["step"] == name][0]
+        page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], int(value) if value else None)
+        page.wait_state("idle")
+    page.save_as("threads")
+    page.wait_state("idle")
+    expected = os.path.join(scratch, "threads-expected.bmp")
+    cli.run(picture, *steps, "-o", expected)
+    check(page.downloaded("threads.bmp") == open(expected, "rb").read(),
+          "the threaded module writes the tool's bytes after " + ", ".join(steps))
+
+
+def time_commands(page, cli, picture, served):
     """Milliseconds per command on `picture` in the page, beside the native
-    CLI (its run less the run that only opens the picture)."""
+    CLI's (its run less the run that only opens the picture) at the baseline
+    vector level, pinned to one core unless `served` (then on every core, as
+    the threaded module), and the page's time over the native one."""
+    cores = page.js("return navigator.hardwareConcurrency") if served else 1
+    print(f"module {page.js('return window.lumaforge.module')}, cross-origin isolated "
+          f"{page.js('return self.crossOriginIsolated')}; native: baseline level, {cores} core(s)")
+    native = Cli(cli.cli, cli.scratch, {"LUMAFORGE_BASELINE": "1"}, [] if served else ["taskset", "-c", "0"])
     page.give_file(picture)
     page.wait_state("idle")
     table = json.loads(cli.run("--list-commands").stdout)["commands"]
@@ -630,7 +676,7 @@ def time_commands(page, cli, picture):
             steps.append(f"{c['step']}={d['max'] // 2 if idle else d['initial']}")
         elif c["runs"] != "in-place":
             steps.append(c["step"])
-    print(f"{'step':18} {'page ms':>9} {'native ms':>10}")
+    print(f"{'step':18} {'page ms':>9} {'native ms':>10} {'ratio':>6}")
     before = []
     for step in steps:
         name, _, value = step.partition("=")
@@ -638,8 +684,9 @@ def time_commands(page, cli, picture):
         page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], int(value) if value else None)
         page.wait_state("idle", 900)
         ms = page.js("return window.lumaforge.lastRun.ms")
-        native = native_ms(cli, picture, before, step)
-        print(f"{step:18} {ms:9.0f} {native:10.0f}", flush=True)
+        native_time = native_ms(native, picture, before, step)
+        ratio = f"{ms / native_time:6.2f}" if native_time >= 0.5 else "     -"
+        print(f"{step:18} {ms:9.0f} {native_time:10.0f} {ratio}", flush=True)
         if row["runs"] == "image":
             page.keys("z", modifiers=(Keys.CONTROL,))  # back to the picture for the next
             page.wait_state("idle")
@@ -696,13 +743,20 @@ def main():
     parser.add_argument("--samples", required=True)
     parser.add_argument("--timing")
     parser.add_argument("--screenshot")
+    parser.add_argument("--served", action="store_true")
     args = parser.parse_args()
     scratch = tempfile.mkdtemp(prefix="lumaforge-web-")
-    page = None
+    page = server = None
     try:
+        if args.served or not (args.timing or args.screenshot):
+            # The page's folder over HTTP, cross-origin isolated.
+            server = subprocess.Popen([sys.executable, os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
+                                                                    "web_server.py"), os.path.dirname(os.path.abspath(args.page)), "0"],
+                                      stdout=subprocess.PIPE, text=True)
+            served = server.stdout.readline().strip() + os.path.basename(args.page)
         downloads = os.path.join(scratch, "downloads")
         os.mkdir(downloads)
-        page = Page(args.page, os.path.join(scratch, "profile"), downloads,
+        page = Page(served if args.served else args.page, os.path.join(scratch, "profile"), downloads,
                     (1180, 760) if args.screenshot else (900, 700))
         print(f"page size {os.path.getsize(args.page)} bytes, ready {page.js('return window.lumaforge.readyMs'):.0f} ms "
               f"after navigation (module {page.js('return window.lumaforge.loadMs'):.0f} ms)")
@@ -711,7 +765,7 @@ def main():
             width, height = map(int, args.timing.split("x"))
             picture = os.path.join(scratch, "tiled.bmp")
             open(picture, "wb").write(tiled(os.path.join(args.samples, "photo.bmp"), width, height))
-            time_commands(page, cli, picture)
+            time_commands(page, cli, picture, args.served)
         elif args.screenshot:
             screenshot(page, args.samples, args.screenshot)
         else:
@@ -719,9 +773,13 @@ def main():
             test_look_inside(page, args.page, cli, args.samples, scratch)
             test_save_as(page, args.page, cli, args.samples, scratch)
             test_plain_module(page, args.page, cli, args.samples)
+            test_threaded_module(page, served, cli, args.samples, scratch)
     finally:
         if page:
             page.quit()
+        if server:
+            server.terminate()
+            server.wait()
         shutil.rmtree(scratch, ignore_errors=True)
     if not (args.timing or args.screenshot):
         print(f"web page: {len(FAILURES)} failed")
