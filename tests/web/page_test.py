@@ -681,15 +681,20 @@ def time_commands(page, cli, picture, served):
     for step in steps:
         name, _, value = step.partition("=")
         row = [c for c in table if c["step"] == name][0]
-        page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], int(value) if value else None)
-        page.wait_state("idle", 900)
-        ms = page.js("return window.lumaforge.lastRun.ms")
+        # A command that makes a new picture runs three times, undone after
+        # each; the fastest run counts, as on the native side.
+        runs = []
+        for _ in range(3 if row["runs"] == "image" else 1):
+            page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], int(value) if value else None)
+            page.wait_state("idle", 900)
+            runs.append(page.js("return window.lumaforge.lastRun.ms"))
+            if row["runs"] == "image":
+                page.keys("z", modifiers=(Keys.CONTROL,))  # back to the picture for the next
+                page.wait_state("idle")
+        ms = min(runs)
         native_time = native_ms(native, picture, before, step)
         ratio = f"{ms / native_time:6.2f}" if native_time >= 0.5 else "     -"
         print(f"{step:18} {ms:9.0f} {native_time:10.0f} {ratio}", flush=True)
-        if row["runs"] == "image":
-            page.keys("z", modifiers=(Keys.CONTROL,))  # back to the picture for the next
-            page.wait_state("idle")
         before = [step] if name.endswith(("-2d", "-linear")) and row["runs"] == "in-place" else []
 
 
