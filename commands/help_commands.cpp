@@ -13,7 +13,9 @@ constexpr const char* kAboutCaption = "О программе";
 std::string compiler_name()
 {
 #if defined(__clang__)
-    return "clang " __clang_version__;
+    std::string name = "clang " __clang_version__;
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
 #elif defined(__GNUC__)
     return "GCC " __VERSION__;
 #else
