@@ -12,9 +12,9 @@
 namespace {
 
 // Popups of the main menu.
-enum Popup : std::uint8_t { FILE_MENU, LAB1, LAB2, LAB3, RECOGNITION, EDIT, VIEW };
+enum Popup : std::uint8_t { FILE_MENU, LAB1, LAB2, LAB3, RECOGNITION, EDIT, VIEW, HELP };
 constexpr const char* kPopups[] = {"&Файл", "Лаба &1 ", "Лаба &2", "Лаба&3", "Рас&познавание", "&Редактирование",
-                                   "Вид"};
+                                   "Вид", "&Справка"};
 
 // A shortcut: ctrl('H') for a new row; the first rows also name their
 // place in the accelerator resource, ctrl('G', 3).
@@ -87,6 +87,7 @@ constexpr Accelerator shift(char key, std::uint8_t order = kAfterPlacedKeys)
     return {static_cast<std::uint16_t>(key), MOD_SHIFT, order};
 }
 constexpr Accelerator alt(std::uint16_t key, std::uint8_t order = kAfterPlacedKeys) { return {key, MOD_ALT, order}; }
+constexpr Accelerator key_alone(std::uint16_t key, std::uint8_t order = kAfterPlacedKeys) { return {key, 0, order}; }
 constexpr Accelerator ctrl_shift(char key, std::uint8_t order = kAfterPlacedKeys)
 {
     return {static_cast<std::uint16_t>(key), MOD_CTRL | MOD_SHIFT, order};
@@ -150,6 +151,8 @@ const CommandRow* find_command(std::uint16_t id)
     return nullptr;
 }
 
+bool tells_only(const CommandRow& row) { return row.menu.popup == HELP; }
+
 const CommandRow* find_command_by_step(std::string_view step)
 {
     if (step.empty()) return nullptr;
@@ -171,6 +174,7 @@ std::string shortcut_text(const Accelerator& a)
 std::string key_name(std::uint16_t key)
 {
     switch (key) {
+    case KEY_F1: return "F1";
     case KEY_F4: return "F4";
     case KEY_EQUALS: return "=";
     case KEY_MINUS: return "-";

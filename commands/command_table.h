@@ -46,6 +46,7 @@ inline constexpr int IDC_MAX_LABEL = 1003;
 // virtual-key codes: the "=" key (the one that also carries "+") and the "-"
 // key of the main keyboard.
 inline constexpr std::uint8_t MOD_CTRL = 1, MOD_ALT = 2, MOD_SHIFT = 4;
+inline constexpr std::uint16_t KEY_F1 = 0x70;
 inline constexpr std::uint16_t KEY_F4 = 0x73;
 inline constexpr std::uint16_t KEY_EQUALS = 0xBB;
 inline constexpr std::uint16_t KEY_MINUS = 0xBD;
@@ -56,12 +57,12 @@ inline constexpr std::uint16_t KEY_MINUS = 0xBD;
 // (kAfterPlacedKeys) comes after all of them, in table order.
 inline constexpr std::uint8_t kAfterPlacedKeys = 255;
 struct Accelerator {
-    std::uint16_t key = 0;  // 'A'..'Z', '0'..'9', KEY_F4, KEY_EQUALS or KEY_MINUS
+    std::uint16_t key = 0;  // 'A'..'Z', '0'..'9', KEY_F1, KEY_F4, KEY_EQUALS or KEY_MINUS
     std::uint8_t modifiers = 0;
     std::uint8_t order = kAfterPlacedKeys;
 };
 
-// The key's name as a shortcut's text writes it: "G", "0", "F4", "=", "-".
+// The key's name as a shortcut's text writes it: "G", "0", "F1", "F4", "=", "-".
 std::string key_name(std::uint16_t key);
 
 // Where the item sits: the popup of the main menu (index into
@@ -150,6 +151,11 @@ std::span<const CommandRow> command_table();
 std::span<const char* const> main_menu_popups();
 
 const CommandRow* find_command(std::uint16_t id);
+
+// Whether the row only tells about the program (the help menu: the guide,
+// the about box): it changes neither a picture nor the view, and may show a
+// message box whatever the pictures are.
+bool tells_only(const CommandRow& row);
 const CommandRow* find_command_by_step(std::string_view step);
 
 // The shortcut as a caption shows it after its tab: "Ctrl+G", "Alt+F4",

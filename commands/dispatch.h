@@ -31,6 +31,13 @@ void save_as_command(Session& session, WindowHandle window);
 void exit_command(Session& session, WindowHandle window);
 void undo_command(Session& session, WindowHandle window);
 void segment_command(Session& session, WindowHandle window);
+// Help: the guide's first page in the system's browser (its absence said in
+// a message box), and a message box about the program.
+void guide_command(Session& session, WindowHandle window);
+void about_command(Session& session, WindowHandle window);
+// The about box's text: name, version, the build's date and compiler, the
+// licence, and where the guide is (`guide`, empty when it is not installed).
+std::string about_text(const std::string& guide);
 
 // Opens one picture file as the open command does once its chooser has
 // answered: both records and every coefficient plane released, the file

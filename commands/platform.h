@@ -103,6 +103,14 @@ void show_status_bar(WindowHandle window, bool shown);
 // view menu's item, so the item's check mark follows.
 void show_explain_panel(WindowHandle window, bool shown);
 
+// The guide: the full path (or, in the browser, the address) of its first
+// page as this executable finds it installed, or empty when it has none.
+std::string guide_path();
+
+// Shows a local HTML document in the system's browser; false when nothing
+// could show it.
+bool show_document(WindowHandle window, const std::string& path);
+
 // Brackets work that may take longer than a blink (a busy cursor).
 void begin_busy();
 void end_busy();

@@ -5,7 +5,7 @@
 ; classes), and an uninstaller registered under the user's Uninstall key
 ; that takes all of that away again.
 ;
-; makensis -DVERSION=1.0.0 -DARCH=x64|x86 -DEXE=lumaforge.exe -DICON=app.ico
+; makensis -DVERSION=1.0.0 -DARCH=x64|x86 -DEXE=lumaforge.exe -DICON=app.ico -DGUIDE=docs/guide
 ;          -DOUTFILE=setup.exe lumaforge.nsi
 ; Silent: setup.exe /S, then uninstall.exe /S.
 
@@ -102,6 +102,10 @@ FunctionEnd
 Section "Lumaforge"
   SetOutPath "$INSTDIR"
   File "/oname=lumaforge.exe" "${EXE}"
+  ; The guide, which Справка > Руководство opens from here.
+  SetOutPath "$INSTDIR\guide"
+  File /r "${GUIDE}/*.*"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\lumaforge.exe" "" "$INSTDIR\lumaforge.exe" 0
 
@@ -136,6 +140,7 @@ Section "Uninstall"
 
   Delete "$INSTDIR\lumaforge.exe"
   Delete "$INSTDIR\uninstall.exe"
+  RMDir /r "$INSTDIR\guide"
   RMDir "$INSTDIR"
   ; The per-user Programs folder goes only if nothing else is left in it.
   RMDir "$LOCALAPPDATA\Programs"

@@ -8,9 +8,9 @@ usage: write_menu_rc.py COMMANDS.json OUT.rc
 import json
 import sys
 
-# Virtual-key codes of the keys that are neither letters nor digits: F4, the
+# Virtual-key codes of the keys that are neither letters nor digits: F1, F4, the
 # "=" key (which also carries "+") and the "-" key.
-VK = {'F4': 0x73, '=': 0xBB, '-': 0xBD}
+VK = {'F1': 0x70, 'F4': 0x73, '=': 0xBB, '-': 0xBD}
 
 
 def rc_string(text):

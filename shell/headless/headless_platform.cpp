@@ -81,5 +81,13 @@ void draw_segment_frames(WindowHandle, std::span<const SegmentFrame> frames, std
 void show_status_bar(WindowHandle, bool shown) { headless.status_bar_shown = shown; }
 void show_explain_panel(WindowHandle, bool shown) { headless.explain_panel_shown = shown; }
 
+std::string guide_path() { return headless.guide; }
+
+bool show_document(WindowHandle, const std::string& path)
+{
+    headless.documents.push_back(path);
+    return headless.documents_open;
+}
+
 void begin_busy() { ++headless.busy_depth; }
 void end_busy() { --headless.busy_depth; }

@@ -48,6 +48,9 @@ struct HeadlessPlatform {
     int busy_depth = 0;
     bool status_bar_shown = true;
     bool explain_panel_shown = false;
+    std::string guide;                   // what guide_path() answers
+    bool documents_open = true;          // what show_document() answers
+    std::vector<std::string> documents;  // every document shown, in order
     std::vector<WindowLine> lines;
     std::vector<SegmentFrame> frames;
 

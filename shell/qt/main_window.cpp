@@ -37,6 +37,7 @@ QList<QKeySequence> key_sequences(const Accelerator& a)
 {
     QList<Qt::Key> keys;
     switch (a.key) {
+    case KEY_F1: keys = {Qt::Key_F1}; break;
     case KEY_F4: keys = {Qt::Key_F4}; break;
     case KEY_EQUALS: keys = {Qt::Key_Equal, Qt::Key_Plus}; break;
     case KEY_MINUS: keys = {Qt::Key_Minus}; break;

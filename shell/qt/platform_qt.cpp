@@ -1,9 +1,12 @@
 // The platform services of the Qt front end (commands/platform.h).
 #include <QApplication>
 #include <QCursor>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QMessageBox>
 
 #include "commands/platform.h"
+#include "shell/guide_location.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/parameter_dialog.h"
 
@@ -38,6 +41,16 @@ void show_status_bar(WindowHandle window, bool shown) { static_cast<MainWindow*>
 void show_explain_panel(WindowHandle window, bool shown)
 {
     static_cast<MainWindow*>(window)->show_explain_panel(shown);
+}
+
+std::string guide_path()
+{
+    return find_guide(std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
+}
+
+bool show_document(WindowHandle, const std::string& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void begin_busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -114,6 +114,15 @@ EM_JS(void, page_show_status_bar, (int shown), { if (Module["lfShowStatusBar"]) 
 EM_JS(void, page_show_explain_panel, (int shown),
       { if (Module["lfShowExplainPanel"]) Module["lfShowExplainPanel"](shown != 0); });
 
+EM_JS(int, page_show_document, (const char* address), {
+    return window.open(UTF8ToString(address), "_blank") ? 1 : 0;
+});
+
+// The page's copy of the guide stands beside the page's file.
+std::string guide_path() { return "lumaforge-guide/index.html"; }
+
+bool show_document(WindowHandle, const std::string& path) { return page_show_document(path.c_str()) != 0; }
+
 void show_message(const char* caption, const char* text) { page.messages.emplace_back(caption, text); }
 
 int show_param_dialog(WindowHandle, ParamDialog& dialog)

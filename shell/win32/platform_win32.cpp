@@ -7,6 +7,7 @@
 #include "commands/command_table.h"
 #include "commands/param_dialog.h"
 #include "shell/chooser_filters.h"
+#include "shell/guide_location.h"
 #include "commands/platform.h"
 #include "explain_window.h"
 #include "shell_win32.h"
@@ -14,6 +15,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <vector>
 
@@ -149,6 +151,21 @@ void show_status_bar(WindowHandle, bool shown)
 }
 
 void show_explain_panel(WindowHandle, bool shown) { show_explain_window(shown); }
+
+std::string guide_path()
+{
+    std::vector<wchar_t> name(32768);
+    const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0 || length >= name.size()) return {};
+    return find_guide(std::filesystem::path(std::wstring(name.data(), length)).parent_path());
+}
+
+bool show_document(WindowHandle window, const std::string& path)
+{
+    const HINSTANCE result = ShellExecuteW(static_cast<HWND>(window), L"open", widen(path).c_str(), nullptr, nullptr,
+                                           SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
 
 void begin_busy() { cursor_before_busy = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
 

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QDockWidget>
@@ -186,7 +187,13 @@ void move_pointer(QWidget* target, QPoint at)
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+public slots:
+    // Every document the program hands to the system's browser comes here
+    // instead: no browser starts during the tests.
+    void documentShown(const QUrl& url) { documents << url; }
+
 private:
+    QList<QUrl> documents;
     MainWindow* window = nullptr;
     ModalDriver* modal = nullptr;
     QTemporaryDir scratch;
@@ -238,6 +245,7 @@ private slots:
         });
         QApplication::setQuitOnLastWindowClosed(false);
         QVERIFY(scratch.isValid());
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "documentShown");
     }
 
     void init()
@@ -1068,6 +1076,21 @@ private slots:
         white.resize(window->view()->width(), window->view()->height());
         std::fill(white.pixels.begin(), white.pixels.end(), std::uint8_t{255});
         QVERIFY(view_shows(window->view(), white));
+    }
+
+    void f1ShowsTheGuideInTheBrowser()
+    {
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        documents.clear();
+        QTest::keyClick(window, Qt::Key_F1);
+        const std::string guide = guide_path();
+        if (guide.empty()) {  // a build without the guide says so
+            QTRY_COMPARE(modal->messages.size(), std::size_t{1});
+            QCOMPARE(modal->messages[0].caption, u8("Руководство"));
+        } else {
+            QCOMPARE(documents, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(guide))});
+            QVERIFY(guide.ends_with("/docs/guide/index.html"));
+        }
     }
 
     void exitAndCloseBoxReleaseEverything()

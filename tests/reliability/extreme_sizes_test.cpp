@@ -41,7 +41,7 @@ TEST_P(ExtremeSizes, EveryCommandKeepsTheStoreConsistent)
     const ImageRecord picture = random_record(w, h, static_cast<std::uint32_t>(w * 7 + h));
     const bool transformable = w >= 2 && h >= 2;
     for (const CommandRow& c : command_table()) {
-        if (c.id == IDM_EXIT || c.id == IDM_OPEN || c.id == IDM_UNDO) continue;
+        if (c.id == IDM_EXIT || c.id == IDM_OPEN || c.id == IDM_UNDO || tells_only(c)) continue;
         for (const DialogAnswer& answer : answers_for(c.dialog.kind)) {
             SCOPED_TRACE(std::string(c.name) + " answered " + std::to_string(answer.number));
             ASSERT_TRUE(open_picture(session, picture));

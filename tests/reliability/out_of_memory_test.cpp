@@ -22,7 +22,10 @@
 
 namespace {
 
-bool needs_image(const CommandRow& c) { return c.id != IDM_EXIT && c.id != IDM_OPEN && c.id != IDM_UNDO; }
+bool needs_image(const CommandRow& c)
+{
+    return c.id != IDM_EXIT && c.id != IDM_OPEN && c.id != IDM_UNDO && !tells_only(c);
+}
 
 // Answers that make every dialog command run (brightness and contrast do
 // nothing at 0, their opening value).

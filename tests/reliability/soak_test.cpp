@@ -236,6 +236,7 @@ private:
                                id != IDM_EXIT && id != IDM_SEGMENT;
 
         if (view_step) {
+            message_allowed = tells_only(*info);
         } else if (id == IDM_OPEN) {
             if (chance(10)) {
                 fake.files.push_back(std::nullopt);

@@ -611,6 +611,36 @@ def test_save_as(page, page_path, cli, samples, scratch):
     page.wait_state("idle")
 
 
+def test_help(page, page_path, cli):
+    """F1 opens the guide beside the page in a new window; the about box
+    names the version."""
+    page.reload(page_path)
+    commands = json.loads(cli.run("--list-commands").stdout)
+    about = next(c for c in commands["commands"] if c["name"] == "IDM_ABOUT")
+    help_menu = commands["menu"][about["menu"]["popup"]]["caption"]
+    driver = page.driver
+    main_window = driver.current_window_handle
+    page.keys(Keys.F1)
+    page.wait_state("idle")
+    opened = [h for h in driver.window_handles if h != main_window]
+    url = ""
+    if opened:
+        driver.switch_to.window(opened[0])
+        url = driver.current_url
+        driver.close()
+        driver.switch_to.window(main_window)
+    expected = os.path.join(os.path.dirname(os.path.abspath(page_path)), "lumaforge-guide", "index.html")
+    check(url == "file://" + expected, f"F1 opens the guide beside the page ({url!r})")
+    page.menu(help_menu, about["caption"])
+    page.wait_state("modal")
+    d = page.dialog()
+    version = cli.run("--version").stdout.split()[-1]
+    check(d["caption"] == "О программе" and f"Lumaforge {version}" in d["body"] and "lumaforge-guide" in d["body"],
+          f"the about box names the version and the guide ({d['body']!r})")
+    page.keys(Keys.ENTER)
+    page.wait_state("idle")
+
+
 def test_plain_module(page, page_path, cli, samples):
     """The module for browsers without SIMD, asked for by #plain."""
     page.reload(page_path, "#plain")
@@ -801,6 +831,7 @@ def main():
             test_page(page, cli, args.samples, scratch)
             test_look_inside(page, args.page, cli, args.samples, scratch)
             test_save_as(page, args.page, cli, args.samples, scratch)
+            test_help(page, args.page, cli)
             test_plain_module(page, args.page, cli, args.samples)
             test_threaded_module(page, served, cli, args.samples, scratch)
     finally:

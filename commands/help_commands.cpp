@@ -1,0 +1,48 @@
+#include <string>
+
+#include "commands/dispatch.h"
+#include "commands/platform.h"
+#include "lumaforge_version.h"
+
+namespace {
+
+constexpr const char* kGuideCaption = "Руководство";
+constexpr const char* kAboutCaption = "О программе";
+
+// The compiler as the build names it, for the about box.
+std::string compiler_name()
+{
+#if defined(__clang__)
+    std::string name = "clang " __clang_version__;
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
+#elif defined(__GNUC__)
+    return "GCC " __VERSION__;
+#else
+    return "C++ " + std::to_string(__cplusplus);
+#endif
+}
+
+}  // namespace
+
+std::string about_text(const std::string& guide)
+{
+    std::string text = "Lumaforge " LUMAFORGE_VERSION "\n";
+    text += "Обработка изображений: лабораторные работы курса.\n\n";
+    text += "Сборка: " __DATE__ ", " + compiler_name() + "\n";
+    text += "Лицензия: лицензия пока не выбрана; все права принадлежат разработчикам Lumaforge.\n\n";
+    text += guide.empty() ? "Руководство не установлено." : "Руководство: " + guide;
+    return text;
+}
+
+void guide_command(Session&, WindowHandle window)
+{
+    const std::string guide = guide_path();
+    if (guide.empty()) {
+        show_message(kGuideCaption, "Руководство не найдено: оно устанавливается вместе с программой.");
+        return;
+    }
+    if (!show_document(window, guide)) show_message(kGuideCaption, ("Не открывается руководство:\n" + guide).c_str());
+}
+
+void about_command(Session&, WindowHandle) { show_message(kAboutCaption, about_text(guide_path()).c_str()); }
