@@ -6,7 +6,10 @@
 // size of its first frame before anything is decoded. A photo's orientation
 // comes from its metadata (the Exif orientation tag, 1..8), and the target
 // puts each pixel where the upright picture has it. Pixels are converted to
-// 8-bit blue, green, red, alpha one row at a time and composited over white.
+// 8-bit blue, green, red, alpha one row at a time and composited over white;
+// pictures of 16 bits per channel are read as stored, a row at a time, and
+// rounded and composited from their 16-bit values (the converter would cut
+// each sample to its high byte).
 #include <windows.h>
 
 #include <initguid.h>  // the WIC identifiers are defined here, not taken from a library
@@ -88,6 +91,21 @@ int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container)
     return orientation;
 }
 
+// The stored formats of 16 bits per channel, unpremultiplied: how many
+// channels, and where red and blue are.
+struct Deep {
+    int channels = 0, red = 0, blue = 0;
+};
+Deep deep_format(const WICPixelFormatGUID& format)
+{
+    if (format == GUID_WICPixelFormat16bppGray) return {1, 0, 0};
+    if (format == GUID_WICPixelFormat48bppRGB) return {3, 0, 2};
+    if (format == GUID_WICPixelFormat48bppBGR) return {3, 2, 0};
+    if (format == GUID_WICPixelFormat64bppRGBA) return {4, 0, 2};
+    if (format == GUID_WICPixelFormat64bppBGRA) return {4, 2, 0};
+    return {};
+}
+
 }  // namespace
 
 DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target)
@@ -107,6 +125,28 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
     if (FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)))
         return DecodeResult::Failed;
     if (!target.begin(width, height, orientation_of(frame.get(), container))) return DecodeResult::TooLarge;
+
+    WICPixelFormatGUID stored{};
+    if (FAILED(frame->GetPixelFormat(&stored))) return DecodeResult::Failed;
+    if (const Deep deep = deep_format(stored); deep.channels != 0) {
+        std::vector<std::uint16_t> row(static_cast<std::size_t>(deep.channels) * width);
+        const UINT row_bytes = static_cast<UINT>(2 * row.size());
+        for (UINT y = 0; y < height; ++y) {
+            const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), 1};
+            if (FAILED(frame->CopyPixels(&rect, row_bytes, row_bytes, reinterpret_cast<BYTE*>(row.data()))))
+                return DecodeResult::Failed;
+            const PictureTarget::Place place = target.stored_row(y);
+            std::uint8_t* out = place.first;
+            for (const std::uint16_t* in = row.data(); in != row.data() + row.size(); in += deep.channels, out += place.step) {
+                const std::uint16_t red = in[deep.red], green = in[deep.channels >= 3 ? 1 : 0], blue = in[deep.blue];
+                const std::uint16_t alpha = deep.channels == 4 ? in[3] : 65535;
+                out[0] = over_white16(blue, alpha);
+                out[1] = over_white16(green, alpha);
+                out[2] = over_white16(red, alpha);
+            }
+        }
+        return DecodeResult::Decoded;
+    }
 
     Com<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.put())) ||

@@ -403,6 +403,34 @@ TEST_F(Pictures, BrokenOrUnknownFilesGetTheReadersRefusals)
     open(dir / "cut.png");
     expect_refused_with(kReadFailed);
 
+    // Refused as well, though some decoders read them: a JPEG cut short
+    // (read with grey rows), a PNG whose data chunk has a wrong checksum.
+    // Data after a JPEG's end marker and a damaged ancillary PNG chunk are
+    // passed over.
+    write(image, "whole.jpg");
+    auto jpeg = read_file(dir / "whole.jpg");
+    jpeg.resize(jpeg.size() * 2 / 3);
+    write_file(dir / "cut.jpg", jpeg);
+    reset_fake();
+    open(dir / "cut.jpg");
+    expect_refused_with(kReadFailed);
+    jpeg = read_file(dir / "whole.jpg");
+    jpeg.insert(jpeg.end(), {0xFF, 0xD8, 0xFF, 0x00, 'x'});
+    write_file(dir / "trailer.jpg", jpeg);
+    reset_fake();
+    EXPECT_NE(open(dir / "trailer.jpg"), nullptr);
+    auto png = png16(3, 2, 0, false, {1, 2, 3, 4, 5, 6}, {0, 1});
+    const std::size_t trns_crc = 8 + 25 + 8 + 2;  // signature, header chunk, the tRNS chunk's data
+    png[trns_crc] ^= 1;
+    write_file(dir / "ancillary.png", png);
+    EXPECT_NE(open(dir / "ancillary.png"), nullptr);
+    png[trns_crc] ^= 1;
+    png[png.size() - 13] ^= 1;  // the data chunk's checksum
+    write_file(dir / "checksum.png", png);
+    reset_fake();
+    open(dir / "checksum.png");
+    expect_refused_with(kReadFailed);
+
     // Formats Qt reads but the program does not offer are refused as any
     // file that is not a picture.
     reset_fake();
