@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "commands/platform.h"
+#include "image/exif_orientation.h"
 
 namespace {
 
@@ -72,14 +73,15 @@ bool readable(const GUID& container)
 }
 
 // The EXIF orientation (1: as stored, 2..8: mirrored and/or turned), 1 when
-// the frame declares none.
-int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container)
+// the frame declares none. A JPEG's is read from the file by our own
+// reader: not every imaging component has the metadata reader for it (Wine's
+// has none).
+int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container, const std::filesystem::path& path)
 {
+    if (container == GUID_ContainerFormatJpeg) return jpeg_exif_orientation(path);
     Com<IWICMetadataQueryReader> query;
     if (FAILED(frame->GetMetadataQueryReader(query.put()))) return 1;
-    const wchar_t* name = container == GUID_ContainerFormatJpeg ? L"/app1/ifd/{ushort=274}"
-                          : container == GUID_ContainerFormatTiff ? L"/ifd/{ushort=274}"
-                                                                   : nullptr;
+    const wchar_t* name = container == GUID_ContainerFormatTiff ? L"/ifd/{ushort=274}" : nullptr;
     if (name == nullptr) return 1;
     PROPVARIANT value;
     PropVariantInit(&value);
@@ -124,7 +126,7 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
     UINT width = 0, height = 0;
     if (FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)))
         return DecodeResult::Failed;
-    if (!target.begin(width, height, orientation_of(frame.get(), container))) return DecodeResult::TooLarge;
+    if (!target.begin(width, height, orientation_of(frame.get(), container, path))) return DecodeResult::TooLarge;
 
     WICPixelFormatGUID stored{};
     if (FAILED(frame->GetPixelFormat(&stored))) return DecodeResult::Failed;
