@@ -2,7 +2,7 @@
 // wholeness check, the platform's decoder, the record filled through
 // PictureTarget), then one command chosen by the last two bytes. Any
 // sanitizer report, a broken record, or statistics that differ from a
-// recount of the pixels is a crash. Pictures whose block would pass 48 MB are
+// recount of the pixels is a crash. Pictures whose block would pass 1 MB are
 // refused by the heap, so a tiny file declaring a huge picture costs nothing.
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +12,9 @@
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
-#include "image/test_seam.h"
 #include "image/image_record.h"
 #include "image/statistics.h"
+#include "image/test_seam.h"
 #include "shell/headless/headless_platform.h"
 
 namespace {
@@ -62,7 +62,7 @@ std::filesystem::path scratch_file()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const std::filesystem::path path = scratch_file();
-    static const bool bounded = (test_seam::heap_refuse_above(std::size_t{48} << 20), true);
+    static const bool bounded = (test_seam::heap_refuse_above(std::size_t{1} << 20), true);
     (void)bounded;
     {
         std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -68,7 +68,7 @@ echo "-- fuzz_load_bmp for ${seconds}s"
 tail -n 12 "$out/load_bmp.log" | grep -E 'stat::|Done|ERROR|invariant|SUMMARY' || true
 
 # A small file may declare a picture up to the heap bound of the target
-# (48 MB), which Qt decodes at up to 8 bytes a pixel.
+# (1 MB of pixels), and Qt's plugins allocate for what the file declares.
 echo "-- fuzz_decode_picture for ${seconds}s"
 "$bin/fuzz_decode_picture" "${common[@]}" -max_len=65536 -malloc_limit_mb=256 -dict="$ROOT/fuzz/picture.dict" \
     "$out/corpus/picture" "$picture_seeds" >"$out/decode_picture.log" 2>&1 || status=1
