@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <vector>
 
+#include "commands/platform.h"
 #include "image/file_write.h"
 #include "image/picture_target.h"
 #include "image/picture_whole.h"
-#include "commands/platform.h"
 
 LoadResult load_picture(const std::filesystem::path& path, ImageRecord& record)
 {

@@ -76,13 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     headless = HeadlessPlatform{};
     headless.files.push_back(path);
     run_command(session, nullptr, IDM_OPEN);
-    if (session.current_image == nullptr) {
+    if (session.images.current_image == nullptr) {
         require(headless.messages.size() == 1, "a refused file shows one message");
-        require(!session.image_a.pixels && !session.image_b.pixels, "a refused file leaves no block");
+        require(!session.images.image_a.pixels && !session.images.image_b.pixels, "a refused file leaves no block");
         return 0;
     }
-    require(session.current_image == &session.image_a && headless.messages.empty(), "a loaded file is on display");
-    check_record(session.image_a);
+    require(session.images.current_image == &session.images.image_a && headless.messages.empty(), "a loaded file is on display");
+    check_record(session.images.image_a);
 
     if (size >= 2) {
         const auto commands = command_table();
@@ -90,11 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         headless.default_answer = {DialogAnswer::OkAtFolded, data[size - 2]};
         if (c.id != IDM_OPEN && c.id != IDM_EXIT && c.id != IDM_SAVE_AS) {
             run_command(session, nullptr, c.id);
-            require(session.current_image != nullptr, "a command leaves the picture loaded");
-            check_record(session.image_a);
-            check_record(session.image_b);
+            require(session.images.current_image != nullptr, "a command leaves the picture loaded");
+            check_record(session.images.image_a);
+            check_record(session.images.image_b);
         }
     }
-    session.release_all_images();
+    session.images.release_all_images();
     return 0;
 }

@@ -46,6 +46,7 @@ struct Png {
     int type = 2, depth = 8;
     bool interlaced = false, transparent_colour = false;
     std::vector<std::pair<const char*, Bytes>> extra = {};  // chunks before the data
+    bool animated = false;  // the picture is the first of two frames; the second is black
 };
 
 int channels_of(int type) { return type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1; }
@@ -140,8 +141,65 @@ Bytes png(const Png& p)
             trns.insert(trns.end(), {std::uint8_t(key[static_cast<std::size_t>(c)] >> 8), std::uint8_t(key[static_cast<std::size_t>(c)])});
         chunk("tRNS", trns);
     }
+    const auto frame_control = [&](std::uint32_t sequence) {
+        Bytes control;
+        for (const std::uint32_t v : {sequence, std::uint32_t(kWidth), std::uint32_t(kHeight), 0u, 0u})
+            be32(control, v);
+        control.insert(control.end(), {0, 1, 0, 10, 0, 0});  // delay 1/10 s, no disposal, no blending
+        chunk("fcTL", control);
+    };
+    if (p.animated) {
+        chunk("acTL", {0, 0, 0, 2, 0, 0, 0, 0});
+        frame_control(0);
+    }
     chunk("IDAT", zlib(raw));
+    if (p.animated) {
+        frame_control(1);
+        const std::size_t row_bytes = (static_cast<std::size_t>(kWidth) * bits + 7) / 8;
+        Bytes black, data = {0, 0, 0, 2};
+        for (int y = 0; y < kHeight; ++y) {
+            black.push_back(0);
+            black.insert(black.end(), row_bytes, 0);
+        }
+        const Bytes packed = zlib(black);
+        data.insert(data.end(), packed.begin(), packed.end());
+        chunk("fdAT", data);
+    }
     chunk("IEND", {});
+    return out;
+}
+
+// An uncompressed RGB TIFF of `pages` pages: the corpus's colours on the
+// first, each later one black.
+Bytes tiff(int pages)
+{
+    Bytes out = {'I', 'I', 42, 0};
+    const auto le = [&out](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    le(8, 4);
+    const std::uint32_t pixels = 3 * kWidth * kHeight;
+    for (int page = 0; page < pages; ++page) {
+        const auto here = static_cast<std::uint32_t>(out.size());
+        const std::uint32_t entries = 10, bits_at = here + 2 + 12 * entries + 4, data_at = bits_at + 6;
+        le(entries, 2);
+        const std::uint32_t fields[][4] = {{256, 3, 1, kWidth}, {257, 3, 1, kHeight}, {258, 3, 3, bits_at},
+                                           {259, 3, 1, 1},      {262, 3, 1, 2},       {273, 4, 1, data_at},
+                                           {277, 3, 1, 3},      {278, 3, 1, kHeight}, {279, 4, 1, pixels},
+                                           {284, 3, 1, 1}};
+        for (const auto& f : fields) {
+            le(f[0], 2);
+            le(f[1], 2);
+            le(f[2], 4);
+            le(f[3], 4);
+        }
+        le(page + 1 < pages ? data_at + pixels : 0, 4);
+        le(8, 2), le(8, 2), le(8, 2);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                for (int c = 0; c < 3; ++c)
+                    out.push_back(page == 0 ? static_cast<std::uint8_t>(sample(x, y, c, 8)) : std::uint8_t{0});
+    }
     return out;
 }
 
@@ -252,6 +310,8 @@ std::vector<CorpusFile> picture_corpus()
     const Bytes text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 't', 'e', 's', 't'};
     add("png-rgba-8-gamma-text.png", png({6, 8, false, false, {{"gAMA", {0, 0, 0xB1, 0x8F}}, {"tEXt", text}}}));
     add("png-rgb-8-p3.png", png({2, 8, false, false, {{"iCCP", iccp}}}));
+    add("png-rgba-8-animated.png", png({6, 8, false, false, {}, true}));
+    add("tiff-pages.tif", tiff(2));
     add("gif-transparent.gif", gif(false));
     add("gif-animated.gif", gif(true));
     add("tiff-rgb.tif", encoded(colours(false), "tiff", 0));

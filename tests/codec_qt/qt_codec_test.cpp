@@ -17,6 +17,7 @@
 #include "commands/dispatch.h"
 #include "image/bmp.h"
 #include "image/heap.h"
+#include "tests/codec_qt/picture_corpus.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
@@ -291,6 +292,19 @@ TEST_F(Pictures, SixteenBitPicturesWithATransparentColourAreExact)
     reset_fake();
     open(dir / "cut16.png");
     expect_refused_with(kReadFailed);
+}
+
+TEST_F(Pictures, EveryCorpusPictureOpensAtItsFirstFrame)
+{
+    for (const CorpusFile& file : picture_corpus()) {
+        write_file(dir / file.name, file.bytes);
+        reset_fake();
+        const ImageRecord* r = open(dir / file.name);
+        ASSERT_NE(r, nullptr) << file.name << ": " << (fake.messages.empty() ? "" : fake.messages[0].text);
+        EXPECT_EQ(r->width * r->height, 37 * 23) << file.name;
+        // The later frames and pages are black; the first is not.
+        EXPECT_GT(r->mean_r + r->mean_g + r->mean_b, 30) << file.name;
+    }
 }
 
 TEST_F(Pictures, PalettePicturesTakeTheirColoursFromThePalette)
