@@ -623,29 +623,33 @@
       for (let r = 0; r < rows; ++r, at += 1 + rowBytes) {
         if (at + 1 + rowBytes > raw.length) throw new Error("data cut short");
         const filter = raw[at], row = raw.subarray(at + 1, at + 1 + rowBytes);
-        for (let i = 0; i < rowBytes; ++i) {
-          const left = i >= bpp ? row[i - bpp] : 0, up = previous[i], corner = i >= bpp ? previous[i - bpp] : 0;
-          let add;
-          if (filter === 0) add = 0;
-          else if (filter === 1) add = left;
-          else if (filter === 2) add = up;
+        if (filter > 4) throw new Error("bad filter");
+        for (let i = 0; i < rowBytes && filter; ++i) {
+          const left = i >= bpp ? row[i - bpp] : 0, up = previous[i];
+          let add = left;
+          if (filter === 2) add = up;
           else if (filter === 3) add = (left + up) >> 1;
           else if (filter === 4) {
+            const corner = i >= bpp ? previous[i - bpp] : 0;
             const p = left + up - corner, pa = Math.abs(p - left), pb = Math.abs(p - up), pc = Math.abs(p - corner);
             add = pa <= pb && pa <= pc ? left : pb <= pc ? up : corner;
-          } else throw new Error("bad filter");
+          }
           row[i] = (row[i] + add) & 255;
         }
-        const y = y0 + r * dy;
-        for (let c = 0; c < columns; ++c) {
-          const s = (k) => row[c * bpp + 2 * k] << 8 | row[c * bpp + 2 * k + 1];
-          const o = 4 * (y * width + x0 + c * dx);
-          const colour = channels >= 3 ? [s(0), s(1), s(2)] : [s(0), s(0), s(0)];
-          let alpha = channels === 2 ? s(1) : channels === 4 ? s(3) : 65535;
-          if (key && key.every((v, k) => v === s(k))) alpha = 0;
-          out[o] = colour[0];
-          out[o + 1] = colour[1];
-          out[o + 2] = colour[2];
+        for (let c = 0, i = 0, o = 4 * ((y0 + r * dy) * width + x0); c < columns; ++c, i += bpp, o += 4 * dx) {
+          const first = row[i] << 8 | row[i + 1];
+          let red = first, green = first, blue = first, alpha = 65535;
+          if (channels >= 3) {
+            green = row[i + 2] << 8 | row[i + 3];
+            blue = row[i + 4] << 8 | row[i + 5];
+            if (channels === 4) alpha = row[i + 6] << 8 | row[i + 7];
+          } else if (channels === 2) {
+            alpha = row[i + 2] << 8 | row[i + 3];
+          }
+          if (key && first === key[0] && (channels === 1 || (green === key[1] && blue === key[2]))) alpha = 0;
+          out[o] = red;
+          out[o + 1] = green;
+          out[o + 2] = blue;
           out[o + 3] = alpha;
         }
         previous = row;
