@@ -121,6 +121,37 @@ bool jpeg_whole(Bytes& in)
     }
 }
 
+// After the six-byte signature: the screen descriptor, its palette, then
+// extensions up to the first image, whose descriptor, palette and data
+// sub-blocks must all be there. Later frames are never shown, so they are
+// not looked at.
+bool gif_whole(Bytes& in)
+{
+    const auto skip_palette = [&in](int flags) { return (flags & 0x80) == 0 || in.skip(3u << ((flags & 7) + 1)); };
+    const auto skip_sub_blocks = [&in] {
+        for (;;) {
+            const int length = in.next();
+            if (length <= 0) return length == 0;
+            if (!in.skip(static_cast<std::uint64_t>(length))) return false;
+        }
+    };
+    if (!in.skip(4)) return false;
+    const int flags = in.next();
+    if (flags < 0 || !in.skip(2) || !skip_palette(flags)) return false;
+    for (;;) {
+        const int block = in.next();
+        if (block == 0x21) {
+            if (in.next() < 0 || !skip_sub_blocks()) return false;
+        } else if (block == 0x2C) {
+            if (!in.skip(8)) return false;
+            const int image_flags = in.next();
+            return image_flags >= 0 && skip_palette(image_flags) && in.next() >= 0 && skip_sub_blocks();
+        } else {
+            return false;  // the trailer or anything else before the first image: no picture
+        }
+    }
+}
+
 }  // namespace
 
 bool picture_file_whole(const std::filesystem::path& path)
@@ -133,6 +164,7 @@ bool picture_file_whole(const std::filesystem::path& path)
         head[i] = static_cast<std::uint8_t>(v);
     }
     if (head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return jpeg_whole(in);
+    if (head[0] == 'G' && head[1] == 'I' && head[2] == 'F') return !in.skip(3) || gif_whole(in);
     if (head[0] != 0x89 || head[1] != 'P' || head[2] != 'N') return true;
     for (std::size_t i = 3; i < 8; ++i) {
         const int v = in.next();

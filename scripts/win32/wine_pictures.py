@@ -34,12 +34,14 @@ def records(path):
 
 
 def broken_files(corpus, out):
-    """A JPEG cut short, a PNG cut short and a PNG whose data chunk's
+    """A JPEG, a PNG and a GIF cut short, and a PNG whose data chunk's
     checksum is wrong."""
     made = []
     jpeg = open(os.path.join(corpus, "jpeg.jpg"), "rb").read()
     png = open(os.path.join(corpus, "png-rgb-8.png"), "rb").read()
+    gif = open(os.path.join(corpus, "gif-transparent.gif"), "rb").read()
     for name, data in (("cut.jpg", jpeg[:len(jpeg) * 2 // 3]), ("cut.png", png[:len(png) // 2]),
+                       ("cut.gif", gif[:len(gif) * 2 // 3]),
                        ("checksum.png", png[:-13] + bytes([png[-13] ^ 1]) + png[-12:])):
         made.append(os.path.join(out, name))
         open(made[-1], "wb").write(data)

@@ -417,8 +417,19 @@ TEST_F(Pictures, BrokenOrUnknownFilesGetTheReadersRefusals)
     open(dir / "cut.png");
     expect_refused_with(kReadFailed);
 
-    // Refused as well, though some decoders read them: a JPEG cut short
-    // (read with grey rows), a PNG whose data chunk has a wrong checksum.
+    // Refused as well, though some decoders read them: a JPEG or GIF cut
+    // short (read with grey or missing rows), a PNG whose data chunk has a
+    // wrong checksum.
+    for (const CorpusFile& file : picture_corpus()) {
+        if (file.name != "gif-animated.gif") continue;
+        write_file(dir / "cut.gif", std::vector<std::uint8_t>(file.bytes.begin(), file.bytes.begin() + 600));
+        reset_fake();
+        open(dir / "cut.gif");
+        expect_refused_with(kReadFailed);
+        write_file(dir / "first-frame.gif", std::vector<std::uint8_t>(file.bytes.begin(), file.bytes.end() - 700));
+        reset_fake();
+        EXPECT_NE(open(dir / "first-frame.gif"), nullptr) << "a cut in a later frame is never seen";
+    }
     // Data after a JPEG's end marker and a damaged ancillary PNG chunk are
     // passed over.
     write(image, "whole.jpg");

@@ -603,7 +603,9 @@ def test_pictures(page, cli, corpus_maker, scratch):
     files = [os.path.join(corpus, name) for name in sorted(os.listdir(corpus))]
     jpeg = open(os.path.join(corpus, "jpeg.jpg"), "rb").read()
     png = open(os.path.join(corpus, "png-rgb-16-trns.png"), "rb").read()
+    gif = open(os.path.join(corpus, "gif-transparent.gif"), "rb").read()
     for name, data in (("cut.jpg", jpeg[:len(jpeg) * 2 // 3]), ("cut-16.png", png[:len(png) // 2]),
+                       ("cut.gif", gif[:len(gif) * 2 // 3]),
                        ("checksum-16.png", png[:-13] + bytes([png[-13] ^ 1]) + png[-12:])):
         files.append(os.path.join(scratch, name))
         open(files[-1], "wb").write(data)
