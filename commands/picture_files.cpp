@@ -3,14 +3,16 @@
 #include <cerrno>
 #include <vector>
 
+#include "commands/platform.h"
 #include "image/file_write.h"
 #include "image/picture_target.h"
-#include "commands/platform.h"
+#include "image/picture_whole.h"
 
 LoadResult load_picture(const std::filesystem::path& path, ImageRecord& record)
 {
     const LoadResult bmp = load_bmp(path, record);
     if (bmp != LoadResult::NotBmp) return bmp;
+    if (!picture_file_whole(path)) return LoadResult::ReadFailed;
     PictureTarget target(record);
     switch (decode_picture(path, target)) {
     case DecodeResult::Decoded: return target.finish() ? LoadResult::Loaded : LoadResult::ReadFailed;

@@ -4,7 +4,9 @@
 // every check and refusal of the BMP reader; any other file goes to the
 // platform's decoder (commands/platform.h), whose answers become the reader's
 // refusals: not a picture it knows -> NotBmp, over the size limits or more
-// than the heap gives -> TooLarge, broken -> ReadFailed.
+// than the heap gives -> TooLarge, broken -> ReadFailed. A PNG or JPEG that
+// is not whole (image/picture_whole.h) is refused as broken before any
+// decoder reads it, so every front end treats it alike.
 //
 // save_picture writes a record in the format its file name's extension
 // names: ".bmp" (or no extension) by the BMP writer, the 54-byte header and

@@ -23,6 +23,7 @@ namespace {
 std::atomic<std::uint64_t> fail_at{0};
 std::atomic<std::uint64_t> calls{0};
 std::atomic<std::uint64_t> bytes_requested{0};
+std::atomic<std::size_t> refuse_above{0};
 
 #ifdef LUMAFORGE_MAP_LARGE_BLOCKS
 constexpr std::size_t kPage = 4096;
@@ -56,6 +57,8 @@ HeapBlock heap_allocate(std::size_t bytes)
     bytes_requested += bytes;
     const std::uint64_t f = fail_at.load();
     if (f != 0 && n == f) return {};
+    const std::size_t bound = refuse_above.load();
+    if (bound != 0 && bytes > bound) return {};
 #ifdef LUMAFORGE_MAP_LARGE_BLOCKS
     if (bytes >= kLargeBlock) {
         const HeapBlock block = map_large_block(bytes);
@@ -95,3 +98,5 @@ void test_seam::heap_fail_at(std::uint64_t n)
 std::uint64_t test_seam::heap_allocation_count() { return calls.load(); }
 
 std::uint64_t test_seam::heap_bytes_requested() { return bytes_requested.load(); }
+
+void test_seam::heap_refuse_above(std::size_t bytes) { refuse_above = bytes; }

@@ -28,6 +28,14 @@ inline std::uint8_t over_white(unsigned c, unsigned a)
     return static_cast<std::uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
 }
 
+// The same for 16-bit channels: round((c * a + max * (max - a)) / max^2 *
+// 255) with max = 65535; an opaque c becomes round(c / 257).
+inline std::uint8_t over_white16(std::uint64_t c, std::uint64_t a)
+{
+    constexpr std::uint64_t max = 65535, square = max * max;
+    return static_cast<std::uint8_t>(((c * a + max * (max - a)) * 255 + square / 2) / square);
+}
+
 class PictureTarget {
 public:
     explicit PictureTarget(ImageRecord& record) : record_(record) {}

@@ -4,6 +4,7 @@
 // alone they change nothing. Only tests, fuzzers and benchmarks include this.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "image/cpu_features.h"
@@ -19,6 +20,10 @@ std::uint64_t heap_allocation_count();
 // Bytes asked for since the last heap_fail_at, failed requests included, so
 // tests can bound what a command takes.
 std::uint64_t heap_bytes_requested();
+// Requests of more than `bytes` fail (0, the default: no bound), so a small
+// file that declares a large, valid picture is refused before a decoder
+// allocates for it (fuzzing).
+void heap_refuse_above(std::size_t bytes);
 
 // Every ReplacingFile fails its write once `bytes` bytes have gone through
 // it, as a full disk would; a negative value turns that off.

@@ -19,15 +19,21 @@ bin="$out/fuzz"
 artifacts="$out/artifacts"
 mkdir -p "$artifacts"
 
-# Seeds: the samples, the hostile-BMP corpus of the tests, and a few
-# command lines. The working corpora grow across runs on one machine.
+# Seeds: the samples, the hostile-BMP corpus of the tests, the pictures the
+# front ends are held to each other on, the regression files of the
+# decoders' target, and a few command lines. The working corpora grow across
+# runs on one machine.
 bmp_seeds="$out/seeds/bmp"
 rm -rf "$bmp_seeds"
 "$bin/make_bmp_corpus" "$bmp_seeds" >/dev/null
 cp "$ROOT"/samples/*.bmp "$bmp_seeds"/
+picture_seeds="$out/seeds/picture"
+rm -rf "$picture_seeds"
+"$bin/make_picture_corpus" "$picture_seeds" >/dev/null
+cp "$ROOT"/fuzz/regressions/picture/* "$picture_seeds"/ 2>/dev/null || true
 cli_seeds="$out/seeds/cli"
 rm -rf "$cli_seeds"
-mkdir -p "$cli_seeds" "$out/corpus/bmp" "$out/corpus/cli"
+mkdir -p "$cli_seeds" "$out/corpus/bmp" "$out/corpus/cli" "$out/corpus/picture"
 # Writes its arguments as one seed: NUL between them, none at the end.
 seed() {
     local file="$1"
@@ -61,13 +67,20 @@ echo "-- fuzz_load_bmp for ${seconds}s"
     "$out/corpus/bmp" "$bmp_seeds" >"$out/load_bmp.log" 2>&1 || status=1
 tail -n 12 "$out/load_bmp.log" | grep -E 'stat::|Done|ERROR|invariant|SUMMARY' || true
 
+# A small file may declare a picture up to the heap bound of the target
+# (1 MB of pixels), and Qt's plugins allocate for what the file declares.
+echo "-- fuzz_decode_picture for ${seconds}s"
+"$bin/fuzz_decode_picture" "${common[@]}" -max_len=65536 -malloc_limit_mb=256 -dict="$ROOT/fuzz/picture.dict" \
+    "$out/corpus/picture" "$picture_seeds" >"$out/decode_picture.log" 2>&1 || status=1
+tail -n 12 "$out/decode_picture.log" | grep -E 'stat::|Done|ERROR|invariant|SUMMARY' || true
+
 echo "-- fuzz_cli_args for ${seconds}s"
 "$bin/fuzz_cli_args" "${common[@]}" -max_len=1024 -malloc_limit_mb=64 -dict="$dict" \
     "$out/corpus/cli" "$cli_seeds" >"$out/cli_args.log" 2>&1 || status=1
 tail -n 12 "$out/cli_args.log" | grep -E 'stat::|Done|ERROR|accepted|SUMMARY' || true
 
 if [ $status -ne 0 ]; then
-    echo "fuzzing found a fault: see $out/load_bmp.log, $out/cli_args.log and $artifacts" >&2
+    echo "fuzzing found a fault: see $out/load_bmp.log, $out/decode_picture.log, $out/cli_args.log and $artifacts" >&2
     grep -h -A30 -E '==ERROR|invariant broken|accepted but unusable|runtime error' "$out"/*.log | head -60 >&2
     exit 1
 fi

@@ -8,7 +8,7 @@ cd "$ROOT"
 ensure_packages  # all lists: the release configure below needs the others
 
 cmake --preset release -DLUMAFORGE_WERROR=$WERROR >/dev/null
-cmake --build --preset release -j "$(jobs)" --target lumaforge-cli
+cmake --build --preset release -j "$(jobs)" --target lumaforge-cli make_picture_corpus
 start=$(date +%s)
 LUMAFORGE_HOST_CLI="$ROOT/build/release/cli/lumaforge-cli" bash scripts/web
 echo "page built in $(( $(date +%s) - start )) s"

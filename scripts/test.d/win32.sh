@@ -10,7 +10,7 @@ ensure_packages  # all lists: the release configure below needs the others
 # The Wine test compares the window with what this machine's lumaforge-cli
 # renders; scripts/test has built it already, so this is quick there.
 cmake --preset release -DLUMAFORGE_WERROR=$WERROR >/dev/null
-cmake --build --preset release -j "$(jobs)" --target lumaforge-cli
+cmake --build --preset release -j "$(jobs)" --target lumaforge-cli make_picture_corpus
 host_cli="$ROOT/build/release/cli/lumaforge-cli"
 
 for preset in mingw-i686 mingw-x86_64; do

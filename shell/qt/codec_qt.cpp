@@ -9,6 +9,15 @@
 // whatever format Qt chose; the common 8-bit ones are copied as they are,
 // every other one (16-bit, premultiplied, grey with alpha) is converted a
 // strip of rows at a time, so the whole picture never exists twice.
+//
+// One kind of PNG bypasses Qt's reader: 16-bit RGB or grey with a
+// transparent colour (a tRNS chunk). Qt 6.4's reader returns such a file as
+// RGBA64 but fills it as if each pixel had three 16-bit channels, so most
+// pixels come out with their channels shifted. libpng, which that reader runs
+// on, reads those files right, so they are read through libpng's own API
+// (the stored samples, no gamma or colour conversion, as everywhere else).
+#include <png.h>
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
@@ -16,8 +25,11 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
 
 #include "commands/platform.h"
+#include "image/heap.h"
 
 namespace {
 
@@ -37,14 +49,6 @@ QString qt_file_name(const std::filesystem::path& path)
 #else
     return QFile::decodeName(QByteArray(path.c_str()));
 #endif
-}
-
-// Over white for 16-bit channels (over_white in image/picture_target.h for
-// 8-bit ones): round((c * a + max * (max - a)) / max^2 * 255).
-inline std::uint8_t over_white16(std::uint64_t c, std::uint64_t a)
-{
-    constexpr std::uint64_t max = 65535, square = max * max;
-    return static_cast<std::uint8_t>(((c * a + max * (max - a)) * 255 + square / 2) / square);
 }
 
 inline void put(std::uint8_t* out, QRgb p)
@@ -124,6 +128,93 @@ int exif_orientation(QImageIOHandler::Transformations t)
     }
 }
 
+// What libpng holds while it reads one file; released however the read ends.
+struct PngRead {
+    std::FILE* file = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    HeapArray<std::uint8_t> rows;  // the stored rows as libpng gives them
+    ~PngRead()
+    {
+        if (png != nullptr) png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+        if (file != nullptr) std::fclose(file);
+    }
+};
+
+enum class PngPath { Qt, Decoded, TooLarge, Failed };
+
+void png_failed(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void png_warned(png_structp, png_const_charp) {}
+
+// Reads the picture when it is a 16-bit RGB or grey PNG with a transparent
+// colour; any other PNG is left to Qt. libpng jumps back to the setjmp on
+// an error, so nothing here owns anything: `r` does.
+PngPath read_png_transparent16(PngRead& r, PictureTarget& target)
+{
+    if (setjmp(png_jmpbuf(r.png))) return PngPath::Failed;
+    png_set_error_fn(r.png, nullptr, png_failed, png_warned);
+    png_init_io(r.png, r.file);
+    png_read_info(r.png, r.info);
+    const png_uint_32 width = png_get_image_width(r.png, r.info), height = png_get_image_height(r.png, r.info);
+    const int type = png_get_color_type(r.png, r.info);
+    png_color_16p key = nullptr;
+    if (png_get_bit_depth(r.png, r.info) != 16 || (type != PNG_COLOR_TYPE_RGB && type != PNG_COLOR_TYPE_GRAY) ||
+        png_get_tRNS(r.png, r.info, nullptr, nullptr, &key) == 0 || key == nullptr)
+        return PngPath::Qt;
+    if (!target.begin(width, height)) return PngPath::TooLarge;
+    const std::size_t channels = type == PNG_COLOR_TYPE_RGB ? 3 : 1, row_bytes = 2 * channels * width;
+    // An interlaced picture comes in passes over every row, so all rows are
+    // kept; otherwise one row at a time.
+    const int passes = png_set_interlace_handling(r.png);
+    png_read_update_info(r.png, r.info);
+    const std::size_t kept_rows = passes > 1 ? height : 1;
+    r.rows = HeapArray<std::uint8_t>::allocate(row_bytes * kept_rows);
+    if (!r.rows) return PngPath::TooLarge;
+    const unsigned transparent[3] = {channels == 3 ? key->red : key->gray, key->green, key->blue};
+    const auto put_row = [&](png_uint_32 y, const std::uint8_t* in) {
+        const PictureTarget::Place place = target.stored_row(y);
+        std::uint8_t* out = place.first;
+        for (png_uint_32 x = 0; x < width; ++x, in += 2 * channels, out += place.step) {
+            unsigned sample[3];
+            for (std::size_t c = 0; c < 3; ++c) sample[c] = c < channels ? (in[2 * c] << 8 | in[2 * c + 1]) : sample[0];
+            bool clear = true;
+            for (std::size_t c = 0; c < channels; ++c) clear = clear && sample[c] == transparent[c];
+            const std::uint64_t a = clear ? 0 : 65535;
+            out[0] = over_white16(sample[2], a);
+            out[1] = over_white16(sample[1], a);
+            out[2] = over_white16(sample[0], a);
+        }
+    };
+    if (passes > 1) {
+        for (int pass = 0; pass < passes; ++pass)
+            for (png_uint_32 y = 0; y < height; ++y) png_read_row(r.png, r.rows.get() + y * row_bytes, nullptr);
+        for (png_uint_32 y = 0; y < height; ++y) put_row(y, r.rows.get() + y * row_bytes);
+    } else {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(r.png, r.rows.get(), nullptr);
+            put_row(y, r.rows.get());
+        }
+    }
+    png_read_end(r.png, nullptr);
+    return PngPath::Decoded;
+}
+
+PngPath read_png_where_qt_misreads(const std::filesystem::path& path, PictureTarget& target)
+{
+    PngRead r;
+#ifdef _WIN32
+    r.file = _wfopen(path.c_str(), L"rb");
+#else
+    r.file = std::fopen(path.c_str(), "rb");
+#endif
+    if (r.file == nullptr) return PngPath::Qt;
+    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_failed, png_warned);
+    if (r.png == nullptr) return PngPath::Failed;
+    r.info = png_create_info_struct(r.png);
+    if (r.info == nullptr) return PngPath::Failed;
+    return read_png_transparent16(r, target);
+}
+
 }  // namespace
 
 DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target)
@@ -133,6 +224,14 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
     // The picture is read as stored and turned upright as it is copied.
     reader.setAutoTransform(false);
     if (!reader.canRead() || !readable(reader.format())) return DecodeResult::NotAPicture;
+    if (reader.format() == "png") {
+        switch (read_png_where_qt_misreads(path, target)) {
+        case PngPath::Qt: break;
+        case PngPath::Decoded: return DecodeResult::Decoded;
+        case PngPath::TooLarge: return DecodeResult::TooLarge;
+        case PngPath::Failed: return DecodeResult::Failed;
+        }
+    }
     const QSize size = reader.size();
     if (!size.isValid()) return DecodeResult::Failed;
     if (!target.begin(static_cast<std::uint64_t>(size.width()), static_cast<std::uint64_t>(size.height()),

@@ -516,7 +516,7 @@
   }
 
   // Writes the file where the open command reads it. Another picture than a
-  // BMP is decoded by the browser first and its pixels staged with the
+  // BMP is decoded by the page first and its pixels staged with the
   // module, whose decoder takes them when the command reads the file. A BMP
   // goes to our reader as it is (it checks the file and names what it
   // refuses), and so does what the browser cannot decode: refused with its
@@ -526,39 +526,136 @@
     makeDir(CHOSEN_DIR);
     removeFile(path);
     openedName = file.name || "";
-    const isBmp = /bmp$/i.test(file.name);
-    if (!isBmp) {
-      const rgba = await decodePicture(file);
-      if (rgba) {
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    if (!/bmp$/i.test(file.name)) {
+      const picture = await decodePicture(bytes);
+      if (picture) {
         // The module owns the block from here on; without one the open
         // command refuses the picture as too large.
-        const ptr = M._malloc(rgba.data.length);
-        if (ptr) heap().set(rgba.data, ptr);
+        const ptr = picture.data ? M._malloc(picture.data.byteLength) : 0;
+        if (ptr) new picture.data.constructor(heap().buffer, ptr, picture.data.length).set(picture.data);
         const where = newString(path);
-        M._lf_stage_picture(ptr, rgba.width, rgba.height, where);
+        M._lf_stage_picture(ptr, picture.width, picture.height, picture.bits, where);
         M._free(where);
       }
     }
-    M.FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+    M.FS.writeFile(path, bytes);
     return path;
   }
 
-  async function decodePicture(file) {
+  // {width, height, bits, data: RGBA of `bits` per channel}, data null when
+  // the picture is larger than the program takes; null when the file is
+  // not a picture the page can decode. The browser decodes as stored: no
+  // colour profile applied, alpha not premultiplied.
+  async function decodePicture(bytes) {
     let bitmap = null;
     try {
-      bitmap = await createImageBitmap(file, { premultiplyAlpha: "none", colorSpaceConversion: "none" });
-      if (bitmap.width < 1 || bitmap.height < 1 || bitmap.width > 65535 || bitmap.height > 65535) return null;
+      const deep = await decodePng16(bytes);
+      if (deep) return deep;
+      bitmap = await createImageBitmap(new Blob([bytes]), { premultiplyAlpha: "none", colorSpaceConversion: "none" });
+      const size = { width: bitmap.width, height: bitmap.height, bits: 8, data: null };
+      if (size.width < 1 || size.height < 1) return null;
+      if (size.width > 65535 || size.height > 65535) return size;
       const canvas = document.createElement("canvas");
       canvas.width = bitmap.width;
       canvas.height = bitmap.height;
       const context = canvas.getContext("2d", { willReadFrequently: true });
       context.drawImage(bitmap, 0, 0);
-      return context.getImageData(0, 0, bitmap.width, bitmap.height);
+      size.data = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+      return size;
     } catch (error) {
       return null;
     } finally {
       if (bitmap) bitmap.close();
     }
+  }
+
+  // Browsers cut 16-bit samples to their high byte, so a 16-bit PNG is
+  // decoded here: its chunks checked as PNG readers check them (a critical
+  // chunk with a wrong checksum breaks the file, an ancillary one is
+  // skipped), its data inflated by the browser, unfiltered and put together
+  // from its passes when interlaced. Null for every other file; throws when
+  // a 16-bit PNG is broken.
+  const CRC_TABLE = Array.from({ length: 256 }, (_, n) => {
+    let c = n;
+    for (let k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320 ^ (c >>> 1) : c >>> 1;
+    return c >>> 0;
+  });
+  async function decodePng16(bytes) {
+    const SIGNATURE = [137, 80, 78, 71, 13, 10, 26, 10];
+    if (bytes.length < 33 || SIGNATURE.some((b, i) => bytes[i] !== b) || bytes[24] !== 16) return null;
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const name = (at) => String.fromCharCode(bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]);
+    if (view.getUint32(8) !== 13 || name(12) !== "IHDR") throw new Error("no header");
+    const width = view.getUint32(16), height = view.getUint32(20), type = bytes[25], interlaced = bytes[28];
+    const channels = { 0: 1, 2: 3, 4: 2, 6: 4 }[type];
+    if (!channels || bytes[26] || bytes[27] || interlaced > 1 || !width || !height) throw new Error("bad header");
+    if (width > 65535 || height > 65535) return { width, height, bits: 16, data: null };
+    const parts = [];
+    let key = null, ended = false;
+    for (let at = 8; at + 12 <= bytes.length && !ended; ) {
+      const length = view.getUint32(at), type4 = name(at + 4), end = at + 12 + length;
+      if (end > bytes.length) throw new Error("cut short");
+      let crc = 0xFFFFFFFF;
+      for (let i = at + 4; i < end - 4; ++i) crc = CRC_TABLE[(crc ^ bytes[i]) & 255] ^ (crc >>> 8);
+      const sound = ((crc ^ 0xFFFFFFFF) >>> 0) === view.getUint32(end - 4);
+      const critical = bytes[at + 4] < 97;
+      if (!sound && critical) throw new Error("checksum");
+      if (sound && type4 === "IDAT") parts.push(bytes.subarray(at + 8, end - 4));
+      if (sound && type4 === "tRNS" && !parts.length && length === 2 * channels && (type === 0 || type === 2))
+        key = Array.from({ length: channels }, (_, c) => view.getUint16(at + 8 + 2 * c));
+      ended = type4 === "IEND";
+      at = end;
+    }
+    if (!parts.length || !ended) throw new Error("no data or no end");
+    const inflated = new Blob(parts).stream().pipeThrough(new DecompressionStream("deflate"));
+    const raw = new Uint8Array(await new Response(inflated).arrayBuffer());
+    const out = new Uint16Array(4 * width * height);
+    const bpp = 2 * channels;
+    const passes = interlaced ? [[0, 0, 8, 8], [4, 0, 8, 8], [0, 4, 4, 8], [2, 0, 4, 4], [0, 2, 2, 4], [1, 0, 2, 2],
+                                 [0, 1, 1, 2]] : [[0, 0, 1, 1]];
+    let at = 0;
+    for (const [x0, y0, dx, dy] of passes) {
+      const columns = Math.ceil((width - x0) / dx), rows = Math.ceil((height - y0) / dy);
+      if (columns <= 0 || rows <= 0) continue;
+      const rowBytes = columns * bpp;
+      let previous = new Uint8Array(rowBytes);
+      for (let r = 0; r < rows; ++r, at += 1 + rowBytes) {
+        if (at + 1 + rowBytes > raw.length) throw new Error("data cut short");
+        const filter = raw[at], row = raw.subarray(at + 1, at + 1 + rowBytes);
+        if (filter > 4) throw new Error("bad filter");
+        for (let i = 0; i < rowBytes && filter; ++i) {
+          const left = i >= bpp ? row[i - bpp] : 0, up = previous[i];
+          let add = left;
+          if (filter === 2) add = up;
+          else if (filter === 3) add = (left + up) >> 1;
+          else if (filter === 4) {
+            const corner = i >= bpp ? previous[i - bpp] : 0;
+            const p = left + up - corner, pa = Math.abs(p - left), pb = Math.abs(p - up), pc = Math.abs(p - corner);
+            add = pa <= pb && pa <= pc ? left : pb <= pc ? up : corner;
+          }
+          row[i] = (row[i] + add) & 255;
+        }
+        for (let c = 0, i = 0, o = 4 * ((y0 + r * dy) * width + x0); c < columns; ++c, i += bpp, o += 4 * dx) {
+          const first = row[i] << 8 | row[i + 1];
+          let red = first, green = first, blue = first, alpha = 65535;
+          if (channels >= 3) {
+            green = row[i + 2] << 8 | row[i + 3];
+            blue = row[i + 4] << 8 | row[i + 5];
+            if (channels === 4) alpha = row[i + 6] << 8 | row[i + 7];
+          } else if (channels === 2) {
+            alpha = row[i + 2] << 8 | row[i + 3];
+          }
+          if (key && first === key[0] && (channels === 1 || (green === key[1] && blue === key[2]))) alpha = 0;
+          out[o] = red;
+          out[o + 1] = green;
+          out[o + 2] = blue;
+          out[o + 3] = alpha;
+        }
+        previous = row;
+      }
+    }
+    return { width, height, bits: 16, data: out };
   }
 
   // A file dropped on the page or handed to the input without a command:

@@ -4,8 +4,11 @@
 // within one call. So the page decodes a picture that is not a BMP before the
 // command runs and stages its pixels with the module (lf_stage_picture);
 // decode_picture takes them for that file, laid over white, straight into
-// the record. A file the browser could not decode has nothing staged and is
-// refused as any non-BMP file is.
+// the record. Browsers hand out 8-bit channels only, and cut 16-bit samples
+// to their high byte, so the page decodes 16-bit PNGs itself and stages
+// their 16-bit samples. A file with nothing staged is refused: as broken when
+// it starts as a PNG, JPEG, GIF or WebP does (the browser could not decode
+// it), as not a picture otherwise.
 //
 // Writing: a canvas encodes synchronously (toDataURL). The picture goes
 // into it a strip of rows at a time, straight from the record's block, fully
@@ -15,6 +18,8 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 
 #include "commands/platform.h"
@@ -25,8 +30,8 @@ namespace {
 // The pixels the page decoded for the file at `path`.
 struct Staged {
     std::string path;
-    std::uint8_t* rgba = nullptr;
-    int width = 0, height = 0;
+    void* rgba = nullptr;
+    int width = 0, height = 0, bits = 8;
 };
 Staged staged;
 
@@ -36,13 +41,22 @@ void drop_staged()
     staged = Staged{};
 }
 
+// Whether the file starts as one of the formats the browser decodes.
+bool browser_format(const std::filesystem::path& path)
+{
+    char head[12] = {};
+    std::ifstream(path, std::ios::binary).read(head, sizeof head);
+    return std::memcmp(head, "\x89PNG", 4) == 0 || std::memcmp(head, "\xFF\xD8\xFF", 3) == 0 ||
+           std::memcmp(head, "GIF8", 4) == 0 || (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0);
+}
+
 }  // namespace
 
-void lf_stage_picture(std::uint8_t* rgba, int width, int height, const char* path)
+void lf_stage_picture(void* rgba, int width, int height, int bits, const char* path)
 {
     drop_staged();
-    if (path != nullptr && width > 0 && height > 0)
-        staged = Staged{path, rgba, width, height};
+    if (path != nullptr && width > 0 && height > 0 && (bits == 8 || bits == 16))
+        staged = Staged{path, rgba, width, height, bits};
     else
         std::free(rgba);
 }
@@ -96,25 +110,33 @@ EM_JS(int, browser_encode,
 
 DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& target)
 {
-    if (staged.path.empty() || path.string() != staged.path) return DecodeResult::NotAPicture;
+    if (staged.path.empty() || path.string() != staged.path)
+        return browser_format(path) ? DecodeResult::Failed : DecodeResult::NotAPicture;
     const Staged picture = staged;
     staged = Staged{};
     struct Release {
-        std::uint8_t* block;
+        void* block;
         ~Release() { std::free(block); }
     } release{picture.rgba};
     const auto w = static_cast<std::uint32_t>(picture.width), h = static_cast<std::uint32_t>(picture.height);
     if (picture.rgba == nullptr || !target.begin(w, h)) return DecodeResult::TooLarge;
-    const std::uint8_t* in = picture.rgba;
-    for (std::uint32_t y = 0; y < h; ++y) {
-        const PictureTarget::Place place = target.stored_row(y);
-        std::uint8_t* out = place.first;
-        for (std::uint32_t x = 0; x < w; ++x, in += 4, out += place.step) {
-            out[0] = over_white(in[2], in[3]);
-            out[1] = over_white(in[1], in[3]);
-            out[2] = over_white(in[0], in[3]);
+    const auto each_pixel = [&](const auto* in, auto&& lay) {
+        for (std::uint32_t y = 0; y < h; ++y) {
+            const PictureTarget::Place place = target.stored_row(y);
+            std::uint8_t* out = place.first;
+            for (std::uint32_t x = 0; x < w; ++x, in += 4, out += place.step) {
+                out[0] = lay(in[2], in[3]);
+                out[1] = lay(in[1], in[3]);
+                out[2] = lay(in[0], in[3]);
+            }
         }
-    }
+    };
+    if (picture.bits == 16)
+        each_pixel(static_cast<const std::uint16_t*>(picture.rgba),
+                   [](std::uint16_t c, std::uint16_t a) { return over_white16(c, a); });
+    else
+        each_pixel(static_cast<const std::uint8_t*>(picture.rgba),
+                   [](std::uint8_t c, std::uint8_t a) { return over_white(c, a); });
     return DecodeResult::Decoded;
 }
 

@@ -91,9 +91,10 @@ LF_EXPORT const char* lf_status_text();
 LF_EXPORT const char* lf_explain_heading();
 LF_EXPORT const char* lf_explain_text();
 
-// A picture the browser decoded from the file at `path` (RGBA, top-down, not
-// premultiplied), for the open command's decoder to take when it reads that
+// A picture the page decoded from the file at `path` (RGBA, top-down, not
+// premultiplied, `bits` 8 or 16 per channel, 16-bit ones in the module's
+// byte order), for the open command's decoder to take when it reads that
 // file. The module owns `rgba` (a malloc'd block) from here on; null when the
 // page could not get a block for it, which the open command refuses as too
 // large. A later call drops what an earlier one staged.
-LF_EXPORT void lf_stage_picture(std::uint8_t* rgba, int width, int height, const char* path);
+LF_EXPORT void lf_stage_picture(void* rgba, int width, int height, int bits, const char* path);

@@ -257,7 +257,7 @@ int lf_run(int id)
     // An answer the command did not take must not answer a later one.
     page.dialog_answer.reset();
     page.file_answer.reset();
-    lf_stage_picture(nullptr, 0, 0, nullptr);
+    lf_stage_picture(nullptr, 0, 0, 8, nullptr);
     // A view to be drawn again follows the pointer when it is drawn.
     if (!page.destroyed && !page.stale) follow_pointer();
     int result = 0;

@@ -6,7 +6,10 @@
 // size of its first frame before anything is decoded. A photo's orientation
 // comes from its metadata (the Exif orientation tag, 1..8), and the target
 // puts each pixel where the upright picture has it. Pixels are converted to
-// 8-bit blue, green, red, alpha one row at a time and composited over white.
+// 8-bit blue, green, red, alpha one row at a time and composited over white;
+// pictures of 16 bits per channel are read as stored, a row at a time, and
+// rounded and composited from their 16-bit values (the converter would cut
+// each sample to its high byte).
 #include <windows.h>
 
 #include <initguid.h>  // the WIC identifiers are defined here, not taken from a library
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "commands/platform.h"
+#include "image/exif_orientation.h"
 
 namespace {
 
@@ -69,14 +73,15 @@ bool readable(const GUID& container)
 }
 
 // The EXIF orientation (1: as stored, 2..8: mirrored and/or turned), 1 when
-// the frame declares none.
-int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container)
+// the frame declares none. A JPEG's is read from the file by our own
+// reader: not every imaging component has the metadata reader for it (Wine's
+// has none).
+int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container, const std::filesystem::path& path)
 {
+    if (container == GUID_ContainerFormatJpeg) return jpeg_exif_orientation(path);
     Com<IWICMetadataQueryReader> query;
     if (FAILED(frame->GetMetadataQueryReader(query.put()))) return 1;
-    const wchar_t* name = container == GUID_ContainerFormatJpeg ? L"/app1/ifd/{ushort=274}"
-                          : container == GUID_ContainerFormatTiff ? L"/ifd/{ushort=274}"
-                                                                   : nullptr;
+    const wchar_t* name = container == GUID_ContainerFormatTiff ? L"/ifd/{ushort=274}" : nullptr;
     if (name == nullptr) return 1;
     PROPVARIANT value;
     PropVariantInit(&value);
@@ -86,6 +91,21 @@ int orientation_of(IWICBitmapFrameDecode* frame, const GUID& container)
         orientation = value.uiVal;
     PropVariantClear(&value);
     return orientation;
+}
+
+// The stored formats of 16 bits per channel, unpremultiplied: how many
+// channels, and where red and blue are.
+struct Deep {
+    int channels = 0, red = 0, blue = 0;
+};
+Deep deep_format(const WICPixelFormatGUID& format)
+{
+    if (format == GUID_WICPixelFormat16bppGray) return {1, 0, 0};
+    if (format == GUID_WICPixelFormat48bppRGB) return {3, 0, 2};
+    if (format == GUID_WICPixelFormat48bppBGR) return {3, 2, 0};
+    if (format == GUID_WICPixelFormat64bppRGBA) return {4, 0, 2};
+    if (format == GUID_WICPixelFormat64bppBGRA) return {4, 2, 0};
+    return {};
 }
 
 }  // namespace
@@ -106,7 +126,29 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
     UINT width = 0, height = 0;
     if (FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)))
         return DecodeResult::Failed;
-    if (!target.begin(width, height, orientation_of(frame.get(), container))) return DecodeResult::TooLarge;
+    if (!target.begin(width, height, orientation_of(frame.get(), container, path))) return DecodeResult::TooLarge;
+
+    WICPixelFormatGUID stored{};
+    if (FAILED(frame->GetPixelFormat(&stored))) return DecodeResult::Failed;
+    if (const Deep deep = deep_format(stored); deep.channels != 0) {
+        std::vector<std::uint16_t> row(static_cast<std::size_t>(deep.channels) * width);
+        const UINT row_bytes = static_cast<UINT>(2 * row.size());
+        for (UINT y = 0; y < height; ++y) {
+            const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), 1};
+            if (FAILED(frame->CopyPixels(&rect, row_bytes, row_bytes, reinterpret_cast<BYTE*>(row.data()))))
+                return DecodeResult::Failed;
+            const PictureTarget::Place place = target.stored_row(y);
+            std::uint8_t* out = place.first;
+            for (const std::uint16_t* in = row.data(); in != row.data() + row.size(); in += deep.channels, out += place.step) {
+                const std::uint16_t red = in[deep.red], green = in[deep.channels >= 3 ? 1 : 0], blue = in[deep.blue];
+                const std::uint16_t alpha = deep.channels == 4 ? in[3] : 65535;
+                out[0] = over_white16(blue, alpha);
+                out[1] = over_white16(green, alpha);
+                out[2] = over_white16(red, alpha);
+            }
+        }
+        return DecodeResult::Decoded;
+    }
 
     Com<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.put())) ||

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "commands/dispatch.h"
 #include "image/bmp.h"
 #include "image/heap.h"
+#include "tests/codec_qt/picture_corpus.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
@@ -47,9 +49,11 @@ void put_be32(std::vector<std::uint8_t>& out, std::uint32_t v)
     for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(v >> s));
 }
 
-// A PNG that declares a width x height RGB picture and holds no pixels
-// (its one data chunk is an empty compressed stream).
-std::vector<std::uint8_t> png_header_only(std::uint32_t width, std::uint32_t height)
+// A PNG file: its header, the chunks in `extra` (type and data), and
+// `idat` as its one data chunk.
+std::vector<std::uint8_t> png_file(std::uint32_t width, std::uint32_t height, std::uint8_t depth, std::uint8_t type,
+                                   std::uint8_t interlace, const std::vector<std::uint8_t>& idat,
+                                   const std::vector<std::pair<const char*, std::vector<std::uint8_t>>>& extra = {})
 {
     std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     const auto chunk = [&out](const char* type, std::vector<std::uint8_t> data) {
@@ -62,11 +66,55 @@ std::vector<std::uint8_t> png_header_only(std::uint32_t width, std::uint32_t hei
     std::vector<std::uint8_t> ihdr;
     put_be32(ihdr, width);
     put_be32(ihdr, height);
-    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter, no interlace
+    ihdr.insert(ihdr.end(), {depth, type, 0, 0, interlace});
     chunk("IHDR", ihdr);
-    chunk("IDAT", {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+    for (const auto& [name, data] : extra) chunk(name, data);
+    chunk("IDAT", idat);
     chunk("IEND", {});
     return out;
+}
+
+// A PNG that declares a width x height RGB picture and holds no pixels
+// (its one data chunk is an empty compressed stream).
+std::vector<std::uint8_t> png_header_only(std::uint32_t width, std::uint32_t height)
+{
+    return png_file(width, height, 8, 2, 0, {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+}
+
+// A 16-bit PNG (type 2 RGB, 0 grey) of `samples` (row after row, pixel
+// after pixel), unfiltered, its data in stored deflate blocks, interlaced
+// by passes when asked.
+std::vector<std::uint8_t> png16(int w, int h, std::uint8_t type, bool interlaced, const std::vector<unsigned>& samples,
+                                const std::vector<std::uint8_t>& trns)
+{
+    const int channels = type == 2 ? 3 : 1;
+    std::vector<std::uint8_t> raw;
+    const auto add_rows = [&](int x0, int y0, int dx, int dy) {
+        for (int y = y0; y < h; y += dy) {
+            if (x0 >= w) return;
+            raw.push_back(0);  // no filter
+            for (int x = x0; x < w; x += dx)
+                for (int c = 0; c < channels; ++c) {
+                    const unsigned v = samples[static_cast<std::size_t>((y * w + x) * channels + c)];
+                    raw.insert(raw.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
+                }
+        }
+    };
+    if (interlaced) {
+        for (const auto [x0, y0, dx, dy] : {std::array{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}})
+            add_rows(x0, y0, dx, dy);
+    } else {
+        add_rows(0, 0, 1, 1);
+    }
+    std::vector<std::uint8_t> z = {0x78, 0x01, 1, std::uint8_t(raw.size()), std::uint8_t(raw.size() >> 8),
+                                   std::uint8_t(~raw.size()), std::uint8_t(~raw.size() >> 8)};
+    z.insert(z.end(), raw.begin(), raw.end());
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
+    put_be32(z, b << 16 | a);
+    return png_file(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), 16, type, interlaced ? 1 : 0, z,
+                    {{"tRNS", trns}});
 }
 
 // A GIF of one frame with a 256-colour palette, one index transparent. Its
@@ -205,6 +253,60 @@ TEST_F(Pictures, SixteenBitAndGreyPicturesBecomeTheNearest8BitColour)
     }
 }
 
+TEST_F(Pictures, SixteenBitPicturesWithATransparentColourAreExact)
+{
+    // Values where rounding (c / 257) and the high byte differ, the key
+    // colour (white) and colours one step from it (opaque).
+    const std::vector<unsigned> rgb = {0x12C0, 0x0000, 0xFFFF, 0xABCD, 0x1234, 0x5678, 0x7F80, 0x8080, 0x0101,
+                                       0xABCD, 0x1234, 0x5679, 0x00FF, 0xFF00, 0x8000, 0xABCD, 0x1234, 0x5678};
+    const std::vector<std::uint8_t> rgb_key = {0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78};
+    const std::vector<Bgr> rgb_expected = {{255, 0, 19},   {255, 255, 255}, {1, 128, 127},
+                                           {86, 18, 171},  {128, 254, 1},   {255, 255, 255}};
+    const std::vector<unsigned> grey = {0x4000, 0x12C0, 0xFFFF, 0x4001, 0x0080, 0x8000};
+    const std::vector<std::uint8_t> grey_key = {0x40, 0x00};
+    const std::vector<int> grey_expected = {255, 19, 255, 64, 0, 128};
+    for (const bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced ? "interlaced" : "progressive");
+        write_file(dir / "rgb16.png", png16(3, 2, 2, interlaced, rgb, rgb_key));
+        write_file(dir / "grey16.png", png16(3, 2, 0, interlaced, grey, grey_key));
+        const ImageRecord* r = open(dir / "rgb16.png");
+        ASSERT_NE(r, nullptr);
+        ASSERT_EQ(r->width, 3);
+        for (int i = 0; i < 6; ++i) {
+            const Bgr got = shown(*r, i % 3, i / 3), want = rgb_expected[static_cast<std::size_t>(i)];
+            EXPECT_TRUE(got.b == want.b && got.g == want.g && got.r == want.r)
+                << "pixel " << i << ": " << int(got.r) << "," << int(got.g) << "," << int(got.b);
+        }
+        r = open(dir / "grey16.png");
+        ASSERT_NE(r, nullptr);
+        for (int i = 0; i < 6; ++i) {
+            const Bgr got = shown(*r, i % 3, i / 3);
+            const int want = grey_expected[static_cast<std::size_t>(i)];
+            EXPECT_TRUE(got.b == want && got.g == want && got.r == want) << "pixel " << i << ": " << int(got.r);
+        }
+    }
+    // A damaged stream in such a file is refused, as in any other PNG.
+    auto cut = png16(3, 2, 2, false, rgb, rgb_key);
+    cut[cut.size() - 20] ^= 0xFF;
+    write_file(dir / "cut16.png", cut);
+    reset_fake();
+    open(dir / "cut16.png");
+    expect_refused_with(kReadFailed);
+}
+
+TEST_F(Pictures, EveryCorpusPictureOpensAtItsFirstFrame)
+{
+    for (const CorpusFile& file : picture_corpus()) {
+        write_file(dir / file.name, file.bytes);
+        reset_fake();
+        const ImageRecord* r = open(dir / file.name);
+        ASSERT_NE(r, nullptr) << file.name << ": " << (fake.messages.empty() ? "" : fake.messages[0].text);
+        EXPECT_EQ(r->width * r->height, 37 * 23) << file.name;
+        // The later frames and pages are black; the first is not.
+        EXPECT_GT(r->mean_r + r->mean_g + r->mean_b, 30) << file.name;
+    }
+}
+
 TEST_F(Pictures, PalettePicturesTakeTheirColoursFromThePalette)
 {
     std::vector<QRgb> palette(256);
@@ -313,6 +415,45 @@ TEST_F(Pictures, BrokenOrUnknownFilesGetTheReadersRefusals)
     bytes.resize(bytes.size() / 2);
     write_file(dir / "cut.png", bytes);
     open(dir / "cut.png");
+    expect_refused_with(kReadFailed);
+
+    // Refused as well, though some decoders read them: a JPEG or GIF cut
+    // short (read with grey or missing rows), a PNG whose data chunk has a
+    // wrong checksum.
+    for (const CorpusFile& file : picture_corpus()) {
+        if (file.name != "gif-animated.gif") continue;
+        write_file(dir / "cut.gif", std::vector<std::uint8_t>(file.bytes.begin(), file.bytes.begin() + 600));
+        reset_fake();
+        open(dir / "cut.gif");
+        expect_refused_with(kReadFailed);
+        write_file(dir / "first-frame.gif", std::vector<std::uint8_t>(file.bytes.begin(), file.bytes.end() - 700));
+        reset_fake();
+        EXPECT_NE(open(dir / "first-frame.gif"), nullptr) << "a cut in a later frame is never seen";
+    }
+    // Data after a JPEG's end marker and a damaged ancillary PNG chunk are
+    // passed over.
+    write(image, "whole.jpg");
+    auto jpeg = read_file(dir / "whole.jpg");
+    jpeg.resize(jpeg.size() * 2 / 3);
+    write_file(dir / "cut.jpg", jpeg);
+    reset_fake();
+    open(dir / "cut.jpg");
+    expect_refused_with(kReadFailed);
+    jpeg = read_file(dir / "whole.jpg");
+    jpeg.insert(jpeg.end(), {0xFF, 0xD8, 0xFF, 0x00, 'x'});
+    write_file(dir / "trailer.jpg", jpeg);
+    reset_fake();
+    EXPECT_NE(open(dir / "trailer.jpg"), nullptr);
+    auto png = png16(3, 2, 0, false, {1, 2, 3, 4, 5, 6}, {0, 1});
+    const std::size_t trns_crc = 8 + 25 + 8 + 2;  // signature, header chunk, the tRNS chunk's data
+    png[trns_crc] ^= 1;
+    write_file(dir / "ancillary.png", png);
+    EXPECT_NE(open(dir / "ancillary.png"), nullptr);
+    png[trns_crc] ^= 1;
+    png[png.size() - 13] ^= 1;  // the data chunk's checksum
+    write_file(dir / "checksum.png", png);
+    reset_fake();
+    open(dir / "checksum.png");
     expect_refused_with(kReadFailed);
 
     // Formats Qt reads but the program does not offer are refused as any

@@ -6,6 +6,7 @@ for the same client size, zoom and scroll; its status bar, explanation panel
 and downloads compared with what the tool says and writes.
 
 usage: page_test.py --page lumaforge.html --cli lumaforge-cli --samples DIR
+       [--corpus-maker make_picture_corpus]   also the picture corpus
        [--timing WxH]           instead prints the time of each command on
                                 samples/photo.bmp tiled to W x H, beside
                                 the native tool's on one core at the
@@ -641,6 +642,49 @@ def test_help(page, page_path, cli):
     page.wait_state("idle")
 
 
+def test_pictures(page, cli, corpus_maker, scratch):
+    """The picture corpus the tests make, opened by the page (the browser's
+    decoders, and the page's own for 16-bit PNG) and by lumaforge-cli (Qt's
+    and libpng): the same picture for every lossless file, within 2 per
+    channel for JPEG; pictures cut short or damaged refused alike. TIFF is
+    no format the browser decodes."""
+    corpus = os.path.join(scratch, "corpus")
+    subprocess.run([corpus_maker, corpus], check=True, capture_output=True)
+    files = [os.path.join(corpus, name) for name in sorted(os.listdir(corpus))]
+    jpeg = open(os.path.join(corpus, "jpeg.jpg"), "rb").read()
+    png = open(os.path.join(corpus, "png-rgb-16-trns.png"), "rb").read()
+    gif = open(os.path.join(corpus, "gif-transparent.gif"), "rb").read()
+    for name, data in (("cut.jpg", jpeg[:len(jpeg) * 2 // 3]), ("cut-16.png", png[:len(png) // 2]),
+                       ("cut.gif", gif[:len(gif) * 2 // 3]),
+                       ("checksum-16.png", png[:-13] + bytes([png[-13] ^ 1]) + png[-12:])):
+        files.append(os.path.join(scratch, name))
+        open(files[-1], "wb").write(data)
+    worst_jpeg = 0
+    for path in files:
+        name = os.path.basename(path)
+        refusal = cli.run(path).stderr.strip()
+        page.give_file(path)
+        deadline = time.monotonic() + 60
+        while page.state() not in ("idle", "modal") and time.monotonic() < deadline:
+            time.sleep(0.02)
+        d = page.dialog()
+        if d or refusal or name.endswith(".tif"):
+            shown = f"{d['caption']}: {d['body']}" if d else "no message"
+            expected = refusal or "Загрузка файла: Это не BMP-а"
+            check(shown == expected, f"{name}: refused with {shown!r} as expected ({expected!r})")
+            if d:
+                page.keys(Keys.ENTER)
+                page.wait_state("idle")
+            continue
+        width, height, shown = page.canvas()
+        (w, h, expected), _ = cli.view(path, [], (width, height))
+        worst = max(abs(a - b) for a, b in zip(shown, expected)) if (w, h) == (width, height) else 256
+        if name.endswith(".jpg"):
+            worst_jpeg = max(worst_jpeg, worst)
+        check(worst <= (2 if name.endswith(".jpg") else 0), f"{name}: as lumaforge-cli opens it (largest difference {worst})")
+    print(f"     JPEG: largest difference {worst_jpeg}")
+
+
 def test_plain_module(page, page_path, cli, samples):
     """The module for browsers without SIMD, asked for by #plain."""
     page.reload(page_path, "#plain")
@@ -800,6 +844,7 @@ def main():
     parser.add_argument("--page", required=True)
     parser.add_argument("--cli", required=True)
     parser.add_argument("--samples", required=True)
+    parser.add_argument("--corpus-maker")
     parser.add_argument("--timing")
     parser.add_argument("--screenshot")
     parser.add_argument("--served", action="store_true")
@@ -832,6 +877,8 @@ def main():
             test_look_inside(page, args.page, cli, args.samples, scratch)
             test_save_as(page, args.page, cli, args.samples, scratch)
             test_help(page, args.page, cli)
+            if args.corpus_maker:
+                test_pictures(page, cli, args.corpus_maker, scratch)
             test_plain_module(page, args.page, cli, args.samples)
             test_threaded_module(page, served, cli, args.samples, scratch)
     finally:
