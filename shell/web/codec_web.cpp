@@ -18,6 +18,7 @@
 #include <string>
 
 #include "commands/platform.h"
+#include "shell/png_text.h"
 #include "shell/web/web_exports.h"
 
 namespace {
@@ -139,5 +140,17 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
     }
     bytes.assign(block, block + size);
     std::free(block);
+    // The canvas writes no text: the page puts the chunk in itself.
+    if (picture.text_key != nullptr && extension == ".png" && !add_png_text(bytes, picture.text_key, picture.text)) {
+        error = "the picture's text could not be stored";
+        return EncodeResult::Failed;
+    }
     return EncodeResult::Encoded;
+}
+
+bool read_picture_text(const std::filesystem::path& path, const char* key, std::string& text)
+{
+    const std::optional<std::string> chunk = png_file_text(path, key);
+    if (chunk) text = *chunk;
+    return chunk.has_value();
 }
