@@ -113,6 +113,11 @@ void show_status_bar(WindowHandle window, bool shown);
 // view menu's item, so the item's check mark follows.
 void show_explain_panel(WindowHandle window, bool shown);
 
+// Opens or closes the journal panel (shell/journal_panel.h): the session's
+// steps and their command line, kept up to date by the front end while it is
+// open; its close box runs the view menu's item, as the explanation's does.
+void show_journal_panel(WindowHandle window, bool shown);
+
 // Brackets work that may take longer than a blink (a busy cursor).
 void begin_busy();
 void end_busy();

@@ -48,6 +48,7 @@ struct HeadlessPlatform {
     int busy_depth = 0;
     bool status_bar_shown = true;
     bool explain_panel_shown = false;
+    bool journal_panel_shown = false;
     std::vector<WindowLine> lines;
     std::vector<SegmentFrame> frames;
 
