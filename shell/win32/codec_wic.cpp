@@ -246,8 +246,12 @@ bool read_picture_text(const std::filesystem::path& path, const char* key, std::
                                                   decoder.put())) ||
         FAILED(decoder->GetContainerFormat(&container)) || container != GUID_ContainerFormatPng)
         return false;
-    if (SUCCEEDED(decoder->GetFrame(0, frame.put())) && SUCCEEDED(frame->GetMetadataQueryReader(query.put()))) {
-        std::wstring name = L"/tEXt/{str=";
+    // Plain text, and compressed text as Qt's encoder writes anything long.
+    for (const wchar_t* chunk : {L"/tEXt/{str=", L"/zTXt/{str="}) {
+        if (!query.get() && (FAILED(decoder->GetFrame(0, frame.put())) ||
+                             FAILED(frame->GetMetadataQueryReader(query.put()))))
+            break;
+        std::wstring name = chunk;
         for (const char* c = key; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
         name += L"}";
         PROPVARIANT value;

@@ -9,6 +9,7 @@
 #include "shell/chooser_filters.h"
 #include "commands/platform.h"
 #include "explain_window.h"
+#include "journal_window.h"
 #include "shell_win32.h"
 #include "text.h"
 
@@ -149,6 +150,7 @@ void show_status_bar(WindowHandle, bool shown)
 }
 
 void show_explain_panel(WindowHandle, bool shown) { show_explain_window(shown); }
+void show_journal_panel(WindowHandle, bool shown) { show_journal_window(shown); }
 
 void begin_busy() { cursor_before_busy = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
 
