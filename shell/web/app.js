@@ -24,7 +24,7 @@
   const WHEEL_CTRL = 1, WHEEL_SHIFT = 2, WHEEL_OVER_BAR = 4, WHEEL_OVER_HORIZONTAL_BAR = 8;
   const STATUS_TEXT = 1, EXPLANATION = 2;
   // lf_scroll_state's questions.
-  const ZOOM = 4, STATUS_BAR = 5, EXPLAIN_PANEL = 6;
+  const ZOOM = 4, STATUS_BAR = 5, EXPLAIN_PANEL = 6, JOURNAL_PANEL = 7;
   // Scroll codes (render/view.h).
   const LINE_BACK = 0, LINE_FORWARD = 1;
 
@@ -514,10 +514,15 @@
   // goes to our reader as it is (it checks the file and names what it
   // refuses), and so does what the browser cannot decode: refused with its
   // message.
+  // Each open gets a folder of its own, under the file's own name (which
+  // the journal and a saved picture's recipe record); the file stays while
+  // the journal starts from it, so a save can still hash it.
+  let stagedCount = 0;
   async function stageFile(file) {
-    const path = CHOSEN_DIR + "/picture";
     makeDir(CHOSEN_DIR);
-    removeFile(path);
+    const folder = CHOSEN_DIR + "/" + ++stagedCount;
+    makeDir(folder);
+    const path = folder + "/" + ((file.name || "").replace(/[\/\\]/g, "_") || "picture");
     openedName = file.name || "";
     const isBmp = /bmp$/i.test(file.name);
     if (!isBmp) {
@@ -633,6 +638,8 @@
       lastRun.ms = performance.now() - started;
       document.body.classList.remove("busy");
       if (saving) download(saving.path, saving.name);
+      dropStagedFiles();
+      showJournal();
       if (result & (REPAINT | FRAME_CHANGED)) paint(); else showTexts(M._lf_texts_changed());
       if (result & MESSAGES) {
         for (const m of JSON.parse(text(M._lf_take_messages()))) await messageBox(m.caption, m.text);
@@ -871,6 +878,55 @@
     });
   }
 
+  // Every staged file but the one the journal starts from.
+  function dropStagedFiles() {
+    const keep = text(M._lf_journal_input());
+    let folders = [];
+    try { folders = M.FS.readdir(CHOSEN_DIR); } catch (e) { return; }
+    for (const folder of folders) {
+      if (folder === "." || folder === "..") continue;
+      const where = CHOSEN_DIR + "/" + folder;
+      if (keep.startsWith(where + "/")) continue;
+      for (const name of M.FS.readdir(where)) if (name !== "." && name !== "..") removeFile(where + "/" + name);
+      try { M.FS.rmdir(where); } catch (e) { /* not empty */ }
+    }
+  }
+
+  // ---- the journal ----------------------------------------------------------
+
+  let journalRevision = -1;
+  function showJournal() {
+    if ($("journal").hidden || M._lf_journal_revision() === journalRevision) return;
+    journalRevision = M._lf_journal_revision();
+    $("journal-text").textContent = text(M._lf_journal_text());
+    $("journal-copy").disabled = text(M._lf_journal_command()) === "";
+  }
+
+  // Copy through the clipboard interface where the page may use it, else
+  // through a selection (a page opened from disk may not have the former).
+  async function copyJournal() {
+    const line = text(M._lf_journal_command());
+    try {
+      await navigator.clipboard.writeText(line);
+      return;
+    } catch (e) { /* below */ }
+    const area = document.createElement("textarea");
+    area.value = line;
+    document.body.append(area);
+    area.select();
+    document.execCommand("copy");
+    area.remove();
+  }
+
+  function wireJournalPanel() {
+    const item = commandNamed("IDM_JOURNAL_PANEL");
+    if (item) {
+      $("journal-title").textContent = captionParts(item.caption).label.replace(/&(.)/g, "$1");
+      $("journal-close").addEventListener("click", () => runCommand(item.id));
+    }
+    $("journal-copy").addEventListener("click", copyJournal);
+  }
+
   // ---- start --------------------------------------------------------------
 
   function wireDropping() {
@@ -912,10 +968,15 @@
     wireWheel();
     wirePointer();
     wireExplainPanel();
+    wireJournalPanel();
     wireDropping();
     // The module shows and hides these while a view command runs.
     M.lfShowStatusBar = (shown) => { $("statusbar").hidden = !shown; };
     M.lfShowExplainPanel = (shown) => { $("explain").hidden = !shown; };
+    M.lfShowJournalPanel = (shown) => {
+      $("journal").hidden = !shown;
+      journalRevision = -1;
+    };
     $("statusbar").hidden = !M._lf_scroll_state(STATUS_BAR);
     $("explain").hidden = !M._lf_scroll_state(EXPLAIN_PANEL);
     $("file-input").addEventListener("change", fileInputChanged);

@@ -57,7 +57,7 @@ LF_EXPORT const char* lf_take_messages();
 // when the view changed.
 LF_EXPORT const std::uint8_t* lf_render(int width, int height);
 // 0 scroll_x, 1 scroll_y, 2 scroll_max_x, 3 scroll_max_y, 4 zoom (view.h's
-// levels), 5 status bar shown, 6 explanation panel open.
+// levels), 5 status bar shown, 6 explanation panel open, 7 journal open.
 LF_EXPORT int lf_scroll_state(int which);
 // The client area's size as the page lays it out now: zooming and fitting
 // work against it before the next frame is drawn.
@@ -89,3 +89,12 @@ LF_EXPORT const char* lf_explain_text();
 // page could not get a block for it, which the open command refuses as too
 // large. A later call drops what an earlier one staged.
 LF_EXPORT void lf_stage_picture(std::uint8_t* rgba, int width, int height, const char* path);
+
+// The journal panel (shell/journal_panel.h): its revision (changes with the
+// journal), its text and the command line Copy takes, the opened file named
+// by its name alone (the page's files have no folder the user knows); and
+// the file the journal started from, in the module's file system ("" none).
+LF_EXPORT double lf_journal_revision();
+LF_EXPORT const char* lf_journal_text();
+LF_EXPORT const char* lf_journal_command();
+LF_EXPORT const char* lf_journal_input();

@@ -37,6 +37,7 @@
 #include "lumaforge_version.h"
 #include "shell/chooser_filters.h"
 #include "shell/explain_panel.h"
+#include "shell/journal_panel.h"
 #include "shell/pixel_status.h"
 #include "commands/platform.h"
 #include "render/frame_lines.h"
@@ -112,6 +113,8 @@ void bring_up_to_date(int width, int height)
 EM_JS(void, page_show_status_bar, (int shown), { if (Module["lfShowStatusBar"]) Module["lfShowStatusBar"](shown != 0); });
 EM_JS(void, page_show_explain_panel, (int shown),
       { if (Module["lfShowExplainPanel"]) Module["lfShowExplainPanel"](shown != 0); });
+EM_JS(void, page_show_journal_panel, (int shown),
+      { if (Module["lfShowJournalPanel"]) Module["lfShowJournalPanel"](shown != 0); });
 
 void show_message(const char* caption, const char* text) { page.messages.emplace_back(caption, text); }
 
@@ -163,6 +166,12 @@ void show_explain_panel(WindowHandle, bool shown)
     page_show_explain_panel(shown);
     page.stale = true;  // the view narrows or widens beside the panel
     if (shown && explain_panel_pointer(page.explain, page.session, page.pointer)) page.texts_changed |= LF_EXPLANATION;
+}
+
+void show_journal_panel(WindowHandle, bool shown)
+{
+    page_show_journal_panel(shown);
+    page.stale = true;  // the view grows or shrinks above the panel
 }
 
 // The page shows the busy cursor itself before it starts a long call: the
@@ -304,6 +313,7 @@ int lf_scroll_state(int which)
     case 4: return v.zoom;
     case 5: return v.status_bar;
     case 6: return v.explain_panel;
+    case 7: return v.journal_panel;
     }
     return 0;
 }
@@ -374,3 +384,26 @@ const char* lf_status_text() { return hand_out(page.status); }
 const char* lf_explain_heading() { return hand_out(page.explain.heading); }
 const char* lf_explain_text() { return hand_out(page.explain.text); }
 
+
+namespace {
+
+JournalPanelText journal_shown()
+{
+    Journal named = page.session.journal;
+    if (!named.steps.empty()) {
+        named.input = named.input.filename();
+        const std::u8string name = named.input.u8string();
+        named.steps[0] = "open=" + std::string(name.begin(), name.end());
+    }
+    return journal_panel_text(named, Shell::Posix);
+}
+
+}  // namespace
+
+double lf_journal_revision() { return static_cast<double>(page.session.journal.revision); }
+const char* lf_journal_text() { return hand_out(journal_shown().text); }
+const char* lf_journal_command() { return hand_out(journal_shown().command_line); }
+const char* lf_journal_input()
+{
+    return hand_out(page.session.journal.steps.empty() ? std::string() : page.session.journal.input.string());
+}
