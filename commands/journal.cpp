@@ -253,12 +253,15 @@ bool parse_recipe(std::string_view text, Recipe& recipe, std::string& error)
     return true;
 }
 
+// Letters beyond ASCII (UTF-8 bytes from 0x80) mean nothing to either shell
+// and stay bare, so Cyrillic names read as they are.
 std::string quote_word(std::string_view word, Shell shell)
 {
     if (shell == Shell::Posix) {
         bool plain = !word.empty();
         for (const char c : word)
-            plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            plain = plain && (static_cast<unsigned char>(c) >= 0x80 || (c >= 'a' && c <= 'z') ||
+                              (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                               std::string_view("_-+=@%,./:").find(c) != std::string_view::npos);
         if (plain) return std::string(word);
         std::string out = "'";
@@ -269,8 +272,8 @@ std::string quote_word(std::string_view word, Shell shell)
     // as \", and backslashes doubled only where a quote follows them.
     bool plain = !word.empty();
     for (const char c : word)
-        plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                          std::string_view("_-+=@,./:\\").find(c) != std::string_view::npos);
+        plain = plain && (static_cast<unsigned char>(c) >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || std::string_view("_-+=@,./:\\").find(c) != std::string_view::npos);
     std::string argument;
     if (plain) {
         argument = std::string(word);

@@ -59,7 +59,7 @@ TEST_F(Verify, SavedPictureIsRemadeOrTheReasonNamed)
     EXPECT_TRUE(says(same, "identical")) << same.out;
     EXPECT_NE(same.out.find("\"steps\":5"), std::string::npos) << same.out;
     EXPECT_EQ(cli("--recipe-of " + quoted).out,
-              "lumaforge-cli 'фото.bmp' grayscale noise=14000@1234 median-2d=3 undo sobel\n");
+              "lumaforge-cli фото.bmp grayscale noise=14000@1234 median-2d=3 undo sobel\n");
 
     // One pixel changed, the recipe kept.
     std::string text;
