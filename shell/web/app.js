@@ -537,8 +537,46 @@
         M._free(where);
       }
     }
-    M.FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    M.FS.writeFile(path, bytes);
+    await stageCompressedText(path, bytes, "lumaforge-recipe");
     return path;
+  }
+
+  // A compressed text chunk (zTXt, or iTXt with its flag set) of a PNG,
+  // inflated by the browser and handed to the module, which reads plain
+  // text chunks itself.
+  async function stageCompressedText(path, bytes, key) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const signature = [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a];
+    if (bytes.length < 8 || signature.some((b, i) => bytes[i] !== b) || typeof DecompressionStream !== "function") return;
+    const keyBytes = new TextEncoder().encode(key);
+    for (let at = 8; at + 12 <= bytes.length;) {
+      const length = view.getUint32(at);
+      const type = String.fromCharCode(...bytes.subarray(at + 4, at + 8));
+      const data = bytes.subarray(at + 8, at + 8 + length);
+      if (type === "IDAT" || type === "IEND" || at + 12 + length > bytes.length) return;
+      const named = data.length > keyBytes.length && data[keyBytes.length] === 0 &&
+                    keyBytes.every((b, i) => data[i] === b);
+      let packed = null;
+      if (named && type === "zTXt" && data[keyBytes.length + 1] === 0) packed = data.subarray(keyBytes.length + 2);
+      if (named && type === "iTXt" && data[keyBytes.length + 1] === 1 && data[keyBytes.length + 2] === 0) {
+        let p = keyBytes.length + 3;
+        for (let fields = 0; fields < 2 && p > 0; ++fields) p = data.indexOf(0, p) + 1;
+        if (p > 0) packed = data.subarray(p);
+      }
+      if (packed) {
+        try {
+          const inflated = new Response(new Blob([packed]).stream().pipeThrough(new DecompressionStream("deflate")));
+          const value = new TextDecoder(type === "zTXt" ? "latin1" : "utf-8").decode(await inflated.arrayBuffer());
+          const [p, k, v] = [newString(path), newString(key), newString(value)];
+          M._lf_stage_text(p, k, v);
+          M._free(p); M._free(k); M._free(v);
+        } catch (e) { /* damaged: the module reads no text */ }
+        return;
+      }
+      at += 12 + length;
+    }
   }
 
   async function decodePicture(file) {

@@ -31,6 +31,12 @@ struct Staged {
 };
 Staged staged;
 
+// Compressed PNG text the page inflated, per file and keyword.
+struct StagedText {
+    std::string path, key, text;
+};
+StagedText staged_text;
+
 void drop_staged()
 {
     std::free(staged.rgba);
@@ -46,6 +52,11 @@ void lf_stage_picture(std::uint8_t* rgba, int width, int height, const char* pat
         staged = Staged{path, rgba, width, height};
     else
         std::free(rgba);
+}
+
+void lf_stage_text(const char* path, const char* key, const char* text)
+{
+    staged_text = StagedText{path ? path : "", key ? key : "", text ? text : ""};
 }
 
 // 1 encoded (a malloc'd block at *out of *size bytes), 0 the canvas failed,
@@ -150,6 +161,10 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
 
 bool read_picture_text(const std::filesystem::path& path, const char* key, std::string& text)
 {
+    if (!staged_text.path.empty() && staged_text.path == path.string() && staged_text.key == key) {
+        text = staged_text.text;
+        return true;
+    }
     const std::optional<std::string> chunk = png_file_text(path, key);
     if (chunk) text = *chunk;
     return chunk.has_value();

@@ -89,6 +89,10 @@ LF_EXPORT const char* lf_explain_text();
 // page could not get a block for it, which the open command refuses as too
 // large. A later call drops what an earlier one staged.
 LF_EXPORT void lf_stage_picture(std::uint8_t* rgba, int width, int height, const char* path);
+// The text a PNG at `path` carries under `key` as the page decompressed it
+// (compressed text chunks: the module has no inflater of its own); the
+// decoder's text reader answers with it for that file.
+LF_EXPORT void lf_stage_text(const char* path, const char* key, const char* text);
 
 // The journal panel (shell/journal_panel.h): its revision (changes with the
 // journal), its text and the command line Copy takes, the opened file named

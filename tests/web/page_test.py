@@ -592,6 +592,15 @@ def test_save_as(page, page_path, cli, samples, scratch):
           "lumaforge-cli photo.bmp kirsch" in journal and
           page.driver.find_element(By.ID, "journal-copy").is_enabled(),
           f"Shift+J shows the journal ({journal!r})")
+    # A PNG from this machine's tool (its recipe compressed): the journal
+    # starts again and says how the picture was made.
+    made = os.path.join(scratch, "made.png")
+    cli.run(photo, "sobel", "median-2d=5", "-o", made)
+    page.give_file(made)
+    page.wait_state("idle")
+    journal = page.text_of("journal-text")
+    check("lumaforge-cli made.png\n" in journal and "lumaforge-cli photo.bmp sobel median-2d=5\n" in journal,
+          f"an opened PNG's recipe shows in the journal ({journal!r})")
     if os.environ.get("LUMAFORGE_SHOT"):
         page.driver.save_screenshot(os.environ["LUMAFORGE_SHOT"])
     page.driver.find_element(By.ID, "journal-close").click()
