@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "commands/command_table.h"
+#include "commands/journal.h"
 #include "render/view.h"
 
 namespace {
@@ -55,6 +56,8 @@ std::string cli_usage()
     return "Usage: lumaforge-cli INPUT [STEP]... [-o OUT] [--stats] [--view OUT.bmp]\n"
            "                     [--client WxH] [--scroll X,Y] [--zoom PERCENT] [--probe X,Y]\n"
            "                     [--seed N] [--explain X,Y] [--explain-text X,Y]\n"
+           "       lumaforge-cli --verify RESULT.png [--input PATH]\n"
+           "       lumaforge-cli --recipe-of RESULT.png\n"
            "       lumaforge-cli --list-commands\n"
            "\n"
            "Opens INPUT as the program's open command does (a 24-bit BMP, or a PNG, JPEG,\n"
@@ -69,7 +72,8 @@ std::string cli_usage()
            "Options:\n"
            "  -o OUT           write the picture on display, in the format its extension\n"
            "                   names: .bmp (or none) a 24-bit BMP, .png lossless, .jpg and\n"
-           "                   the other formats the platform writes\n"
+           "                   the other formats the platform writes; a .png carries the\n"
+           "                   recipe of the steps (see --verify)\n"
            "  --stats          print its size, histograms, maxima, means and transform state as JSON\n"
            "  --view OUT.bmp   write the client area as the window paints it\n"
            "  --client WxH     client area size for --view (default 1024x768)\n"
@@ -81,11 +85,21 @@ std::string cli_usage()
            "                   (from the top-left) as JSON: R, G, B and luma in the picture on\n"
            "                   display and in the other one; a point outside the picture is a\n"
            "                   usage error\n"
-           "  --seed N         seed the noise generator with N instead of the clock\n"
+           "  --seed N         seed the noise generator with N instead of the clock (a noise\n"
+           "                   step noise=VALUE@SEED carries its own seed)\n"
            "  --explain X,Y    print how the command that made the picture on display computed\n"
            "                   its pixel X,Y (from the top-left) as JSON: inputs, steps, result\n"
            "  --explain-text X,Y\n"
            "                   print the same explanation as the window's panel shows it\n"
+           "  --verify RESULT.png\n"
+           "                   re-make RESULT from the recipe it carries (a PNG this program\n"
+           "                   saved): find its input (--input PATH, else the recorded name\n"
+           "                   beside RESULT, else in the current folder), check its SHA-256,\n"
+           "                   run the steps and compare the pixels; prints one JSON verdict:\n"
+           "                   identical (exit 0), differs (3), input-changed (4),\n"
+           "                   input-missing (5), no-recipe (6), damaged-recipe (7)\n"
+           "  --recipe-of RESULT.png\n"
+           "                   print the recipe RESULT carries as a command line\n"
            "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
            "  -h, --help       show this help\n"
            "  --version        show the version\n"
@@ -115,6 +129,8 @@ bool parse_pair(const std::string& text, char separator, std::int32_t& a, std::i
     if (at == std::string::npos) return false;
     return parse_number(text.substr(0, at), a) && parse_number(text.substr(at + 1), b);
 }
+
+}  // namespace
 
 bool parse_step(const std::string& text, CliStep& step, std::string& error)
 {
@@ -147,9 +163,20 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
         step.path = value;
         return true;
     }
+    std::string number = value;
+    if (takes_seed(*info) && value.find('@') != std::string::npos) {
+        const auto at = value.find('@');
+        number = value.substr(0, at);
+        std::uint32_t seed = 0;
+        if (!parse_number(value.substr(at + 1), seed)) {
+            error = "step '" + text + "': the seed after @ must be a number from 0 to 4294967295";
+            return false;
+        }
+        step.seed = seed;
+    }
     std::int32_t v = 0;
-    if (!parse_number(value, v)) {
-        error = "step '" + text + "': '" + value + "' is not a whole number";
+    if (!parse_number(number, v)) {
+        error = "step '" + text + "': '" + number + "' is not a whole number";
         return false;
     }
     step.value = v;
@@ -256,6 +283,18 @@ const CliOption kOptions[] = {
          o.explain_text = p;
          return true;
      }},
+    {"--verify", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string&) {
+         o.verify = v;
+         return true;
+     }},
+    {"--input", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string&) {
+         o.verify_input = v;
+         return true;
+     }},
+    {"--recipe-of", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string&) {
+         o.recipe_of = v;
+         return true;
+     }},
 };
 
 const CliOption* find_option(const std::string& word)
@@ -294,7 +333,16 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
             options.steps.push_back(std::move(step));
         }
     }
-    if (options.input.empty()) {
+    const bool checks = !options.verify.empty() || !options.recipe_of.empty();
+    if (checks && (!options.input.empty() || (!options.verify.empty() && !options.recipe_of.empty()))) {
+        error = "--verify and --recipe-of take one picture and nothing else";
+        return false;
+    }
+    if (!options.verify_input.empty() && options.verify.empty()) {
+        error = "--input goes with --verify";
+        return false;
+    }
+    if (options.input.empty() && !checks) {
         error = "no input file";
         return false;
     }

@@ -12,6 +12,7 @@ struct CliStep {
     std::uint16_t command = 0;     // IDM_* identifier
     std::string text;              // the step as written, for messages
     std::optional<std::int32_t> value;  // NAME=VALUE for dialog steps
+    std::optional<std::uint32_t> seed;  // NAME=VALUE@SEED for noise
     std::string path;              // open=PATH, save=PATH
 };
 
@@ -36,7 +37,13 @@ struct CliOptions {
     std::optional<std::uint32_t> seed;
     std::optional<CliPoint> explain;       // --explain X,Y: JSON
     std::optional<CliPoint> explain_text;  // --explain-text X,Y: the panel's text
+    std::string verify;        // --verify RESULT.png: re-make it from its recipe
+    std::string verify_input;  // --input PATH: the picture the recipe starts from
+    std::string recipe_of;     // --recipe-of RESULT.png: its recipe as a command line
 };
+
+// Parses one step word ("grayscale", "median-2d=5", "noise=14000@7").
+bool parse_step(const std::string& text, CliStep& step, std::string& error);
 
 // Parses argv[1..]; on a usage error returns false with a message in `error`.
 bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, std::string& error);

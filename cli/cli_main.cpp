@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_run.h"
 #include "commands/command_json.h"
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
@@ -19,14 +20,16 @@
 #include "render/view.h"
 
 namespace {
-
 int window_token = 0;
+}  // namespace
 WindowHandle const kWindow = &window_token;
 
 std::filesystem::path utf8_path(const std::string& text)
 {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
+
+namespace {
 
 // Why a step's value is not one the dialog could give, in the dialog's terms.
 std::string unreachable_value_error(const CliStep& step)
@@ -76,7 +79,8 @@ void print_stats(const Session& session)
     std::cout << out.str();
 }
 
-// Opens a file as the open command does; false when it was refused.
+}  // namespace
+
 bool open_through_dispatcher(Session& session, const std::string& path)
 {
     headless.files.push_back(utf8_path(path));
@@ -84,7 +88,6 @@ bool open_through_dispatcher(Session& session, const std::string& path)
     return session.images.current_image != nullptr;
 }
 
-// Runs one step; 0 when it ran, else the exit code.
 int run_step(Session& session, const CliStep& step)
 {
     if (step.command == IDM_OPEN) return open_through_dispatcher(session, step.path) ? 0 : 1;
@@ -98,7 +101,10 @@ int run_step(Session& session, const CliStep& step)
     if (step.value) headless.dialog_answers.push_back({DialogAnswer::OkAtValue, *step.value});
     headless.unreachable_value.reset();
     headless.frames.clear();
+    const std::optional<std::uint32_t> seed = session.noise_seed;
+    if (step.seed) session.noise_seed = *step.seed;
     run_command(session, kWindow, step.command);
+    session.noise_seed = seed;
     if (headless.unreachable_value) {
         std::cerr << "lumaforge-cli: " << unreachable_value_error(step) << '\n';
         return 2;
@@ -108,6 +114,8 @@ int run_step(Session& session, const CliStep& step)
         std::cout << "frame " << f.seg_start << ' ' << f.seg_end << ' ' << f.bottom << ' ' << f.top << '\n';
     return 0;
 }
+
+namespace {
 
 // Says why a write failed; the file at `path` is then as it was.
 bool report_write(const std::string& path, bool written, const std::string& error)
@@ -172,7 +180,9 @@ int run(Session& session, const CliOptions& options)
     std::string error;
     if (!options.output.empty()) {
         SaveFailure failure;
-        if (!report_write(options.output, save_picture(*session.images.current_image, utf8_path(options.output), failure),
+        const std::filesystem::path out = utf8_path(options.output);
+        if (!report_write(options.output,
+                          save_picture(*session.images.current_image, out, failure, recipe_for_save(session, out)),
                           failure.detail))
             return 1;
     }
@@ -219,6 +229,8 @@ int main(int argc, char** argv)
         return 0;
     }
     headless.echo_messages = &std::cerr;
+    if (!options.verify.empty()) return verify_picture(options.verify, options.verify_input);
+    if (!options.recipe_of.empty()) return print_recipe_of(options.recipe_of);
     Session session;
     const int code = run(session, options);
     session.images.release_all_images();

@@ -94,6 +94,7 @@ void apply(Session& session, WindowHandle window, const CommandRow& row, const C
     }
     session.set_origin(other, origin_of_run(row, args, session.origin_of(*session.images.current_image).generation));
     session.images.current_image = &other;
+    journal_add(session.journal, step_word(row, args));
     request_repaint(window);
 }
 
@@ -108,7 +109,10 @@ void transform(Session& session, WindowHandle window, const CommandRow& row, con
     const bool done = row.run.in_place(record, args);
     end_busy();
     if (!done) report_out_of_memory();
-    if (done && record.transform_state != state) session.set_origin(record, origin_of_run(row, args, 0));
+    if (done && record.transform_state != state) {
+        session.set_origin(record, origin_of_run(row, args, 0));
+        journal_add(session.journal, step_word(row, args));
+    }
     request_repaint(window);
 }
 
@@ -165,10 +169,22 @@ void open_path(Session& session, WindowHandle window, const std::filesystem::pat
         PictureOrigin opened;
         opened.command = IDM_OPEN;
         session.set_origin(session.images.image_a, opened);
+        const std::optional<CarriedRecipe> carried = read_recipe_of(file);
+        session.journal.made_by = carried ? carried->recipe : std::nullopt;
+        session.journal.made_by_damage = carried ? carried->damage : std::string();
+        journal_open(session.journal, file);
     } else {
+        if (session.images.current_image == nullptr) journal_clear(session.journal);
         show_message(kLoadCaption, load_refusal_text(loaded));
     }
     request_repaint(window);
+}
+
+std::string recipe_for_save(Session& session, const std::filesystem::path& file)
+{
+    if (lower_extension(file) != ".png") return {};
+    const std::optional<Recipe> recipe = journal_recipe(session.journal);
+    return recipe ? recipe_text(*recipe) : std::string();
 }
 
 // Writes the picture on display; a failure is shown and changes nothing.
@@ -179,7 +195,7 @@ void save_as_command(Session& session, WindowHandle window)
         return;
     SaveFailure failure;
     begin_busy();
-    const bool saved = save_picture(*session.images.current_image, file, failure);
+    const bool saved = save_picture(*session.images.current_image, file, failure, recipe_for_save(session, file));
     end_busy();
     if (!saved) show_message(kSaveCaption, save_failure_text(file, failure).c_str());
 }
@@ -190,7 +206,10 @@ void exit_command(Session&, WindowHandle window) { destroy_window(window); }
 // made each picture stays with its record, so its explanation comes back too.
 void undo_command(Session& session, WindowHandle window)
 {
-    if (session.images.other_record().pixels) session.images.current_image = &session.images.other_record();
+    if (session.images.other_record().pixels) {
+        session.images.current_image = &session.images.other_record();
+        journal_add(session.journal, "undo");
+    }
     request_repaint(window);
 }
 

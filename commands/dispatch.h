@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "commands/session.h"
 #include "commands/platform.h"
@@ -44,6 +45,11 @@ std::string about_text(const std::string& guide);
 // read (any format load_picture takes), its refusal shown, a repaint. Files
 // dropped on the window and named on the command line come here too.
 void open_path(Session& session, WindowHandle window, const std::filesystem::path& file);
+
+// The recipe a picture saved to `file` carries: the journal's, for a PNG
+// (commands/journal.h); empty for other formats or when the opened file is
+// no longer the one opened.
+std::string recipe_for_save(Session& session, const std::filesystem::path& file);
 
 // The choosers' titles.
 inline constexpr const char* kOpenTitle = "Открыть графический файл.";

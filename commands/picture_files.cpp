@@ -64,7 +64,8 @@ bool failed(SaveFailure& failure, int error_number, const std::string& detail)
 
 }  // namespace
 
-bool save_picture(const ImageRecord& record, const std::filesystem::path& path, SaveFailure& failure)
+bool save_picture(const ImageRecord& record, const std::filesystem::path& path, SaveFailure& failure,
+                  std::string_view recipe)
 {
     const std::string extension = lower_extension(path);
     std::string error;
@@ -74,7 +75,15 @@ bool save_picture(const ImageRecord& record, const std::filesystem::path& path, 
             return true;
         return failed(failure, error_number, error);
     }
-    const PictureView picture{record.width, record.height, record.pixels.get(), record.stride()};
+    PictureView picture;
+    picture.width = record.width;
+    picture.height = record.height;
+    picture.bottom_row = record.pixels.get();
+    picture.stride = record.stride();
+    if (!recipe.empty() && extension == ".png") {
+        picture.text_key = kRecipeKey;
+        picture.text = recipe;
+    }
     std::vector<std::uint8_t> bytes;
     switch (encode_picture(picture, extension, bytes, error)) {
     case EncodeResult::Encoded: break;
@@ -88,6 +97,16 @@ bool save_picture(const ImageRecord& record, const std::filesystem::path& path, 
     ReplacingFile file(path);
     if (file.write(bytes.data(), bytes.size()) && file.commit()) return true;
     return failed(failure, file.error_number(), file.error());
+}
+
+std::optional<CarriedRecipe> read_recipe_of(const std::filesystem::path& path)
+{
+    std::string text;
+    if (!read_picture_text(path, kRecipeKey, text)) return std::nullopt;
+    CarriedRecipe carried;
+    Recipe recipe;
+    if (parse_recipe(text, recipe, carried.damage)) carried.recipe = std::move(recipe);
+    return carried;
 }
 
 std::string save_failure_text(const std::filesystem::path& path, const SaveFailure& failure)

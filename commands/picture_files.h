@@ -16,7 +16,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "commands/journal.h"
 
 #include "image/bmp.h"
 #include "image/image_record.h"
@@ -42,7 +46,17 @@ struct SaveFailure {
 // The lower-case extension of a file name with its dot (".png"), or "".
 std::string lower_extension(const std::filesystem::path& path);
 
-bool save_picture(const ImageRecord& record, const std::filesystem::path& path, SaveFailure& failure);
+// `recipe`, when not empty, goes into a PNG's text metadata (kRecipeKey).
+bool save_picture(const ImageRecord& record, const std::filesystem::path& path, SaveFailure& failure,
+                  std::string_view recipe = {});
+
+// The recipe a picture file carries (commands/journal.h): none when it
+// carries none, else the recipe or, when its text is damaged, why.
+struct CarriedRecipe {
+    std::optional<Recipe> recipe;
+    std::string damage;
+};
+std::optional<CarriedRecipe> read_recipe_of(const std::filesystem::path& path);
 
 // The user's text for a failed save of `path` (UTF-8): the file, then the
 // reason in the program's words.

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands/param_dialog.h"
@@ -63,10 +64,14 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
 
 // A picture to encode: `height` rows of 3 * width bytes blue, green, red,
 // stored bottom-up (the first row is the bottom one), `stride` bytes apart.
+// A PNG also gets `text` (UTF-8) in its text metadata under the keyword
+// `text_key`, when one is given; other formats ignore it.
 struct PictureView {
     std::uint32_t width = 0, height = 0;
     const std::uint8_t* bottom_row = nullptr;
     std::size_t stride = 0;
+    const char* text_key = nullptr;
+    std::string_view text;
 };
 
 // Encodes `picture` in the format that `extension` names (".png", ".jpg",
@@ -78,6 +83,11 @@ struct PictureView {
 enum class EncodeResult { Encoded, UnknownFormat, Failed };
 EncodeResult encode_picture(const PictureView& picture, const std::string& extension, std::vector<std::uint8_t>& bytes,
                             std::string& error);
+
+// The text a PNG file carries in its text metadata under the keyword `key`
+// (UTF-8), read as the platform's decoder reads it; false when the file is
+// no PNG or has no such text.
+bool read_picture_text(const std::filesystem::path& path, const char* key, std::string& text);
 
 // Marks the whole client area of `window` invalid, background to be erased.
 void request_repaint(WindowHandle window);
@@ -110,6 +120,10 @@ std::string guide_path();
 // Shows a local HTML document in the system's browser; false when nothing
 // could show it.
 bool show_document(WindowHandle window, const std::string& path);
+// Opens or closes the journal panel (shell/journal_panel.h): the session's
+// steps and their command line, kept up to date by the front end while it is
+// open; its close box runs the view menu's item, as the explanation's does.
+void show_journal_panel(WindowHandle window, bool shown);
 
 // Brackets work that may take longer than a blink (a busy cursor).
 void begin_busy();

@@ -2,7 +2,8 @@
 // front end owns and hands to run_command: the two working records and the
 // selector of the one on display, the view's scroll positions and limits,
 // the parameter dialog's description and mode, the noise seed, and what made
-// the picture in each record (for explaining its pixels).
+// the picture in each record (for explaining its pixels), and the journal of
+// the commands since the last open (commands/journal.h).
 //
 // The parts are named plain structs, so code that needs only one of them
 // takes only that one (the renderer `session.view`, a dialog
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "commands/journal.h"
 #include "commands/param_dialog.h"
 #include "image/image_record.h"
 #include "render/view.h"
@@ -37,6 +39,7 @@ struct Session {
     ImageStore images;   // the two working records and the one on display
     ViewState view;      // zoom, scroll positions and limits, panels shown
     ParamDialog dialog;  // the parameter dialog's description and mode
+    Journal journal;     // the steps since the last open; set by the dispatcher
 
     // A fixed seed for the noise generator (reproducible runs); none: the
     // calendar time in seconds, as the program does.

@@ -70,3 +70,11 @@ void explain_panel_command(Session& session, WindowHandle window)
 }
 
 bool explain_panel_shown(const Session& session) { return session.view.explain_panel; }
+
+void journal_panel_command(Session& session, WindowHandle window)
+{
+    session.view.journal_panel = !session.view.journal_panel;
+    show_journal_panel(window, session.view.journal_panel);
+}
+
+bool journal_panel_shown(const Session& session) { return session.view.journal_panel; }

@@ -16,10 +16,12 @@ void natural_size_command(Session& session, WindowHandle window);
 void fit_command(Session& session, WindowHandle window);
 void status_bar_command(Session& session, WindowHandle window);
 void explain_panel_command(Session& session, WindowHandle window);
+void journal_panel_command(Session& session, WindowHandle window);
 
 // The items' check marks.
 bool status_bar_shown(const Session& session);
 bool explain_panel_shown(const Session& session);
+bool journal_panel_shown(const Session& session);
 
 // Zooms to `zoom` keeping the picture pixel under client point (x, y) there,
 // as Ctrl and the wheel do; repaints when the zoom changed.

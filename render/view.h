@@ -70,6 +70,7 @@ struct ViewState {
     std::int32_t client_width = 0, client_height = 0;
     bool status_bar = true;      // the status bar under the view is shown
     bool explain_panel = false;  // the panel explaining a pixel is open beside the view
+    bool journal_panel = false;  // the panel with the session's steps is open
     std::int32_t wheel_zoom = 0;  // wheel turn towards the next zoom level (120 a notch)
 };
 

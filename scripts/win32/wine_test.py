@@ -29,6 +29,7 @@ TITLE = 'Обработка изображений.'
 FILE_DIALOG = 'Открыть графический файл.'
 SAVE_DIALOG = 'Сохранить графический файл.'
 EXPLAIN_PANEL = 'Как получен пиксель'
+JOURNAL_PANEL = 'Журнал'
 SCREEN = (1280, 1024)
 
 
@@ -585,6 +586,31 @@ class Session:
         self.wait_gone(EXPLAIN_PANEL, visible=True)
         self.check_view('the panel closed again', size)
 
+    def journal_panel(self):
+        """Shift+J opens the journal; Ctrl+C there copies the session's
+        command line for cmd.exe, whose steps are the ones sent so far; its
+        close box shuts it and the item's state follows."""
+        self.key('shift+j')
+        panel = self.wait_window(JOURNAL_PANEL, visible=True)
+        time.sleep(0.5)
+        self.screenshot('screen-journal.png')
+        self.key('ctrl+c', window=panel)
+        expected = ' '.join(self.steps)
+        copied = {}
+
+        def matches():
+            result = self.run(['xclip', '-o', '-selection', 'clipboard', '-t', 'UTF8_STRING'], check=False)
+            copied['text'] = result.stdout.decode(errors='replace')
+            return copied['text'].startswith('lumaforge-cli ') and copied['text'].endswith(' ' + expected)
+
+        try:
+            wait_until('the journal\'s command line', matches, 15, interval=0.5)
+        except Failure:
+            raise Failure('the journal copied %r, not a line ending in %r' % (copied.get('text'), expected))
+        log('  the journal copies %r' % copied['text'])
+        self.key('alt+F4', window=panel)
+        self.wait_gone(JOURNAL_PANEL, visible=True)
+
     def status_strip(self):
         """The status bar's rows under the view, as the screen shows them."""
         top, width, height = self.client
@@ -716,6 +742,8 @@ class Session:
         self.menu(5)  # Редактирование > Отмена
         self.steps.append('undo')
         self.check_view('the menu\'s Редактирование > Отмена', size)
+        self.journal_panel()
+        self.check_view('the journal closed', size)
 
         self.param_dialog('ctrl+b', 'Порог для бинаризации', ['Right'], 'binarize=129', 'screen-dialog.png')
         self.check_view('binarization at 129', size)

@@ -10,3 +10,5 @@ EncodeResult encode_picture(const PictureView&, const std::string&, std::vector<
 {
     return EncodeResult::UnknownFormat;
 }
+
+bool read_picture_text(const std::filesystem::path&, const char*, std::string&) { return false; }

@@ -80,6 +80,7 @@ void draw_segment_frames(WindowHandle, std::span<const SegmentFrame> frames, std
 
 void show_status_bar(WindowHandle, bool shown) { headless.status_bar_shown = shown; }
 void show_explain_panel(WindowHandle, bool shown) { headless.explain_panel_shown = shown; }
+void show_journal_panel(WindowHandle, bool shown) { headless.journal_panel_shown = shown; }
 
 std::string guide_path() { return headless.guide; }
 

@@ -51,6 +51,7 @@ struct HeadlessPlatform {
     std::string guide;                   // what guide_path() answers
     bool documents_open = true;          // what show_document() answers
     std::vector<std::string> documents;  // every document shown, in order
+    bool journal_panel_shown = false;
     std::vector<WindowLine> lines;
     std::vector<SegmentFrame> frames;
 

@@ -273,6 +273,9 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
+    if (picture.text_key != nullptr && format == "png")
+        writer.setText(QString::fromLatin1(picture.text_key),
+                       QString::fromUtf8(picture.text.data(), static_cast<qsizetype>(picture.text.size())));
     // PNG's "quality" is its compression effort: 50 writes a 12-megapixel
     // photo about 2.5 times as fast as the default for an 11 % larger file.
     writer.setQuality(format == "png" ? 50 : 95);
@@ -282,4 +285,15 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
     }
     bytes.assign(encoded.begin(), encoded.end());
     return EncodeResult::Encoded;
+}
+
+bool read_picture_text(const std::filesystem::path& path, const char* key, std::string& text)
+{
+    QImageReader reader(qt_file_name(path), "png");
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead() || reader.format() != "png") return false;
+    const QString value = reader.text(QString::fromLatin1(key));
+    if (value.isNull() || !reader.textKeys().contains(QString::fromLatin1(key))) return false;
+    text = value.toStdString();
+    return true;
 }

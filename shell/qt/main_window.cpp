@@ -4,7 +4,12 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QClipboard>
 #include <QDockWidget>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QGridLayout>
 #include <QImage>
 #include <QKeySequence>
@@ -182,6 +187,7 @@ MainWindow::MainWindow()
     connect(view_, &ViewWidget::clicked, this, &MainWindow::pin_explanation);
     connect(view_, &ViewWidget::wheel_turned, this, [this](QWheelEvent* event) { turn_wheel(event, nullptr); });
     build_explain_dock();
+    build_journal_dock();
 }
 
 MainWindow::~MainWindow()
@@ -236,6 +242,48 @@ void MainWindow::run(int id)
     if (destroyed_) return;
     update_check_marks();  // Qt toggled the mark itself; the session decides
     update_explanation();
+    update_journal();
+}
+
+// The steps in a fixed-pitch font, selectable, and Copy for the command line.
+void MainWindow::build_journal_dock()
+{
+    journal_dock_ = new QDockWidget(QString::fromUtf8(kJournalTitle), this);
+    journal_dock_->setObjectName(QStringLiteral("journal"));
+    journal_dock_->setAllowedAreas(Qt::AllDockWidgetAreas);
+    auto* body = new QWidget(journal_dock_);
+    auto* layout = new QVBoxLayout(body);
+    journal_text_ = new QPlainTextEdit(body);
+    journal_text_->setObjectName(QStringLiteral("journal_text"));
+    journal_text_->setReadOnly(true);
+    journal_text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    journal_copy_ = new QPushButton(QString::fromUtf8(kJournalCopy), body);
+    journal_copy_->setObjectName(QStringLiteral("journal_copy"));
+    connect(journal_copy_, &QPushButton::clicked, this, [this] {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(journal_shown_.command_line));
+    });
+    layout->addWidget(journal_text_, 1);
+    layout->addWidget(journal_copy_, 0, Qt::AlignRight);
+    journal_dock_->setWidget(body);
+    addDockWidget(Qt::BottomDockWidgetArea, journal_dock_);
+    journal_dock_->hide();
+    journal_dock_->installEventFilter(this);  // its close box closes the panel as the item does
+}
+
+void MainWindow::show_journal_panel(bool shown)
+{
+    journal_dock_->setVisible(shown);
+    update_journal();
+}
+
+// Only while the panel is open, and only when the journal changed.
+void MainWindow::update_journal()
+{
+    if (!session_.view.journal_panel || journal_revision_ == session_.journal.revision) return;
+    journal_revision_ = session_.journal.revision;
+    journal_shown_ = journal_panel_text(session_.journal, native_shell());
+    journal_text_->setPlainText(QString::fromStdString(journal_shown_.text));
+    journal_copy_->setEnabled(!journal_shown_.command_line.empty());
 }
 
 void MainWindow::show_status_bar(bool shown)
@@ -313,6 +361,7 @@ void MainWindow::open_file(const QString& name)
     if (destroyed_) return;
     emit command_started(IDM_OPEN);
     open_path(session_, handle(), to_path(name));
+    update_journal();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -393,6 +442,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == explain_dock_ && event->type() == QEvent::Close && session_.view.explain_panel && !destroyed_)
         run(IDM_EXPLAIN_PANEL);
     if (watched == centralWidget() && event->type() == QEvent::Resize) request_repaint();
+    if (watched == journal_dock_ && event->type() == QEvent::Close && session_.view.journal_panel && !destroyed_)
+        run(IDM_JOURNAL_PANEL);
     if (event->type() == QEvent::Wheel && (watched == horizontal_ || watched == vertical_)) {
         turn_wheel(static_cast<QWheelEvent*>(event), static_cast<QScrollBar*>(watched));
         return true;

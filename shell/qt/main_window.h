@@ -2,7 +2,8 @@
 // built from the command table, the view (the core's frame blitted as it
 // is), the two scroll bars driven by the view's scroll arithmetic, the mouse
 // wheel, the status bar with the values of the pixel under the cursor, and
-// the dock that explains a pixel (shell/explain_panel.h).
+// the dock that explains a pixel (shell/explain_panel.h) and the journal's
+// dock (shell/journal_panel.h).
 //
 // Every menu choice and shortcut goes to run_command with this window as the
 // WindowHandle; a picture file dropped on the window opens as Open opens it
@@ -18,6 +19,7 @@
 
 #include "commands/session.h"
 #include "shell/explain_panel.h"
+#include "shell/journal_panel.h"
 #include "commands/platform.h"
 #include "shell/qt/explanation_view.h"
 #include "render/view.h"
@@ -25,6 +27,8 @@
 class QAction;
 class QDockWidget;
 class QLabel;
+class QPlainTextEdit;
+class QPushButton;
 class QScrollBar;
 class QWheelEvent;
 
@@ -98,6 +102,10 @@ public:
 
     void show_status_bar(bool shown);
     void show_explain_panel(bool shown);
+    void show_journal_panel(bool shown);
+    QDockWidget* journal_dock() const { return journal_dock_; }
+    QPlainTextEdit* journal_text() const { return journal_text_; }
+    QPushButton* journal_copy() const { return journal_copy_; }
 
 signals:
     // Emitted as a command starts, whatever its origin.
@@ -126,6 +134,8 @@ private:
     void update_explanation();
     void pin_explanation(QPoint at);
     void show_explanation();
+    void build_journal_dock();
+    void update_journal();
 
     Session session_;
     ViewWidget* view_ = nullptr;
@@ -136,6 +146,11 @@ private:
     QLabel* explain_heading_ = nullptr;
     ExplanationView* explain_text_ = nullptr;
     ExplainPanel explain_panel_;
+    QDockWidget* journal_dock_ = nullptr;
+    QPlainTextEdit* journal_text_ = nullptr;
+    QPushButton* journal_copy_ = nullptr;
+    JournalPanelText journal_shown_;
+    std::uint64_t journal_revision_ = ~std::uint64_t{0};
     bool explain_dock_sized_ = false;
     std::map<int, QAction*> actions_;
     bool destroyed_ = false;

@@ -38,6 +38,11 @@ void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame>, std
 
 void show_status_bar(WindowHandle window, bool shown) { static_cast<MainWindow*>(window)->show_status_bar(shown); }
 
+void show_journal_panel(WindowHandle window, bool shown)
+{
+    static_cast<MainWindow*>(window)->show_journal_panel(shown);
+}
+
 void show_explain_panel(WindowHandle window, bool shown)
 {
     static_cast<MainWindow*>(window)->show_explain_panel(shown);

@@ -521,10 +521,15 @@
   // goes to our reader as it is (it checks the file and names what it
   // refuses), and so does what the browser cannot decode: refused with its
   // message.
+  // Each open gets a folder of its own, under the file's own name (which
+  // the journal and a saved picture's recipe record); the file stays while
+  // the journal starts from it, so a save can still hash it.
+  let stagedCount = 0;
   async function stageFile(file) {
-    const path = CHOSEN_DIR + "/picture";
     makeDir(CHOSEN_DIR);
-    removeFile(path);
+    const folder = CHOSEN_DIR + "/" + ++stagedCount;
+    makeDir(folder);
+    const path = folder + "/" + ((file.name || "").replace(/[\/\\]/g, "_") || "picture");
     openedName = file.name || "";
     const bytes = new Uint8Array(await file.arrayBuffer());
     if (!/bmp$/i.test(file.name)) {
@@ -540,7 +545,44 @@
       }
     }
     M.FS.writeFile(path, bytes);
+    await stageCompressedText(path, bytes, "lumaforge-recipe");
     return path;
+  }
+
+  // A compressed text chunk (zTXt, or iTXt with its flag set) of a PNG,
+  // inflated by the browser and handed to the module, which reads plain
+  // text chunks itself.
+  async function stageCompressedText(path, bytes, key) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const signature = [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a];
+    if (bytes.length < 8 || signature.some((b, i) => bytes[i] !== b) || typeof DecompressionStream !== "function") return;
+    const keyBytes = new TextEncoder().encode(key);
+    for (let at = 8; at + 12 <= bytes.length;) {
+      const length = view.getUint32(at);
+      const type = String.fromCharCode(...bytes.subarray(at + 4, at + 8));
+      const data = bytes.subarray(at + 8, at + 8 + length);
+      if (type === "IDAT" || type === "IEND" || at + 12 + length > bytes.length) return;
+      const named = data.length > keyBytes.length && data[keyBytes.length] === 0 &&
+                    keyBytes.every((b, i) => data[i] === b);
+      let packed = null;
+      if (named && type === "zTXt" && data[keyBytes.length + 1] === 0) packed = data.subarray(keyBytes.length + 2);
+      if (named && type === "iTXt" && data[keyBytes.length + 1] === 1 && data[keyBytes.length + 2] === 0) {
+        let p = keyBytes.length + 3;
+        for (let fields = 0; fields < 2 && p > 0; ++fields) p = data.indexOf(0, p) + 1;
+        if (p > 0) packed = data.subarray(p);
+      }
+      if (packed) {
+        try {
+          const inflated = new Response(new Blob([packed]).stream().pipeThrough(new DecompressionStream("deflate")));
+          const value = new TextDecoder(type === "zTXt" ? "latin1" : "utf-8").decode(await inflated.arrayBuffer());
+          const [p, k, v] = [newString(path), newString(key), newString(value)];
+          M._lf_stage_text(p, k, v);
+          M._free(p); M._free(k); M._free(v);
+        } catch (e) { /* damaged: the module reads no text */ }
+        return;
+      }
+      at += 12 + length;
+    }
   }
 
   // {width, height, bits, data: RGBA of `bits` per channel}, data null when
@@ -737,6 +779,8 @@
       lastRun.ms = performance.now() - started;
       document.body.classList.remove("busy");
       if (saving) download(saving.path, saving.name);
+      dropStagedFiles();
+      showJournal();
       if (result & (REPAINT | FRAME_CHANGED)) paint(); else showTexts(M._lf_texts_changed());
       if (result & MESSAGES) {
         for (const m of JSON.parse(text(M._lf_take_messages()))) await messageBox(m.caption, m.text);
@@ -978,6 +1022,55 @@
     });
   }
 
+  // Every staged file but the one the journal starts from.
+  function dropStagedFiles() {
+    const keep = text(M._lf_journal_input());
+    let folders = [];
+    try { folders = M.FS.readdir(CHOSEN_DIR); } catch (e) { return; }
+    for (const folder of folders) {
+      if (folder === "." || folder === "..") continue;
+      const where = CHOSEN_DIR + "/" + folder;
+      if (keep.startsWith(where + "/")) continue;
+      for (const name of M.FS.readdir(where)) if (name !== "." && name !== "..") removeFile(where + "/" + name);
+      try { M.FS.rmdir(where); } catch (e) { /* not empty */ }
+    }
+  }
+
+  // ---- the journal ----------------------------------------------------------
+
+  let journalRevision = -1;
+  function showJournal() {
+    if ($("journal").hidden || M._lf_journal_revision() === journalRevision) return;
+    journalRevision = M._lf_journal_revision();
+    $("journal-text").textContent = text(M._lf_journal_text());
+    $("journal-copy").disabled = text(M._lf_journal_command()) === "";
+  }
+
+  // Copy through the clipboard interface where the page may use it, else
+  // through a selection (a page opened from disk may not have the former).
+  async function copyJournal() {
+    const line = text(M._lf_journal_command());
+    try {
+      await navigator.clipboard.writeText(line);
+      return;
+    } catch (e) { /* below */ }
+    const area = document.createElement("textarea");
+    area.value = line;
+    document.body.append(area);
+    area.select();
+    document.execCommand("copy");
+    area.remove();
+  }
+
+  function wireJournalPanel() {
+    const item = commandNamed("IDM_JOURNAL_PANEL");
+    if (item) {
+      $("journal-title").textContent = captionParts(item.caption).label.replace(/&(.)/g, "$1");
+      $("journal-close").addEventListener("click", () => runCommand(item.id));
+    }
+    $("journal-copy").addEventListener("click", copyJournal);
+  }
+
   // ---- start --------------------------------------------------------------
 
   function wireDropping() {
@@ -1041,6 +1134,7 @@
     wireWheel();
     wirePointer();
     wireExplainPanel();
+    wireJournalPanel();
     wireDropping();
     // The module shows and hides these while a view command runs.
     M.lfShowStatusBar = (shown) => { $("statusbar").hidden = !shown; };
@@ -1048,6 +1142,11 @@
     const shown = viewState();
     $("statusbar").hidden = !shown.status_bar;
     $("explain").hidden = !shown.explain_panel;
+    M.lfShowJournalPanel = (shown) => {
+      $("journal").hidden = !shown;
+      journalRevision = -1;
+    };
+    $("journal").hidden = !shown.journal_panel;
     $("file-input").addEventListener("change", fileInputChanged);
     $("file-input").addEventListener("cancel", fileInputCancelled);
     $("restart").addEventListener("click", () => location.reload());

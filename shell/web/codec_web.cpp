@@ -23,6 +23,7 @@
 #include <string>
 
 #include "commands/platform.h"
+#include "shell/png_text.h"
 #include "shell/web/web_exports.h"
 
 namespace {
@@ -34,6 +35,12 @@ struct Staged {
     int width = 0, height = 0, bits = 8;
 };
 Staged staged;
+
+// Compressed PNG text the page inflated, per file and keyword.
+struct StagedText {
+    std::string path, key, text;
+};
+StagedText staged_text;
 
 void drop_staged()
 {
@@ -59,6 +66,11 @@ void lf_stage_picture(void* rgba, int width, int height, int bits, const char* p
         staged = Staged{path, rgba, width, height, bits};
     else
         std::free(rgba);
+}
+
+void lf_stage_text(const char* path, const char* key, const char* text)
+{
+    staged_text = StagedText{path ? path : "", key ? key : "", text ? text : ""};
 }
 
 // 1 encoded (a malloc'd block at *out of *size bytes), 0 the canvas failed,
@@ -161,5 +173,21 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
     }
     bytes.assign(block, block + size);
     std::free(block);
+    // The canvas writes no text: the page puts the chunk in itself.
+    if (picture.text_key != nullptr && extension == ".png" && !add_png_text(bytes, picture.text_key, picture.text)) {
+        error = "the picture's text could not be stored";
+        return EncodeResult::Failed;
+    }
     return EncodeResult::Encoded;
+}
+
+bool read_picture_text(const std::filesystem::path& path, const char* key, std::string& text)
+{
+    if (!staged_text.path.empty() && staged_text.path == path.string() && staged_text.key == key) {
+        text = staged_text.text;
+        return true;
+    }
+    const std::optional<std::string> chunk = png_file_text(path, key);
+    if (chunk) text = *chunk;
+    return chunk.has_value();
 }

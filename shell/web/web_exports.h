@@ -63,7 +63,7 @@ LF_EXPORT const std::uint8_t* lf_render(int width, int height);
 LF_EXPORT const char* lf_constants();
 // The view state by name, as JSON: "scroll_x", "scroll_y", "scroll_max_x",
 // "scroll_max_y", "zoom" (view.h's levels), "client_width", "client_height",
-// "status_bar" and "explain_panel" (shown: true or false).
+// "status_bar", "explain_panel" and "journal_panel" (shown: true or false).
 LF_EXPORT const char* lf_view();
 // Lays the view out (render/view.h, layout_view) in the page's area for it,
 // width x height with the bars, each bar `bar_width` / `bar_height` thick,
@@ -98,3 +98,16 @@ LF_EXPORT const char* lf_explain_text();
 // page could not get a block for it, which the open command refuses as too
 // large. A later call drops what an earlier one staged.
 LF_EXPORT void lf_stage_picture(void* rgba, int width, int height, int bits, const char* path);
+// The text a PNG at `path` carries under `key` as the page decompressed it
+// (compressed text chunks: the module has no inflater of its own); the
+// decoder's text reader answers with it for that file.
+LF_EXPORT void lf_stage_text(const char* path, const char* key, const char* text);
+
+// The journal panel (shell/journal_panel.h): its revision (changes with the
+// journal), its text and the command line Copy takes, the opened file named
+// by its name alone (the page's files have no folder the user knows); and
+// the file the journal started from, in the module's file system ("" none).
+LF_EXPORT double lf_journal_revision();
+LF_EXPORT const char* lf_journal_text();
+LF_EXPORT const char* lf_journal_command();
+LF_EXPORT const char* lf_journal_input();

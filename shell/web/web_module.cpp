@@ -38,6 +38,7 @@
 #include "lumaforge_version.h"
 #include "shell/chooser_filters.h"
 #include "shell/explain_panel.h"
+#include "shell/journal_panel.h"
 #include "shell/pixel_status.h"
 #include "commands/platform.h"
 #include "render/frame_lines.h"
@@ -113,6 +114,8 @@ void bring_up_to_date(int width, int height)
 EM_JS(void, page_show_status_bar, (int shown), { if (Module["lfShowStatusBar"]) Module["lfShowStatusBar"](shown != 0); });
 EM_JS(void, page_show_explain_panel, (int shown),
       { if (Module["lfShowExplainPanel"]) Module["lfShowExplainPanel"](shown != 0); });
+EM_JS(void, page_show_journal_panel, (int shown),
+      { if (Module["lfShowJournalPanel"]) Module["lfShowJournalPanel"](shown != 0); });
 
 EM_JS(int, page_show_document, (const char* address), {
     return window.open(UTF8ToString(address), "_blank") ? 1 : 0;
@@ -173,6 +176,12 @@ void show_explain_panel(WindowHandle, bool shown)
     page_show_explain_panel(shown);
     page.stale = true;  // the view narrows or widens beside the panel
     if (shown && explain_panel_pointer(page.explain, page.session, page.pointer)) page.texts_changed |= LF_EXPLANATION;
+}
+
+void show_journal_panel(WindowHandle, bool shown)
+{
+    page_show_journal_panel(shown);
+    page.stale = true;  // the view grows or shrinks above the panel
 }
 
 // The page shows the busy cursor itself before it starts a long call: the
@@ -344,7 +353,7 @@ const char* lf_view()
                     number("scroll_max_x", v.scroll_max_x) + ", " + number("scroll_max_y", v.scroll_max_y) + ", " +
                     number("zoom", v.zoom) + ", " + number("client_width", v.client_width) + ", " +
                     number("client_height", v.client_height) + ", " + flag("status_bar", v.status_bar) + ", " +
-                    flag("explain_panel", v.explain_panel) + "}");
+                    flag("explain_panel", v.explain_panel) + ", " + flag("journal_panel", v.journal_panel) + "}");
 }
 
 int lf_lay_out(int width, int height, int bar_width, int bar_height, int shown_bars)
@@ -420,3 +429,26 @@ const char* lf_status_text() { return hand_out(page.status); }
 const char* lf_explain_heading() { return hand_out(page.explain.heading); }
 const char* lf_explain_text() { return hand_out(page.explain.text); }
 
+
+namespace {
+
+JournalPanelText journal_shown()
+{
+    Journal named = page.session.journal;
+    if (!named.steps.empty()) {
+        named.input = named.input.filename();
+        const std::u8string name = named.input.u8string();
+        named.steps[0] = "open=" + std::string(name.begin(), name.end());
+    }
+    return journal_panel_text(named, Shell::Posix);
+}
+
+}  // namespace
+
+double lf_journal_revision() { return static_cast<double>(page.session.journal.revision); }
+const char* lf_journal_text() { return hand_out(journal_shown().text); }
+const char* lf_journal_command() { return hand_out(journal_shown().command_line); }
+const char* lf_journal_input()
+{
+    return hand_out(page.session.journal.steps.empty() ? std::string() : page.session.journal.input.string());
+}

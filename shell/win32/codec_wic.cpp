@@ -16,10 +16,12 @@
 
 #include <wincodec.h>
 
+#include <string>
 #include <vector>
 
 #include "commands/platform.h"
 #include "image/exif_orientation.h"
+#include "shell/png_text.h"
 
 namespace {
 
@@ -231,6 +233,21 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
         step("SetPixelFormat", frame->SetPixelFormat(&format));
     if (SUCCEEDED(r) && format != GUID_WICPixelFormat24bppBGR)
         step("SetPixelFormat", WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT);
+    // PNG text through the frame's metadata writer; where the platform's
+    // encoder offers none, the chunk goes in after encoding.
+    bool text_written = picture.text_key == nullptr || *container != GUID_ContainerFormatPng;
+    Com<IWICMetadataQueryWriter> metadata;
+    if (SUCCEEDED(r) && !text_written && SUCCEEDED(frame->GetMetadataQueryWriter(metadata.put()))) {
+        std::wstring name = L"/tEXt/{str=";
+        for (const char* c = picture.text_key; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
+        name += L"}";
+        std::string text(picture.text);
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        value.vt = VT_LPSTR;
+        value.pszVal = text.data();
+        text_written = SUCCEEDED(metadata->SetMetadataByName(name.c_str(), &value));
+    }
     // Top row first, straight from the bottom-up block.
     const UINT row_bytes = 3 * picture.width;
     for (std::uint32_t y = 0; y < picture.height && SUCCEEDED(r); ++y) {
@@ -251,5 +268,43 @@ EncodeResult encode_picture(const PictureView& picture, const std::string& exten
     }
     bytes.assign(data, data + stat.cbSize.QuadPart);
     GlobalUnlock(memory);
+    if (!text_written && !add_png_text(bytes, picture.text_key, picture.text)) {
+        error = "the picture's text could not be stored";
+        return EncodeResult::Failed;
+    }
     return EncodeResult::Encoded;
+}
+
+bool read_picture_text(const std::filesystem::path& path, const char* key, std::string& text)
+{
+    ComScope com;
+    Com<IWICImagingFactory> factory;
+    Com<IWICBitmapDecoder> decoder;
+    GUID container{};
+    Com<IWICBitmapFrameDecode> frame;
+    Com<IWICMetadataQueryReader> query;
+    if (!make_factory(factory) ||
+        FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                  decoder.put())) ||
+        FAILED(decoder->GetContainerFormat(&container)) || container != GUID_ContainerFormatPng)
+        return false;
+    // Plain text, and compressed text as Qt's encoder writes anything long.
+    for (const wchar_t* chunk : {L"/tEXt/{str=", L"/zTXt/{str="}) {
+        if (!query.get() && (FAILED(decoder->GetFrame(0, frame.put())) ||
+                             FAILED(frame->GetMetadataQueryReader(query.put()))))
+            break;
+        std::wstring name = chunk;
+        for (const char* c = key; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
+        name += L"}";
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        const bool found = SUCCEEDED(query->GetMetadataByName(name.c_str(), &value)) && value.vt == VT_LPSTR &&
+                           value.pszVal != nullptr;
+        if (found) text = value.pszVal;
+        PropVariantClear(&value);
+        if (found) return true;
+    }
+    const std::optional<std::string> chunk = png_file_text(path, key);
+    if (chunk) text = *chunk;
+    return chunk.has_value();
 }

@@ -12,6 +12,7 @@
 #include "shell/pixel_status.h"
 #include "render/view.h"
 #include "explain_window.h"
+#include "journal_window.h"
 #include "shell_win32.h"
 #include "text.h"
 
@@ -94,6 +95,7 @@ void follow_cursor(HWND window)
     else
         set_status_text(L"");
     explain_window_pointer(session, at);
+    journal_window_update(session);
 }
 
 void show_scroll_positions(HWND window)
@@ -257,6 +259,7 @@ void on_drop_files(HWND window, HDROP drop)
     if (length > 0) DragQueryFileW(drop, 0, name.data(), length + 1);
     DragFinish(drop);
     if (length > 0) open_path(session, window, std::filesystem::path(name));
+    journal_window_update(session);
 }
 
 // The picture named on the command line, if any.
@@ -268,6 +271,7 @@ void open_from_command_line(HWND window)
     const std::wstring name = count >= 2 ? words[1] : L"";
     LocalFree(words);
     if (!name.empty()) open_path(session, window, std::filesystem::path(name));
+    journal_window_update(session);
 }
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -340,7 +344,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         // Retrieval itself failed (the queue or the window is gone): there is
         // nothing left to run.
         if (got == -1) return 1;
-        if (explain_window_key(message)) continue;
+        if (explain_window_key(message) || journal_window_key(message)) continue;
         if (TranslateAcceleratorW(main_window, accelerators, &message) == 0) {
             TranslateMessage(&message);
             DispatchMessageW(&message);

@@ -10,6 +10,7 @@
 #include "shell/guide_location.h"
 #include "commands/platform.h"
 #include "explain_window.h"
+#include "journal_window.h"
 #include "shell_win32.h"
 #include "text.h"
 
@@ -151,6 +152,7 @@ void show_status_bar(WindowHandle, bool shown)
 }
 
 void show_explain_panel(WindowHandle, bool shown) { show_explain_window(shown); }
+void show_journal_panel(WindowHandle, bool shown) { show_journal_window(shown); }
 
 std::string guide_path()
 {

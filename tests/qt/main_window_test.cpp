@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QMimeData>
@@ -39,6 +40,7 @@
 #include <vector>
 
 #include "commands/command_table.h"
+#include "commands/journal.h"
 #include "commands/param_dialog.h"
 #include "image/bmp.h"
 #include "image/image_record.h"
@@ -857,6 +859,34 @@ private slots:
         item->trigger();
         QVERIFY(item->isChecked());
         QTRY_COMPARE(view->height(), height);
+    }
+
+    // Shift+J opens the journal's dock; it follows each command, Copy takes
+    // the command line, and its close box and the item agree.
+    void journalPanelShowsTheStepsAndCopiesTheLine()
+    {
+        open_through_dialog(sample("photo.bmp"));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QDockWidget* dock = window->journal_dock();
+        QAction* item = window->action_for(IDM_JOURNAL_PANEL);
+        QVERIFY(item->isCheckable() && !item->isChecked() && !dock->isVisible());
+        QTest::keyClick(window, Qt::Key_J, Qt::ShiftModifier);
+        QVERIFY(item->isChecked() && dock->isVisible());
+        window->run(IDM_NEGATIVE);
+        window->run(IDM_UNDO);
+        const std::string line = command_line(journal_words(window->session().journal), Shell::Posix);
+        QVERIFY(line.ends_with("photo.bmp negative undo"));
+        QVERIFY(window->journal_text()->toPlainText().contains(QString::fromStdString(line)));
+        QVERIFY(window->journal_text()->toPlainText().contains(QStringLiteral("\n  undo\n")));
+        window->journal_copy()->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(line));
+        if (const QByteArray shot = qgetenv("LUMAFORGE_SHOT"); !shot.isEmpty()) {
+            settle();
+            window->grab().save(QString::fromLocal8Bit(shot));
+        }
+        dock->close();
+        QVERIFY(!item->isChecked() && !window->session().view.journal_panel);
     }
 
     // The dock shows the command-line tool's --explain-text of the pixel

@@ -601,6 +601,32 @@ def test_save_as(page, page_path, cli, samples, scratch):
     read = cli.run(os.path.join(page.downloads, "lab.png"), "-o", back) if png else None
     check(png is not None and png.startswith(b"\x89PNG") and read.returncode == 0 and
           open(back, "rb").read() == expected, "Save As as PNG downloads the same pixels")
+    verdict = cli.run("--verify", os.path.join(page.downloads, "lab.png"), "--input", photo)
+    check(verdict.returncode == 0 and '"verdict":"identical"' in verdict.stdout,
+          f"the PNG carries its recipe, which the tool re-makes ({verdict.stdout.strip()})")
+
+    # The journal: Shift+J, the steps and their command line, Copy enabled.
+    page.keys("J", modifiers=(Keys.SHIFT,))
+    page.wait_state("idle")
+    journal = page.text_of("journal-text")
+    check(page.driver.find_element(By.ID, "journal").is_displayed() and
+          "lumaforge-cli photo.bmp kirsch" in journal and
+          page.driver.find_element(By.ID, "journal-copy").is_enabled(),
+          f"Shift+J shows the journal ({journal!r})")
+    # A PNG from this machine's tool (its recipe compressed): the journal
+    # starts again and says how the picture was made.
+    made = os.path.join(scratch, "made.png")
+    cli.run(photo, "sobel", "median-2d=5", "-o", made)
+    page.give_file(made)
+    page.wait_state("idle")
+    journal = page.text_of("journal-text")
+    check("lumaforge-cli made.png\n" in journal and "lumaforge-cli photo.bmp sobel median-2d=5\n" in journal,
+          f"an opened PNG's recipe shows in the journal ({journal!r})")
+    if os.environ.get("LUMAFORGE_SHOT"):
+        page.driver.save_screenshot(os.environ["LUMAFORGE_SHOT"])
+    page.driver.find_element(By.ID, "journal-close").click()
+    page.wait_state("idle")
+    check(not page.driver.find_element(By.ID, "journal").is_displayed(), "its close box closes the journal")
 
     refusal = subprocess.run([os.path.abspath(cli.cli), os.path.abspath(photo), "save=lab.gif"], capture_output=True, text=True, cwd=scratch)
     save("lab.gif", 1)
