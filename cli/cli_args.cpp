@@ -183,6 +183,8 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
     return true;
 }
 
+namespace {
+
 // The options, each with what it does with its value (a flag has none). A
 // setter returns false with the message in `error`; `ends` marks the options
 // that answer on their own (help, the command table, the version), whatever
