@@ -1,7 +1,10 @@
 // The platform services of the Qt front end (commands/platform.h).
 #include <QApplication>
 #include <QCursor>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "commands/platform.h"
 #include "shell/qt/main_window.h"
@@ -42,3 +45,12 @@ void show_explain_panel(WindowHandle window, bool shown)
 
 void begin_busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 void end_busy() { QApplication::restoreOverrideCursor(); }
+
+bool load_qt_translations()
+{
+    static QTranslator qt_texts;  // lives as long as the application
+    if (!qt_texts.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&qt_texts);
+}
