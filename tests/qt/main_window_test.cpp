@@ -1065,7 +1065,7 @@ private slots:
         settle();
         QLabel* summary = window->status_summary_label();
         const QString zoomed = u8("200 %   640 × 480   photo.bmp");
-        QCOMPARE(summary->text(), zoomed);
+        QTRY_COMPARE(summary->text(), zoomed);
         const QString bad = scratch.filePath(QStringLiteral("broken.bmp"));
         {
             QFile f(bad);
@@ -1101,7 +1101,7 @@ private slots:
         open_through_dialog(sample("photo.bmp"));
         settle();
         QCOMPARE(session.view.zoom, 0);
-        QCOMPARE(summary->text(), u8("100 %   640 × 480   photo.bmp"));
+        QTRY_COMPARE(summary->text(), u8("100 %   640 × 480   photo.bmp"));
     }
 
     void exitAndCloseBoxReleaseEverything()
