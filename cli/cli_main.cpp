@@ -1,6 +1,7 @@
 // lumaforge-cli: the program's dispatcher driven from the command line, for
 // batch work, reproducible results, benchmarks and end-to-end tests. The
 // headless platform answers each dialog step's dialog with the step's value.
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -19,6 +20,14 @@
 #include "shell/pixel_status.h"
 #include "render/view.h"
 
+#ifdef LUMAFORGE_QT_CODEC
+#include <QString>
+#include <QtGlobal>
+#include <fcntl.h>
+#include <string_view>
+#include <unistd.h>
+#endif
+
 namespace {
 int window_token = 0;
 }  // namespace
@@ -31,17 +40,21 @@ std::filesystem::path utf8_path(const std::string& text)
 
 namespace {
 
-// Why a step's value is not one the dialog could give, in the dialog's terms.
+// Why a step's value is not one the dialog could give, in the values its
+// slider gives (the noise dialog's label says 1 where its first value is 2).
 std::string unreachable_value_error(const CliStep& step)
 {
-    const ParamDialogSpec& d = headless.shown_spec;
+    ParamDialog shown;
+    shown.param_dialog_spec = headless.shown_spec;
+    shown.power_of_two_mode = headless.shown_power_of_two ? 1 : 0;
+    const ParamDialogSpec& d = shown.param_dialog_spec;
+    const std::int32_t first = param_value(shown, d.range_min), last = param_value(shown, d.range_max);
     std::ostringstream why;
     why << "step '" << step.text << "': the dialog offers ";
     if (headless.shown_power_of_two)
-        why << "powers of two from " << d.min_label << " to " << d.max_label << " for this picture";
+        why << "powers of two from " << first << " to " << last << " for this picture";
     else
-        why << d.min_label << " to " << d.max_label
-            << (d.scale == 2.0f ? (d.offset == 1.0f ? ", odd" : ", even") : "");
+        why << first << " to " << last << (d.scale == 2.0f ? (d.offset == 1.0f ? ", odd" : ", even") : "");
     return why.str();
 }
 
@@ -79,23 +92,95 @@ void print_stats(const Session& session)
     std::cout << out.str();
 }
 
-}  // namespace
+#ifdef LUMAFORGE_QT_CODEC
+// The decoders talk on stderr without saying which file: Qt's image plugins
+// through Qt's log ("qt.gui.imageio.jpeg: Corrupt JPEG data: ..."), libpng
+// straight onto the descriptor ("libpng error: Read Error", before our own
+// refusal). While a file opens, the descriptor points at nothing and Qt's
+// plugins' words are kept; afterwards each of them goes out once, under the
+// file's name.
+std::vector<std::string> decoder_words;
 
-bool open_through_dispatcher(Session& session, const std::string& path)
+void keep_decoder_words(QtMsgType, const QMessageLogContext& context, const QString& message)
 {
-    headless.files.push_back(utf8_path(path));
-    run_command(session, kWindow, IDM_OPEN);
-    return session.images.current_image != nullptr;
+    if (context.category == nullptr || std::string_view(context.category).rfind("qt.gui.imageio", 0) != 0) return;
+    const std::string text = message.toStdString();
+    if (std::find(decoder_words.begin(), decoder_words.end(), text) == decoder_words.end())
+        decoder_words.push_back(text);
 }
 
-int run_step(Session& session, const CliStep& step)
+class QuietDecoders {
+public:
+    QuietDecoders() : saved_(dup(2))
+    {
+        decoder_words.clear();
+        std::cerr.flush();
+        const int nothing = ::open("/dev/null", O_WRONLY);
+        if (nothing >= 0) {
+            dup2(nothing, 2);
+            close(nothing);
+        }
+    }
+    ~QuietDecoders()
+    {
+        if (saved_ >= 0) {
+            dup2(saved_, 2);
+            close(saved_);
+        }
+    }
+    QuietDecoders(const QuietDecoders&) = delete;
+    QuietDecoders& operator=(const QuietDecoders&) = delete;
+
+private:
+    int saved_;
+};
+#endif
+
+// A refusal on stderr, naming the file it concerns: "lumaforge-cli:
+// photo.jpg: Облом при чтении!!!". Of a message in several lines (a failed
+// save names the file itself) the last, which says why.
+void report_refusal(const std::string& file, const std::string& text)
 {
-    if (step.command == IDM_OPEN) return open_through_dispatcher(session, step.path) ? 0 : 1;
+    const auto last_line = text.rfind('\n');
+    std::cerr << "lumaforge-cli: " << file << ": " << (last_line == std::string::npos ? text : text.substr(last_line + 1))
+              << '\n';
+}
+
+}  // namespace
+
+// Opens a file as the open command does; false (the pictures as they were)
+// when it was refused.
+bool open_through_dispatcher(Session& session, const std::string& path)
+{
+    headless.messages.clear();
+    headless.files.push_back(utf8_path(path));
+#ifdef LUMAFORGE_QT_CODEC
+    {
+        const QuietDecoders quiet;
+        run_command(session, kWindow, IDM_OPEN);
+    }
+    for (const std::string& words : decoder_words) std::cerr << "lumaforge-cli: " << path << ": " << words << '\n';
+#else
+    run_command(session, kWindow, IDM_OPEN);
+#endif
+    for (const auto& m : headless.messages) report_refusal(path, m.text);
+    return headless.messages.empty();
+}
+
+// Runs one step; 0 when it ran, else the exit code. A refused open= step
+// keeps the pictures and lets the steps go on; run() exits 1 at the end.
+int run_step(Session& session, const CliStep& step, bool& open_refused)
+{
+    if (step.command == IDM_OPEN) {
+        if (!open_through_dispatcher(session, step.path)) open_refused = true;
+        return 0;
+    }
     headless.messages.clear();
     if (step.command == IDM_SAVE_AS) {
         headless.files.push_back(utf8_path(step.path));
         run_command(session, kWindow, IDM_SAVE_AS);
-        return headless.messages.empty() ? 0 : 1;  // the failure is on stderr
+        for (const auto& m : headless.messages) report_refusal(step.path, m.text);
+        return headless.messages.empty() ? 0 : 1;
     }
     headless.dialog_answers.clear();
     if (step.value) headless.dialog_answers.push_back({DialogAnswer::OkAtValue, *step.value});
@@ -109,7 +194,11 @@ int run_step(Session& session, const CliStep& step)
         std::cerr << "lumaforge-cli: " << unreachable_value_error(step) << '\n';
         return 2;
     }
-    if (!headless.messages.empty()) return 1;  // refused for lack of memory
+    if (!headless.messages.empty()) {  // refused for lack of memory
+        const std::u8string file = session.opened_file.u8string();
+        report_refusal(std::string(file.begin(), file.end()) + ": " + step.text, headless.messages.front().text);
+        return 1;
+    }
     for (const SegmentFrame& f : headless.frames)
         std::cout << "frame " << f.seg_start << ' ' << f.seg_end << ' ' << f.bottom << ' ' << f.top << '\n';
     return 0;
@@ -148,11 +237,12 @@ int run(Session& session, const CliOptions& options)
     if (options.seed) session.noise_seed = *options.seed;
     session.view.scroll_x = options.scroll_x;
     session.view.scroll_y = options.scroll_y;
-    session.view.zoom = options.zoom;
 
     if (!open_through_dispatcher(session, options.input)) return 1;
+    bool open_refused = false;
     for (const CliStep& step : options.steps)
-        if (const int code = run_step(session, step); code != 0) return code;
+        if (const int code = run_step(session, step, open_refused); code != 0) return code;
+    session.view.zoom = options.zoom;  // every open shows its picture at 100 %
 
     // Checked before anything is written: a point off the picture is a usage error.
     std::optional<PixelProbe> probe;
@@ -202,7 +292,7 @@ int run(Session& session, const CliOptions& options)
     if (options.explain) std::cout << explanation_json(*explain_pixel(session, options.explain->x, options.explain->y));
     if (options.explain_text)
         std::cout << explanation_text(*explain_pixel(session, options.explain_text->x, options.explain_text->y));
-    return 0;
+    return open_refused ? 1 : 0;
 }
 
 }  // namespace
@@ -213,7 +303,7 @@ int main(int argc, char** argv)
     CliOptions options;
     std::string error;
     if (!parse_cli_args(args, options, error)) {
-        std::cerr << "lumaforge-cli: " << error << "\n\n" << cli_usage();
+        std::cerr << "lumaforge-cli: " << error << " (see lumaforge-cli --help)\n";
         return 2;
     }
     if (options.help) {
@@ -228,9 +318,11 @@ int main(int argc, char** argv)
         std::cout << "lumaforge-cli " LUMAFORGE_VERSION "\n";
         return 0;
     }
-    headless.echo_messages = &std::cerr;
     if (!options.verify.empty()) return verify_picture(options.verify, options.verify_input);
     if (!options.recipe_of.empty()) return print_recipe_of(options.recipe_of);
+#ifdef LUMAFORGE_QT_CODEC
+    qInstallMessageHandler(keep_decoder_words);
+#endif
     Session session;
     const int code = run(session, options);
     session.images.release_all_images();

@@ -126,7 +126,7 @@ int verify_picture(const std::string& result, const std::string& input)
             session.images.release_all_images();
             return verdict(kDamagedRecipe, "damaged-recipe", result, ",\"reason\":" + json_string(why));
         }
-        if (run_step(session, step) != 0) {
+        if (bool refused = false; run_step(session, step, refused) != 0 || refused) {
             session.images.release_all_images();
             return not_remade("step '" + word + "' did not run");
         }

@@ -156,27 +156,33 @@ void open_command(Session& session, WindowHandle window)
 
 void open_path(Session& session, WindowHandle window, const std::filesystem::path& file)
 {
+    // The new picture goes into a record of its own, so a refused file costs
+    // nothing: both records, the one on display, their pending spectra, the
+    // journal and the view stay as they were.
+    ImageRecord opened;
+    begin_busy();
+    const LoadResult loaded = load_picture(file, opened);
+    end_busy();
+    if (loaded != LoadResult::Loaded) {
+        show_message(kLoadCaption, load_refusal_text(loaded));
+        return;
+    }
     // A pending spectrum never outlives its picture: the planes go with the
     // pixels, so an inverse cannot write into a smaller new picture.
     session.images.release_all_images();
-    session.set_origin(session.images.image_a, {});
+    session.images.image_a = std::move(opened);
+    session.images.current_image = &session.images.image_a;
     session.set_origin(session.images.image_b, {});
-    begin_busy();
-    const LoadResult loaded = load_picture(file, session.images.image_a);
-    end_busy();
-    if (loaded == LoadResult::Loaded) {
-        session.images.current_image = &session.images.image_a;
-        PictureOrigin opened;
-        opened.command = IDM_OPEN;
-        session.set_origin(session.images.image_a, opened);
-        const std::optional<CarriedRecipe> carried = read_recipe_of(file);
-        session.journal.made_by = carried ? carried->recipe : std::nullopt;
-        session.journal.made_by_damage = carried ? carried->damage : std::string();
-        journal_open(session.journal, file);
-    } else {
-        if (session.images.current_image == nullptr) journal_clear(session.journal);
-        show_message(kLoadCaption, load_refusal_text(loaded));
-    }
+    PictureOrigin origin;
+    origin.command = IDM_OPEN;
+    session.set_origin(session.images.image_a, origin);
+    session.opened_file = file;
+    session.view.zoom = 0;  // a new picture shows at its natural size
+    session.view.wheel_zoom = 0;
+    const std::optional<CarriedRecipe> carried = read_recipe_of(file);
+    session.journal.made_by = carried ? carried->recipe : std::nullopt;
+    session.journal.made_by_damage = carried ? carried->damage : std::string();
+    journal_open(session.journal, file);
     request_repaint(window);
 }
 
@@ -187,11 +193,26 @@ std::string recipe_for_save(Session& session, const std::filesystem::path& file)
     return recipe ? recipe_text(*recipe) : std::string();
 }
 
+std::filesystem::path proposed_save_path(const Session& session)
+{
+    if (session.opened_file.empty()) return {};
+    std::filesystem::path name = session.opened_file.stem();
+    const ImageRecord* shown = session.images.current_image;
+    const CommandRow* made_by = shown != nullptr ? find_command(session.origin_of(*shown).command) : nullptr;
+    if (made_by != nullptr && made_by->id != IDM_OPEN && *made_by->step != '\0') name += std::string("-") + made_by->step;
+    name += ".png";
+    return session.opened_file.parent_path() / name;
+}
+
 // Writes the picture on display; a failure is shown and changes nothing.
 void save_as_command(Session& session, WindowHandle window)
 {
-    std::filesystem::path file;
-    if (!choose_picture_file(window, kSaveTitle, nullptr, kSaveFilter, file, kSaveChooserFlags, true))
+    const std::filesystem::path proposed = proposed_save_path(session);
+    const std::u8string folder = proposed.parent_path().u8string();
+    const std::string initial_directory(folder.begin(), folder.end());
+    std::filesystem::path file = proposed.filename();
+    if (!choose_picture_file(window, kSaveTitle, initial_directory.empty() ? nullptr : initial_directory.c_str(),
+                             kSaveFilter, file, kSaveChooserFlags, true))
         return;
     SaveFailure failure;
     begin_busy();

@@ -41,9 +41,11 @@ void about_command(Session& session, WindowHandle window);
 std::string about_text(const std::string& guide);
 
 // Opens one picture file as the open command does once its chooser has
-// answered: both records and every coefficient plane released, the file
-// read (any format load_picture takes), its refusal shown, a repaint. Files
-// dropped on the window and named on the command line come here too.
+// answered: the file is read (any format load_picture takes) into a fresh
+// record; only then are both records and every coefficient plane released,
+// the new picture shown at 100 % and the window repainted. A refusal is
+// shown and changes nothing else. Files dropped on the window and named on
+// the command line come here too.
 void open_path(Session& session, WindowHandle window, const std::filesystem::path& file);
 
 // The recipe a picture saved to `file` carries: the journal's, for a PNG
@@ -51,17 +53,24 @@ void open_path(Session& session, WindowHandle window, const std::filesystem::pat
 // no longer the one opened.
 std::string recipe_for_save(Session& session, const std::filesystem::path& file);
 
+// What Save As proposes: in the folder of the file opened last, its name
+// with the step of the command that made the picture on display, as a PNG
+// ("photo-sobel.png"; "photo.png" for the picture as opened). Empty before
+// any file was opened.
+std::filesystem::path proposed_save_path(const Session& session);
+
 // The choosers' titles.
 inline constexpr const char* kOpenTitle = "Открыть графический файл.";
 inline constexpr const char* kSaveTitle = "Сохранить графический файл.";
 
 // The choosers' filters: pairs of description and patterns. BMP stays the
-// first, preselected filter of the open chooser, its pattern without a dot.
+// first, preselected filter of the open chooser, its pattern without a dot;
+// Save As proposes PNG, so its filter comes first there.
 inline constexpr char kOpenFilter[] =
     "Bitmap 24 bit(*.bmp)\0*bmp\0"
     "Все изображения (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp)\0"
     "*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp\0";  // the literal adds the closing NUL
-inline constexpr char kSaveFilter[] = "Bitmap 24 bit(*.bmp)\0*.bmp\0PNG(*.png)\0*.png\0";
+inline constexpr char kSaveFilter[] = "PNG(*.png)\0*.png\0Bitmap 24 bit(*.bmp)\0*.bmp\0";
 
 // The largest k with 2^k not above the smaller side of the record (0 when
 // that side is below 2).

@@ -34,7 +34,9 @@ int show_param_dialog(WindowHandle owner, ParamDialog& dialog);
 // The file chooser, for a picture to open or a file to save. `filter` holds
 // pairs of NUL-terminated strings (description, pattern; several patterns
 // separated by ';') ending in an empty string, the first pair preselected.
-// `save` asks for a file to write. True with the chosen full path in `file`;
+// `save` asks for a file to write; then `file` holds on entry the name to
+// propose (no folder; empty: none) and `initial_directory` (UTF-8, or
+// nullptr) the folder to start in. True with the chosen full path in `file`;
 // false when the user cancelled.
 bool choose_picture_file(WindowHandle owner, const char* title, const char* initial_directory, const char* filter,
                          std::filesystem::path& file, int flags, bool save);

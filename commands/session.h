@@ -1,9 +1,10 @@
 // Everything the program keeps between commands, in one object that each
 // front end owns and hands to run_command: the two working records and the
 // selector of the one on display, the view's scroll positions and limits,
-// the parameter dialog's description and mode, the noise seed, and what made
-// the picture in each record (for explaining its pixels), and the journal of
-// the commands since the last open (commands/journal.h).
+// the parameter dialog's description and mode, the file opened last, the
+// noise seed, what made the picture in each record (for explaining its
+// pixels), and the journal of the commands since the last open
+// (commands/journal.h).
 //
 // The parts are named plain structs, so code that needs only one of them
 // takes only that one (the renderer `session.view`, a dialog
@@ -13,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 
 #include "commands/journal.h"
@@ -40,6 +42,9 @@ struct Session {
     ViewState view;      // zoom, scroll positions and limits, panels shown
     ParamDialog dialog;  // the parameter dialog's description and mode
     Journal journal;     // the steps since the last open; set by the dispatcher
+
+    // The file the pictures were opened from (empty before the first).
+    std::filesystem::path opened_file;
 
     // A fixed seed for the noise generator (reproducible runs); none: the
     // calendar time in seconds, as the program does.

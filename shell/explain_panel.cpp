@@ -1,5 +1,8 @@
 #include "shell/explain_panel.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "commands/explain_pixel.h"
 
 namespace {
@@ -63,4 +66,58 @@ bool explain_panel_click(ExplainPanel& panel, const Session& session, ClientPoin
     panel.pinned = pixel_under(session.images, session.view, at.x, at.y);
     if (panel.pinned) panel.hovered = panel.pinned;
     return refresh(panel, session);
+}
+
+namespace {
+
+std::size_t characters(std::string_view text)
+{
+    std::size_t n = 0;
+    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+}  // namespace
+
+std::vector<std::string> wrap_explanation(const std::string& text, int columns)
+{
+    std::vector<std::string> lines;
+    const std::size_t width = columns > 0 ? static_cast<std::size_t>(columns) : 1;
+    constexpr std::string_view kIndent = "  ";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        if (line.empty() || line.front() == ' ' || characters(line) <= width) {
+            lines.emplace_back(line);
+            continue;
+        }
+        // Word by word: a line takes words while they fit.
+        std::string current;
+        std::size_t used = 0;
+        bool fresh = true;  // no word on the line yet
+        for (std::size_t at = 0; at < line.size();) {
+            const std::size_t blank = std::min(line.find(' ', at), line.size());
+            const std::string_view word = line.substr(at, blank - at);
+            at = blank + 1;
+            const std::size_t length = characters(word);
+            if (!fresh && used + 1 + length > width) {
+                lines.push_back(std::move(current));
+                current = kIndent;
+                used = kIndent.size();
+                fresh = true;
+            }
+            if (!fresh) {
+                current += ' ';
+                ++used;
+            }
+            current += word;
+            used += length;
+            fresh = false;
+        }
+        lines.push_back(std::move(current));
+    }
+    return lines;
 }

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "commands/session.h"
 
@@ -56,3 +57,11 @@ bool explain_panel_pointer(ExplainPanel& panel, const Session& session, std::opt
 // A click at client point `at`: pins the picture pixel there, or unpins
 // beside the picture.
 bool explain_panel_click(ExplainPanel& panel, const Session& session, ClientPoint at);
+
+// The explanation's lines for a panel `columns` characters wide (a
+// fixed-pitch font): a line of text longer than that is broken at blanks
+// into lines that fit, the rest of it indented by two; the rows of a window
+// of numbers (lines that start with a blank) keep their columns and stay
+// whole, as does a word longer than the panel, so only they may need the
+// panel to scroll sideways. Characters are counted as UTF-8 code points.
+std::vector<std::string> wrap_explanation(const std::string& text, int columns);

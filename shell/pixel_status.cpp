@@ -48,3 +48,14 @@ std::string status_text_at(const ImageStore& store, const ViewState& view, int x
     const auto probe = probe_pixel(store, pixel->x, pixel->y);
     return probe ? status_text(*probe) : std::string();
 }
+
+std::string status_summary(const Session& session)
+{
+    std::string text = zoom_percent(session.view.zoom) + " %";
+    const ImageRecord* shown = session.images.current_image;
+    if (shown == nullptr) return text;
+    text += "   " + std::to_string(shown->width) + " × " + std::to_string(shown->height);
+    const std::u8string name = session.opened_file.filename().u8string();
+    if (!name.empty()) text += "   " + std::string(name.begin(), name.end());
+    return text;
+}

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/session.h"
 #include "image/image_record.h"
 #include "render/view.h"
 
@@ -36,3 +37,8 @@ std::string status_text(const PixelProbe& probe);
 // The status bar's text with the cursor at client point (x, y) of the view:
 // empty where the point shows no picture pixel.
 std::string status_text_at(const ImageStore& store, const ViewState& view, int x, int y);
+
+// The part of the status bar that is always there: the zoom and, with a
+// picture on display, its size and the name of the file it was opened from:
+// "100 %   450 × 600   photo.jpg".
+std::string status_summary(const Session& session);

@@ -429,16 +429,16 @@ class Session:
     def open_file(self, path):
         self.type_path(FILE_DIALOG, 'ctrl+o', path)
         self.sample, self.steps = path, []
+        self.zoom = 0  # a new picture shows at 100 %
         return self.picture_size(path)
 
     def save_as(self, name):
-        """Save As with a name typed without an extension: the dialog's first
-        filter gives it .bmp. The file must be what lumaforge-cli -o writes
-        for the same steps."""
+        """Save As with a name typed with .bmp over the proposed PNG name.
+        The file must be what lumaforge-cli -o writes for the same steps."""
         saved = name + '.bmp'
         if os.path.exists(saved):
             os.remove(saved)
-        self.type_path(SAVE_DIALOG, 'ctrl+shift+s', name)
+        self.type_path(SAVE_DIALOG, 'ctrl+shift+s', saved)
         wait_until('Save As to write ' + saved, lambda: os.path.exists(saved), 30)
         expected = os.path.join(self.args.out, 'expected-saved.bmp')
         self.run([self.args.cli, self.sample] + self.steps + ['-o', expected])
@@ -617,8 +617,11 @@ class Session:
         return self.grab()[1].crop(0, top + height, width, self.status_height).rows
 
     def status_has_text(self):
-        """Whether the status bar shows anything: dark text on its face."""
-        return sum(1 for row in self.status_strip() for i in range(0, len(row), 3) if max(row[i:i + 3]) < 96) > 20
+        """Whether the status bar's left part, the pixel under the cursor,
+        shows anything: dark text on its face (the zoom, size and file name
+        stay at its right)."""
+        return sum(1 for row in self.status_strip() for i in range(0, len(row) // 2 // 3 * 3, 3)
+                   if max(row[i:i + 3]) < 96) > 20
 
     def zoom_and_wheel(self, size):
         """Ctrl and the wheel zoom about the cursor to 400 %, the wheel and

@@ -37,7 +37,6 @@ std::optional<std::int32_t> position_for(const DialogAnswer& answer, ParamDialog
 void show_message(const char* caption, const char* text)
 {
     headless.messages.push_back({caption, text});
-    if (headless.echo_messages != nullptr) *headless.echo_messages << caption << ": " << text << '\n';
 }
 
 int show_param_dialog(WindowHandle, ParamDialog& dialog)
@@ -58,9 +57,14 @@ int show_param_dialog(WindowHandle, ParamDialog& dialog)
     return param_dialog_ok(dialog, *position);
 }
 
-bool choose_picture_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, bool)
+bool choose_picture_file(WindowHandle, const char*, const char* initial_directory, const char*,
+                         std::filesystem::path& file, int, bool save)
 {
     ++headless.file_dialogs_shown;
+    if (save) {
+        headless.proposed_file = file;
+        headless.proposed_directory = initial_directory != nullptr ? initial_directory : "";
+    }
     if (headless.files.empty()) return false;
     const auto next = headless.files.front();
     headless.files.pop_front();

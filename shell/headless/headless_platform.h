@@ -15,7 +15,6 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,7 +39,6 @@ struct HeadlessPlatform {
         std::string caption, text;
     };
     std::vector<Message> messages;
-    std::ostream* echo_messages = nullptr;  // also writes "caption: text" lines here
     int repaints = 0;
     int destroys = 0;
     int dialogs_shown = 0;
@@ -64,6 +62,9 @@ struct HeadlessPlatform {
     std::deque<DialogAnswer> dialog_answers;
     DialogAnswer default_answer;
     std::deque<std::optional<std::filesystem::path>> files;
+    // What the latest save chooser proposed: the name and the folder.
+    std::filesystem::path proposed_file;
+    std::string proposed_directory;
 };
 
 // The one instance the services use.

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "shell/explain_panel.h"
+
 namespace {
 
 constexpr int kMargin = 4;
@@ -36,10 +38,25 @@ ExplanationView::ExplanationView(QWidget* parent) : QAbstractScrollArea(parent)
 void ExplanationView::set_text(const QString& text)
 {
     text_ = text;
-    lines_ = text.split(QLatin1Char('\n'));
-    if (!lines_.isEmpty() && lines_.last().isEmpty()) lines_.removeLast();
+    wrap_lines();
+}
+
+// The characters a line of the viewport holds.
+int ExplanationView::columns() const
+{
+    const int advance = std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('0')));
+    return std::max(1, (viewport()->width() - 2 * kMargin) / advance);
+}
+
+void ExplanationView::wrap_lines()
+{
+    wrapped_for_ = columns();
+    lines_.clear();
     widest_ = 0;
-    for (const QString& line : lines_) widest_ = std::max(widest_, static_cast<int>(line.size()));
+    for (const std::string& line : wrap_explanation(text_.toStdString(), wrapped_for_)) {
+        lines_ << QString::fromStdString(line);
+        widest_ = std::max(widest_, static_cast<int>(lines_.back().size()));
+    }
     update_bars();
     viewport()->update();
 }
@@ -77,7 +94,10 @@ void ExplanationView::paintEvent(QPaintEvent*)
 void ExplanationView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    update_bars();
+    if (columns() != wrapped_for_)
+        wrap_lines();
+    else
+        update_bars();
 }
 
 // Copy is this widget's while it has the focus, not the window's shortcut.

@@ -1,5 +1,7 @@
 // The explanation panel's text: read-only lines in a fixed-pitch font,
-// scrolled both ways, of which only the visible ones are drawn. Setting a
+// broken at blanks to the panel's width (wrap_explanation; rows of numbers
+// stay whole and scroll sideways when wider), of which only the visible ones
+// are drawn. Setting a
 // new text costs splitting it into lines, so the panel can follow the mouse
 // over the longest explanations (a median's three 21 x 21 windows) without
 // laying out pages of text on every move. The vertical position stays where
@@ -28,8 +30,11 @@ protected:
 
 private:
     void update_bars();
+    void wrap_lines();
+    int columns() const;
 
     QString text_;
     QStringList lines_;
-    int widest_ = 0;  // in characters
+    int wrapped_for_ = -1;  // the columns lines_ were broken for
+    int widest_ = 0;        // in characters
 };

@@ -55,6 +55,7 @@ bool choose_picture_file(WindowHandle owner, const char* title, const char* init
 {
     auto* window = static_cast<MainWindow*>(owner);
     QFileDialog* dialog = make_file_dialog(window, title, initial_directory, filter, save);
+    if (save && !file.empty()) dialog->selectFile(QString::fromStdU16String(file.filename().u16string()));
     bool chosen = false;
     if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
         file = to_path(dialog->selectedFiles().front());

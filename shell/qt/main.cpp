@@ -52,6 +52,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lumaforge"));
     QApplication::setWindowIcon(make_app_icon());
+    load_qt_translations();
 
     const QStringList args = QApplication::arguments();
     if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {

@@ -168,6 +168,9 @@ MainWindow::MainWindow()
     status_label_ = new QLabel(this);
     status_label_->setObjectName(QStringLiteral("status"));
     statusBar()->addWidget(status_label_, 1);
+    status_summary_ = new QLabel(this);
+    status_summary_->setObjectName(QStringLiteral("status_summary"));
+    statusBar()->addPermanentWidget(status_summary_);
     statusBar()->setVisible(session_.view.status_bar);
 
     // The bars are set from the layout before the view paints (lay_out);
@@ -354,6 +357,7 @@ void MainWindow::update_status()
     std::string text;
     if (pointer_) text = status_text_at(session_.images, session_.view, pointer_->x(), pointer_->y());
     status_label_->setText(QString::fromStdString(text));
+    status_summary_->setText(QString::fromStdString(status_summary(session_)));
 }
 
 void MainWindow::open_file(const QString& name)

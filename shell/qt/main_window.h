@@ -96,6 +96,7 @@ public:
     QScrollBar* horizontal_bar() const { return horizontal_; }
     QScrollBar* vertical_bar() const { return vertical_; }
     QLabel* status_label() const { return status_label_; }
+    QLabel* status_summary_label() const { return status_summary_; }
     QDockWidget* explain_dock() const { return explain_dock_; }
     QLabel* explain_heading() const { return explain_heading_; }
     ExplanationView* explain_text() const { return explain_text_; }
@@ -142,6 +143,7 @@ private:
     QScrollBar* horizontal_ = nullptr;
     QScrollBar* vertical_ = nullptr;
     QLabel* status_label_ = nullptr;
+    QLabel* status_summary_ = nullptr;  // zoom, picture size, file name
     QDockWidget* explain_dock_ = nullptr;
     QLabel* explain_heading_ = nullptr;
     ExplanationView* explain_text_ = nullptr;
@@ -163,3 +165,10 @@ MainWindow* main_window();
 
 // The window's title.
 inline constexpr const char* kWindowTitle = "Обработка изображений.";
+
+// Qt's own texts (the file choosers' "Look in", "Cancel", the standard
+// buttons) in Russian, as the rest of the program: Qt's translation
+// catalogue from the system's Qt translations folder. Called once, after
+// the application object exists; false where the catalogue is missing (the
+// texts then stay in English).
+bool load_qt_translations();

@@ -1,6 +1,7 @@
 #include "shell/qt/parameter_dialog.h"
 
 #include <QFontMetrics>
+#include <QPalette>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -56,6 +57,11 @@ QLineEdit* read_only_field(QWidget* parent, const char* name)
     field->setObjectName(QString::fromLatin1(name));
     field->setReadOnly(true);
     field->setEnabled(false);
+    // Not an input, but text to read: the normal colour, not the pale one of
+    // a disabled field.
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::WindowText));
+    field->setPalette(palette);
     field->setFrame(false);
     field->setAlignment(Qt::AlignCenter);
     return field;

@@ -3,7 +3,10 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QUrl>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "commands/platform.h"
 #include "shell/guide_location.h"
@@ -60,3 +63,12 @@ bool show_document(WindowHandle, const std::string& path)
 
 void begin_busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 void end_busy() { QApplication::restoreOverrideCursor(); }
+
+bool load_qt_translations()
+{
+    static QTranslator qt_texts;  // lives as long as the application
+    if (!qt_texts.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&qt_texts);
+}

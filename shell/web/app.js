@@ -50,7 +50,6 @@
   let table = null;      // the command table
   let busy = false;      // a command (with its dialogs) is under way
   let ended = false;
-  let openedName = "";   // the last file given to the open command
 
   function setState(state) { document.body.dataset.state = state; }
   const text = (ptr) => M.UTF8ToString(ptr);
@@ -757,7 +756,7 @@
         }
       } else if (asks === ASKS_SAVE) {
         const chooser = JSON.parse(text(M._lf_save_chooser()));
-        const name = givenFile !== undefined ? givenFile : await saveDialog(chooser, openedName.replace(/\.[^.]*$/, ""));
+        const name = givenFile !== undefined ? givenFile : await saveDialog(chooser, chooser.name);
         if (name) {
           // Written in a folder of its own under the plain name, which is
           // what a message about the file then names.
@@ -970,11 +969,30 @@
   // ---- the status bar and the explanation panel ---------------------------
 
   function showTexts(changed) {
-    if (changed & STATUS_TEXT) $("status").textContent = text(M._lf_status_text());
+    if (changed & STATUS_TEXT) {
+      $("status").textContent = text(M._lf_status_text());
+      $("status-summary").textContent = text(M._lf_status_summary());
+    }
     if (changed & EXPLANATION) {
       $("explain-heading").textContent = text(M._lf_explain_heading());
-      $("explain-text").textContent = text(M._lf_explain_text());
+      showExplanation(text(M._lf_explain_text()));
     }
+  }
+
+  // A line of text breaks at blanks to the panel's width; the rows of a
+  // window of numbers (lines that start with a blank) keep their columns and
+  // scroll sideways only when wider than the panel.
+  function showExplanation(explanation) {
+    const lines = document.createDocumentFragment();
+    const all = explanation.split("\n");
+    if (all[all.length - 1] === "") all.pop();
+    for (const line of all) {
+      const div = document.createElement("div");
+      div.className = line.startsWith(" ") ? "row" : "prose";
+      div.textContent = line + "\n";
+      lines.append(div);
+    }
+    $("explain-text").replaceChildren(lines);
   }
 
   function wirePointer() {

@@ -36,8 +36,9 @@ LF_EXPORT const char* lf_version();
 LF_EXPORT const char* lf_command_table();
 
 LF_EXPORT int lf_prepare(int id);
-// The save chooser as the save command asks for it: {"title", "filters":
-// [{"description", "extension"}...]}, the first filter preselected.
+// The save chooser as the save command asks for it: {"title", "name" (the
+// proposed file name), "filters": [{"description", "extension"}...]}, the
+// first filter preselected.
 LF_EXPORT const char* lf_save_chooser();
 // The check mark of a menu item: 1 or 0, -1 for an item without one.
 LF_EXPORT int lf_checked(int id);
@@ -88,6 +89,8 @@ LF_EXPORT int lf_click(int x, int y);
 LF_EXPORT int lf_texts_changed();
 // The status bar's text, the panel's heading and its explanation.
 LF_EXPORT const char* lf_status_text();
+// The status bar's right part: the zoom, the picture's size, the file's name.
+LF_EXPORT const char* lf_status_summary();
 LF_EXPORT const char* lf_explain_heading();
 LF_EXPORT const char* lf_explain_text();
 

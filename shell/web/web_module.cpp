@@ -62,7 +62,8 @@ struct Page {
     std::optional<std::string> file_answer;     // none: cancelled
 
     std::optional<ClientPoint> pointer;  // over the view, client coordinates
-    std::string status;                  // the status bar's text
+    std::string status;                  // the status bar's text: the pixel under the pointer
+    std::string summary;                 // and at its right: zoom, picture size, file
     ExplainPanel explain;
     int texts_changed = 0;  // LF_STATUS_TEXT, LF_EXPLANATION: not yet read by the page
 };
@@ -85,8 +86,10 @@ void follow_pointer()
 {
     std::string status;
     if (page.pointer) status = status_text_at(page.session.images, page.session.view, page.pointer->x, page.pointer->y);
-    if (status != page.status) {
+    std::string summary = status_summary(page.session);
+    if (status != page.status || summary != page.summary) {
         page.status = std::move(status);
+        page.summary = std::move(summary);
         page.texts_changed |= LF_STATUS_TEXT;
     }
     if (page.session.view.explain_panel && explain_panel_pointer(page.explain, page.session, page.pointer))
@@ -221,7 +224,9 @@ const char* lf_save_chooser()
     for (const ChooserFilter& f : chooser_filters(kSaveFilter))
         filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_string(f.description) +
                    ", \"extension\": " + json_string(f.extension.empty() ? "" : "." + f.extension) + "}";
-    return hand_out("{\"title\": " + json_string(kSaveTitle) + ", \"filters\": [" + filters + "]}");
+    const std::u8string name = proposed_save_path(page.session).filename().u8string();
+    return hand_out("{\"title\": " + json_string(kSaveTitle) + ", \"name\": " +
+                    json_string(std::string(name.begin(), name.end())) + ", \"filters\": [" + filters + "]}");
 }
 
 int lf_checked(int id)
@@ -426,6 +431,7 @@ int lf_texts_changed()
 }
 
 const char* lf_status_text() { return hand_out(page.status); }
+const char* lf_status_summary() { return hand_out(page.summary); }
 const char* lf_explain_heading() { return hand_out(page.explain.heading); }
 const char* lf_explain_text() { return hand_out(page.explain.text); }
 

@@ -4,6 +4,7 @@
 #include "explain_window.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -21,6 +22,9 @@ HFONT fixed_font = nullptr;
 int heading_height = 0;
 ExplainPanel explained;
 
+int char_width = 8;  // of the fixed-pitch font
+int wrapped_for = -1;  // the columns the text box's lines were broken for
+
 // Edit controls break lines at CR LF only.
 std::wstring edit_text(const std::string& utf8)
 {
@@ -30,6 +34,24 @@ std::wstring edit_text(const std::string& utf8)
         wide += c;
     }
     return wide;
+}
+
+// The characters a line of the text box holds.
+int text_columns()
+{
+    RECT box;
+    GetClientRect(text_box, &box);
+    return std::max(1, static_cast<int>(box.right - box.left - 8) / char_width);
+}
+
+// The explanation broken at blanks to the text box's width (rows of numbers
+// stay whole; the box scrolls sideways only for them).
+std::wstring wrapped_text()
+{
+    wrapped_for = text_columns();
+    std::string lines;
+    for (const std::string& line : wrap_explanation(explained.text, wrapped_for)) lines += line + "\n";
+    return edit_text(lines);
 }
 
 void lay_out()
@@ -46,7 +68,7 @@ void show_texts()
     SetWindowTextW(heading, widen(explained.heading).c_str());
     // The same part of the next pixel's text stays in view.
     const LRESULT first_line = SendMessageW(text_box, EM_GETFIRSTVISIBLELINE, 0, 0);
-    SetWindowTextW(text_box, edit_text(explained.text).c_str());
+    SetWindowTextW(text_box, wrapped_text().c_str());
     SendMessageW(text_box, EM_LINESCROLL, 0, first_line);
 }
 
@@ -73,7 +95,10 @@ LRESULT CALLBACK panel_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 {
     switch (message) {
     case WM_SIZE:
-        if (text_box != nullptr) lay_out();
+        if (text_box != nullptr) {
+            lay_out();
+            if (text_columns() != wrapped_for) show_texts();
+        }
         return 0;
     case WM_CLOSE:  // as the item does: the session keeps whether it is open
         SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_EXPLAIN_PANEL, 0), 0);
@@ -130,6 +155,12 @@ bool create_panel()
     SelectObject(dc, before);
     ReleaseDC(heading, dc);
     heading_height = kHeadingLines * metrics.tmHeight;
+    dc = GetDC(text_box);
+    before = SelectObject(dc, fixed_font != nullptr ? fixed_font : gui_font);
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, before);
+    ReleaseDC(text_box, dc);
+    char_width = std::max(1, static_cast<int>(metrics.tmAveCharWidth));
     lay_out();
     return true;
 }

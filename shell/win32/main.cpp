@@ -43,7 +43,8 @@ Session session;
 // reuses its buffer.
 Frame client_frame;
 
-std::wstring status_shown;  // the status bar's text now
+std::wstring status_shown;   // the status bar's text now: the pixel under the cursor
+std::wstring summary_shown;  // and at its right the zoom, the picture's size, the file
 bool tracking_leave = false;
 
 void set_scroll_range(HWND window, int bar, std::int32_t limit)
@@ -71,6 +72,33 @@ void set_status_text(const std::wstring& text)
     SendMessageW(status_window, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+// The status bar's two parts: the pixel's values, then the summary as wide
+// as its text.
+void lay_out_status_parts()
+{
+    if (status_window == nullptr) return;
+    RECT bar;
+    GetClientRect(status_window, &bar);
+    HDC dc = GetDC(status_window);
+    HGDIOBJ before = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_window, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, summary_shown.c_str(), static_cast<int>(summary_shown.size()), &extent);
+    SelectObject(dc, before);
+    ReleaseDC(status_window, dc);
+    const int parts[2] = {std::max(0, static_cast<int>(bar.right) - static_cast<int>(extent.cx) - 32), -1};
+    SendMessageW(status_window, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    SendMessageW(status_window, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(status_shown.c_str()));
+    SendMessageW(status_window, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(summary_shown.c_str()));
+}
+
+void update_summary()
+{
+    const std::wstring summary = widen(status_summary(session));
+    if (status_window == nullptr || summary == summary_shown) return;
+    summary_shown = summary;
+    lay_out_status_parts();
+}
+
 // The status bar for the cursor at client point (x, y), or for wherever the
 // cursor is now.
 void update_status(int x, int y) { set_status_text(widen(status_text_at(session.images, session.view, x, y))); }
@@ -89,6 +117,7 @@ std::optional<POINT> cursor_in(HWND window)
 // a zoom or a scroll moves the picture under it.
 void follow_cursor(HWND window)
 {
+    update_summary();
     const std::optional<POINT> at = cursor_in(window);
     if (at)
         update_status(at->x, at->y);
@@ -291,7 +320,10 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_LBUTTONDOWN: explain_window_click(session, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}); return 0;
     case WM_INITMENUPOPUP: on_init_menu(window); return 0;
     case WM_SIZE:
-        if (status_window != nullptr) SendMessageW(status_window, WM_SIZE, 0, 0);
+        if (status_window != nullptr) {
+            SendMessageW(status_window, WM_SIZE, 0, 0);
+            lay_out_status_parts();
+        }
         return 0;
     case WM_DROPFILES: on_drop_files(window, reinterpret_cast<HDROP>(wparam)); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
@@ -333,6 +365,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     DragAcceptFiles(main_window, TRUE);
     status_window = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (session.view.status_bar ? WS_VISIBLE : 0), 0, 0,
                                     0, 0, main_window, nullptr, instance, nullptr);
+    update_summary();
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
     UpdateWindow(main_window);
     open_from_command_line(main_window);

@@ -104,6 +104,10 @@ bool choose_picture_file(WindowHandle owner, const char* title, const char* init
     const std::wstring wide_directory = initial_directory != nullptr ? widen(initial_directory) : std::wstring();
     const std::wstring wide_filter = widen_string_list(filter);
     wchar_t chosen[256] = {};
+    if (save) {  // the proposed name, when it fits
+        const std::wstring proposed = file.filename().wstring();
+        if (proposed.size() < 256) proposed.copy(chosen, proposed.size());
+    }
 
     OPENFILENAMEW dialog{};
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;  // the classic dialog, without the later extensions

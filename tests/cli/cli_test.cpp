@@ -105,14 +105,26 @@ TEST(Cli, ExplainsAPixelCountedFromTheTopLeft)
     EXPECT_NE(run.out.find(result), std::string::npos) << result << " in\n" << run.out;
 }
 
-TEST(Cli, RefusedInputExitsOneWithItsMessage)
+TEST(Cli, RefusalsNameTheFileAndARefusedOpenStepKeepsThePictures)
 {
     const auto bad = scratch_dir() / "bad.bmp";
     write_file(bad, {'B', 'A', 0, 0});
     const CliRun run = cli(bad.string(), true);
     EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.out.find("Загрузка файла: Это не BMP-а"), std::string::npos) << run.out;
-    EXPECT_EQ(cli(sample + " open=" + bad.string()).code, 1);
+    EXPECT_EQ(run.out, "lumaforge-cli: " + bad.string() + ": Это не BMP-а\n");
+
+    // The chain goes on with the picture it had; the exit code says a file was refused.
+    const auto out = scratch_dir() / "kept.bmp";
+    const CliRun step = cli(sample + " negative open=" + bad.string() + " undo -o " + out.string(), true);
+    EXPECT_EQ(step.code, 1);
+    EXPECT_EQ(step.out, "lumaforge-cli: " + bad.string() + ": Это не BMP-а\n");
+    const auto original = read_file(sample), kept = read_file(out);
+    ASSERT_EQ(kept.size(), original.size());
+    EXPECT_TRUE(std::equal(kept.begin() + 54, kept.end(), original.begin() + 54)) << "undo went back past the refusal";
+
+    const CliRun usage = cli(sample + " sharpen", true);
+    EXPECT_EQ(usage.code, 2);
+    EXPECT_EQ(usage.out, "lumaforge-cli: unknown step 'sharpen' (see lumaforge-cli --help)\n");
 }
 
 TEST(Cli, ProbePrintsTheStatusBarsValues)

@@ -113,26 +113,42 @@ TEST_F(Dispatcher, OpeningReleasesBothRecordsAndPendingTransforms)
     EXPECT_EQ(session.images.current_image, &session.images.image_a);
 }
 
-TEST_F(Dispatcher, CancelledOpenKeepsThePictureAndRefusedOpenLeavesNone)
+TEST_F(Dispatcher, CancelledOrRefusedOpenKeepsEverythingAndSaveAsProposesAName)
 {
     open("a.bmp");
     run_command(session, kFakeWindow, IDM_NEGATIVE);
+    session.view.zoom = 2;
+    session.view.scroll_x = 7;
     const int repaints = fake.repaints;
+    const std::uint8_t* pixels_a = session.images.image_a.pixels.get();
+    const std::uint8_t* pixels_b = session.images.image_b.pixels.get();
     fake.files.push_back(std::nullopt);
     run_command(session, kFakeWindow, IDM_OPEN);
     EXPECT_EQ(session.images.current_image, &session.images.image_b);
-    EXPECT_TRUE(session.images.image_a.pixels);
     EXPECT_EQ(fake.repaints, repaints);
 
     open("bad.bmp");
-    EXPECT_EQ(session.images.current_image, nullptr);
-    EXPECT_FALSE(session.images.image_a.pixels);
-    EXPECT_FALSE(session.images.image_b.pixels);
-    EXPECT_EQ(fake.repaints, repaints + 1) << "a refused file repaints an empty window";
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, "Не умею грузить файлы с таким количеством цветов!");
+    EXPECT_EQ(session.images.current_image, &session.images.image_b);
+    EXPECT_EQ(session.images.image_a.pixels.get(), pixels_a);
+    EXPECT_EQ(session.images.image_b.pixels.get(), pixels_b);
+    EXPECT_EQ(session.view.zoom, 2);
+    EXPECT_EQ(session.view.scroll_x, 7);
+    EXPECT_EQ(session.opened_file.filename(), "a.bmp");
+    // Save As proposes a PNG named after the file and the last command, in its folder.
+    fake.files.push_back(std::nullopt);
+    run_command(session, kFakeWindow, IDM_SAVE_AS);
+    EXPECT_EQ(fake.proposed_file, "a-negative.png");
+    EXPECT_EQ(fake.proposed_directory, dir.string());
+
     run_command(session, kFakeWindow, IDM_UNDO);
-    EXPECT_EQ(session.images.current_image, nullptr);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a) << "undo still goes back";
+
+    // A file that opens shows at 100 %; the scroll position stays.
+    open("a.bmp");
+    EXPECT_EQ(session.view.zoom, 0);
+    EXPECT_EQ(session.view.scroll_x, 7);
 }
 
 TEST_F(Dispatcher, ValueZeroDoesNothingExceptForBinarize)

@@ -122,4 +122,14 @@ TEST_F(ViewMenu, StatusTextFollowsTheZoomAndIsEmptyOffThePicture)
     EXPECT_EQ(status_text_at(session.images, session.view, 1, 1), "");
 }
 
+TEST_F(ViewMenu, StatusSummaryGivesZoomSizeAndFile)
+{
+    EXPECT_EQ(status_summary(session), "100 %");
+    install(session.images.image_a, random_record(45, 60, 2));
+    session.images.current_image = &session.images.image_a;
+    session.opened_file = std::filesystem::path("/home/student") / "photo.jpg";
+    session.view.zoom = -3;
+    EXPECT_EQ(status_summary(session), "12.5 %   45 × 60   photo.jpg");
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
@@ -248,6 +249,7 @@ private slots:
         QApplication::setQuitOnLastWindowClosed(false);
         QVERIFY(scratch.isValid());
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "documentShown");
+        QVERIFY2(load_qt_translations(), "Qt's Russian catalogue (qt6-translations-l10n) is missing");
     }
 
     void init()
@@ -398,6 +400,9 @@ private slots:
             QCOMPARE(d->min_field()->text(), QStringLiteral("0"));
             QCOMPARE(d->max_field()->text(), QStringLiteral("255"));
             QCOMPARE(d->value_field()->text(), QStringLiteral("128"));
+            // Read, not typed into, yet not pale as a disabled field.
+            QCOMPARE(d->min_field()->palette().color(QPalette::Disabled, QPalette::Text),
+                     d->palette().color(QPalette::Active, QPalette::WindowText));
             QCOMPARE(d->slider()->minimum(), 0);
             QCOMPARE(d->slider()->maximum(), 255);
             QCOMPARE(d->slider()->tickInterval(), 16);
@@ -600,21 +605,29 @@ private slots:
         QVERIFY(!remote.isAccepted());
     }
 
-    void saveAsGivesTheChosenFiltersExtension()
+    void saveAsProposesANameAndGivesTheChosenFiltersExtension()
     {
-        load("photo.bmp");
+        const QString photo = scratch.filePath(QStringLiteral("photo.bmp"));
+        QFile::remove(photo);
+        QVERIFY(QFile::copy(sample("photo.bmp"), photo));
+        open_through_dialog(photo);
+        window->run(IDM_SOBEL);
         const QString base = scratch.filePath(QStringLiteral("result"));
-        QFile::remove(base + QStringLiteral(".png"));
-        modal->expect([base](QWidget* w) {
+        QFile::remove(base + QStringLiteral(".bmp"));
+        modal->expect([this, base](QWidget* w) {
             auto* dialog = qobject_cast<QFileDialog*>(w);
             QVERIFY(dialog != nullptr);
             QCOMPARE(dialog->windowTitle(), u8("Сохранить графический файл."));
             QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+            QCOMPARE(dialog->selectedFiles().value(0), scratch.filePath(QStringLiteral("photo-sobel.png")));
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            QVERIFY(buttons != nullptr);
+            QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), u8("Отмена"));  // Qt's own, in Russian
             auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
             QVERIFY(types != nullptr);
             QCOMPARE(types->count(), 2);
-            QCOMPARE(types->currentText(), QStringLiteral("Bitmap 24 bit(*.bmp)"));
-            QCOMPARE(types->itemText(1), QStringLiteral("PNG(*.png)"));
+            QCOMPARE(types->currentText(), QStringLiteral("PNG(*.png)"));
+            QCOMPARE(types->itemText(1), QStringLiteral("Bitmap 24 bit(*.bmp)"));
             types->setCurrentIndex(1);  // as a user's choice does
             emit types->activated(1);
             emit types->textActivated(types->itemText(1));
@@ -623,12 +636,12 @@ private slots:
         });
         window->run(IDM_SAVE_AS);
         QVERIFY(modal->messages.empty());
-        const QImage saved(base + QStringLiteral(".png"));
+        const QImage saved(base + QStringLiteral(".bmp"));
         QCOMPARE(saved.size(), QSize(640, 480));
-        const ImageRecord& r = window->session().images.image_a;
+        const ImageRecord& r = *window->session().images.current_image;
         for (int y : {0, 123, 479})
             for (int x : {0, 311, 639}) {
-                const std::uint8_t* p = r.pixels.get() + static_cast<std::size_t>(479 - y) * r.stride() + 3 * x;
+                const std::uint8_t* p = r.pixel(x, y);
                 QCOMPARE(saved.pixel(x, y) & 0xFFFFFF, qRgb(p[2], p[1], p[0]) & 0xFFFFFF);
             }
     }
@@ -928,6 +941,12 @@ private slots:
         const QString pinned = cli_output({photo, QStringLiteral("sobel"), QStringLiteral("--explain-text"), pixel_under(clicked)});
         QCOMPARE(window->explain_text()->text(), pinned);
         QVERIFY(window->explain_heading()->text().startsWith(u8("Закреплён щелчком")));
+        // A narrow panel breaks the long lines rather than hide their ends.
+        const int advance = window->explain_text()->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        window->resizeDocks({dock}, {advance * 30}, Qt::Horizontal);
+        settle();
+        QVERIFY(window->explain_text()->viewport()->width() < advance * 40);
+        QCOMPARE(window->explain_text()->horizontalScrollBar()->maximum(), 0);
 
         // Undo brings back the opened picture, which has nothing to explain;
         // the next command's text follows without a move.
@@ -1074,9 +1093,17 @@ private slots:
         QVERIFY(view_shows(view, clean));
     }
 
-    void refusedFileShowsItsMessageAndAnEmptyWindow()
+    // A refused file changes nothing; a file that opens shows at 100 %, and
+    // the status bar always says the zoom, the size and the file.
+    void refusedFileKeepsEverythingAndANewPictureOpensAtNaturalSize()
     {
-        load("photo.bmp");
+        open_through_dialog(sample("photo.bmp"));
+        window->run(IDM_GRAYSCALE);
+        window->run(IDM_ZOOM_IN);
+        settle();
+        QLabel* summary = window->status_summary_label();
+        const QString zoomed = u8("200 %   640 × 480   photo.bmp");
+        QTRY_COMPARE(summary->text(), zoomed);
         const QString bad = scratch.filePath(QStringLiteral("broken.bmp"));
         {
             QFile f(bad);
@@ -1097,15 +1124,22 @@ private slots:
             text = box->text();
             box->button(QMessageBox::Ok)->click();
         });
+        const Frame before = rendered_now(window->view());
         window->run(IDM_OPEN);
         QCOMPARE(caption, u8(kLoadCaption));
         QCOMPARE(text, u8(kNotBmp));
-        QCOMPARE(window->session().images.current_image, nullptr);
+        Session& session = window->session();
+        QCOMPARE(session.images.current_image, &session.images.image_b);
         settle();
-        Frame white;
-        white.resize(window->view()->width(), window->view()->height());
-        std::fill(white.pixels.begin(), white.pixels.end(), std::uint8_t{255});
-        QVERIFY(view_shows(window->view(), white));
+        QVERIFY(view_shows(window->view(), before));
+        QCOMPARE(summary->text(), zoomed);
+        window->run(IDM_UNDO);
+        QCOMPARE(session.images.current_image, &session.images.image_a);
+
+        open_through_dialog(sample("photo.bmp"));
+        settle();
+        QCOMPARE(session.view.zoom, 0);
+        QTRY_COMPARE(summary->text(), u8("100 %   640 × 480   photo.bmp"));
     }
 
     void f1ShowsTheGuideInTheBrowser()

@@ -245,18 +245,18 @@ private:
                 const PictureFile& f = files_[pick(static_cast<int>(files_.size()))];
                 fake.files.push_back(f.path);
                 log_ << " " << f.path.filename().string();
-                model_ = Model{};
                 if (f.valid) {
+                    model_ = Model{};
                     model_.current = 0;
                     model_.holds[0] = true;
                     model_.width = f.width;
                     model_.height = f.height;
+                    for (int r = 0; r < 2; ++r) may_change_picture[r] = may_change_transform[r] = true;
+                    expect_repaint = true;
                 } else {
-                    message_allowed = true;
+                    message_allowed = true;  // and everything stays as it was
                     ++coverage_.refused_opens;
                 }
-                for (int r = 0; r < 2; ++r) may_change_picture[r] = may_change_transform[r] = true;
-                expect_repaint = true;
             }
         } else if (id == IDM_UNDO) {
             if (before.holds[other]) {

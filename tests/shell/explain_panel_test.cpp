@@ -98,3 +98,19 @@ TEST_F(PanelTest, TextFollowsCommandsUndoAndOpening)
 }
 
 }  // namespace
+
+TEST(WrapExplanation, BreaksTextAtBlanksAndKeepsRowsOfNumbersWhole)
+{
+    const std::string text = "Фильтр Собела\n"
+                             "Длина √(Gx² + Gy²) до округления: 10,7703\n"
+                             "   73   81   69   73   81   69\n"
+                             "Слово_длиннее_панели\n";
+    const std::vector<std::string> want = {"Фильтр Собела",
+                                           "Длина √(Gx² + Gy²)",
+                                           "  до округления:",
+                                           "  10,7703",
+                                           "   73   81   69   73   81   69",
+                                           "Слово_длиннее_панели"};
+    EXPECT_EQ(wrap_explanation(text, 18), want);
+    EXPECT_EQ(wrap_explanation(text, 80).size(), 4u) << "a wide panel breaks nothing";
+}
