@@ -180,6 +180,7 @@ protected:
     // Opens through the open command; the record on display, or nullptr.
     const ImageRecord* open(const std::filesystem::path& path)
     {
+        shown_before = session.images.current_image;
         fake.files.push_back(path);
         run_command(session, kFakeWindow, IDM_OPEN);
         return session.images.current_image;
@@ -187,14 +188,16 @@ protected:
 
     void expect_refused_with(const char* text)
     {
-        EXPECT_EQ(session.images.current_image, nullptr);
-        EXPECT_FALSE(session.images.image_a.pixels);
+        // A refusal keeps what was there: nothing, or the picture before.
+        EXPECT_EQ(session.images.current_image, shown_before);
+        if (shown_before == nullptr) EXPECT_FALSE(session.images.image_a.pixels);
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_EQ(fake.messages[0].caption, kLoadCaption);
         EXPECT_EQ(fake.messages[0].text, text);
     }
 
     std::filesystem::path dir;
+    const ImageRecord* shown_before = nullptr;
 };
 
 TEST_F(Pictures, TransparencyIsCompositedOverWhite)
