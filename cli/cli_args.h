@@ -2,6 +2,7 @@
 // can be tested and fuzzed on its own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,6 +37,10 @@ struct CliOptions {
     std::optional<std::uint32_t> seed;
     std::optional<CliPoint> explain;       // --explain X,Y: JSON
     std::optional<CliPoint> explain_text;  // --explain-text X,Y: the panel's text
+    std::optional<std::array<std::int32_t, 4>> profile;  // --profile X0,Y0,X1,Y1
+    std::optional<std::array<std::int32_t, 4>> region;   // --region X,Y,W,H
+    int compare = 0;                  // --compare: 0 none, 1 split, 2 difference
+    std::int32_t compare_value = 0;   // split=X: X; diff=K: K
 };
 
 // Parses argv[1..]; on a usage error returns false with a message in `error`.
