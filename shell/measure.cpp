@@ -1,7 +1,6 @@
 #include "shell/measure.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -189,12 +188,17 @@ void values_json(std::string& out, const PixelValues& v)
            ",\"luma\":" + std::to_string(v.luma) + "}";
 }
 
-// The shortest text that reads back as the same double.
+// The shortest of 15 to 17 significant digits that reads back as the same
+// double (every toolchain's C library has printf; not every one converts
+// floating-point numbers with to_chars).
 std::string exact(double v)
 {
     char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-    return std::string(text, end);
+    for (int digits = 15; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, v);
+        if (std::strtod(text, nullptr) == v) break;
+    }
+    return text;
 }
 
 void stats_json(std::string& out, const RegionStats& stats)
