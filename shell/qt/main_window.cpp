@@ -457,7 +457,8 @@ void MainWindow::update_status()
     std::string tool = tool_status_text(session_);
     if (compare_active(session_.images, session_.view)) tool = compare_status_text(session_.view) + "   " + tool;
     tool_label_->setText(QString::fromStdString(tool));
-    view_->setCursor(session_.measure.tool == MeasureTool::Pointer ? Qt::ArrowCursor : Qt::CrossCursor);
+    const Qt::CursorShape cursor = session_.measure.tool == MeasureTool::Pointer ? Qt::ArrowCursor : Qt::CrossCursor;
+    if (view_->cursor().shape() != cursor) view_->setCursor(cursor);
 }
 
 void MainWindow::open_file(const QString& name)

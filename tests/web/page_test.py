@@ -548,6 +548,50 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     compare(page, cli, wide, [], "the end of the wide picture at 3200 %", tuple(v["scroll"]), 3200)
 
 
+def test_measure(page, page_path, cli, samples, scratch):
+    """The pointing tools: drags give lumaforge-cli's numbers (a line past
+    the picture's edge ends on it), and the difference view is its frame."""
+    page.reload(page_path)
+    photo = os.path.join(samples, "photo.bmp")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.keys("n", modifiers=(Keys.ALT, Keys.SHIFT))
+    page.wait_state("idle")
+
+    def drag(start, end):
+        left, top = page.client_origin()
+        actions = ActionBuilder(page.driver)
+        actions.pointer_action.move_to_location(int(left) + start[0], int(top) + start[1])
+        actions.pointer_action.pointer_down()
+        actions.pointer_action.move_to_location(int(left) + (start[0] + end[0]) // 2, int(top) + (start[1] + end[1]) // 2)
+        actions.pointer_action.move_to_location(int(left) + end[0], int(top) + end[1])
+        actions.pointer_action.pointer_up()
+        actions.perform()
+
+    def cli_json(*args):
+        return json.loads(cli.run(photo, "negative", *args).stdout)
+
+    page.keys("P", modifiers=(Keys.SHIFT,))
+    page.wait_state("idle")
+    check(page.text_of("tool-status") == "Инструмент: профиль", "Shift+P chooses the profile tool")
+    drag((10, 20), (page.view()["client"]["width"] - 1, 90))
+    check(page.js("return window.lumaforge.measured().profile") == cli_json("--profile", "10,20,639,90"),
+          "a dragged line's profile is lumaforge-cli's")
+    page.keys("O", modifiers=(Keys.SHIFT,))
+    page.wait_state("idle")
+    drag((129, 89), (30, 40))
+    check(page.js("return window.lumaforge.measured().region") == cli_json("--region", "30,40,100,50"),
+          "a dragged rectangle's statistics are lumaforge-cli's")
+
+    view_menu = "Вид"
+    page.menu(view_menu, "Разность ×4")
+    page.wait_state("idle")
+    width, height, shown = page.canvas()
+    out = os.path.join(scratch, "compare.bmp")
+    cli.run(photo, "negative", "--view", out, "--client", f"{width}x{height}", "--compare", "diff=4")
+    check(rgba_of_bmp(out) == (width, height, shown), "the difference view is lumaforge-cli's")
+
+
 def test_save_as(page, page_path, cli, samples, scratch):
     """Save As: a download of the bytes the tool writes."""
     page.reload(page_path)
@@ -718,6 +762,7 @@ def main():
             test_page(page, cli, args.samples, scratch)
             test_look_inside(page, args.page, cli, args.samples, scratch)
             test_save_as(page, args.page, cli, args.samples, scratch)
+            test_measure(page, args.page, cli, args.samples, scratch)
             test_plain_module(page, args.page, cli, args.samples)
     finally:
         if page:
