@@ -67,8 +67,7 @@ std::string command_table_json()
             << ", \"shortcut\": " << json_string(shortcut_text(c.accelerator)) << ", \"runs\": \"" << runs(c)
             << "\", \"guard\": \"" << guard_name(c.guard) << "\", \"menu\": {\"popup\": " << int(c.menu.popup)
             << ", \"separator_before\": " << c.menu.separator_before << "}, \"checkable\": " << (c.checked != nullptr)
-            << ", \"checked\": " << (c.checked != nullptr && c.checked(fresh)) << ", \"windows\": " << windows_offers(c)
-            << ", \"dialog\": ";
+            << ", \"checked\": " << (c.checked != nullptr && c.checked(fresh)) << ", \"dialog\": ";
         write_dialog(out, c.dialog);
         out << '}';
         first = false;

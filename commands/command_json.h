@@ -5,7 +5,7 @@
 //
 //   {"commands": [{"id", "name", "caption", "step", "shortcut", "runs",
 //                  "guard", "menu": {"popup", "separator_before"},
-//                  "checkable", "checked", "windows",
+//                  "checkable", "checked",
 //                  "dialog": {"kind", "title", "min", "max", "step",
 //                             "initial", "tick", "zero_does_nothing"}}...],
 //    "menu": [{"caption", "items": [id, ... 0 for a separator]}...],
@@ -13,8 +13,7 @@
 //
 // Dialog values are what the dialog gives (an aperture runs 3..21 by 2); a
 // block size's "max" is null, since it depends on the picture. An item with
-// a check mark is "checkable"; "checked" is its mark in a new window;
-// "windows" says whether the Windows program offers it.
+// a check mark is "checkable"; "checked" is its mark in a new window.
 // Accelerators are in the resource's order; "key" is a letter, a digit,
 // "F4", "=" (the key that also carries "+") or "-".
 #pragma once

@@ -144,20 +144,6 @@ static_assert(placed_keys_run_from_zero(), "the accelerator places written in co
 std::span<const CommandRow> command_table() { return kCommands; }
 std::span<const char* const> main_menu_popups() { return kPopups; }
 
-bool windows_offers(const CommandRow& row)
-{
-    switch (row.id) {
-    case IDM_TOOL_POINTER:
-    case IDM_TOOL_PROFILE:
-    case IDM_TOOL_REGION:
-    case IDM_COMPARE_SPLIT:
-    case IDM_COMPARE_DIFF_1:
-    case IDM_COMPARE_DIFF_4:
-    case IDM_COMPARE_DIFF_16: return false;
-    default: return true;
-    }
-}
-
 const CommandRow* find_command(std::uint16_t id)
 {
     for (const CommandRow& c : kCommands)

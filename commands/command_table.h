@@ -157,10 +157,5 @@ const CommandRow* find_command_by_step(std::string_view step);
 // "Shift+Z"; empty for none.
 std::string shortcut_text(const Accelerator& accelerator);
 
-// Whether the Windows program offers the row in its menu and accelerators:
-// not yet the pointing tools and the compare views, which need panels and
-// mouse handling it does not have.
-bool windows_offers(const CommandRow& row);
-
 // The rows that have an accelerator, in the accelerator resource's order.
 std::vector<const CommandRow*> accelerator_rows();

@@ -17,27 +17,8 @@ def rc_string(text):
     return '"%s"' % text.replace('"', '""').replace('\t', '\\t')
 
 
-def offered(table):
-    """The table as the Windows program offers it: without the commands it
-    does not have yet ("windows": false), and without separators left at a
-    popup's end or doubled by their going."""
-    left_out = {c['id'] for c in table['commands'] if not c.get('windows', True)}
-    menu = []
-    for popup in table['menu']:
-        items = []
-        for item in popup['items']:
-            if item in left_out or (item == 0 and (not items or items[-1] == 0)):
-                continue
-            items.append(item)
-        while items and items[-1] == 0:
-            items.pop()
-        menu.append(dict(popup, items=items))
-    return dict(table, menu=menu, accelerators=[a for a in table['accelerators'] if a['id'] not in left_out])
-
-
 def menu_lines(table):
     """The script's MENU and ACCELERATORS statements, one line each."""
-    table = offered(table)
     captions = {c['id']: c['caption'] for c in table['commands']}
     checked = {c['id'] for c in table['commands'] if c.get('checked')}
     lines = ['101 MENU', 'BEGIN']

@@ -4,14 +4,19 @@
 // (the common controls' status window) under the view shows the values of
 // the pixel under the cursor; the view is the client area above it. The
 // panel that explains a pixel is a tool window beside it (explain_window.h).
+// With Профиль or Область a drag draws a line or a rectangle over the view
+// and the measuring panel below it gives its numbers (measure_window.h);
+// in the split compare view the pointer drags the divider.
 // A picture file named on the command line ("Open with" passes one quoted
 // path) or dropped on the window opens as the open command opens it.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
+#include "shell/measure_tool.h"
 #include "shell/pixel_status.h"
 #include "render/view.h"
 #include "explain_window.h"
+#include "measure_window.h"
 #include "shell_win32.h"
 #include "text.h"
 
@@ -43,7 +48,9 @@ Session session;
 Frame client_frame;
 
 std::wstring status_shown;  // the status bar's text now
+std::wstring tool_shown;    // its right part: the tool and the compare mode
 bool tracking_leave = false;
+MeasureDrag drag;
 
 void set_scroll_range(HWND window, int bar, std::int32_t limit)
 {
@@ -68,6 +75,27 @@ void set_status_text(const std::wstring& text)
     if (status_window == nullptr || text == status_shown) return;
     status_shown = text;
     SendMessageW(status_window, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// The status bar's two parts: the pixel, and at its right end the tool in
+// use and the compare mode.
+void set_status_parts()
+{
+    if (status_window == nullptr) return;
+    RECT bar;
+    GetClientRect(status_window, &bar);
+    const int parts[2] = {std::max<int>(0, bar.right - 460), -1};
+    SendMessageW(status_window, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+}
+
+void update_tool_status()
+{
+    std::string text = tool_status_text(session);
+    if (compare_active(session.images, session.view)) text = compare_status_text(session.view) + "   " + text;
+    const std::wstring wide = widen(text);
+    if (status_window == nullptr || wide == tool_shown) return;
+    tool_shown = wide;
+    SendMessageW(status_window, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 // The status bar for the cursor at client point (x, y), or for wherever the
@@ -169,9 +197,13 @@ void on_paint(HWND window)
         SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(client_frame.width), static_cast<DWORD>(client_frame.height),
                           0, 0, 0, static_cast<UINT>(client_frame.height), client_frame.pixels.data(), &info,
                           DIB_RGB_COLORS);
+        if (measure_forget_if_resized(session)) measure_window_update(session);
+        draw_measure_overlay(dc, session);
     }
     EndPaint(window, &paint);
     follow_cursor(window);
+    measure_window_update(session);  // the picture may have changed
+    update_tool_status();
 }
 
 LRESULT on_erase_background(HWND window, HDC dc)
@@ -215,6 +247,15 @@ void on_wheel(HWND window, WPARAM wparam, LPARAM lparam, bool tilted)
                (keys & MK_SHIFT) != 0, std::pair{int(at.x), int(at.y)});
 }
 
+// The line or rectangle moved, or the divider: the view is painted again
+// (the overlay is drawn over its frame) and the panel follows.
+void apply_drag(HWND window, DragChange change)
+{
+    if (change == DragChange::None) return;
+    InvalidateRect(window, nullptr, FALSE);
+    measure_window_update(session);
+}
+
 void on_mouse_move(HWND window, LPARAM lparam)
 {
     if (!tracking_leave) {
@@ -225,14 +266,39 @@ void on_mouse_move(HWND window, LPARAM lparam)
         tracking_leave = TrackMouseEvent(&track) != 0;
     }
     const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    if (drag.kind != MeasureDrag::NONE) apply_drag(window, measure_move(session, drag, at.x, at.y));
     update_status(at.x, at.y);
     explain_window_pointer(session, at);
+}
+
+// A press starts a drag with the tool (the mouse is captured until the
+// release) or, with the pointer, pins a pixel for the explanation panel.
+void on_button_down(HWND window, LPARAM lparam)
+{
+    const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    const DragChange change = measure_press(session, drag, at.x, at.y);
+    if (drag.kind == MeasureDrag::NONE) {
+        explain_window_click(session, at);
+        return;
+    }
+    SetCapture(window);
+    apply_drag(window, change);
+}
+
+void end_drag()
+{
+    if (drag.kind == MeasureDrag::NONE) return;
+    measure_release(drag);
+    ReleaseCapture();
 }
 
 void on_command(HWND window, int id)
 {
     run_command(session, window, id);
-    if (IsWindow(window)) follow_cursor(window);  // exit destroys it
+    if (!IsWindow(window)) return;  // exit destroys it
+    follow_cursor(window);
+    measure_window_update(session);
+    update_tool_status();
 }
 
 void on_mouse_leave()
@@ -244,9 +310,13 @@ void on_mouse_leave()
 // Check marks follow the session as the menu opens.
 void on_init_menu(HWND window)
 {
-    for (const CommandRow& c : command_table())
+    for (const CommandRow& c : command_table()) {
         if (c.checked != nullptr)
             CheckMenuItem(GetMenu(window), c.id, MF_BYCOMMAND | (c.checked(session) ? MF_CHECKED : MF_UNCHECKED));
+        // The compare modes are greyed without a same-size picture in the other record.
+        if (c.guard == Guard::SameSizeOther)
+            EnableMenuItem(GetMenu(window), c.id, MF_BYCOMMAND | (command_available(session, c.id) ? MF_ENABLED : MF_GRAYED));
+    }
 }
 
 // The first of the files dropped on the window.
@@ -284,10 +354,15 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_MOUSEHWHEEL: on_wheel(window, wparam, lparam, true); return 0;
     case WM_MOUSEMOVE: on_mouse_move(window, lparam); return 0;
     case WM_MOUSELEAVE: on_mouse_leave(); return 0;
-    case WM_LBUTTONDOWN: explain_window_click(session, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}); return 0;
+    case WM_LBUTTONDOWN: on_button_down(window, lparam); return 0;
+    case WM_LBUTTONUP: end_drag(); return 0;
+    case WM_CAPTURECHANGED:
+        if (drag.kind != MeasureDrag::NONE) measure_release(drag);
+        return 0;
     case WM_INITMENUPOPUP: on_init_menu(window); return 0;
     case WM_SIZE:
         if (status_window != nullptr) SendMessageW(status_window, WM_SIZE, 0, 0);
+        set_status_parts();
         return 0;
     case WM_DROPFILES: on_drop_files(window, reinterpret_cast<HDROP>(wparam)); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
@@ -329,6 +404,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     DragAcceptFiles(main_window, TRUE);
     status_window = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (session.view.status_bar ? WS_VISIBLE : 0), 0, 0,
                                     0, 0, main_window, nullptr, instance, nullptr);
+    set_status_parts();
+    update_tool_status();
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
     UpdateWindow(main_window);
     open_from_command_line(main_window);
@@ -340,7 +417,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         // Retrieval itself failed (the queue or the window is gone): there is
         // nothing left to run.
         if (got == -1) return 1;
-        if (explain_window_key(message)) continue;
+        if (explain_window_key(message) || measure_window_key(message)) continue;
+        // Escape during a drag puts back what was drawn before it.
+        if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE && drag.kind != MeasureDrag::NONE) {
+            const DragChange change = measure_cancel(session, drag);
+            ReleaseCapture();
+            apply_drag(main_window, change);
+            continue;
+        }
         if (TranslateAcceleratorW(main_window, accelerators, &message) == 0) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
