@@ -445,7 +445,8 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.keys("n", modifiers=(Keys.ALT, Keys.SHIFT))
     page.wait_state("idle")
     steps = ["negative"]
-    check(page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"]],
+    pointer = by_name["IDM_TOOL_POINTER"]["id"]  # the tool in use, checked throughout
+    check(page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], pointer],
           "the view menu checks the status bar, not the panel")
 
     # Ctrl+= and Ctrl++ zoom in twice about the middle of what shows of the
@@ -496,7 +497,7 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.menu(view_menu, by_name["IDM_STATUS_BAR"]["caption"])
     page.wait_state("idle")
     check(not page.driver.find_element(By.ID, "statusbar").is_displayed() and
-          page.checked_items(view_menu) == [] and page.view()["client"]["height"] > v["client"]["height"],
+          page.checked_items(view_menu) == [pointer] and page.view()["client"]["height"] > v["client"]["height"],
           "its item hides the status bar, and the view grows")
     compare(page, cli, photo, steps, "the taller view", tuple(page.view()["scroll"]), 400)
     page.menu(view_menu, by_name["IDM_STATUS_BAR"]["caption"])
@@ -506,7 +507,7 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.keys("e", modifiers=(Keys.CONTROL,))
     page.wait_state("idle")
     check(page.driver.find_element(By.ID, "explain").is_displayed() and
-          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], by_name["IDM_EXPLAIN_PANEL"]["id"]],
+          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], by_name["IDM_EXPLAIN_PANEL"]["id"], pointer],
           "Ctrl+E opens the panel and checks its item")
     v = page.view()
     compare(page, cli, photo, steps, "the view beside the panel", tuple(v["scroll"]), 400)
@@ -527,7 +528,7 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.driver.find_element(By.ID, "explain-close").click()
     page.wait_state("idle")
     check(not page.driver.find_element(By.ID, "explain").is_displayed() and
-          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"]],
+          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], pointer],
           "the panel's close box closes it and clears the check mark")
 
     # A picture wider than 65535 screen pixels at 3200 %: the thumb dragged
