@@ -58,6 +58,8 @@ std::string cli_usage()
            "                     [--seed N] [--explain X,Y] [--explain-text X,Y]\n"
            "       lumaforge-cli --verify RESULT.png [--input PATH]\n"
            "       lumaforge-cli --recipe-of RESULT.png\n"
+           "                     [--profile X0,Y0,X1,Y1] [--region X,Y,W,H]\n"
+           "                     [--compare split=X|diff=1|diff=4|diff=16]\n"
            "       lumaforge-cli --list-commands\n"
            "\n"
            "Opens INPUT as the program's open command does (a 24-bit BMP, or a PNG, JPEG,\n"
@@ -100,6 +102,17 @@ std::string cli_usage()
            "                   input-missing (5), no-recipe (6), damaged-recipe (7)\n"
            "  --recipe-of RESULT.png\n"
            "                   print the recipe RESULT carries as a command line\n"
+           "  --profile X0,Y0,X1,Y1\n"
+           "                   print R, G, B and luma of the pixels along the line from\n"
+           "                   X0,Y0 to X1,Y1, in the picture on display and in the other one,\n"
+           "                   as JSON\n"
+           "  --region X,Y,W,H print count, min, max, mean, std, median and histogram of R, G,\n"
+           "                   B and luma over the rectangle (top-left X,Y, W by H), in the\n"
+           "                   picture on display and in the other one, as JSON\n"
+           "  --compare split=X | diff=K\n"
+           "                   --view shows the other picture left of column X and the one on\n"
+           "                   display from X on, or min(255, K * |shown - other|) per channel\n"
+           "                   (K 1, 4 or 16); needs a picture of the same size in the other record\n"
            "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
            "  -h, --help       show this help\n"
            "  --version        show the version\n"
@@ -128,6 +141,18 @@ bool parse_pair(const std::string& text, char separator, std::int32_t& a, std::i
     const auto at = text.find(separator);
     if (at == std::string::npos) return false;
     return parse_number(text.substr(0, at), a) && parse_number(text.substr(at + 1), b);
+}
+
+// Four whole numbers separated by commas.
+bool parse_four(const std::string& text, std::array<std::int32_t, 4>& out)
+{
+    std::size_t from = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t comma = i < 3 ? text.find(',', from) : text.size();
+        if (comma == std::string::npos || !parse_number(text.substr(from, comma - from), out[i])) return false;
+        from = comma + 1;
+    }
+    return true;
 }
 
 }  // namespace
@@ -297,6 +322,37 @@ const CliOption kOptions[] = {
          o.recipe_of = v;
          return true;
      }},
+    {"--profile", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string& error) {
+         std::array<std::int32_t, 4> numbers{};
+         if (!parse_four(v, numbers)) {
+             error = "--profile wants X0,Y0,X1,Y1, not '" + v + "'";
+             return false;
+         }
+         o.profile = numbers;
+         return true;
+     }},
+    {"--region", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string& error) {
+         std::array<std::int32_t, 4> numbers{};
+         if (!parse_four(v, numbers)) {
+             error = "--region wants X,Y,W,H, not '" + v + "'";
+             return false;
+         }
+         o.region = numbers;
+         return true;
+     }},
+    {"--compare", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string& error) {
+         std::int32_t n = 0;
+         if (v.rfind("split=", 0) == 0 && parse_number(v.substr(6), n)) {
+             o.compare = 1;
+         } else if (v.rfind("diff=", 0) == 0 && parse_number(v.substr(5), n) && (n == 1 || n == 4 || n == 16)) {
+             o.compare = 2;
+         } else {
+             error = "--compare wants split=X or diff=1, diff=4 or diff=16, not '" + v + "'";
+             return false;
+         }
+         o.compare_value = n;
+         return true;
+     }},
 };
 
 const CliOption* find_option(const std::string& word)
@@ -346,6 +402,10 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
     }
     if (options.input.empty() && !checks) {
         error = "no input file";
+        return false;
+    }
+    if (options.compare != 0 && options.view.empty()) {
+        error = "--compare goes with --view";
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 // can be tested and fuzzed on its own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,6 +41,10 @@ struct CliOptions {
     std::string verify;        // --verify RESULT.png: re-make it from its recipe
     std::string verify_input;  // --input PATH: the picture the recipe starts from
     std::string recipe_of;     // --recipe-of RESULT.png: its recipe as a command line
+    std::optional<std::array<std::int32_t, 4>> profile;  // --profile X0,Y0,X1,Y1
+    std::optional<std::array<std::int32_t, 4>> region;   // --region X,Y,W,H
+    int compare = 0;                  // --compare: 0 none, 1 split, 2 difference
+    std::int32_t compare_value = 0;   // split=X: X; diff=K: K
 };
 
 // Parses one step word ("grayscale", "median-2d=5", "noise=14000@7").

@@ -17,6 +17,7 @@
 #include "image/bmp.h"
 #include "shell/headless/headless_platform.h"
 #include "lumaforge_version.h"
+#include "shell/measure.h"
 #include "shell/pixel_status.h"
 #include "render/view.h"
 
@@ -267,6 +268,42 @@ int run(Session& session, const CliOptions& options)
         }
     }
 
+    const ImageRecord& shown = *session.images.current_image;
+    const auto inside = [&shown](std::int64_t x, std::int64_t y) {
+        return x >= 0 && y >= 0 && x < shown.width && y < shown.height;
+    };
+    if (options.profile) {
+        const auto [x0, y0, x1, y1] = *options.profile;
+        if (!inside(x0, y0) || !inside(x1, y1)) {
+            std::cerr << "lumaforge-cli: --profile " << x0 << ',' << y0 << ',' << x1 << ',' << y1
+                      << ": both ends must lie inside the " << shown.width << 'x' << shown.height << " picture\n";
+            return 2;
+        }
+    }
+    if (options.region) {
+        const auto [x, y, w, h] = *options.region;
+        if (w < 1 || h < 1 || !inside(x, y) || !inside(std::int64_t{x} + w - 1, std::int64_t{y} + h - 1)) {
+            std::cerr << "lumaforge-cli: --region " << x << ',' << y << ',' << w << ',' << h
+                      << " is not a rectangle of at least one pixel inside the " << shown.width << 'x'
+                      << shown.height << " picture\n";
+            return 2;
+        }
+    }
+    if (options.compare != 0) {
+        if (!other_has_same_size(session.images)) {
+            std::cerr << "lumaforge-cli: --compare needs a picture of the same size in the other record (run a "
+                         "command first)\n";
+            return 2;
+        }
+        if (options.compare == 1 && (options.compare_value < 0 || options.compare_value > shown.width)) {
+            std::cerr << "lumaforge-cli: --compare split=" << options.compare_value << ": X goes from 0 to "
+                      << shown.width << '\n';
+            return 2;
+        }
+        session.view.compare = options.compare == 1 ? COMPARE_SPLIT : COMPARE_DIFF;
+        (options.compare == 1 ? session.view.compare_split_x : session.view.compare_diff) = options.compare_value;
+    }
+
     std::string error;
     if (!options.output.empty()) {
         SaveFailure failure;
@@ -292,6 +329,14 @@ int run(Session& session, const CliOptions& options)
     if (options.explain) std::cout << explanation_json(*explain_pixel(session, options.explain->x, options.explain->y));
     if (options.explain_text)
         std::cout << explanation_text(*explain_pixel(session, options.explain_text->x, options.explain_text->y));
+    if (options.profile) {
+        const auto [x0, y0, x1, y1] = *options.profile;
+        std::cout << profile_json(measure_profile(session.images, {x0, y0, x1, y1}));
+    }
+    if (options.region) {
+        const auto [x, y, w, h] = *options.region;
+        std::cout << region_json(measure_region(session.images, {x, y, w, h}));
+    }
     return open_refused ? 1 : 0;
 }
 

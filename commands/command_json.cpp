@@ -34,6 +34,7 @@ const char* guard_name(Guard guard)
     case Guard::None: return "none";
     case Guard::Picture: return "picture";
     case Guard::BlockPicture: return "block-picture";
+    case Guard::SameSizeOther: return "same-size-other";
     }
     return "none";
 }

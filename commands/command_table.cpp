@@ -93,7 +93,8 @@ constexpr Accelerator ctrl_shift(char key, std::uint8_t order = kAfterPlacedKeys
     return {static_cast<std::uint16_t>(key), MOD_CTRL | MOD_SHIFT, order};
 }
 constexpr DialogSetup no_dialog{};
-constexpr Guard needs_nothing = Guard::None, needs_picture = Guard::Picture, needs_block = Guard::BlockPicture;
+constexpr Guard needs_nothing = Guard::None, needs_picture = Guard::Picture, needs_block = Guard::BlockPicture,
+                needs_same_size_other = Guard::SameSizeOther;
 constexpr CommandRunner image(ImageOperation operation, ExplainPixel explain)
 {
     return {operation, nullptr, nullptr, explain};

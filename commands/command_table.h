@@ -100,8 +100,9 @@ struct DialogSetup {
 };
 
 // What the command needs before anything happens: nothing, a picture on
-// display, or a picture on display with a block of 2 x 2 (smaller side 2).
-enum class Guard : std::uint8_t { None, Picture, BlockPicture };
+// display, a picture on display with a block of 2 x 2 (smaller side 2), or a
+// picture on display and one of the same size in the other record.
+enum class Guard : std::uint8_t { None, Picture, BlockPicture, SameSizeOther };
 
 // The dialog's value and the noise seed of this run.
 struct CommandArgs {

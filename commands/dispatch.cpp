@@ -19,9 +19,20 @@ bool guard_passes(Guard guard, const Session& session)
     // No block of size 2 fits a picture whose smaller side is below 2.
     case Guard::BlockPicture:
         return session.images.current_image != nullptr && block_exponent_max(*session.images.current_image) >= 1;
+    case Guard::SameSizeOther: return other_has_same_size(session.images);
     }
     return false;
 }
+
+}  // namespace
+
+bool command_available(const Session& session, int id)
+{
+    const CommandRow* row = id >= 0 && id <= 0xFFFF ? find_command(static_cast<std::uint16_t>(id)) : nullptr;
+    return row != nullptr && guard_passes(row->guard, session);
+}
+
+namespace {
 
 // The row of a command that acts now, or nullptr.
 const CommandRow* runnable_row(const Session& session, int id)

@@ -17,6 +17,10 @@
 // Runs one menu command; identifiers outside the table do nothing.
 void run_command(Session& session, WindowHandle window, int id);
 
+// Whether the command would act now (its guard passes): a menu greys the
+// items that would not.
+bool command_available(const Session& session, int id);
+
 // What run_command(id) is about to ask the user, for a front end that cannot
 // wait inside a modal dialog (the browser): it asks first, then runs the
 // command with the answer ready for the platform service. For a parameter

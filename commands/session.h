@@ -21,6 +21,7 @@
 #include "commands/param_dialog.h"
 #include "image/image_record.h"
 #include "render/view.h"
+#include "shell/measure.h"
 
 // How the picture in one working record came about: the command that wrote
 // it (IDM_OPEN: opened from a file; 0: nothing yet), its dialog's value and
@@ -37,6 +38,19 @@ struct PictureOrigin {
     std::uint64_t source_generation = 0;
 };
 
+// The tool the mouse points with on the view: the pointer (hover and click
+// for the explanation panel), a line for a profile, a rectangle for a
+// region's statistics. The last line and rectangle stay until another is
+// drawn or the picture changes size (`width`, `height`: the picture's size
+// when they were drawn).
+enum class MeasureTool : std::uint8_t { Pointer, Profile, Region };
+struct MeasureState {
+    MeasureTool tool = MeasureTool::Pointer;
+    std::optional<ProfileLine> line;
+    std::optional<PictureRect> rect;
+    int width = 0, height = 0;
+};
+
 struct Session {
     ImageStore images;   // the two working records and the one on display
     ViewState view;      // zoom, scroll positions and limits, panels shown
@@ -45,6 +59,7 @@ struct Session {
 
     // The file the pictures were opened from (empty before the first).
     std::filesystem::path opened_file;
+    MeasureState measure;  // the pointing tool and what it last measured
 
     // A fixed seed for the noise generator (reproducible runs); none: the
     // calendar time in seconds, as the program does.

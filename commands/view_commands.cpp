@@ -78,3 +78,44 @@ void journal_panel_command(Session& session, WindowHandle window)
 }
 
 bool journal_panel_shown(const Session& session) { return session.view.journal_panel; }
+void pointer_tool_command(Session& session, WindowHandle) { session.measure.tool = MeasureTool::Pointer; }
+void profile_tool_command(Session& session, WindowHandle) { session.measure.tool = MeasureTool::Profile; }
+void region_tool_command(Session& session, WindowHandle) { session.measure.tool = MeasureTool::Region; }
+bool pointer_tool_chosen(const Session& session) { return session.measure.tool == MeasureTool::Pointer; }
+bool profile_tool_chosen(const Session& session) { return session.measure.tool == MeasureTool::Profile; }
+bool region_tool_chosen(const Session& session) { return session.measure.tool == MeasureTool::Region; }
+
+namespace {
+
+bool compare_shown(const Session& session, CompareMode mode, int k)
+{
+    return compare_active(session.images, session.view) && session.view.compare == mode &&
+           (mode != COMPARE_DIFF || session.view.compare_diff == k);
+}
+
+// The split starts in the middle of the picture.
+void compare(Session& session, WindowHandle window, CompareMode mode, int k)
+{
+    ViewState& view = session.view;
+    if (compare_shown(session, mode, k)) {
+        view.compare = COMPARE_OFF;
+    } else {
+        const int width = session.images.current_image->width;
+        if (mode == COMPARE_SPLIT && (view.compare != COMPARE_SPLIT || view.compare_split_x > width))
+            view.compare_split_x = width / 2;
+        view.compare = mode;
+        if (mode == COMPARE_DIFF) view.compare_diff = k;
+    }
+    request_repaint(window);
+}
+
+}  // namespace
+
+void compare_split_command(Session& session, WindowHandle window) { compare(session, window, COMPARE_SPLIT, 0); }
+void compare_diff_1_command(Session& session, WindowHandle window) { compare(session, window, COMPARE_DIFF, 1); }
+void compare_diff_4_command(Session& session, WindowHandle window) { compare(session, window, COMPARE_DIFF, 4); }
+void compare_diff_16_command(Session& session, WindowHandle window) { compare(session, window, COMPARE_DIFF, 16); }
+bool compare_split_shown(const Session& session) { return compare_shown(session, COMPARE_SPLIT, 0); }
+bool compare_diff_1_shown(const Session& session) { return compare_shown(session, COMPARE_DIFF, 1); }
+bool compare_diff_4_shown(const Session& session) { return compare_shown(session, COMPARE_DIFF, 4); }
+bool compare_diff_16_shown(const Session& session) { return compare_shown(session, COMPARE_DIFF, 16); }

@@ -18,6 +18,25 @@ void status_bar_command(Session& session, WindowHandle window);
 void explain_panel_command(Session& session, WindowHandle window);
 void journal_panel_command(Session& session, WindowHandle window);
 
+// The pointing tools (the pointer, a line for a profile, a rectangle for a
+// region) and the compare modes of the view (split, difference x1, x4, x16);
+// choosing the mode that shows goes back to the plain view.
+void pointer_tool_command(Session& session, WindowHandle window);
+void profile_tool_command(Session& session, WindowHandle window);
+void region_tool_command(Session& session, WindowHandle window);
+void compare_split_command(Session& session, WindowHandle window);
+void compare_diff_1_command(Session& session, WindowHandle window);
+void compare_diff_4_command(Session& session, WindowHandle window);
+void compare_diff_16_command(Session& session, WindowHandle window);
+
+bool pointer_tool_chosen(const Session& session);
+bool profile_tool_chosen(const Session& session);
+bool region_tool_chosen(const Session& session);
+bool compare_split_shown(const Session& session);
+bool compare_diff_1_shown(const Session& session);
+bool compare_diff_4_shown(const Session& session);
+bool compare_diff_16_shown(const Session& session);
+
 // The items' check marks.
 bool status_bar_shown(const Session& session);
 bool explain_panel_shown(const Session& session);

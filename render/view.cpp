@@ -173,10 +173,33 @@ void pick_row(std::uint8_t* out, Coord image_l, Coord image_r, Coord ox, const s
 
 // Writes row y of the client area outside the panel: white, with the
 // picture's row where it crosses the zoomed picture (zw by zh screen pixels).
-void base_row(Frame& frame, int y, Coord ox, Coord oy, const ImageRecord& record, int zoom, Coord zw, Coord zh)
+// Picture row r (from the top) of what the view shows: the record's own, or
+// the compare view's, made once per row.
+struct PictureRows {
+    const ImageRecord& record;
+    const ImageRecord* other;  // set: the compare view
+    const ViewState* view;
+    Coord first = 0, end = 0;  // the columns the frame shows
+    mutable std::vector<std::uint8_t> buffer;
+    mutable Coord buffered = -1;
+
+    const std::uint8_t* row(Coord r) const
+    {
+        if (other == nullptr)
+            return record.pixels.get() + static_cast<std::size_t>(record.height - 1 - r) * record.stride();
+        if (r != buffered) {
+            buffer.resize(3 * static_cast<std::size_t>(record.width) + 1);
+            compare_row(record, *other, *view, static_cast<int>(r), buffer.data(), static_cast<int>(first),
+                        static_cast<int>(end));
+            buffered = r;
+        }
+        return buffer.data();
+    }
+};
+
+void base_row(Frame& frame, int y, Coord ox, Coord oy, const PictureRows& rows, int zoom, Coord zw, Coord zh)
 {
     std::uint8_t* row = frame.row(y);
-    const Coord h = record.height;
     const Coord width = frame.width;
     Coord image_l = 0, image_r = 0;
     if (y >= oy && y < oy + zh && zw > 0) {
@@ -188,9 +211,7 @@ void base_row(Frame& frame, int y, Coord ox, Coord oy, const ImageRecord& record
         return;
     }
     std::memset(row, 255, static_cast<std::size_t>(image_l) * 3);
-    // The record is bottom-up: picture row r (from the top) is block row h - 1 - r.
-    const Coord block_row = h - 1 - to_picture(y - oy, zoom);
-    const std::uint8_t* source = record.pixels.get() + static_cast<std::size_t>(block_row) * record.stride();
+    const std::uint8_t* source = rows.row(to_picture(y - oy, zoom));
     if (zoom == 0)
         std::memcpy(row + 3 * image_l, source + 3 * (image_l - ox), static_cast<std::size_t>(image_r - image_l) * 3);
     else if (zoom > 0)
@@ -261,8 +282,9 @@ void draw_values(Frame& frame, const std::uint8_t* bgr, Coord x, Coord y, std::u
 }
 
 // The red, green and blue values written over each visible picture cell.
-void draw_pixel_values(Frame& frame, const ImageRecord& record, Coord ox, Coord oy, int zoom)
+void draw_pixel_values(Frame& frame, const PictureRows& rows, Coord ox, Coord oy, int zoom)
 {
+    const ImageRecord& record = rows.record;
     const Coord cell = Coord{1} << zoom;
     const int scale = 1 << (zoom - ZOOM_PIXEL_VALUES);
     const Coord w = record.width, h = record.height;
@@ -273,7 +295,7 @@ void draw_pixel_values(Frame& frame, const ImageRecord& record, Coord ox, Coord 
     const Coord last_r = std::min(h - 1, to_picture(frame.height - 1 - oy, zoom));
     const Coord left = (cell - 11 * scale) / 2, top = scale;
     for (Coord r = first_r; r <= last_r; ++r) {
-        const std::uint8_t* source = record.pixels.get() + static_cast<std::size_t>(h - 1 - r) * record.stride();
+        const std::uint8_t* source = rows.row(r);
         const Coord y0 = oy + r * cell;
         for (Coord c = first_c; c <= last_c; ++c) {
             const std::uint8_t* p = source + 3 * c;
@@ -320,6 +342,48 @@ std::pair<ClientRect, ClientRect> placed(const ImageRecord& record, const ViewSt
     const Coord w = zoomed_size(record.width, zoom), h = zoomed_size(record.height, zoom);
     const Coord px = ox + w + kPanelLeft;
     return {ClientRect{ox, oy, ox + w, oy + h}, ClientRect{px - 1, oy, px + kPanelWidth, oy + kPanelHeight + 2}};
+}
+
+// The split view's divider: one screen pixel wide over the first screen
+// column of picture column x, down the picture, in dashes of 4 black and 4
+// white pixels (counted from the picture's top) so it shows on any picture.
+void draw_divider(Frame& frame, const ImageRecord& record, Coord ox, Coord oy, int zoom, Coord x)
+{
+    if (x < 0 || x >= record.width) return;
+    const Coord sx = ox + to_screen(x, zoom);
+    if (sx < 0 || sx >= frame.width) return;
+    const Coord h = zoomed_size(record.height, zoom);
+    for (Coord y = std::max<Coord>(oy, 0); y < std::min<Coord>(oy + h, frame.height); ++y)
+        std::memset(frame.row(static_cast<int>(y)) + 3 * sx, ((y - oy) / 4) % 2 == 0 ? 0 : 255, 3);
+}
+
+// The view of `record`, compared with `other` when that is set.
+void paint(Frame& frame, const ImageRecord& record, const ImageRecord* other, const ViewState& view)
+{
+    const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
+    const auto [picture, panel] = placed(record, view);
+    const Coord ox = picture.left, oy = picture.top;
+    const Coord w = picture.right - picture.left, h = picture.bottom - picture.top;
+    PictureRows rows{record, other, &view, 0, 0, {}, -1};
+    rows.first = std::clamp<Coord>(to_picture(-ox, zoom), 0, record.width);
+    rows.end = std::clamp<Coord>(to_picture(frame.width - 1 - ox, zoom) + 1, rows.first, record.width);
+
+    // The picture and the white surround (strip, below the picture, right of
+    // and below the panel) all lie outside the panel's columns or rows, so
+    // one pass writes them; the panel follows. Zoomed in, the screen rows of
+    // one picture row are the same bytes: widen the first, copy the rest.
+    if (frame.width > 0)
+        for (int y = 0; y < frame.height; ++y) {
+            const bool repeats = zoom > 0 && y > 0 && y - 1 >= oy && y < oy + h &&
+                                 to_picture(y - oy, zoom) == to_picture(y - 1 - oy, zoom);
+            if (repeats)
+                std::memcpy(frame.row(y), frame.row(y - 1), static_cast<std::size_t>(frame.width) * 3);
+            else
+                base_row(frame, y, ox, oy, rows, zoom, w, h);
+        }
+    if (zoom >= ZOOM_PIXEL_VALUES) draw_pixel_values(frame, rows, ox, oy, zoom);
+    if (other != nullptr && view.compare == COMPARE_SPLIT) draw_divider(frame, record, ox, oy, zoom, view.compare_split_x);
+    draw_panel(frame, panel.left + 1, panel.top, record);
 }
 
 }  // namespace
@@ -385,34 +449,41 @@ void settle_view(ViewState& view, const ImageStore& store, int width, int height
     }
 }
 
-void paint_view(Frame& frame, const ImageRecord& record, const ViewState& view)
-{
-    const int zoom = std::clamp<int>(view.zoom, ZOOM_MIN, ZOOM_MAX);
-    const auto [picture, panel] = placed(record, view);
-    const Coord ox = picture.left, oy = picture.top;
-    const Coord w = picture.right - picture.left, h = picture.bottom - picture.top;
+void paint_view(Frame& frame, const ImageRecord& record, const ViewState& view) { paint(frame, record, nullptr, view); }
 
-    // The picture and the white surround (strip, below the picture, right of
-    // and below the panel) all lie outside the panel's columns or rows, so
-    // one pass writes them; the panel follows. Zoomed in, the screen rows of
-    // one picture row are the same bytes: widen the first, copy the rest.
-    if (frame.width > 0)
-        for (int y = 0; y < frame.height; ++y) {
-            const bool repeats = zoom > 0 && y > 0 && y - 1 >= oy && y < oy + h &&
-                                 to_picture(y - oy, zoom) == to_picture(y - 1 - oy, zoom);
-            if (repeats)
-                std::memcpy(frame.row(y), frame.row(y - 1), static_cast<std::size_t>(frame.width) * 3);
-            else
-                base_row(frame, y, ox, oy, record, zoom, w, h);
-        }
-    if (zoom >= ZOOM_PIXEL_VALUES) draw_pixel_values(frame, record, ox, oy, zoom);
-    draw_panel(frame, panel.left + 1, panel.top, record);
+void compare_row(const ImageRecord& shown, const ImageRecord& other, const ViewState& view, int y, std::uint8_t* out,
+                 int first, int end)
+{
+    if (first >= end) return;
+    const std::uint8_t* a = shown.pixel(0, y);
+    const std::uint8_t* b = other.pixel(0, y);
+    if (view.compare == COMPARE_SPLIT) {
+        const int split = std::clamp<int>(view.compare_split_x, first, end);
+        std::memcpy(out + 3 * first, b + 3 * first, 3 * static_cast<std::size_t>(split - first));
+        std::memcpy(out + 3 * split, a + 3 * split, 3 * static_cast<std::size_t>(end - split));
+        return;
+    }
+    const int k = view.compare_diff;
+    for (std::size_t i = 3 * static_cast<std::size_t>(first); i < 3 * static_cast<std::size_t>(end); ++i) {
+        const int d = k * std::abs(int{a[i]} - int{b[i]});
+        out[i] = static_cast<std::uint8_t>(std::min(d, 255));
+    }
 }
 
+bool compare_active(const ImageStore& store, const ViewState& view)
+{
+    if (view.compare == COMPARE_OFF || store.current_image == nullptr) return false;
+    const ImageRecord& shown = *store.current_image;
+    const ImageRecord& other = store.other_record();
+    return other.pixels && other.width == shown.width && other.height == shown.height;
+}
+
+// A compare mode shows only while the other record holds a picture of the
+// same size (its menu items are greyed otherwise).
 void render_client(Frame& frame, const ImageStore& store, const ViewState& view)
 {
     if (store.current_image != nullptr)
-        paint_view(frame, *store.current_image, view);
+        paint(frame, *store.current_image, compare_active(store, view) ? &store.other_record() : nullptr, view);
     else
         fill_white(frame);
 }

@@ -57,6 +57,15 @@ inline constexpr int ZOOM_MIN = -3;          // 12.5 %
 inline constexpr int ZOOM_MAX = 5;           // 3200 %
 inline constexpr int ZOOM_PIXEL_VALUES = 4;  // 1600 %: values drawn in each pixel
 
+// A view mode that compares the picture on display with the other record
+// (when that holds a picture of the same size; otherwise the view is the
+// plain one): split, picture columns x < compare_split_x from the other
+// record and the rest from the one on display, a divider drawn over column
+// compare_split_x; or the difference min(255, K * |shown - other|) per
+// channel with K = compare_diff (1, 4 or 16). The histogram panel always
+// shows the picture on display.
+enum CompareMode : std::int32_t { COMPARE_OFF = 0, COMPARE_SPLIT = 1, COMPARE_DIFF = 2 };
+
 // The view's part of the session. Scroll positions and limits are in screen
 // pixels of the zoomed picture. The positions are never reset, and scroll
 // steps never clamp them; the limits come from the last layout of a picture
@@ -72,6 +81,9 @@ struct ViewState {
     bool explain_panel = false;  // the panel explaining a pixel is open beside the view
     bool journal_panel = false;  // the panel with the session's steps is open
     std::int32_t wheel_zoom = 0;  // wheel turn towards the next zoom level (120 a notch)
+    CompareMode compare = COMPARE_OFF;
+    std::int32_t compare_split_x = 0;  // first column from the picture on display
+    std::int32_t compare_diff = 1;     // K of the difference view
 };
 
 // Scroll codes of the scroll bars.
@@ -180,12 +192,23 @@ void settle_view(ViewState& view, const ImageStore& store, int width, int height
 // size) at view.zoom and view's scroll positions.
 void paint_view(Frame& frame, const ImageRecord& record, const ViewState& view);
 
+// Picture row y (from the top) as the compare view shows it: columns
+// [first, end) into out + 3 * first (3 bytes each, blue, green, red); shown
+// and other have the same size.
+void compare_row(const ImageRecord& shown, const ImageRecord& other, const ViewState& view, int y, std::uint8_t* out,
+                 int first, int end);
+
+// Whether the view compares: a compare mode is set and the other record
+// holds a picture of the size of the one on display.
+bool compare_active(const ImageStore& store, const ViewState& view);
+
 // Draws the histogram panel with its first bin column at px and its top row
 // at top; returns (panel width 257, panel height 415).
 std::pair<int, int> draw_histogram_panel(Frame& frame, int px, int top, const ImageRecord& record);
 
 // The whole client area as the window shows it: the view of the store's
-// current_image, or plain white while nothing is loaded.
+// current_image (compared with the other record when compare_active), or
+// plain white while nothing is loaded.
 void render_client(Frame& frame, const ImageStore& store, const ViewState& view);
 
 // The four lines of each segmentation frame in client coordinates: lower

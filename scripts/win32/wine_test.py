@@ -30,6 +30,7 @@ FILE_DIALOG = 'Открыть графический файл.'
 SAVE_DIALOG = 'Сохранить графический файл.'
 EXPLAIN_PANEL = 'Как получен пиксель'
 JOURNAL_PANEL = 'Журнал'
+MEASURE_PANEL = 'Измерение'
 SCREEN = (1280, 1024)
 
 
@@ -611,6 +612,50 @@ class Session:
         self.key('alt+F4', window=panel)
         self.wait_gone(JOURNAL_PANEL, visible=True)
 
+    def measure_region(self):
+        """Shift+O and a drag from one corner past the other: the panel's
+        numbers, copied with Ctrl+C, are lumaforge-cli --region's, before and
+        after; Shift+U closes the panel. The rectangle stays drawn until the
+        next picture of another size."""
+        if self.zoom != 0 or self.scroll != (0, 0):
+            raise Failure('the region check expects the picture at natural size, not scrolled')
+        top = self.client[0]
+        self.key('shift+o')
+        panel = self.wait_window(MEASURE_PANEL, visible=True)
+        info = self.run(['xwininfo', '-id', self.window]).stdout.decode()
+        left, upper = (int(re.search(name + r':\s+(-?\d+)', info).group(1))
+                       for name in ('Absolute upper-left X', 'Absolute upper-left Y'))
+        self.run(['xdotool', 'mousemove', '--sync', str(left + 130), str(upper + top + 90), 'mousedown', '1',
+                  'mousemove', '--sync', str(left + 80), str(upper + top + 60),
+                  'mousemove', '--sync', str(left + 30), str(upper + top + 40), 'mouseup', '1'])
+        region = json.loads(self.run([self.args.cli, self.sample] + self.steps + ['--region', '30,40,101,51']).stdout)
+        names = {'r': 'R', 'g': 'G', 'b': 'B', 'luma': 'яркость'}
+        expected = 'картинка\tканал\tчисло\tмин\tмакс\tсреднее\tст. откл.\tмедиана\n'
+        for which, stats in (('на экране', region['shown']), ('другая', region['other'])):
+            for key in ('r', 'g', 'b', 'luma'):
+                s = stats[key]
+                expected += '%s\t%s\t%d\t%d\t%d\t%.4f\t%.4f\t%d\n' % (which, names[key], s['count'], s['min'],
+                                                                   s['max'], s['mean'], s['std'], s['median'])
+        time.sleep(0.5)
+        self.screenshot('screen-region.png')
+        self.key('ctrl+c', window=panel)
+        copied = {}
+
+        def matches():
+            result = self.run(['xclip', '-o', '-selection', 'clipboard', '-t', 'UTF8_STRING'], check=False)
+            copied['text'] = result.stdout.decode(errors='replace').replace('\r\n', '\n')
+            return copied['text'] == expected
+
+        try:
+            wait_until('the region\'s numbers on the clipboard', matches, 15, interval=0.5)
+        except Failure:
+            with open(os.path.join(self.args.out, 'failed-region.txt'), 'w') as f:
+                f.write('copied:\n%s\nexpected:\n%s' % (copied.get('text'), expected))
+            raise
+        log('  a dragged rectangle\'s numbers are lumaforge-cli --region\'s, before and after')
+        self.key('shift+u')
+        self.wait_gone(MEASURE_PANEL, visible=True)
+
     def status_strip(self):
         """The status bar's rows under the view, as the screen shows them."""
         top, width, height = self.client
@@ -780,6 +825,10 @@ class Session:
             self.check_view('the menu\'s Распознавание > Сегментирование (%d frames)' % (len(frames) // 4), size)
             self.screenshot('screen-segmented.png')
             self.lines = []
+        self.key('ctrl+n')
+        self.steps.append('negative')
+        self.check_view('Ctrl+N on text.bmp', size)
+        self.measure_region()
 
         self.small = os.path.join(self.args.out, 'small.bmp')
         write_test_picture(self.small, 48, 32)

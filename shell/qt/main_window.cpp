@@ -23,12 +23,15 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <functional>
+#include <cmath>
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
 #include "shell/pixel_status.h"
 #include "shell/qt/file_chooser.h"
+#include "shell/qt/measure_panel.h"
 #include "render/frame_lines.h"
 
 namespace {
@@ -113,6 +116,13 @@ void ViewWidget::draw_lines(std::span<const WindowLine> lines)
     update();
 }
 
+void ViewWidget::set_marker(std::optional<PicturePoint> marker)
+{
+    if (marker == marker_) return;
+    marker_ = marker;
+    update();
+}
+
 void ViewWidget::paintEvent(QPaintEvent*)
 {
     bring_up_to_date();
@@ -121,6 +131,46 @@ void ViewWidget::paintEvent(QPaintEvent*)
                        QImage::Format_BGR888);
     QPainter painter(this);
     painter.drawImage(0, 0, image);
+    paint_measure(painter);
+}
+
+// The last line or rectangle over the picture, in yellow on a black border
+// so it shows on any picture, and the marked pixel as a small square. Only
+// the widget draws them: the frame keeps the view's own pixels.
+void ViewWidget::paint_measure(QPainter& painter)
+{
+    const MeasureState& m = session_.measure;
+    if (session_.images.current_image == nullptr || (!m.line && !m.rect && !marker_)) return;
+    const int zoom = std::clamp<int>(session_.view.zoom, ZOOM_MIN, ZOOM_MAX);
+    // The screen span of picture column (or row) c: [first, first + size).
+    const auto first = [zoom](std::int64_t c) { return zoom >= 0 ? c << zoom : c >> -zoom; };
+    const double cell = zoom >= 0 ? double(1 << zoom) : 1.0;
+    const auto centre = [&](PicturePoint p) {
+        return QPointF(double(first(p.x) - session_.view.scroll_x) + cell / 2,
+                       double(first(p.y) - session_.view.scroll_y) + cell / 2);
+    };
+    const auto outlined = [&painter](const std::function<void()>& draw) {
+        painter.setPen(QPen(Qt::black, 3));
+        draw();
+        painter.setPen(QPen(Qt::yellow, 1));
+        draw();
+    };
+    painter.setBrush(Qt::NoBrush);
+    if (m.line) {
+        const QPointF a = centre({m.line->x0, m.line->y0}), b = centre({m.line->x1, m.line->y1});
+        outlined([&] { painter.drawLine(a, b); });
+    }
+    if (m.rect) {
+        const double l = double(first(m.rect->x) - session_.view.scroll_x);
+        const double t = double(first(m.rect->y) - session_.view.scroll_y);
+        const double r = double(first(std::int64_t{m.rect->x} + m.rect->width - 1) - session_.view.scroll_x) + cell;
+        const double b = double(first(std::int64_t{m.rect->y} + m.rect->height - 1) - session_.view.scroll_y) + cell;
+        outlined([&] { painter.drawRect(QRectF(l - 0.5, t - 0.5, r - l, b - t)); });
+    }
+    if (marker_) {
+        const QPointF c = centre(*marker_);
+        outlined([&] { painter.drawRect(QRectF(c.x() - 4, c.y() - 4, 8, 8)); });
+    }
 }
 
 void ViewWidget::mouseMoveEvent(QMouseEvent* event) { emit pointer_moved(event->position().toPoint()); }
@@ -129,6 +179,10 @@ void ViewWidget::leaveEvent(QEvent*) { emit pointer_left(); }
 void ViewWidget::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) emit clicked(event->position().toPoint());
+}
+void ViewWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) emit released(event->position().toPoint());
 }
 void ViewWidget::wheelEvent(QWheelEvent* event) { emit wheel_turned(event); }
 
@@ -171,6 +225,9 @@ MainWindow::MainWindow()
     status_summary_ = new QLabel(this);
     status_summary_->setObjectName(QStringLiteral("status_summary"));
     statusBar()->addPermanentWidget(status_summary_);
+    tool_label_ = new QLabel(this);
+    tool_label_->setObjectName(QStringLiteral("tool"));
+    statusBar()->addPermanentWidget(tool_label_);
     statusBar()->setVisible(session_.view.status_bar);
 
     // The bars are set from the layout before the view paints (lay_out);
@@ -178,19 +235,24 @@ MainWindow::MainWindow()
     central->installEventFilter(this);  // a new size lays the view out again
     connect(view_, &ViewWidget::rendered, this, &MainWindow::update_status, Qt::QueuedConnection);
     connect(view_, &ViewWidget::rendered, this, &MainWindow::update_explanation, Qt::QueuedConnection);
+    connect(view_, &ViewWidget::rendered, this, [this] { update_measure(); }, Qt::QueuedConnection);
     connect(view_, &ViewWidget::pointer_moved, this, [this](QPoint at) {
         pointer_ = at;
+        drag_view(at);
         update_status();
         update_explanation();
     });
+    connect(view_, &ViewWidget::released, this, [this] { measure_release(drag_); });
     connect(view_, &ViewWidget::pointer_left, this, [this] {
         pointer_.reset();
         update_status();
     });
-    connect(view_, &ViewWidget::clicked, this, &MainWindow::pin_explanation);
+    connect(view_, &ViewWidget::clicked, this, &MainWindow::press_view);
     connect(view_, &ViewWidget::wheel_turned, this, [this](QWheelEvent* event) { turn_wheel(event, nullptr); });
     build_explain_dock();
     build_journal_dock();
+    build_measure_dock();
+    update_status();
 }
 
 MainWindow::~MainWindow()
@@ -227,8 +289,11 @@ void MainWindow::build_menu()
 
 void MainWindow::update_check_marks()
 {
-    for (const CommandRow& c : command_table())
+    for (const CommandRow& c : command_table()) {
         if (c.checked != nullptr) actions_.at(c.id)->setChecked(c.checked(session_));
+        // The compare modes are greyed without a same-size picture in the other record.
+        if (c.guard == Guard::SameSizeOther) actions_.at(c.id)->setEnabled(command_available(session_, c.id));
+    }
 }
 
 QAction* MainWindow::action_for(int id) const
@@ -246,6 +311,8 @@ void MainWindow::run(int id)
     update_check_marks();  // Qt toggled the mark itself; the session decides
     update_explanation();
     update_journal();
+    update_measure();
+    update_status();
 }
 
 // The steps in a fixed-pitch font, selectable, and Copy for the command line.
@@ -287,6 +354,88 @@ void MainWindow::update_journal()
     journal_shown_ = journal_panel_text(session_.journal, native_shell());
     journal_text_->setPlainText(QString::fromStdString(journal_shown_.text));
     journal_copy_->setEnabled(!journal_shown_.command_line.empty());
+}
+
+// ---- the pointing tools ------------------------------------------------------
+
+// The panel below the view, shown while Профиль or Область is the tool; Escape
+// anywhere in the window cancels a drag.
+void MainWindow::build_measure_dock()
+{
+    measure_dock_ = new QDockWidget(QStringLiteral("Измерение"), this);
+    measure_dock_->setObjectName(QStringLiteral("measure"));
+    measure_dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
+    measure_dock_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    measure_panel_ = new MeasurePanel(measure_dock_);
+    measure_dock_->setWidget(measure_panel_);
+    addDockWidget(Qt::BottomDockWidgetArea, measure_dock_);
+    measure_dock_->hide();
+    connect(measure_panel_, &MeasurePanel::hovered_point_changed, this,
+            [this] { view_->set_marker(measure_panel_->hovered_point()); });
+    auto* escape = new QAction(this);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(escape, &QAction::triggered, this, &MainWindow::cancel_drag);
+    addAction(escape);
+}
+
+void MainWindow::press_view(QPoint at)
+{
+    apply(measure_press(session_, drag_, at.x(), at.y()));
+    if (drag_.kind == MeasureDrag::NONE) pin_explanation(at);
+}
+
+void MainWindow::drag_view(QPoint at)
+{
+    if (drag_.kind != MeasureDrag::NONE) apply(measure_move(session_, drag_, at.x(), at.y()));
+}
+
+void MainWindow::cancel_drag() { apply(measure_cancel(session_, drag_)); }
+
+// The overlay moved: the widget repaints over the frame it has; the divider
+// moved: the frame is drawn again.
+void MainWindow::apply(DragChange change)
+{
+    if (change == DragChange::Overlay) {
+        view_->update();
+        update_measure();
+    } else if (change == DragChange::View) {
+        request_repaint();
+        update_status();
+    }
+}
+
+// Measures again only when the line, the rectangle, the tool or a picture
+// changed, so scrolling and repaints cost a comparison.
+void MainWindow::update_measure(bool force)
+{
+    if (measure_forget_if_resized(session_)) view_->update();
+    const MeasureState& m = session_.measure;
+    const bool shown = m.tool != MeasureTool::Pointer && session_.images.current_image != nullptr;
+    if (measure_dock_->isVisible() != shown) measure_dock_->setVisible(shown);
+    if (!shown) {
+        view_->set_marker(std::nullopt);
+        return;
+    }
+    const MeasuredFrom from{m.tool, m.line, m.rect, session_.images.current_image, session_.origin_a.generation,
+                            session_.origin_b.generation, other_has_same_size(session_.images)};
+    if (!force && measured_from_ == from) return;
+    measured_from_ = from;
+    profile_.reset();
+    region_.reset();
+    if (m.tool == MeasureTool::Profile && m.line) {
+        profile_ = measure_profile(session_.images, *m.line);
+        const double length = std::hypot(double(m.line->x1 - m.line->x0), double(m.line->y1 - m.line->y0));
+        measure_panel_->show_profile(*profile_, length);
+    } else if (m.tool == MeasureTool::Region && m.rect) {
+        region_ = measure_region(session_.images, *m.rect);
+        measure_panel_->show_region(*region_);
+    } else {
+        measure_panel_->show_hint(m.tool == MeasureTool::Profile
+                                      ? QStringLiteral("Проведите линию по картинке: её профиль появится здесь.")
+                                      : QStringLiteral("Выделите прямоугольник на картинке: его гистограммы и "
+                                                       "статистика появятся здесь."));
+    }
+    view_->set_marker(measure_panel_->hovered_point());
 }
 
 void MainWindow::show_status_bar(bool shown)
@@ -358,6 +507,11 @@ void MainWindow::update_status()
     if (pointer_) text = status_text_at(session_.images, session_.view, pointer_->x(), pointer_->y());
     status_label_->setText(QString::fromStdString(text));
     status_summary_->setText(QString::fromStdString(status_summary(session_)));
+    std::string tool = tool_status_text(session_);
+    if (compare_active(session_.images, session_.view)) tool = compare_status_text(session_.view) + "   " + tool;
+    tool_label_->setText(QString::fromStdString(tool));
+    const Qt::CursorShape cursor = session_.measure.tool == MeasureTool::Pointer ? Qt::ArrowCursor : Qt::CrossCursor;
+    if (view_->cursor().shape() != cursor) view_->setCursor(cursor);
 }
 
 void MainWindow::open_file(const QString& name)

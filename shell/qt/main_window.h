@@ -20,10 +20,12 @@
 #include "commands/session.h"
 #include "shell/explain_panel.h"
 #include "shell/journal_panel.h"
+#include "shell/measure_tool.h"
 #include "commands/platform.h"
 #include "shell/qt/explanation_view.h"
 #include "render/view.h"
 
+class MeasurePanel;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -44,6 +46,9 @@ public:
     void invalidate();
     // Draws black 1-pixel lines onto what the window shows now.
     void draw_lines(std::span<const WindowLine> lines);
+    // The pixel marked over the view (the profile sample under the cursor in
+    // the measuring panel), or none.
+    void set_marker(std::optional<PicturePoint> marker);
     // What the window shows, brought up to date.
     const Frame& current_frame();
 
@@ -53,23 +58,27 @@ signals:
     // The mouse moved over the view (client point) or left it.
     void pointer_moved(QPoint at);
     void pointer_left();
-    // A click of the left button at a client point.
+    // A press and the release of the left button at a client point.
     void clicked(QPoint at);
+    void released(QPoint at);
     void wheel_turned(QWheelEvent* event);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     void bring_up_to_date();
+    void paint_measure(QPainter& painter);
 
     Session& session_;
     Frame frame_;
     bool stale_ = true;
+    std::optional<PicturePoint> marker_;
 };
 
 class MainWindow : public QMainWindow {
@@ -100,6 +109,13 @@ public:
     QDockWidget* explain_dock() const { return explain_dock_; }
     QLabel* explain_heading() const { return explain_heading_; }
     ExplanationView* explain_text() const { return explain_text_; }
+    QDockWidget* measure_dock() const { return measure_dock_; }
+    MeasurePanel* measure_panel() const { return measure_panel_; }
+    QLabel* tool_label() const { return tool_label_; }
+    // What the panel shows now: the last line's profile, the last
+    // rectangle's statistics.
+    const std::optional<Profile>& measured_profile() const { return profile_; }
+    const std::optional<Region>& measured_region() const { return region_; }
 
     void show_status_bar(bool shown);
     void show_explain_panel(bool shown);
@@ -137,6 +153,12 @@ private:
     void show_explanation();
     void build_journal_dock();
     void update_journal();
+    void build_measure_dock();
+    void press_view(QPoint at);
+    void drag_view(QPoint at);
+    void cancel_drag();
+    void apply(DragChange change);
+    void update_measure(bool force = false);
 
     Session session_;
     ViewWidget* view_ = nullptr;
@@ -158,6 +180,24 @@ private:
     bool destroyed_ = false;
     bool setting_bars_ = false;  // the bars change because the view did
     std::optional<QPoint> pointer_;  // over the view, client coordinates
+    QLabel* tool_label_ = nullptr;
+    QDockWidget* measure_dock_ = nullptr;
+    MeasurePanel* measure_panel_ = nullptr;
+    MeasureDrag drag_;
+    std::optional<Profile> profile_;
+    std::optional<Region> region_;
+    // What the panel's numbers were made from: a change of any of these
+    // measures again (the records' generations change with their pixels).
+    struct MeasuredFrom {
+        MeasureTool tool;
+        std::optional<ProfileLine> line;
+        std::optional<PictureRect> rect;
+        const ImageRecord* shown;
+        std::uint64_t generation_a, generation_b;
+        bool other;
+        bool operator==(const MeasuredFrom&) const = default;
+    };
+    std::optional<MeasuredFrom> measured_from_;
 };
 
 // The main window while it exists, else nullptr.

@@ -13,7 +13,11 @@
 //
 // The pointer, clicks and the wheel over the view go to the module, which
 // keeps the status bar's text and the explanation panel (the same logic as
-// the desktop windows) and says when they changed.
+// the desktop windows) and says when they changed. Drags with the pointing
+// tools go to the module too; the page draws the line or rectangle on a
+// canvas over the view and the measuring panel below it (the profile plot,
+// the region's histograms as the module draws them, and its numbers) from
+// the module's numbers.
 "use strict";
 
 (() => {
@@ -163,7 +167,10 @@
       menu.items.push({ element: item, command, mnemonic });
       item.addEventListener("mouseenter", () => setActive(place));
       item.addEventListener("mousedown", (e) => e.preventDefault());
-      item.addEventListener("click", () => { closeMenu(); runCommand(command.id); });
+      const disabled = command.guard === "same-size-other" && !M._lf_available(command.id);
+      item.classList.toggle("disabled", disabled);
+      if (disabled) item.setAttribute("aria-disabled", "true");
+      item.addEventListener("click", () => { if (!disabled) { closeMenu(); runCommand(command.id); } });
       box.append(item);
     }
     title.element.classList.add("open");
@@ -252,6 +259,12 @@
     if (modal.top) { modal.top.key(e); return; }
     if (busy) { e.preventDefault(); return; }
     if (menu.open >= 0) { if (menuKey(e)) e.preventDefault(); return; }
+    if (e.key === "Escape" && measure.dragging) {
+      e.preventDefault();
+      measure.dragging = false;
+      applyDrag(M._lf_cancel());
+      return;
+    }
     const id = acceleratorFor(e);
     if (id) {
       e.preventDefault();
@@ -780,7 +793,12 @@
       if (saving) download(saving.path, saving.name);
       dropStagedFiles();
       showJournal();
-      if (result & (REPAINT | FRAME_CHANGED)) paint(); else showTexts(M._lf_texts_changed());
+      if (result & (REPAINT | FRAME_CHANGED)) {
+        paint();
+      } else {
+        showTexts(M._lf_texts_changed());
+        refreshMeasure();  // a tool chosen: the status bar and the panel
+      }
       if (result & MESSAGES) {
         for (const m of JSON.parse(text(M._lf_take_messages()))) await messageBox(m.caption, m.text);
       }
@@ -845,6 +863,7 @@
     placeThumb(bars.h);
     placeThumb(bars.v);
     showTexts(M._lf_texts_changed());
+    refreshMeasure();
   }
 
   function blit(width, height) {
@@ -1009,7 +1028,248 @@
     client.addEventListener("mousedown", (e) => {
       if (e.button !== 0 || busy || ended || M === null) return;
       const at = clientPoint(e);
-      showTexts(M._lf_click(at.x, at.y));
+      const change = M._lf_press(at.x, at.y);
+      if (change < 0) {
+        showTexts(M._lf_click(at.x, at.y));
+        return;
+      }
+      // The drag goes on outside the view: points beside the picture clamp.
+      e.preventDefault();
+      measure.dragging = true;
+      applyDrag(change);
+      const move = (m) => {
+        if (!measure.dragging) return;
+        const p = clientPoint(m);
+        applyDrag(M._lf_drag(p.x, p.y));
+      };
+      const up = () => {
+        document.removeEventListener("mousemove", move);
+        document.removeEventListener("mouseup", up);
+        if (measure.dragging) M._lf_release();
+        measure.dragging = false;
+      };
+      document.addEventListener("mousemove", move);
+      document.addEventListener("mouseup", up);
+    });
+  }
+
+  // ---- the pointing tools and the measuring panel --------------------------
+
+  const measure = { dragging: false, state: null, serial: -1, data: null, hovered: null };
+
+  // 1: the line or rectangle moved (the overlay and the panel follow);
+  // 2: the view itself (the divider) is drawn again.
+  function applyDrag(change) {
+    if (change === 2) paint(); else if (change === 1) refreshMeasure();
+  }
+
+  // The screen span of picture column or row c at the view's zoom.
+  function cellStart(c, zoom) { return zoom >= 0 ? c * (1 << zoom) : Math.floor(c / (1 << -zoom)); }
+
+  function drawOverlay() {
+    const canvas = $("overlay"), view = $("view");
+    if (canvas.width !== view.width || canvas.height !== view.height) {
+      canvas.width = view.width;
+      canvas.height = view.height;
+      canvas.style.width = view.style.width;
+      canvas.style.height = view.style.height;
+    }
+    const g = canvas.getContext("2d");
+    g.clearRect(0, 0, canvas.width, canvas.height);
+    const st = measure.state;
+    if (!st) return;
+    const v = viewState(), zoom = v.zoom, sx = v.scroll_x, sy = v.scroll_y;
+    const cell = zoom >= 0 ? 1 << zoom : 1;
+    const centre = (x, y) => [cellStart(x, zoom) - sx + cell / 2, cellStart(y, zoom) - sy + cell / 2];
+    const outlined = (draw) => {
+      g.strokeStyle = "#000"; g.lineWidth = 3; g.beginPath(); draw(); g.stroke();
+      g.strokeStyle = "#ff0"; g.lineWidth = 1; g.beginPath(); draw(); g.stroke();
+    };
+    if (st.line) {
+      const a = centre(st.line[0], st.line[1]), b = centre(st.line[2], st.line[3]);
+      outlined(() => { g.moveTo(a[0], a[1]); g.lineTo(b[0], b[1]); });
+    }
+    if (st.rect) {
+      const [x, y, w, h] = st.rect;
+      const l = cellStart(x, zoom) - sx, t = cellStart(y, zoom) - sy;
+      const r = cellStart(x + w - 1, zoom) - sx + cell, b = cellStart(y + h - 1, zoom) - sy + cell;
+      outlined(() => g.rect(l - 0.5, t - 0.5, r - l, b - t));
+    }
+    const profile = measure.data && measure.data.profile;
+    if (profile && measure.hovered !== null && measure.hovered < profile.points.length) {
+      const p = profile.points[measure.hovered], c = centre(p.x, p.y);
+      outlined(() => g.rect(c[0] - 4, c[1] - 4, 8, 8));
+    }
+  }
+
+  // After a drag, a command or a new frame: the module measures again only
+  // when the line, the rectangle, the tool or a picture changed.
+  function refreshMeasure() {
+    if (M === null || ended) return;
+    measure.state = JSON.parse(text(M._lf_measure_state()));
+    $("tool-status").textContent = measure.state.status;
+    $("client").style.cursor = measure.state.tool === "pointer" ? "" : "crosshair";
+    const panel = $("measure"), shown = measure.state.tool !== "pointer" && measure.state.picture;
+    if (panel.hidden === shown) {
+      panel.hidden = !shown;
+      requestAnimationFrame(() => paint());  // the view is shorter or taller now
+    }
+    if (measure.state.serial !== measure.serial) {
+      measure.serial = measure.state.serial;
+      measure.data = JSON.parse(text(M._lf_measure_data()));
+      showMeasure();
+    }
+    drawOverlay();
+  }
+
+  function showMeasure() {
+    const { profile, region } = measure.data;
+    $("measure-hint").hidden = !!(profile || region);
+    $("measure-hint").textContent = measure.state.tool === "profile"
+      ? "Проведите линию по картинке: её профиль появится здесь."
+      : "Выделите прямоугольник на картинке: его гистограммы и статистика появятся здесь.";
+    $("profile").hidden = !profile;
+    $("region").hidden = !region;
+    if (profile) {
+      if (measure.hovered !== null && measure.hovered >= profile.points.length) measure.hovered = null;
+      plotProfile();
+      describeHover();
+    }
+    if (region) showRegion(region);
+  }
+
+  const CURVES = [["r", "rgb(220,0,0)"], ["g", "rgb(0,160,0)"], ["b", "rgb(0,0,230)"], ["luma", "#000"]];
+
+  function profileLength(points) {
+    const a = points[0], b = points[points.length - 1];
+    return Math.hypot(b.x - a.x, b.y - a.y);
+  }
+
+  function plotArea(canvas) { return { l: 36, t: 8, w: canvas.width - 46, h: canvas.height - 30 }; }
+
+  function plotProfile() {
+    const canvas = $("profile-plot");
+    const r = canvas.getBoundingClientRect();
+    canvas.width = Math.max(100, Math.floor(r.width));
+    canvas.height = Math.max(60, Math.floor(r.height));
+    const g = canvas.getContext("2d"), a = plotArea(canvas), points = measure.data.profile.points;
+    g.fillStyle = "#fff";
+    g.fillRect(0, 0, canvas.width, canvas.height);
+    g.font = "11px sans-serif";
+    g.textBaseline = "middle";
+    for (const v of [0, 64, 128, 192, 255]) {
+      const y = Math.round(a.t + a.h - v * a.h / 255) + 0.5;
+      g.strokeStyle = "#c8c8c8"; g.lineWidth = 1; g.setLineDash([]);
+      g.beginPath(); g.moveTo(a.l, y); g.lineTo(a.l + a.w, y); g.stroke();
+      g.fillStyle = "#000"; g.textAlign = "right"; g.fillText(String(v), a.l - 4, y);
+    }
+    g.strokeStyle = "#000"; g.strokeRect(a.l + 0.5, a.t + 0.5, a.w, a.h);
+    const n = points.length;
+    const xOf = (i) => (n === 1 ? a.l + a.w / 2 : a.l + a.w * i / (n - 1));
+    const yOf = (v) => a.t + a.h - v * a.h / 255;
+    const sets = points[0].other ? ["other", "shown"] : ["shown"];
+    for (const set of sets)
+      for (const [key, colour] of CURVES) {
+        g.strokeStyle = colour;
+        g.lineWidth = set === "shown" ? 1.5 : 1;
+        g.setLineDash(set === "shown" ? [] : [4, 3]);
+        g.beginPath();
+        points.forEach((p, i) => { if (i === 0) g.moveTo(xOf(i), yOf(p[set][key])); else g.lineTo(xOf(i), yOf(p[set][key])); });
+        if (n === 1) g.arc(xOf(0), yOf(points[0][set][key]), 2, 0, 2 * Math.PI);
+        g.stroke();
+      }
+    g.setLineDash([]);
+    g.fillStyle = "#000";
+    g.textBaseline = "top";
+    g.textAlign = "left"; g.fillText("0", a.l, a.t + a.h + 4);
+    g.textAlign = "right"; g.fillText(profileLength(points).toFixed(1) + " пикс.", a.l + a.w, a.t + a.h + 4);
+    g.textAlign = "center";
+    g.fillText(points[0].other ? "сплошные: на экране, штрихи: другая" : "сплошные: на экране", a.l + a.w / 2, a.t + a.h + 4);
+    if (measure.hovered !== null) {
+      g.strokeStyle = "#555"; g.setLineDash([1, 2]);
+      const x = Math.round(xOf(measure.hovered)) + 0.5;
+      g.beginPath(); g.moveTo(x, a.t); g.lineTo(x, a.t + a.h); g.stroke();
+      g.setLineDash([]);
+    }
+  }
+
+  const valuesText = (v) => `R ${v.r} G ${v.g} B ${v.b} (яркость ${v.luma})`;
+
+  function describeHover() {
+    const points = measure.data.profile.points, length = profileLength(points);
+    const first = points[0], last = points[points.length - 1];
+    if (measure.hovered === null) {
+      $("profile-hover").textContent =
+        `(${first.x}, ${first.y}) – (${last.x}, ${last.y}): ${points.length} точек, длина ${length.toFixed(1)}`;
+      return;
+    }
+    const i = measure.hovered, p = points[i], n = Math.max(1, points.length - 1);
+    let line = `${(length * i / n).toFixed(1)} от начала: x ${p.x}, y ${p.y}   ${valuesText(p.shown)}`;
+    if (p.other) line += "   другая: " + valuesText(p.other);
+    $("profile-hover").textContent = line;
+  }
+
+  function hoverPlot(e) {
+    const profile = measure.data && measure.data.profile;
+    if (!profile) return;
+    let sample = null;
+    if (e) {
+      const canvas = $("profile-plot"), a = plotArea(canvas), r = canvas.getBoundingClientRect();
+      const n = profile.points.length - 1;
+      const t = Math.min(1, Math.max(0, (e.clientX - r.left - a.l) / Math.max(1, a.w)));
+      sample = n === 0 ? 0 : Math.floor(t * n + 0.5);
+    }
+    if (sample === measure.hovered) return;
+    measure.hovered = sample;
+    plotProfile();
+    describeHover();
+    drawOverlay();
+  }
+
+  // The numbers as the module writes them for Copy, four decimals.
+  function fixed(v) { return v.toFixed(4); }
+
+  function regionRows(region) {
+    const names = { r: "R", g: "G", b: "B", luma: "яркость" };
+    const rows = [];
+    for (const [which, stats] of [["на экране", region.shown], ["другая", region.other]]) {
+      if (!stats) continue;
+      for (const key of ["r", "g", "b", "luma"]) {
+        const s = stats[key];
+        rows.push([which, names[key], s.count, s.min, s.max, fixed(s.mean), fixed(s.std), s.median]);
+      }
+    }
+    return rows;
+  }
+  const REGION_HEADER = ["картинка", "канал", "число", "мин", "макс", "среднее", "ст. откл.", "медиана"];
+
+  function showRegion(region) {
+    for (const [id, other] of [["hist-shown", 0], ["hist-other", 1]]) {
+      const ptr = M._lf_region_histograms(other);
+      if (other) $("hist-other-box").hidden = !ptr;
+      if (!ptr) continue;
+      const canvas = $(id), pixels = new ImageData(258, 417);
+      pixels.data.set(M.HEAPU8.subarray(ptr, ptr + 258 * 417 * 4));
+      canvas.getContext("2d").putImageData(pixels, 0, 0);
+    }
+    const table = $("region-table");
+    table.textContent = "";
+    const head = table.insertRow();
+    for (const h of REGION_HEADER) { const th = document.createElement("th"); th.textContent = h; head.append(th); }
+    for (const row of regionRows(region)) {
+      const tr = table.insertRow();
+      for (const cell of row) tr.insertCell().textContent = String(cell);
+    }
+  }
+
+  // Tab-separated, the module's text, as the desktop windows copy it.
+  function regionText() { return text(M._lf_region_text()); }
+
+  function wireMeasurePanel() {
+    $("profile-plot").addEventListener("mousemove", hoverPlot);
+    $("profile-plot").addEventListener("mouseleave", () => hoverPlot(null));
+    $("region-copy").addEventListener("click", () => {
+      if (measure.data && measure.data.region) navigator.clipboard.writeText(regionText()).catch(() => {});
     });
   }
 
@@ -1153,6 +1413,7 @@
     wirePointer();
     wireExplainPanel();
     wireJournalPanel();
+    wireMeasurePanel();
     wireDropping();
     // The module shows and hides these while a view command runs.
     M.lfShowStatusBar = (shown) => { $("statusbar").hidden = !shown; };
@@ -1179,7 +1440,8 @@
                            const v = viewState();
                            return { scroll: [v.scroll_x, v.scroll_y], limit: [v.scroll_max_x, v.scroll_max_y],
                                     zoom: v.zoom, client: clientSize() };
-                         } };
+                         },
+                         measured: () => measure.data, regionText: () => (measure.data && measure.data.region ? regionText() : "") };
     setState("idle");
   }
 

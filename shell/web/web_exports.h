@@ -94,6 +94,34 @@ LF_EXPORT const char* lf_status_summary();
 LF_EXPORT const char* lf_explain_heading();
 LF_EXPORT const char* lf_explain_text();
 
+// The pointing tools (shell/measure_tool.h) at client point (x, y): a press
+// returns -1 when it starts no drag (the page then clicks as the pointer
+// does), else what it changed: 0 nothing, 1 the line or rectangle over the
+// view, 2 the view itself (the split view's divider; draw it again). A move
+// during the drag and Escape (lf_cancel) answer the same way.
+LF_EXPORT int lf_press(int x, int y);
+LF_EXPORT int lf_drag(int x, int y);
+LF_EXPORT void lf_release();
+LF_EXPORT int lf_cancel();
+// What the tools show: {"tool": "pointer"|"profile"|"region", "status":
+// the status bar's words for the tool and the compare mode, "line":
+// [x0, y0, x1, y1] or null, "rect": [x, y, w, h] or null, "picture": whether
+// a picture shows, "serial": a number
+// that changes whenever the measured numbers do}.
+LF_EXPORT const char* lf_measure_state();
+// The numbers themselves, as lumaforge-cli prints them: {"profile": ... or
+// null, "region": ... or null}.
+LF_EXPORT const char* lf_measure_data();
+// The measured region's four histograms drawn as the view's panel draws
+// them, RGBA, 258 x 417, top-down; `other` for the other record's (null when
+// there is none).
+LF_EXPORT const std::uint8_t* lf_region_histograms(int other);
+// The region's numbers as tab-separated text, as Copy puts them on the
+// clipboard ("" without a region).
+LF_EXPORT const char* lf_region_text();
+// Whether a menu item would act now (greyed when not).
+LF_EXPORT int lf_available(int id);
+
 // A picture the page decoded from the file at `path` (RGBA, top-down, not
 // premultiplied, `bits` 8 or 16 per channel, 16-bit ones in the module's
 // byte order), for the open command's decoder to take when it reads that

@@ -39,6 +39,8 @@
 #include "shell/chooser_filters.h"
 #include "shell/explain_panel.h"
 #include "shell/journal_panel.h"
+#include "shell/measure.h"
+#include "shell/measure_tool.h"
 #include "shell/pixel_status.h"
 #include "commands/platform.h"
 #include "render/frame_lines.h"
@@ -66,6 +68,24 @@ struct Page {
     std::string summary;                 // and at its right: zoom, picture size, file
     ExplainPanel explain;
     int texts_changed = 0;  // LF_STATUS_TEXT, LF_EXPLANATION: not yet read by the page
+
+    MeasureDrag drag;
+    // The numbers for the line or rectangle, made again when what they are
+    // made from changes.
+    struct From {
+        MeasureTool tool;
+        std::optional<ProfileLine> line;
+        std::optional<PictureRect> rect;
+        const ImageRecord* shown;
+        std::uint64_t generation_a, generation_b;
+        bool other;
+        bool operator==(const From&) const = default;
+    };
+    std::optional<From> measured_from;
+    std::optional<Profile> profile;
+    std::optional<Region> region;
+    int measure_serial = 0;
+    std::vector<std::uint8_t> histograms;
 };
 
 Page page;
@@ -429,6 +449,104 @@ int lf_texts_changed()
     page.texts_changed = 0;
     return changed;
 }
+
+namespace {
+
+void measure()
+{
+    measure_forget_if_resized(page.session);
+    const Session& session = page.session;
+    const MeasureState& m = session.measure;
+    const Page::From from{m.tool, m.line, m.rect, session.images.current_image, session.origin_a.generation,
+                          session.origin_b.generation, other_has_same_size(session.images)};
+    if (page.measured_from == from) return;
+    page.measured_from = from;
+    page.profile.reset();
+    page.region.reset();
+    if (session.images.current_image != nullptr && m.tool == MeasureTool::Profile && m.line)
+        page.profile = measure_profile(session.images, *m.line);
+    if (session.images.current_image != nullptr && m.tool == MeasureTool::Region && m.rect)
+        page.region = measure_region(session.images, *m.rect);
+    ++page.measure_serial;
+}
+
+int drag_result(DragChange change)
+{
+    if (change == DragChange::View) page.stale = true;
+    return change == DragChange::None ? 0 : change == DragChange::Overlay ? 1 : 2;
+}
+
+}  // namespace
+
+int lf_press(int x, int y)
+{
+    const DragChange change = measure_press(page.session, page.drag, x, y);
+    return page.drag.kind == MeasureDrag::NONE ? -1 : drag_result(change);
+}
+
+int lf_drag(int x, int y) { return drag_result(measure_move(page.session, page.drag, x, y)); }
+void lf_release() { measure_release(page.drag); }
+int lf_cancel() { return drag_result(measure_cancel(page.session, page.drag)); }
+
+const char* lf_measure_state()
+{
+    measure();
+    const MeasureState& m = page.session.measure;
+    std::string status = tool_status_text(page.session);
+    if (compare_active(page.session.images, page.session.view))
+        status = compare_status_text(page.session.view) + "   " + status;
+    const char* tool = m.tool == MeasureTool::Profile ? "profile" : m.tool == MeasureTool::Region ? "region" : "pointer";
+    std::string out = std::string("{\"tool\": \"") + tool + "\", \"status\": " + json_string(status) + ", \"line\": ";
+    out += m.line ? "[" + std::to_string(m.line->x0) + ", " + std::to_string(m.line->y0) + ", " +
+                        std::to_string(m.line->x1) + ", " + std::to_string(m.line->y1) + "]"
+                  : std::string("null");
+    out += ", \"rect\": ";
+    out += m.rect ? "[" + std::to_string(m.rect->x) + ", " + std::to_string(m.rect->y) + ", " +
+                        std::to_string(m.rect->width) + ", " + std::to_string(m.rect->height) + "]"
+                  : std::string("null");
+    out += ", \"picture\": ";
+    out += page.session.images.current_image != nullptr ? "true" : "false";
+    out += ", \"serial\": " + std::to_string(page.measure_serial) + "}";
+    return hand_out(out);
+}
+
+const char* lf_measure_data()
+{
+    measure();
+    std::string out = "{\"profile\": ";
+    out += page.profile ? profile_json(*page.profile) : std::string("null");
+    out += ", \"region\": ";
+    out += page.region ? region_json(*page.region) : std::string("null");
+    return hand_out(out + "}");
+}
+
+const std::uint8_t* lf_region_histograms(int other)
+{
+    measure();
+    if (!page.region || (other && !page.region->other)) return nullptr;
+    Frame frame;
+    draw_region_histograms(frame, other ? *page.region->other : page.region->shown);
+    page.histograms.resize(4u * static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height));
+    std::uint8_t* out = page.histograms.data();
+    for (int y = 0; y < frame.height; ++y) {
+        const std::uint8_t* in = frame.row(y);
+        for (int x = 0; x < frame.width; ++x, in += 3, out += 4) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+            out[3] = 255;
+        }
+    }
+    return page.histograms.data();
+}
+
+const char* lf_region_text()
+{
+    measure();
+    return hand_out(page.region ? region_table_text(*page.region) : std::string());
+}
+
+int lf_available(int id) { return command_available(page.session, id) ? 1 : 0; }
 
 const char* lf_status_text() { return hand_out(page.status); }
 const char* lf_status_summary() { return hand_out(page.summary); }

@@ -4,15 +4,20 @@
 // (the common controls' status window) under the view shows the values of
 // the pixel under the cursor; the view is the client area above it. The
 // panel that explains a pixel is a tool window beside it (explain_window.h).
+// With Профиль or Область a drag draws a line or a rectangle over the view
+// and the measuring panel below it gives its numbers (measure_window.h);
+// in the split compare view the pointer drags the divider.
 // A picture file named on the command line ("Open with" passes one quoted
 // path) or dropped on the window opens as the open command opens it.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
+#include "shell/measure_tool.h"
 #include "shell/pixel_status.h"
 #include "render/view.h"
 #include "explain_window.h"
 #include "journal_window.h"
+#include "measure_window.h"
 #include "shell_win32.h"
 #include "text.h"
 
@@ -44,8 +49,10 @@ Session session;
 Frame client_frame;
 
 std::wstring status_shown;   // the status bar's text now: the pixel under the cursor
+std::wstring tool_shown;     // then the tool in use and the compare mode
 std::wstring summary_shown;  // and at its right the zoom, the picture's size, the file
 bool tracking_leave = false;
+MeasureDrag drag;
 
 void set_scroll_range(HWND window, int bar, std::int32_t limit)
 {
@@ -72,8 +79,8 @@ void set_status_text(const std::wstring& text)
     SendMessageW(status_window, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// The status bar's two parts: the pixel's values, then the summary as wide
-// as its text.
+// The status bar's three parts: the pixel's values, the tool and the compare
+// mode, then the summary, the last two as wide as their texts.
 void lay_out_status_parts()
 {
     if (status_window == nullptr) return;
@@ -81,14 +88,17 @@ void lay_out_status_parts()
     GetClientRect(status_window, &bar);
     HDC dc = GetDC(status_window);
     HGDIOBJ before = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_window, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, summary_shown.c_str(), static_cast<int>(summary_shown.size()), &extent);
+    SIZE summary{}, tool{};
+    GetTextExtentPoint32W(dc, summary_shown.c_str(), static_cast<int>(summary_shown.size()), &summary);
+    GetTextExtentPoint32W(dc, tool_shown.c_str(), static_cast<int>(tool_shown.size()), &tool);
     SelectObject(dc, before);
     ReleaseDC(status_window, dc);
-    const int parts[2] = {std::max(0, static_cast<int>(bar.right) - static_cast<int>(extent.cx) - 32), -1};
-    SendMessageW(status_window, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    const int summary_left = std::max(0, static_cast<int>(bar.right) - static_cast<int>(summary.cx) - 32);
+    const int parts[3] = {std::max(0, summary_left - static_cast<int>(tool.cx) - 32), summary_left, -1};
+    SendMessageW(status_window, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
     SendMessageW(status_window, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(status_shown.c_str()));
-    SendMessageW(status_window, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(summary_shown.c_str()));
+    SendMessageW(status_window, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(tool_shown.c_str()));
+    SendMessageW(status_window, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(summary_shown.c_str()));
 }
 
 void update_summary()
@@ -96,6 +106,16 @@ void update_summary()
     const std::wstring summary = widen(status_summary(session));
     if (status_window == nullptr || summary == summary_shown) return;
     summary_shown = summary;
+    lay_out_status_parts();
+}
+
+void update_tool_status()
+{
+    std::string text = tool_status_text(session);
+    if (compare_active(session.images, session.view)) text = compare_status_text(session.view) + "   " + text;
+    const std::wstring wide = widen(text);
+    if (status_window == nullptr || wide == tool_shown) return;
+    tool_shown = wide;
     lay_out_status_parts();
 }
 
@@ -200,9 +220,13 @@ void on_paint(HWND window)
         SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(client_frame.width), static_cast<DWORD>(client_frame.height),
                           0, 0, 0, static_cast<UINT>(client_frame.height), client_frame.pixels.data(), &info,
                           DIB_RGB_COLORS);
+        if (measure_forget_if_resized(session)) measure_window_update(session);
+        draw_measure_overlay(dc, session);
     }
     EndPaint(window, &paint);
     follow_cursor(window);
+    measure_window_update(session);  // the picture may have changed
+    update_tool_status();
 }
 
 LRESULT on_erase_background(HWND window, HDC dc)
@@ -246,6 +270,15 @@ void on_wheel(HWND window, WPARAM wparam, LPARAM lparam, bool tilted)
                (keys & MK_SHIFT) != 0, std::pair{int(at.x), int(at.y)});
 }
 
+// The line or rectangle moved, or the divider: the view is painted again
+// (the overlay is drawn over its frame) and the panel follows.
+void apply_drag(HWND window, DragChange change)
+{
+    if (change == DragChange::None) return;
+    InvalidateRect(window, nullptr, FALSE);
+    measure_window_update(session);
+}
+
 void on_mouse_move(HWND window, LPARAM lparam)
 {
     if (!tracking_leave) {
@@ -256,14 +289,39 @@ void on_mouse_move(HWND window, LPARAM lparam)
         tracking_leave = TrackMouseEvent(&track) != 0;
     }
     const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    if (drag.kind != MeasureDrag::NONE) apply_drag(window, measure_move(session, drag, at.x, at.y));
     update_status(at.x, at.y);
     explain_window_pointer(session, at);
+}
+
+// A press starts a drag with the tool (the mouse is captured until the
+// release) or, with the pointer, pins a pixel for the explanation panel.
+void on_button_down(HWND window, LPARAM lparam)
+{
+    const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    const DragChange change = measure_press(session, drag, at.x, at.y);
+    if (drag.kind == MeasureDrag::NONE) {
+        explain_window_click(session, at);
+        return;
+    }
+    SetCapture(window);
+    apply_drag(window, change);
+}
+
+void end_drag()
+{
+    if (drag.kind == MeasureDrag::NONE) return;
+    measure_release(drag);
+    ReleaseCapture();
 }
 
 void on_command(HWND window, int id)
 {
     run_command(session, window, id);
-    if (IsWindow(window)) follow_cursor(window);  // exit destroys it
+    if (!IsWindow(window)) return;  // exit destroys it
+    follow_cursor(window);
+    measure_window_update(session);
+    update_tool_status();
 }
 
 void on_mouse_leave()
@@ -275,9 +333,13 @@ void on_mouse_leave()
 // Check marks follow the session as the menu opens.
 void on_init_menu(HWND window)
 {
-    for (const CommandRow& c : command_table())
+    for (const CommandRow& c : command_table()) {
         if (c.checked != nullptr)
             CheckMenuItem(GetMenu(window), c.id, MF_BYCOMMAND | (c.checked(session) ? MF_CHECKED : MF_UNCHECKED));
+        // The compare modes are greyed without a same-size picture in the other record.
+        if (c.guard == Guard::SameSizeOther)
+            EnableMenuItem(GetMenu(window), c.id, MF_BYCOMMAND | (command_available(session, c.id) ? MF_ENABLED : MF_GRAYED));
+    }
 }
 
 // The first of the files dropped on the window.
@@ -317,7 +379,11 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_MOUSEHWHEEL: on_wheel(window, wparam, lparam, true); return 0;
     case WM_MOUSEMOVE: on_mouse_move(window, lparam); return 0;
     case WM_MOUSELEAVE: on_mouse_leave(); return 0;
-    case WM_LBUTTONDOWN: explain_window_click(session, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}); return 0;
+    case WM_LBUTTONDOWN: on_button_down(window, lparam); return 0;
+    case WM_LBUTTONUP: end_drag(); return 0;
+    case WM_CAPTURECHANGED:
+        if (drag.kind != MeasureDrag::NONE) measure_release(drag);
+        return 0;
     case WM_INITMENUPOPUP: on_init_menu(window); return 0;
     case WM_SIZE:
         if (status_window != nullptr) {
@@ -366,6 +432,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     status_window = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | (session.view.status_bar ? WS_VISIBLE : 0), 0, 0,
                                     0, 0, main_window, nullptr, instance, nullptr);
     update_summary();
+    update_tool_status();
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
     UpdateWindow(main_window);
     open_from_command_line(main_window);
@@ -377,7 +444,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         // Retrieval itself failed (the queue or the window is gone): there is
         // nothing left to run.
         if (got == -1) return 1;
-        if (explain_window_key(message) || journal_window_key(message)) continue;
+        if (explain_window_key(message) || journal_window_key(message) ||
+            measure_window_key(message))
+            continue;
+        // Escape during a drag puts back what was drawn before it.
+        if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE && drag.kind != MeasureDrag::NONE) {
+            const DragChange change = measure_cancel(session, drag);
+            ReleaseCapture();
+            apply_drag(main_window, change);
+            continue;
+        }
         if (TranslateAcceleratorW(main_window, accelerators, &message) == 0) {
             TranslateMessage(&message);
             DispatchMessageW(&message);

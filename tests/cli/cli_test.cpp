@@ -75,7 +75,10 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
                              "median-2d=4", "noise=3", "binarize=12x", "fft-2d=3", "fft-2d=512", "open",
                              "--client 0x5", "--scroll 1", "--zoom 300", "--zoom 12.50", "--probe 1",
                              "--probe 301,0", "--probe 0,-1", "--explain 1",
-                             "--explain 301,0", "--explain-text 0,-1"}) {
+                             "--explain 301,0", "--explain-text 0,-1", "--profile 0,0,301,0",
+                             "--profile 0,0,1", "--region 300,0,2,1", "--region 0,0,0,1", "--compare split=5",
+                             "negative --view /dev/null --compare diff=2", "--view /dev/null --compare diff=4",
+                             "negative --view /dev/null --compare split=302"}) {
         const std::string full = std::string(*args == '-' || *args == '\0' ? "" : sample + " ") +
                                  (*args == '-' ? sample + " " : "") + args + " -o " + out.string();
         EXPECT_EQ(cli(full).code, 2) << args;
@@ -141,6 +144,20 @@ TEST(Cli, ProbePrintsTheStatusBarsValues)
     const CliRun corner = cli(sample + " --probe 300,202 --zoom 3200");
     EXPECT_EQ(corner.code, 0);
     EXPECT_NE(corner.out.find("\"x\":300,\"y\":202"), std::string::npos);
+}
+
+TEST(Cli, ProfileAndRegionPrintBothPictures)
+{
+    const CliRun profile = cli(sample + " negative --profile 300,0,0,202");
+    ASSERT_EQ(profile.code, 0);
+    EXPECT_EQ(profile.out.rfind("{\"points\":[{\"x\":300,\"y\":0,\"shown\":{", 0), 0u) << profile.out;
+    EXPECT_NE(profile.out.find("{\"x\":0,\"y\":202,\"shown\":{"), std::string::npos);
+    EXPECT_EQ(profile.out.find("null"), std::string::npos);
+    const CliRun region = cli(sample + " --region 0,0,1,1");
+    ASSERT_EQ(region.code, 0);
+    EXPECT_EQ(region.out.rfind("{\"shown\":{\"r\":{\"count\":1,\"min\":92,\"max\":92,\"mean\":92,\"std\":0,"
+                               "\"median\":92,\"histogram\":[0,", 0), 0u) << region.out;
+    EXPECT_NE(region.out.find("},\"other\":null}\n"), std::string::npos);
 }
 
 TEST(CliArgs, ParsesStepsValuesAndOptions)

@@ -45,11 +45,13 @@
 #include "commands/param_dialog.h"
 #include "image/bmp.h"
 #include "image/image_record.h"
+#include "shell/measure.h"
 #include "shell/pixel_status.h"
 #include "commands/platform.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/file_chooser.h"
 #include "shell/qt/main_window.h"
+#include "shell/qt/measure_panel.h"
 #include "shell/qt/parameter_dialog.h"
 #include "render/view.h"
 
@@ -183,6 +185,22 @@ void move_pointer(QWidget* target, QPoint at)
     QMouseEvent event(QEvent::MouseMove, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
                       Qt::NoModifier);
     QApplication::sendEvent(target, &event);
+}
+
+void release_at(QWidget* target, QPoint at)
+{
+    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// A drag of the left button from one client point to another.
+void drag(QWidget* target, QPoint from, QPoint to)
+{
+    click_at(target, from);
+    move_pointer(target, (from + to) / 2);
+    move_pointer(target, to);
+    release_at(target, to);
 }
 
 }  // namespace
@@ -905,6 +923,66 @@ private slots:
     // The dock shows the command-line tool's --explain-text of the pixel
     // under the cursor at 200 %, or of the one clicked; its close box and
     // the item agree.
+    void measuringToolsGiveTheCommandLinesNumbers()
+    {
+        load("photo.bmp");
+        QVERIFY(!window->action_for(IDM_COMPARE_SPLIT)->isEnabled());  // no same-size picture in the other record
+        window->run(IDM_NEGATIVE);
+        settle();
+        QVERIFY(window->action_for(IDM_COMPARE_SPLIT)->isEnabled());
+        ViewWidget* view = window->view();
+        const QStringList negative = {sample("photo.bmp"), QStringLiteral("negative")};
+
+        // A line dragged past the right edge ends on the last column.
+        window->run(IDM_TOOL_PROFILE);
+        QCOMPARE(window->tool_label()->text(), u8("Инструмент: профиль"));
+        QVERIFY(window->measure_dock()->isVisible());
+        drag(view, {10, 20}, {view->width() - 1, 90});
+        settle();
+        QVERIFY(window->measured_profile().has_value());
+        QCOMPARE(QString::fromStdString(profile_json(*window->measured_profile())),
+                 cli_output(negative + QStringList{QStringLiteral("--profile"), QStringLiteral("10,20,639,90")}));
+        // Escape during a drag puts the last line back.
+        click_at(view, {50, 50});
+        move_pointer(view, {60, 70});
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(window->session().measure.line, (ProfileLine{10, 20, 639, 90}));
+
+        window->run(IDM_TOOL_REGION);
+        drag(view, {129, 89}, {30, 40});
+        settle();
+        QVERIFY(window->measured_region().has_value());
+        QCOMPARE(QString::fromStdString(region_json(*window->measured_region())),
+                 cli_output(negative + QStringList{QStringLiteral("--region"), QStringLiteral("30,40,100,50")}));
+        window->measure_panel()->copy_button()->click();
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(region_table_text(*window->measured_region())));
+
+        // The compare views (the view's frame: the rectangle lies over it),
+        // the divider dragged with the pointer.
+        const auto same_as_cli = [&](const QString& compare) {
+            const QString out = scratch.filePath(QStringLiteral("compare.bmp"));
+            const Frame& frame = view->current_frame();
+            cli_output(negative + QStringList{QStringLiteral("--view"), out, QStringLiteral("--client"),
+                                              QStringLiteral("%1x%2").arg(frame.width).arg(frame.height),
+                                              QStringLiteral("--compare"), compare});
+            const QImage cli = QImage(out).convertToFormat(QImage::Format_BGR888);
+            const QImage shown(frame.pixels.data(), frame.width, frame.height, static_cast<qsizetype>(frame.stride),
+                               QImage::Format_BGR888);
+            return cli == shown;
+        };
+        window->run(IDM_TOOL_POINTER);
+        QVERIFY(!window->measure_dock()->isVisible());
+        window->run(IDM_COMPARE_DIFF_4);
+        QVERIFY(window->tool_label()->text().contains(u8("Разность")));
+        QVERIFY(same_as_cli(QStringLiteral("diff=4")));
+        window->run(IDM_COMPARE_SPLIT);
+        QCOMPARE(window->session().view.compare_split_x, 320);
+        view->current_frame();
+        drag(view, {321, 100}, {200, 300});
+        QCOMPARE(window->session().view.compare_split_x, 200);
+        QVERIFY(same_as_cli(QStringLiteral("split=200")));
+    }
+
     void explanationPanelShowsTheCommandLineText()
     {
         open_through_dialog(sample("photo.bmp"));

@@ -478,7 +478,8 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.keys("n", modifiers=(Keys.ALT, Keys.SHIFT))
     page.wait_state("idle")
     steps = ["negative"]
-    check(page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"]],
+    pointer = by_name["IDM_TOOL_POINTER"]["id"]  # the tool in use, checked throughout
+    check(page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], pointer],
           "the view menu checks the status bar, not the panel")
 
     # Ctrl+= and Ctrl++ zoom in twice about the middle of what shows of the
@@ -529,7 +530,7 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.menu(view_menu, by_name["IDM_STATUS_BAR"]["caption"])
     page.wait_state("idle")
     check(not page.driver.find_element(By.ID, "statusbar").is_displayed() and
-          page.checked_items(view_menu) == [] and page.view()["client"]["height"] > v["client"]["height"],
+          page.checked_items(view_menu) == [pointer] and page.view()["client"]["height"] > v["client"]["height"],
           "its item hides the status bar, and the view grows")
     compare(page, cli, photo, steps, "the taller view", tuple(page.view()["scroll"]), 400)
     page.menu(view_menu, by_name["IDM_STATUS_BAR"]["caption"])
@@ -539,7 +540,7 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.keys("e", modifiers=(Keys.CONTROL,))
     page.wait_state("idle")
     check(page.driver.find_element(By.ID, "explain").is_displayed() and
-          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], by_name["IDM_EXPLAIN_PANEL"]["id"]],
+          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], by_name["IDM_EXPLAIN_PANEL"]["id"], pointer],
           "Ctrl+E opens the panel and checks its item")
     v = page.view()
     compare(page, cli, photo, steps, "the view beside the panel", tuple(v["scroll"]), 400)
@@ -569,7 +570,7 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     page.driver.find_element(By.ID, "explain-close").click()
     page.wait_state("idle")
     check(not page.driver.find_element(By.ID, "explain").is_displayed() and
-          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"]],
+          page.checked_items(view_menu) == [by_name["IDM_STATUS_BAR"]["id"], pointer],
           "the panel's close box closes it and clears the check mark")
 
     # A picture wider than 65535 screen pixels at 3200 %: the thumb dragged
@@ -588,6 +589,50 @@ def test_look_inside(page, page_path, cli, samples, scratch):
     check(v["zoom"] == 5 and v["scroll"][0] == v["limit"][0] > 65535,
           f"the thumb reaches the end of a 67200-pixel picture ({v['scroll'][0]} of {v['limit'][0]})")
     compare(page, cli, wide, [], "the end of the wide picture at 3200 %", tuple(v["scroll"]), 3200)
+
+
+def test_measure(page, page_path, cli, samples, scratch):
+    """The pointing tools: drags give lumaforge-cli's numbers (a line past
+    the picture's edge ends on it), and the difference view is its frame."""
+    page.reload(page_path)
+    photo = os.path.join(samples, "photo.bmp")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.keys("n", modifiers=(Keys.ALT, Keys.SHIFT))
+    page.wait_state("idle")
+
+    def drag(start, end):
+        left, top = page.client_origin()
+        actions = ActionBuilder(page.driver)
+        actions.pointer_action.move_to_location(int(left) + start[0], int(top) + start[1])
+        actions.pointer_action.pointer_down()
+        actions.pointer_action.move_to_location(int(left) + (start[0] + end[0]) // 2, int(top) + (start[1] + end[1]) // 2)
+        actions.pointer_action.move_to_location(int(left) + end[0], int(top) + end[1])
+        actions.pointer_action.pointer_up()
+        actions.perform()
+
+    def cli_json(*args):
+        return json.loads(cli.run(photo, "negative", *args).stdout)
+
+    page.keys("P", modifiers=(Keys.SHIFT,))
+    page.wait_state("idle")
+    check(page.text_of("tool-status") == "Инструмент: профиль", "Shift+P chooses the profile tool")
+    drag((10, 20), (page.view()["client"]["width"] - 1, 90))
+    check(page.js("return window.lumaforge.measured().profile") == cli_json("--profile", "10,20,639,90"),
+          "a dragged line's profile is lumaforge-cli's")
+    page.keys("O", modifiers=(Keys.SHIFT,))
+    page.wait_state("idle")
+    drag((129, 89), (30, 40))
+    check(page.js("return window.lumaforge.measured().region") == cli_json("--region", "30,40,100,50"),
+          "a dragged rectangle's statistics are lumaforge-cli's")
+
+    view_menu = "Вид"
+    page.menu(view_menu, "Разность ×4")
+    page.wait_state("idle")
+    width, height, shown = page.canvas()
+    out = os.path.join(scratch, "compare.bmp")
+    cli.run(photo, "negative", "--view", out, "--client", f"{width}x{height}", "--compare", "diff=4")
+    check(rgba_of_bmp(out) == (width, height, shown), "the difference view is lumaforge-cli's")
 
 
 def test_save_as(page, page_path, cli, samples, scratch):
@@ -915,6 +960,7 @@ def main():
             test_page(page, cli, args.samples, scratch)
             test_look_inside(page, args.page, cli, args.samples, scratch)
             test_save_as(page, args.page, cli, args.samples, scratch)
+            test_measure(page, args.page, cli, args.samples, scratch)
             test_help(page, args.page, cli)
             if args.corpus_maker:
                 test_pictures(page, cli, args.corpus_maker, scratch)
