@@ -9,7 +9,7 @@
 #include "image/image_record.h"
 #include "image/statistics.h"
 #include "render/view.h"
-#include "shell/measure.h"
+#include "commands/measure.h"
 
 namespace {
 

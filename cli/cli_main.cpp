@@ -17,8 +17,8 @@
 #include "image/bmp.h"
 #include "shell/headless/headless_platform.h"
 #include "lumaforge_version.h"
-#include "shell/measure.h"
-#include "shell/pixel_status.h"
+#include "commands/measure.h"
+#include "commands/pixel_status.h"
 #include "render/view.h"
 
 #ifdef LUMAFORGE_QT_CODEC

@@ -21,7 +21,7 @@
 #include "commands/param_dialog.h"
 #include "image/image_record.h"
 #include "render/view.h"
-#include "shell/measure.h"
+#include "commands/measure.h"
 
 // How the picture in one working record came about: the command that wrote
 // it (IDM_OPEN: opened from a file; 0: nothing yet), its dialog's value and

@@ -29,7 +29,7 @@
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
-#include "shell/pixel_status.h"
+#include "commands/pixel_status.h"
 #include "shell/qt/file_chooser.h"
 #include "shell/qt/measure_panel.h"
 #include "render/frame_lines.h"

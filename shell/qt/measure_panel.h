@@ -3,13 +3,13 @@
 // the other record's values dashed) with the hovered sample's values; for a
 // rectangle, the region's four histograms as the view's panel draws them
 // (the picture on display, and the other record's beside it) and the table
-// of its numbers with Copy. The numbers are the core's (shell/measure.h).
+// of its numbers with Copy. The numbers are the core's (commands/measure.h).
 #pragma once
 
 #include <QWidget>
 #include <optional>
 
-#include "shell/measure.h"
+#include "commands/measure.h"
 
 class QLabel;
 class QPushButton;

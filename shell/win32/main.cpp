@@ -13,7 +13,7 @@
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
 #include "shell/measure_tool.h"
-#include "shell/pixel_status.h"
+#include "commands/pixel_status.h"
 #include "render/view.h"
 #include "explain_window.h"
 #include "journal_window.h"

@@ -1,6 +1,6 @@
 // The core's headers before <windows.h> (shell_win32.h says why).
 #include "commands/command_table.h"
-#include "shell/measure.h"
+#include "commands/measure.h"
 #include "measure_window.h"
 #include "text.h"
 

@@ -5,7 +5,7 @@
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
-#include "shell/pixel_status.h"
+#include "commands/pixel_status.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "render/view.h"
-#include "shell/measure.h"
+#include "commands/measure.h"
 #include "tests/reference/view_reference.h"
 #include "tests/support/images.h"
 

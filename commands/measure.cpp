@@ -1,4 +1,4 @@
-#include "shell/measure.h"
+#include "commands/measure.h"
 
 #include <algorithm>
 #include <cmath>

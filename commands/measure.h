@@ -16,7 +16,7 @@
 
 #include "image/image_record.h"
 #include "render/view.h"
-#include "shell/pixel_status.h"
+#include "commands/pixel_status.h"
 
 // A line from (x0, y0) to (x1, y1), both ends included.
 struct ProfileLine {

@@ -11,9 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "commands/session.h"
 #include "image/image_record.h"
 #include "render/view.h"
+
+struct Session;
 
 struct PixelValues {
     int r = 0, g = 0, b = 0, luma = 0;

@@ -1,4 +1,6 @@
-#include "shell/pixel_status.h"
+#include "commands/pixel_status.h"
+
+#include "commands/session.h"
 
 #include "image/statistics.h"
 
