@@ -95,7 +95,9 @@ int run_step(Session& session, const CliStep& step)
         return headless.messages.empty() ? 0 : 1;  // the failure is on stderr
     }
     headless.dialog_answers.clear();
+    headless.kernel_answers.clear();
     if (step.value) headless.dialog_answers.push_back({DialogAnswer::OkAtValue, *step.value});
+    if (step.kernel) headless.kernel_answers.push_back(*step.kernel);
     headless.unreachable_value.reset();
     headless.frames.clear();
     run_command(session, kWindow, step.command);

@@ -75,7 +75,9 @@ struct MenuPlace {
 
 // How the command asks for its parameter. File and SaveFile: the file
 // chooser (a file to read, a file to write), handled by the command itself.
-enum class DialogKind : std::uint8_t { None, Threshold, Percent, Aperture, NoisePoints, BlockSize, File, SaveFile };
+// Kernel: the kernel dialog (commands/kernel_dialog.h), whose answer is a
+// whole kernel rather than one value.
+enum class DialogKind : std::uint8_t { None, Threshold, Percent, Aperture, NoisePoints, BlockSize, File, SaveFile, Kernel };
 constexpr bool asks_for_file(DialogKind kind) { return kind == DialogKind::File || kind == DialogKind::SaveFile; }
 
 // The parameter dialog's set-up. For BlockSize the range and labels come
@@ -103,10 +105,12 @@ struct DialogSetup {
 // display, or a picture on display with a block of 2 x 2 (smaller side 2).
 enum class Guard : std::uint8_t { None, Picture, BlockPicture };
 
-// The dialog's value and the noise seed of this run.
+// The dialog's value and the noise seed of this run; the kernel dialog's
+// kernel.
 struct CommandArgs {
     std::int32_t value = 0;
     std::uint32_t seed = 0;
+    CustomKernel kernel{};
 };
 
 // Exactly one of these runs a command:

@@ -16,6 +16,7 @@
 
 #include "commands/param_dialog.h"
 #include "image/image_record.h"
+#include "ops/filters/custom_kernel.h"
 #include "render/view.h"
 
 // How the picture in one working record came about: the command that wrote
@@ -29,6 +30,7 @@ struct PictureOrigin {
     std::uint16_t command = 0;
     std::optional<std::int32_t> value;
     std::uint32_t seed = 0;
+    CustomKernel kernel{};  // the kernel dialog's answer
     std::uint64_t generation = 0;
     std::uint64_t source_generation = 0;
 };
@@ -37,6 +39,7 @@ struct Session {
     ImageStore images;   // the two working records and the one on display
     ViewState view;      // zoom, scroll positions and limits, panels shown
     ParamDialog dialog;  // the parameter dialog's description and mode
+    CustomKernel kernel; // the kernel dialog's last kernel, offered next time
 
     // A fixed seed for the noise generator (reproducible runs); none: the
     // calendar time in seconds, as the program does.
