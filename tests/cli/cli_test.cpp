@@ -66,6 +66,8 @@ TEST(Cli, StepsRunThroughTheDispatcher)
     const CliRun explicit128 = cli(sample + " binarize=128 --stats");
     EXPECT_EQ(dflt.out, explicit128.out) << "a dialog step without a value takes the initial value";
     EXPECT_EQ(cli(sample + " brightness=0 --stats").out, cli(sample + " --stats").out);
+    EXPECT_EQ(cli(sample + " kernel=laplace-12 --stats").out, cli(sample + " laplace --stats").out);
+    EXPECT_EQ(cli(sample + " kernel=3:-1,-2,-1,-2,12,-2,-1,-2,-1/1 --stats").out, cli(sample + " laplace --stats").out);
 }
 
 TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
@@ -75,7 +77,8 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
                              "median-2d=4", "noise=3", "binarize=12x", "fft-2d=3", "fft-2d=512", "open",
                              "--client 0x5", "--scroll 1", "--zoom 300", "--zoom 12.50", "--probe 1",
                              "--probe 301,0", "--probe 0,-1", "--explain 1",
-                             "--explain 301,0", "--explain-text 0,-1"}) {
+                             "--explain 301,0", "--explain-text 0,-1", "kernel=3:1,2,3", "kernel=sobel",
+                             "kernel=3:0,0,0,0,256,0,0,0,0", "kernel=3:0,0,0,0,1,0,0,0,0/0"}) {
         const std::string full = std::string(*args == '-' || *args == '\0' ? "" : sample + " ") +
                                  (*args == '-' ? sample + " " : "") + args + " -o " + out.string();
         EXPECT_EQ(cli(full).code, 2) << args;
