@@ -41,6 +41,19 @@ inline constexpr int IDC_SLIDER = 1000;
 inline constexpr int IDC_VALUE = 1001;
 inline constexpr int IDC_MIN_LABEL = 1002;
 inline constexpr int IDC_MAX_LABEL = 1003;
+// The kernel dialog's template and controls: the 5x5 grid of weights
+// (row by row), the preset and size lists, divisor, its auto box, offset,
+// the rule and channel lists and the line that says what is wrong.
+inline constexpr int IDD_KERNEL = 117;
+inline constexpr int IDC_KERNEL_WEIGHT = 1100;  // .. 1124
+inline constexpr int IDC_KERNEL_PRESET = 1130;
+inline constexpr int IDC_KERNEL_SIZE = 1131;
+inline constexpr int IDC_KERNEL_DIVISOR = 1132;
+inline constexpr int IDC_KERNEL_AUTO = 1133;
+inline constexpr int IDC_KERNEL_OFFSET = 1134;
+inline constexpr int IDC_KERNEL_RULE = 1135;
+inline constexpr int IDC_KERNEL_CHANNELS = 1136;
+inline constexpr int IDC_KERNEL_ERROR = 1137;
 
 // Accelerator modifiers and the keys other than letters and digits, as
 // virtual-key codes: the "=" key (the one that also carries "+") and the "-"
