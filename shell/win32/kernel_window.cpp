@@ -7,6 +7,8 @@
 #include "shell_win32.h"
 #include "text.h"
 
+#include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 namespace {
