@@ -109,7 +109,14 @@ void fill_table(const CustomKernel& k, const Taps& t, std::uint8_t* table)
                                           std::size_t n, std::uint16_t* sums)
 {
     std::memset(sums, 0, n * sizeof *sums);
-    for (int j = 0; j < t->count; ++j) {
+    int j = 0;
+    for (; j + 1 < t->count; j += 2) {  // two weights a pass: half the stores
+        const std::uint16_t w = static_cast<std::uint16_t>(t->weight[j]), v = static_cast<std::uint16_t>(t->weight[j + 1]);
+        const std::uint8_t* p = rows[t->row[j]] + step * t->column[j];
+        const std::uint8_t* q = rows[t->row[j + 1]] + step * t->column[j + 1];
+        for (std::size_t i = 0; i < n; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + w * p[i] + v * q[i]);
+    }
+    if (j < t->count) {
         const std::uint16_t w = static_cast<std::uint16_t>(t->weight[j]);
         const std::uint8_t* p = rows[t->row[j]] + step * t->column[j];
         for (std::size_t i = 0; i < n; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + w * p[i]);
@@ -119,7 +126,14 @@ void fill_table(const CustomKernel& k, const Taps& t, std::uint8_t* table)
                                           std::size_t n, std::int32_t* sums)
 {
     std::memset(sums, 0, n * sizeof *sums);
-    for (int j = 0; j < t->count; ++j) {
+    int j = 0;
+    for (; j + 1 < t->count; j += 2) {
+        const std::int32_t w = t->weight[j], v = t->weight[j + 1];
+        const std::uint8_t* p = rows[t->row[j]] + step * t->column[j];
+        const std::uint8_t* q = rows[t->row[j + 1]] + step * t->column[j + 1];
+        for (std::size_t i = 0; i < n; ++i) sums[i] += w * p[i] + v * q[i];
+    }
+    if (j < t->count) {
         const std::int32_t w = t->weight[j];
         const std::uint8_t* p = rows[t->row[j]] + step * t->column[j];
         for (std::size_t i = 0; i < n; ++i) sums[i] += w * p[i];
