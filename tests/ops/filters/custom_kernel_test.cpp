@@ -5,6 +5,7 @@
 
 #include "commands/kernel_dialog.h"
 #include "image/cpu_features.h"
+#include "image/test_seam.h"
 #include "ops/operations.h"
 #include "tests/reference/custom_kernel.h"
 #include "tests/support/images.h"
@@ -49,9 +50,9 @@ protected:
     void SetUp() override
     {
         if (GetParam() > detected_cpu_level()) GTEST_SKIP();
-        limit_cpu_level(GetParam());
+        test_seam::limit_cpu_level(GetParam());
     }
-    void TearDown() override { limit_cpu_level(CpuLevel::avx512); }
+    void TearDown() override { test_seam::limit_cpu_level(CpuLevel::avx512); }
 };
 
 TEST_P(CustomKernelLevels, RandomKernelsEqualTheLiteralReference)
