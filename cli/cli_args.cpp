@@ -1,10 +1,12 @@
 #include "cli/cli_args.h"
 
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 #include "commands/command_table.h"
 #include "commands/journal.h"
+#include "commands/kernel_dialog.h"
 #include "render/view.h"
 
 namespace {
@@ -26,6 +28,7 @@ std::string step_lines()
             case DialogKind::File:
             case DialogKind::SaveFile: word += "=PATH"; break;
             case DialogKind::BlockSize: word += "=N"; break;
+            case DialogKind::Kernel: word += "=KERNEL"; break;
             default: {
                 word += '=';
                 word += std::to_string(d.value_at(d.range_min));
@@ -49,6 +52,21 @@ std::string step_lines()
     return text;
 }
 
+// The presets' names, wrapped as the usage text's last line allows.
+std::string preset_names()
+{
+    std::string text = "  ", line;
+    for (const KernelPreset& p : kernel_presets()) {
+        if (line.size() + std::strlen(p.name) > 76) {
+            text += line + ",\n  ";
+            line.clear();
+        }
+        if (!line.empty()) line += ", ";
+        line += p.name;
+    }
+    return text + line;
+}
+
 }  // namespace
 
 std::string cli_usage()
@@ -70,6 +88,11 @@ std::string cli_usage()
            "Steps (NAME or NAME=VALUE; a dialog step without VALUE takes the dialog's initial value;\n"
            "N is a block size, a power of two from 2 up to the picture's smaller side):\n" +
            step_lines() +
+           "KERNEL is SIZE:WEIGHTS/DIVISOR+OFFSET,RULE,CHANNELS in one word, e.g.\n"
+           "  kernel=3:0,-1,0,-1,5,-1,0,-1,0/1+0,clamp,luma\n"
+           "(SIZE 3 or 5, SIZE x SIZE weights -255..255 top row first, DIVISOR 1..65025 or\n"
+           "auto, OFFSET -255..255, RULE clamp, abs or plus128, CHANNELS luma or rgb; from\n"
+           "/ on each part may be left out), or a preset:\n" + preset_names() + "\n" +
            "\n"
            "Options:\n"
            "  -o OUT           write the picture on display, in the format its extension\n"
@@ -186,6 +209,16 @@ bool parse_step(const std::string& text, CliStep& step, std::string& error)
             return false;
         }
         step.path = value;
+        return true;
+    }
+    if (info->dialog.kind == DialogKind::Kernel) {
+        CustomKernel kernel;
+        std::string why;
+        if (!parse_kernel_word(value, kernel, why)) {
+            error = "step '" + text + "': " + why;
+            return false;
+        }
+        step.kernel = kernel;
         return true;
     }
     std::string number = value;

@@ -9,12 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "ops/filters/custom_kernel.h"
+
 struct CliStep {
     std::uint16_t command = 0;     // IDM_* identifier
     std::string text;              // the step as written, for messages
     std::optional<std::int32_t> value;  // NAME=VALUE for dialog steps
     std::optional<std::uint32_t> seed;  // NAME=VALUE@SEED for noise
     std::string path;              // open=PATH, save=PATH
+    std::optional<CustomKernel> kernel;  // kernel=WORD
 };
 
 // A pixel of the picture, x from the left and y from the top.

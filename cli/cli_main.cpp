@@ -184,7 +184,9 @@ int run_step(Session& session, const CliStep& step, bool& open_refused)
         return headless.messages.empty() ? 0 : 1;
     }
     headless.dialog_answers.clear();
+    headless.kernel_answers.clear();
     if (step.value) headless.dialog_answers.push_back({DialogAnswer::OkAtValue, *step.value});
+    if (step.kernel) headless.kernel_answers.push_back(*step.kernel);
     headless.unreachable_value.reset();
     headless.frames.clear();
     const std::optional<std::uint32_t> seed = session.noise_seed;

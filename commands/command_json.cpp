@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "commands/command_table.h"
+#include "commands/kernel_dialog.h"
 #include "commands/session.h"
 #include "ops/explain.h"
 
@@ -19,6 +20,7 @@ const char* kind_name(DialogKind kind)
     case DialogKind::BlockSize: return "block-size";
     case DialogKind::File: return "file";
     case DialogKind::SaveFile: return "save-file";
+    case DialogKind::Kernel: return "kernel";
     }
     return "none";
 }
@@ -43,8 +45,26 @@ void write_dialog(std::ostream& out, const DialogSetup& d)
 {
     out << "{\"kind\": \"" << kind_name(d.kind) << '"';
     if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << json_string(d.title) << ", \"min\": 2, \"max\": null";
+    if (d.kind == DialogKind::Kernel) {
+        const Session fresh;
+        out << ", \"title\": " << json_string(d.title)
+            << ", \"sizes\": [3, 5], \"weight\": {\"min\": " << -kKernelMaxWeight << ", \"max\": " << kKernelMaxWeight
+            << "}, \"divisor\": {\"min\": 1, \"max\": " << kKernelMaxDivisor << ", \"auto\": true}, \"offset\": {\"min\": "
+            << -kKernelMaxOffset << ", \"max\": " << kKernelMaxOffset << "}, \"out_of_range\": [";
+        for (int i = 0; i < 3; ++i) out << (i ? ", " : "") << json_string(kOutOfRangeNames[i]);
+        out << "], \"channels\": [";
+        for (int i = 0; i < 2; ++i) out << (i ? ", " : "") << json_string(kChannelNames[i]);
+        out << "], \"initial\": " << json_string(kernel_word(fresh.kernel)) << ", \"presets\": [";
+        bool first = true;
+        for (const KernelPreset& p : kernel_presets()) {
+            out << (first ? "" : ", ") << "{\"name\": " << json_string(p.name) << ", \"caption\": " << json_string(p.caption)
+                << ", \"kernel\": " << json_string(kernel_word(p.kernel)) << '}';
+            first = false;
+        }
+        out << ']';
+    }
     if (d.kind != DialogKind::None && d.kind != DialogKind::File && d.kind != DialogKind::SaveFile &&
-        d.kind != DialogKind::BlockSize) {
+        d.kind != DialogKind::BlockSize && d.kind != DialogKind::Kernel) {
         out << ", \"title\": " << json_string(d.title) << ", \"min\": " << d.value_at(d.range_min)
             << ", \"max\": " << d.value_at(d.range_max) << ", \"step\": " << static_cast<std::int32_t>(d.scale)
             << ", \"initial\": " << d.value_at(d.initial_pos) << ", \"tick\": " << d.tick_step

@@ -35,6 +35,7 @@ constexpr DialogSetup aperture(const char* title)
 constexpr DialogSetup kNoise = {DialogKind::NoisePoints, "Уровень шума (количество точек).", 1, 32767, 1000, 7000, "1",
                                 "65534", "", 2.0f, 0.0f, true};
 constexpr DialogSetup kBlockSize = {DialogKind::BlockSize, "Размер блока для преобразования."};
+constexpr DialogSetup kKernel = {DialogKind::Kernel, "Свой фильтр"};
 constexpr DialogSetup kFile = {DialogKind::File};
 constexpr DialogSetup kSaveFile = {DialogKind::SaveFile};
 
@@ -76,6 +77,8 @@ constexpr ExplainPixel explain_brightness_by = [](Question q, Args a) {
 constexpr ExplainPixel explain_contrast_by = [](Question q, Args a) {
     return explain_contrast(q, contrast_factor(a.value));
 };
+constexpr ImageOperation kernel_of = [](Source s, Destination d, Args a) { return custom_kernel_filter(s, d, a.kernel); };
+constexpr ExplainPixel explain_kernel_of = [](Question q, Args a) { return explain_custom_kernel(q, a.kernel); };
 constexpr ExplainPixel explain_noise_of = [](Question q, Args a) { return explain_noise(q, a.value, a.seed); };
 // The inverses read their pass count and block size from the record.
 constexpr InPlaceOperation fft_inverse = [](ImageRecord& r, Args) { return fft_block(r, 0, -1, 0); };

@@ -41,6 +41,19 @@ inline constexpr int IDC_SLIDER = 1000;
 inline constexpr int IDC_VALUE = 1001;
 inline constexpr int IDC_MIN_LABEL = 1002;
 inline constexpr int IDC_MAX_LABEL = 1003;
+// The kernel dialog's template and controls: the 5x5 grid of weights
+// (row by row), the preset and size lists, divisor, its auto box, offset,
+// the rule and channel lists and the line that says what is wrong.
+inline constexpr int IDD_KERNEL = 117;
+inline constexpr int IDC_KERNEL_WEIGHT = 1100;  // .. 1124
+inline constexpr int IDC_KERNEL_PRESET = 1130;
+inline constexpr int IDC_KERNEL_SIZE = 1131;
+inline constexpr int IDC_KERNEL_DIVISOR = 1132;
+inline constexpr int IDC_KERNEL_AUTO = 1133;
+inline constexpr int IDC_KERNEL_OFFSET = 1134;
+inline constexpr int IDC_KERNEL_RULE = 1135;
+inline constexpr int IDC_KERNEL_CHANNELS = 1136;
+inline constexpr int IDC_KERNEL_ERROR = 1137;
 
 // Accelerator modifiers and the keys other than letters and digits, as
 // virtual-key codes: the "=" key (the one that also carries "+") and the "-"
@@ -75,7 +88,9 @@ struct MenuPlace {
 
 // How the command asks for its parameter. File and SaveFile: the file
 // chooser (a file to read, a file to write), handled by the command itself.
-enum class DialogKind : std::uint8_t { None, Threshold, Percent, Aperture, NoisePoints, BlockSize, File, SaveFile };
+// Kernel: the kernel dialog (commands/kernel_dialog.h), whose answer is a
+// whole kernel rather than one value.
+enum class DialogKind : std::uint8_t { None, Threshold, Percent, Aperture, NoisePoints, BlockSize, File, SaveFile, Kernel };
 constexpr bool asks_for_file(DialogKind kind) { return kind == DialogKind::File || kind == DialogKind::SaveFile; }
 
 // The parameter dialog's set-up. For BlockSize the range and labels come
@@ -104,10 +119,12 @@ struct DialogSetup {
 // picture on display and one of the same size in the other record.
 enum class Guard : std::uint8_t { None, Picture, BlockPicture, SameSizeOther };
 
-// The dialog's value and the noise seed of this run.
+// The dialog's value and the noise seed of this run; the kernel dialog's
+// kernel.
 struct CommandArgs {
     std::int32_t value = 0;
     std::uint32_t seed = 0;
+    CustomKernel kernel{};
 };
 
 // Exactly one of these runs a command:

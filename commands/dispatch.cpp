@@ -85,7 +85,10 @@ PictureOrigin origin_of_run(const CommandRow& row, const CommandArgs& args, std:
 {
     PictureOrigin origin;
     origin.command = row.id;
-    if (row.dialog.kind != DialogKind::None) origin.value = args.value;
+    if (row.dialog.kind == DialogKind::Kernel)
+        origin.kernel = args.kernel;
+    else if (row.dialog.kind != DialogKind::None)
+        origin.value = args.value;
     origin.seed = args.seed;
     origin.source_generation = source_generation;
     return origin;
@@ -138,7 +141,13 @@ void run_command(Session& session, WindowHandle window, int id)
         return;
     }
     CommandArgs args;
-    if (row->dialog.kind != DialogKind::None && !ask(session, window, row->dialog, args.value)) return;
+    if (row->dialog.kind == DialogKind::Kernel) {
+        CustomKernel kernel = session.kernel;
+        if (show_kernel_dialog(window, kernel) != 1 || !kernel_valid(kernel)) return;
+        args.kernel = session.kernel = kernel;
+    } else if (row->dialog.kind != DialogKind::None && !ask(session, window, row->dialog, args.value)) {
+        return;
+    }
     args.seed = session.noise_seed ? *session.noise_seed : static_cast<std::uint32_t>(std::time(nullptr));
     if (row->run.image_operation != nullptr)
         apply(session, window, *row, args);
@@ -154,6 +163,7 @@ CommandPrompt prepare_command(Session& session, int id)
     case DialogKind::None: return CommandPrompt::Nothing;
     case DialogKind::File: return CommandPrompt::FileChooser;
     case DialogKind::SaveFile: return CommandPrompt::SaveChooser;
+    case DialogKind::Kernel: return CommandPrompt::KernelDialog;
     default: set_up_dialog(session, row->dialog); return CommandPrompt::ParameterDialog;
     }
 }

@@ -27,7 +27,7 @@ bool command_available(const Session& session, int id);
 // dialog the session's dialog description and mode are set up exactly as
 // run_command sets them, so param_dialog_open shows what the dialog would.
 // NotRun: the command does nothing at all now (no picture, unknown id).
-enum class CommandPrompt { NotRun, Nothing, ParameterDialog, FileChooser, SaveChooser };
+enum class CommandPrompt { NotRun, Nothing, ParameterDialog, FileChooser, SaveChooser, KernelDialog };
 CommandPrompt prepare_command(Session& session, int id);
 
 // The commands that act on the session as a whole (rows of the table).

@@ -1,6 +1,7 @@
 #include "commands/explain_pixel.h"
 
 #include "commands/command_table.h"
+#include "commands/kernel_dialog.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ const char* value_label(DialogKind kind)
     case DialogKind::NoisePoints: return "Точек шума";
     case DialogKind::BlockSize: return "Размер блока";
     case DialogKind::None:
+    case DialogKind::Kernel:
     case DialogKind::File:
     case DialogKind::SaveFile: return "";
     }
@@ -57,7 +59,7 @@ std::optional<Explanation> explain_pixel(const Session& session, int x, int y)
                                               : "Неизвестно, какая команда получила это изображение.",
                                ExplainStatus::NothingToExplain);
     } else {
-        const CommandArgs args{origin.value.value_or(0), origin.seed};
+        const CommandArgs args{origin.value.value_or(0), origin.seed, origin.kernel};
         if (row->run.in_place != nullptr) {
             e = row->run.explain(PixelQuestion{*shown, *shown, x, y}, args);
         } else if (other.pixels && other.width == shown->width && other.height == shown->height &&
@@ -78,6 +80,8 @@ std::optional<Explanation> explain_pixel(const Session& session, int x, int y)
             e.value_label = value_label(row->dialog.kind);
             e.value_unit = row->dialog.suffix;
         }
+        if (row->dialog.kind == DialogKind::Kernel && e.status == ExplainStatus::Computed)
+            e.note = std::string("Тот же фильтр в командной строке: ") + row->step + "=" + kernel_word(origin.kernel);
     }
     return e;
 }

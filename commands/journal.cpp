@@ -1,5 +1,7 @@
 #include "commands/journal.h"
 
+#include "commands/kernel_dialog.h"
+
 #include <algorithm>
 #include <charconv>
 #include <system_error>
@@ -131,6 +133,7 @@ bool takes_seed(const CommandRow& row) { return row.dialog.kind == DialogKind::N
 std::string step_word(const CommandRow& row, const CommandArgs& args)
 {
     std::string word = row.step;
+    if (row.dialog.kind == DialogKind::Kernel) return word + '=' + kernel_word(args.kernel);
     if (row.dialog.kind != DialogKind::None && !asks_for_file(row.dialog.kind)) {
         word += '=';
         word += std::to_string(args.value);

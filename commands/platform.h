@@ -18,6 +18,7 @@
 
 #include "commands/param_dialog.h"
 #include "image/picture_target.h"
+#include "ops/filters/custom_kernel.h"
 #include "ops/segment/segment.h"
 #include "render/view.h"
 
@@ -30,6 +31,12 @@ void show_message(const char* caption, const char* text);
 // through the logic of commands/param_dialog.h. Returns 1 for OK (the value
 // is then in param_dialog_spec.result) and 2 for Cancel or close.
 int show_param_dialog(WindowHandle owner, ParamDialog& dialog);
+
+// Runs the kernel dialog modally over `owner`, filled from `kernel` (the
+// last kernel used), through the logic of commands/kernel_dialog.h. Returns
+// 1 for OK with the dialog's kernel (kernel_valid) in `kernel`, 2 for Cancel
+// or close (`kernel` unchanged).
+int show_kernel_dialog(WindowHandle owner, CustomKernel& kernel);
 
 // The file chooser, for a picture to open or a file to save. `filter` holds
 // pairs of NUL-terminated strings (description, pattern; several patterns

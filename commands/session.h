@@ -20,6 +20,7 @@
 #include "commands/journal.h"
 #include "commands/param_dialog.h"
 #include "image/image_record.h"
+#include "ops/filters/custom_kernel.h"
 #include "render/view.h"
 #include "commands/measure.h"
 
@@ -34,6 +35,7 @@ struct PictureOrigin {
     std::uint16_t command = 0;
     std::optional<std::int32_t> value;
     std::uint32_t seed = 0;
+    CustomKernel kernel{};  // the kernel dialog's answer
     std::uint64_t generation = 0;
     std::uint64_t source_generation = 0;
 };
@@ -60,6 +62,7 @@ struct Session {
     // The file the pictures were opened from (empty before the first).
     std::filesystem::path opened_file;
     MeasureState measure;  // the pointing tool and what it last measured
+    CustomKernel kernel; // the kernel dialog's last kernel, offered next time
 
     // A fixed seed for the noise generator (reproducible runs); none: the
     // calendar time in seconds, as the program does.

@@ -47,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (asks_for_file(info->dialog.kind)) require(!step.path.empty(), "open and save have a path");
         if (info->dialog.kind == DialogKind::None || asks_for_file(info->dialog.kind))
             require(!step.value.has_value(), "no value for a step without a dialog");
+        if (step.kernel) require(info->dialog.kind == DialogKind::Kernel && kernel_valid(*step.kernel), "a kernel step's kernel is valid");
     }
     return 0;
 }

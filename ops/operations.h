@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "image/image_record.h"
+#include "ops/filters/custom_kernel.h"
 
 // Beside each operation, its explain_* function: how one pixel of its result
 // came about, for the explanation panel and --explain (ops/explain.h).
@@ -49,6 +50,11 @@ bool laplace_filter(const ImageRecord& source, ImageRecord& destination);
 Explanation explain_laplace(const PixelQuestion& q);
 bool statistical_filter(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);
 Explanation explain_statistical(const PixelQuestion& q, std::uint8_t aperture);
+
+// A kernel of the user's own, on the luma or on each channel
+// (ops/filters/custom_kernel.h); `kernel` must be kernel_valid.
+bool custom_kernel_filter(const ImageRecord& source, ImageRecord& destination, const CustomKernel& kernel);
+Explanation explain_custom_kernel(const PixelQuestion& q, const CustomKernel& kernel);
 
 // Filters on each colour channel; aperture 3, 5, ... 21.
 bool smooth_2d(const ImageRecord& source, ImageRecord& destination, std::uint8_t aperture);

@@ -27,6 +27,9 @@ def value_text(command):
         return "block size: a power of two from 2 to the picture's smaller side (default the largest)"
     if kind == 'none':
         return ''
+    if kind == 'kernel':
+        return ('the whole kernel in one word, `SIZE:WEIGHTS/DIVISOR+OFFSET,RULE,CHANNELS`, or a preset\'s name '
+                '(default `%s`; see "A kernel of your own")' % d['initial'])
     by = ', by %d' % d['step'] if d['step'] != 1 else ''
     idle = ', which does nothing' if d['initial'] == 0 and d['zero_does_nothing'] else ''
     return '%d..%d%s (default %d%s)' % (d['min'], d['max'], by, d['initial'], idle)
@@ -43,7 +46,7 @@ def tables(table):
             continue
         kind = c['dialog']['kind']
         usage = c['step'] + ('=PATH' if kind in ('file', 'save-file') else '' if kind == 'none'
-                             else '=N' if kind == 'block-size' else '=V')
+                             else '=N' if kind == 'block-size' else '=KERNEL' if kind == 'kernel' else '=V')
         steps.append('| `%s` | %s | %s |' % (usage, plain_caption(c['caption']), value_text(c)))
     return {'shortcuts': '\n'.join(shortcuts), 'steps': '\n'.join(steps)}
 

@@ -1,5 +1,5 @@
 // Shared machinery of the luma filters (Roberts, Sobel, Kirsch, Wallis,
-// linear, Laplace).
+// linear, Laplace, a kernel of the user's own).
 //
 // run_3x3 builds the source's luma plane, gives the destination its block,
 // copies the size fields, then writes one grey value V (into blue, green and
@@ -126,38 +126,53 @@ private:
 void finish_statistics(ImageRecord& record, const GreyCounts& grey, std::size_t x0, std::size_t x1, std::size_t y0,
                        std::size_t y1);
 
+// run_3x3 for a window of (2 half + 1) x (2 half + 1): memory rows half ..
+// height-1-half and columns half .. width-1-half are written, the frame of
+// width `half` keeps the destination's bytes. The kernel is called as
+//   kernel(rows, n, out)
+// where rows[k] points at column x-half of memory row y-half+k.
 template <class Kernel>
-bool run_3x3(const ImageRecord& source, ImageRecord& destination, Kernel kernel)
+bool run_square(const ImageRecord& source, ImageRecord& destination, std::size_t half, Kernel kernel)
 {
     HeapArray<std::uint8_t> plane;
     if (!make_luma_plane(source, plane)) return false;
     if (!ensure_destination(source, destination)) return false;
     copy_size_fields(source, destination);
 
-    const std::size_t w = source.width, h = source.height, stride = source.stride();
+    const std::size_t w = source.width, h = source.height, stride = source.stride(), side = 2 * half + 1;
     GreyCounts grey;
-    if (w >= 3 && h >= 3) {
+    if (w >= side && h >= side) {
         const std::uint8_t* luma = plane.get();
         std::uint8_t* out = destination.pixels.get();
-        parallel_rows(h - 2, w * h * 4, [&](std::size_t first, std::size_t end) {
+        parallel_rows(h - 2 * half, w * h * (side + 1), [&](std::size_t first, std::size_t end) {
             std::uint8_t values[kRun];
+            const std::uint8_t* rows[8];
             GreyCounts::Local counts;
-            for (std::size_t y = first + 1; y < end + 1; ++y) {
-                const std::uint8_t* row = luma + y * w;
-                for (std::size_t x = 1; x < w - 1; x += kRun) {
-                    const std::size_t n = std::min(kRun, w - 1 - x);
-                    kernel(row - w + x - 1, row + x - 1, row + w + x - 1, n, values);
+            for (std::size_t y = first + half; y < end + half; ++y) {
+                for (std::size_t x = half; x < w - half; x += kRun) {
+                    const std::size_t n = std::min(kRun, w - half - x);
+                    for (std::size_t k = 0; k < side; ++k) rows[k] = luma + (y - half + k) * w + x - half;
+                    kernel(rows, n, values);
                     write_grey(out + y * stride + 3 * x, values, n);
                     counts.add(values, n);
                 }
             }
             grey.merge(counts);
         });
-        finish_statistics(destination, grey, 1, w - 1, 1, h - 1);
+        finish_statistics(destination, grey, half, w - half, half, h - half);
     } else {
         finish_statistics(destination, grey, 0, 0, 0, 0);
     }
     return true;
+}
+
+template <class Kernel>
+bool run_3x3(const ImageRecord& source, ImageRecord& destination, Kernel kernel)
+{
+    return run_square(source, destination, 1,
+                      [&kernel](const std::uint8_t* const* rows, std::size_t n, std::uint8_t* out) {
+                          kernel(rows[0], rows[1], rows[2], n, out);
+                      });
 }
 
 // Explaining one pixel of a 3x3 filter: its luma window as a kernel reads

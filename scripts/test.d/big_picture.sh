@@ -33,6 +33,8 @@ for i, c in enumerate(rows):
         continue  # an inverse: runs after its forward
     elif d["kind"] == "none":
         print(c["step"])
+    elif d["kind"] == "kernel":  # its largest preset, one word
+        print("%s=%s" % (c["step"], max(d["presets"], key=lambda p: len(p["kernel"]))["kernel"]))
     else:
         idle = d["initial"] == 0 and d["zero_does_nothing"]
         print("%s=%d" % (c["step"], d["max"] if idle else d["initial"]))

@@ -233,7 +233,7 @@ def check(exe, arch, source_dir, commands_json):
     print('  %s, GUI, imports %s' % (arch, ', '.join(sorted(dlls, key=str.lower))))
 
     resources = pe.resources()
-    for kind, number in ((RT_MENU, 101), (RT_ACCELERATOR, 115), (RT_DIALOG, 116), (RT_GROUP_ICON, 104)):
+    for kind, number in ((RT_MENU, 101), (RT_ACCELERATOR, 115), (RT_DIALOG, 116), (RT_DIALOG, 117), (RT_GROUP_ICON, 104)):
         expect((kind, number) in resources, 'resource %d of type %d is missing' % (number, kind))
     win32 = os.path.join(source_dir, 'shell', 'win32')
     decoded = decode_menu(resources[(RT_MENU, 101)]) + decode_accelerators(resources[(RT_ACCELERATOR, 115)])

@@ -57,6 +57,24 @@ int show_param_dialog(WindowHandle, ParamDialog& dialog)
     return param_dialog_ok(dialog, *position);
 }
 
+int show_kernel_dialog(WindowHandle, CustomKernel& kernel)
+{
+    HeadlessPlatform& h = headless;
+    ++h.kernel_dialogs_shown;
+    h.kernel_shown = kernel;
+    DialogAnswer answer = h.default_answer;
+    if (!h.dialog_answers.empty()) {
+        answer = h.dialog_answers.front();
+        h.dialog_answers.pop_front();
+    }
+    if (answer.kind == DialogAnswer::Cancel || answer.kind == DialogAnswer::Close) return 2;
+    if (!h.kernel_answers.empty()) {
+        kernel = h.kernel_answers.front();
+        h.kernel_answers.pop_front();
+    }
+    return 1;
+}
+
 bool choose_picture_file(WindowHandle, const char*, const char* initial_directory, const char*,
                          std::filesystem::path& file, int, bool save)
 {

@@ -7,6 +7,9 @@
 // window's dialog would. An answer by value that no slider position gives
 // cancels the dialog and is remembered in unreachable_value, with the set-up
 // the dialog showed, so a caller can say what the dialog would have offered.
+// The kernel dialog takes the next answer the same way: Cancel and Close
+// cancel it, any other answer is OK with the next of kernel_answers (none
+// queued: the kernel it was opened with).
 // File choosers take the next path from files (none queued, or nullopt:
 // cancelled).
 #pragma once
@@ -58,6 +61,11 @@ struct HeadlessPlatform {
     ParamDialogSpec shown_spec{};
     bool shown_power_of_two = false;
     std::optional<std::int64_t> unreachable_value;
+
+    // The latest kernel dialog: how many opened, and the kernel it showed.
+    int kernel_dialogs_shown = 0;
+    CustomKernel kernel_shown{};
+    std::deque<CustomKernel> kernel_answers;
 
     std::deque<DialogAnswer> dialog_answers;
     DialogAnswer default_answer;

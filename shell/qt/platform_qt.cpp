@@ -10,6 +10,7 @@
 
 #include "commands/platform.h"
 #include "shell/guide_location.h"
+#include "shell/qt/kernel_editor.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/parameter_dialog.h"
 
@@ -28,6 +29,14 @@ int show_param_dialog(WindowHandle owner, ParamDialog& description)
 {
     ParameterDialog dialog(static_cast<MainWindow*>(owner), description);
     return dialog.exec();
+}
+
+int show_kernel_dialog(WindowHandle owner, CustomKernel& kernel)
+{
+    KernelEditor dialog(static_cast<MainWindow*>(owner), kernel);
+    if (dialog.exec() != 1) return 2;
+    kernel = dialog.kernel();
+    return 1;
 }
 
 void request_repaint(WindowHandle window) { static_cast<MainWindow*>(window)->request_repaint(); }

@@ -25,11 +25,11 @@
   // by name from lf_constants once it has loaded: lf_prepare's answers,
   // lf_run's result bits, lf_wheel's flags, lf_texts_changed's bits and
   // lf_lay_out's bars.
-  let NOT_RUN, ASKS_PARAMETER, ASKS_FILE, ASKS_SAVE, REPAINT, FRAME_CHANGED, MESSAGES, DESTROYED;
+  let NOT_RUN, ASKS_PARAMETER, ASKS_FILE, ASKS_SAVE, ASKS_KERNEL, REPAINT, FRAME_CHANGED, MESSAGES, DESTROYED;
   let WHEEL_CTRL, WHEEL_SHIFT, WHEEL_OVER_BAR, WHEEL_OVER_HORIZONTAL_BAR, STATUS_TEXT, EXPLANATION;
   let VERTICAL_BAR, HORIZONTAL_BAR, LINE_BACK, LINE_FORWARD;
   function takeConstants() {
-    ({ LF_NOT_RUN: NOT_RUN, LF_ASKS_PARAMETER: ASKS_PARAMETER, LF_ASKS_FILE: ASKS_FILE, LF_ASKS_SAVE: ASKS_SAVE,
+    ({ LF_NOT_RUN: NOT_RUN, LF_ASKS_PARAMETER: ASKS_PARAMETER, LF_ASKS_FILE: ASKS_FILE, LF_ASKS_SAVE: ASKS_SAVE, LF_ASKS_KERNEL: ASKS_KERNEL,
        LF_REPAINT: REPAINT, LF_FRAME_CHANGED: FRAME_CHANGED, LF_MESSAGES: MESSAGES, LF_DESTROYED: DESTROYED,
        LF_WHEEL_CTRL: WHEEL_CTRL, LF_WHEEL_SHIFT: WHEEL_SHIFT, LF_WHEEL_OVER_BAR: WHEEL_OVER_BAR,
        LF_WHEEL_OVER_HORIZONTAL_BAR: WHEEL_OVER_HORIZONTAL_BAR, LF_STATUS_TEXT: STATUS_TEXT,
@@ -420,6 +420,113 @@
     });
   }
 
+  // The kernel dialog: a preset list, the size, the grid of weights, the
+  // divisor (or auto), the offset, the rule and the channels. OK hands the
+  // fields to the module, which keeps the kernel or says which field is
+  // wrong (the dialog then stays open); resolves to true for OK, false for
+  // cancel (Escape, the close box).
+  function kernelDialog(view) {
+    return new Promise((done) => {
+      const finish = (ok) => { closeModal(); done(ok); };
+      const { dialog, body, buttons } = dialogFrame("kernel", view.title, () => finish(false));
+      const row = (label, ...controls) => {
+        const l = document.createElement("label");
+        const t = document.createElement("span");
+        t.textContent = label;
+        l.append(t, ...controls);
+        body.append(l);
+        return l;
+      };
+      const select = (className, captions) => {
+        const s = document.createElement("select");
+        s.className = className;
+        captions.forEach((c, i) => s.append(new Option(c, String(i))));
+        return s;
+      };
+      const input = (className) => {
+        const i = document.createElement("input");
+        i.type = "text";
+        i.className = className;
+        i.spellcheck = false;
+        return i;
+      };
+      const presets = select("presets", ["(свой)", ...view.presets.map((p) => p.caption)]);
+      const size = select("size", ["3x3", "5x5"]);
+      row("Образец:", presets);
+      row("Размер:", size);
+      const grid = document.createElement("div");
+      grid.className = "grid";
+      const cells = [];
+      for (let i = 0; i < 25; ++i) { const c = input("weight"); cells.push(c); grid.append(c); }
+      body.append(grid);
+      const divisor = input("divisor"), offset = input("offset");
+      const automatic = document.createElement("input");
+      automatic.type = "checkbox";
+      automatic.className = "auto";
+      const autoLabel = document.createElement("span");
+      autoLabel.className = "auto-label";
+      autoLabel.textContent = "авто";
+      row("Делитель:", divisor, automatic, autoLabel);
+      row("Сдвиг:", offset);
+      const rule = select("rule", view.rules), channels = select("channels", view.channels);
+      row("Вне 0..255:", rule);
+      row("Каналы:", channels);
+      const error = document.createElement("div");
+      error.className = "error";
+      body.append(error);
+
+      // Cell of weight (r, c): a 3x3 kernel takes the middle nine.
+      const cellOf = (n, r, c) => cells[n === 5 ? r * 5 + c : (r + 1) * 5 + c + 1];
+      const showSize = (n) => cells.forEach((c, i) => {
+        const r = Math.floor(i / 5), k = i % 5;
+        c.style.visibility = n === 5 || (r >= 1 && r <= 3 && k >= 1 && k <= 3) ? "visible" : "hidden";
+      });
+      const show = (k) => {
+        size.value = k.size === 5 ? "1" : "0";
+        cells.forEach((c) => { c.value = "0"; });
+        k.weights.forEach((w, i) => { cellOf(k.size, Math.floor(i / k.size), i % k.size).value = w; });
+        showSize(k.size);
+        automatic.checked = k.divisor === "auto";
+        divisor.value = automatic.checked ? String(k.auto_value) : k.divisor;
+        divisor.disabled = automatic.checked;
+        offset.value = k.offset;
+        rule.value = String(k.rule);
+        channels.value = String(k.channels);
+        error.textContent = "";
+      };
+      show(view.kernel);
+      presets.addEventListener("change", () => {
+        if (presets.selectedIndex > 0) show(view.presets[presets.selectedIndex - 1].kernel);
+      });
+      size.addEventListener("change", () => {
+        // The middle 3x3 stays where it is; a 5x5 ring is dropped or zero.
+        if (size.value === "0") cells.forEach((c, i) => { if (i < 5 || i >= 20 || i % 5 === 0 || i % 5 === 4) c.value = "0"; });
+        showSize(size.value === "1" ? 5 : 3);
+      });
+      automatic.addEventListener("change", () => { divisor.disabled = automatic.checked; });
+
+      const accept = () => {
+        const n = size.value === "1" ? 5 : 3;
+        const lines = [String(n)];
+        for (let r = 0; r < n; ++r) for (let c = 0; c < n; ++c) lines.push(cellOf(n, r, c).value.trim());
+        lines.push(automatic.checked ? "auto" : divisor.value.trim(), offset.value.trim(), rule.value, channels.value);
+        const where = newString(lines.join("\n"));
+        const why = text(M._lf_answer_kernel(where));
+        M._free(where);
+        if (why) { error.textContent = why; return; }
+        finish(true);
+      };
+      const cancel = pushButton("Отмена", false, () => finish(false));
+      const ok = pushButton("OK", true, accept);
+      buttons.append(cancel, ok);
+      showModal(dialog, (e) => {
+        if (e.key === "Escape") { e.preventDefault(); finish(false); }
+        else if (e.key === "Enter" && document.activeElement !== cancel) { e.preventDefault(); accept(); }
+      });
+      cellOf(3, 0, 0).focus();
+    });
+  }
+
   // The save chooser: a name and the type (the chooser's filters, the first
   // preselected); resolves to the file's name, with the chosen type's
   // extension when it was typed without one, or null for cancel. Only the
@@ -755,6 +862,9 @@
         const view = JSON.parse(text(M._lf_dialog_view()));
         const answer = givenValue === undefined ? await parameterDialog(view) : positionOf(view, givenValue);
         M._lf_answer_dialog(answer.ok ? 1 : 0, answer.position);
+      } else if (asks === ASKS_KERNEL) {
+        const view = JSON.parse(text(M._lf_kernel_view()));
+        if (!(await kernelDialog(view))) M._lf_answer_kernel(0);
       } else if (asks === ASKS_FILE) {
         const file = givenFile || await chooseFile();
         if (file) {

@@ -20,7 +20,7 @@
 #endif
 
 // lf_prepare's answers.
-enum { LF_NOT_RUN = 0, LF_ASKS_NOTHING = 1, LF_ASKS_PARAMETER = 2, LF_ASKS_FILE = 3, LF_ASKS_SAVE = 4 };
+enum { LF_NOT_RUN = 0, LF_ASKS_NOTHING = 1, LF_ASKS_PARAMETER = 2, LF_ASKS_FILE = 3, LF_ASKS_SAVE = 4, LF_ASKS_KERNEL = 5 };
 // lf_run's result bits.
 enum { LF_REPAINT = 1, LF_FRAME_CHANGED = 2, LF_MESSAGES = 4, LF_DESTROYED = 8 };
 // lf_wheel's flags: the keys held and where the wheel turned.
@@ -49,6 +49,16 @@ LF_EXPORT const char* lf_dialog_view();
 LF_EXPORT const char* lf_dialog_value_text(int position);
 // The answer of the next parameter dialog: OK at `position`, or cancel.
 LF_EXPORT void lf_answer_dialog(int ok, int position);
+// The kernel dialog as it opens: {"title", "kernel": FIELDS, "presets":
+// [{"name", "caption", "kernel": FIELDS}...], "rules": [...], "channels":
+// [...]}, FIELDS being {"size", "weights" (size x size texts, top row
+// first), "divisor" ("auto" or a number), "auto_value", "offset", "rule",
+// "channels"} (commands/kernel_dialog.h).
+LF_EXPORT const char* lf_kernel_view();
+// The answer of the next kernel dialog: OK with the fields as lines (size,
+// the weights, divisor, offset, rule, channels); "" when they make a kernel
+// (the answer is then kept), else why not, naming the field. null: cancel.
+LF_EXPORT const char* lf_answer_kernel(const char* fields);
 // The next file chooser's answer: a path in the module's file system, or
 // null or "" for cancel.
 LF_EXPORT void lf_answer_file(const char* path);

@@ -22,6 +22,7 @@
 #include "shell/web/web_exports.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -30,6 +31,7 @@
 #include "commands/command_json.h"
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
+#include "commands/kernel_dialog.h"
 #include "commands/session.h"
 #include "commands/view_commands.h"
 #include "image/bmp.h"
@@ -62,6 +64,7 @@ struct Page {
 
     std::optional<std::int32_t> dialog_answer;  // slider position on OK; none: cancel
     std::optional<std::string> file_answer;     // none: cancelled
+    std::optional<CustomKernel> kernel_answer;  // none: cancel
 
     std::optional<ClientPoint> pointer;  // over the view, client coordinates
     std::string status;                  // the status bar's text: the pixel under the pointer
@@ -162,6 +165,15 @@ int show_param_dialog(WindowHandle, ParamDialog& dialog)
     return param_dialog_ok(dialog, *position);
 }
 
+int show_kernel_dialog(WindowHandle, CustomKernel& kernel)
+{
+    const std::optional<CustomKernel> answer = page.kernel_answer;
+    page.kernel_answer.reset();
+    if (!answer) return 2;
+    kernel = *answer;
+    return 1;
+}
+
 bool choose_picture_file(WindowHandle, const char*, const char*, const char*, std::filesystem::path& file, int, bool)
 {
     const std::optional<std::string> chosen = page.file_answer;
@@ -232,6 +244,7 @@ int lf_prepare(int id)
     case CommandPrompt::ParameterDialog: return LF_ASKS_PARAMETER;
     case CommandPrompt::FileChooser: return LF_ASKS_FILE;
     case CommandPrompt::SaveChooser: return LF_ASKS_SAVE;
+    case CommandPrompt::KernelDialog: return LF_ASKS_KERNEL;
     }
     return LF_NOT_RUN;
 }
@@ -274,6 +287,62 @@ void lf_answer_dialog(int ok, int position)
         page.dialog_answer = position;
     else
         page.dialog_answer.reset();
+}
+
+namespace {
+
+std::string kernel_fields_json(const CustomKernel& kernel)
+{
+    const KernelFields f = kernel_field_texts(kernel);
+    std::string weights;
+    for (int i = 0; i < f.size * f.size; ++i) weights += (i ? ", " : "") + json_string(f.weights[i]);
+    return "{\"size\": " + std::to_string(f.size) + ", \"weights\": [" + weights + "], \"divisor\": " +
+           json_string(f.divisor) + ", \"auto_value\": " + std::to_string(kernel_divisor(kernel)) +
+           ", \"offset\": " + json_string(f.offset) + ", \"rule\": " + std::to_string(f.out_of_range) +
+           ", \"channels\": " + std::to_string(f.channels) + "}";
+}
+
+}  // namespace
+
+const char* lf_kernel_view()
+{
+    std::string presets, rules, channels;
+    for (const KernelPreset& p : kernel_presets())
+        presets += std::string(presets.empty() ? "" : ", ") + "{\"name\": " + json_string(p.name) +
+                   ", \"caption\": " + json_string(p.caption) + ", \"kernel\": " + kernel_fields_json(p.kernel) + "}";
+    for (const char* c : kOutOfRangeCaptions) rules += std::string(rules.empty() ? "" : ", ") + json_string(c);
+    for (const char* c : kChannelCaptions) channels += std::string(channels.empty() ? "" : ", ") + json_string(c);
+    return hand_out("{\"title\": " + json_string(kKernelDialogTitle) + ", \"kernel\": " +
+                    kernel_fields_json(page.session.kernel) + ", \"presets\": [" + presets + "], \"rules\": [" +
+                    rules + "], \"channels\": [" + channels + "]}");
+}
+
+const char* lf_answer_kernel(const char* fields)
+{
+    page.kernel_answer.reset();
+    if (fields == nullptr) return hand_out("");
+    std::vector<std::string> lines;
+    for (const char* p = fields;; ++p) {
+        const char* end = p;
+        while (*end != '\0' && *end != '\n') ++end;
+        lines.emplace_back(p, end);
+        if (*end == '\0') break;
+        p = end;
+    }
+    KernelFields f;
+    f.size = lines.empty() ? 0 : std::atoi(lines[0].c_str());
+    const std::size_t count = f.size == 3 || f.size == 5 ? static_cast<std::size_t>(f.size * f.size) : 0;
+    if (count == 0 || lines.size() != count + 5) return hand_out("Неизвестный размер ядра.");
+    for (std::size_t i = 0; i < count; ++i) f.weights[i] = lines[1 + i];
+    f.divisor = lines[count + 1];
+    f.offset = lines[count + 2];
+    f.out_of_range = std::atoi(lines[count + 3].c_str());
+    f.channels = std::atoi(lines[count + 4].c_str());
+    CustomKernel kernel;
+    std::string error;
+    if (!kernel_from_fields(f, kernel, error)) return hand_out(error);
+    page.kernel_answer = kernel;
+    return hand_out("");
 }
 
 void lf_answer_file(const char* path)
@@ -346,6 +415,7 @@ const char* lf_constants()
             {"LF_ASKS_PARAMETER", LF_ASKS_PARAMETER},
             {"LF_ASKS_FILE", LF_ASKS_FILE},
             {"LF_ASKS_SAVE", LF_ASKS_SAVE},
+            {"LF_ASKS_KERNEL", LF_ASKS_KERNEL},
             {"LF_REPAINT", LF_REPAINT},
             {"LF_FRAME_CHANGED", LF_FRAME_CHANGED},
             {"LF_MESSAGES", LF_MESSAGES},

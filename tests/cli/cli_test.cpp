@@ -66,6 +66,8 @@ TEST(Cli, StepsRunThroughTheDispatcher)
     const CliRun explicit128 = cli(sample + " binarize=128 --stats");
     EXPECT_EQ(dflt.out, explicit128.out) << "a dialog step without a value takes the initial value";
     EXPECT_EQ(cli(sample + " brightness=0 --stats").out, cli(sample + " --stats").out);
+    EXPECT_EQ(cli(sample + " kernel=laplace-12 --stats").out, cli(sample + " laplace --stats").out);
+    EXPECT_EQ(cli(sample + " kernel=3:-1,-2,-1,-2,12,-2,-1,-2,-1/1 --stats").out, cli(sample + " laplace --stats").out);
 }
 
 TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
@@ -78,7 +80,9 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing)
                              "--explain 301,0", "--explain-text 0,-1", "--profile 0,0,301,0",
                              "--profile 0,0,1", "--region 300,0,2,1", "--region 0,0,0,1", "--compare split=5",
                              "negative --view /dev/null --compare diff=2", "--view /dev/null --compare diff=4",
-                             "negative --view /dev/null --compare split=302"}) {
+                             "negative --view /dev/null --compare split=302",
+                             "kernel=3:1,2,3", "kernel=sobel",
+                             "kernel=3:0,0,0,0,256,0,0,0,0", "kernel=3:0,0,0,0,1,0,0,0,0/0"}) {
         const std::string full = std::string(*args == '-' || *args == '\0' ? "" : sample + " ") +
                                  (*args == '-' ? sample + " " : "") + args + " -o " + out.string();
         EXPECT_EQ(cli(full).code, 2) << args;

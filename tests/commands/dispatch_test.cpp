@@ -7,6 +7,7 @@
 
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
+#include "commands/kernel_dialog.h"
 #include "commands/param_dialog.h"
 #include "image/bmp.h"
 #include "tests/support/fake_platform.h"
@@ -227,7 +228,7 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
             ran.dialog.param_dialog_spec.scale = 5.0f;
             run_command(ran, kFakeWindow, c.id);
 
-            const bool acted = fake.dialogs_shown > 0 || fake.repaints > 0 || !fake.lines.empty() || ran.images.image_b.pixels ||
+            const bool acted = fake.dialogs_shown > 0 || fake.kernel_dialogs_shown > 0 || fake.repaints > 0 || !fake.lines.empty() || ran.images.image_b.pixels ||
                                (c.id == IDM_SEGMENT && ran.images.current_image);  // noise may hold no characters
             // A session action may find nothing to do (zooming to the level
             // shown), and a cancelled chooser ends its command.
@@ -237,6 +238,7 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
                 EXPECT_EQ(prompt == CommandPrompt::NotRun, !acted) << c.name << state;
             }
             EXPECT_EQ(prompt == CommandPrompt::ParameterDialog, fake.dialogs_shown == 1) << c.name << state;
+            EXPECT_EQ(prompt == CommandPrompt::KernelDialog, fake.kernel_dialogs_shown == 1) << c.name << state;
             if (prompt != CommandPrompt::ParameterDialog) continue;
             const ParamDialogSpec& p = prepared.dialog.param_dialog_spec;
             const ParamDialogSpec& shown = fake.shown_spec;
@@ -256,6 +258,29 @@ TEST_F(Dispatcher, PreparedPromptIsWhatTheCommandAsks)
     check_every_command(" with a picture");
     EXPECT_EQ(prepare_command(session, IDM_OPEN), CommandPrompt::FileChooser);
     EXPECT_EQ(prepare_command(session, kNoCommandId), CommandPrompt::NotRun);
+}
+
+// The kernel dialog's answer reaches the operation; the kernel is offered
+// again next time, and a cancelled dialog changes nothing.
+TEST_F(Dispatcher, KernelDialogAnswerRunsAndIsRemembered)
+{
+    open("a.bmp");
+    CustomKernel sobel_y = find_kernel_preset("sobel-y")->kernel;
+    fake.kernel_answers.push_back(sobel_y);
+    run_command(session, kFakeWindow, IDM_CUSTOM_KERNEL);
+    ASSERT_EQ(session.images.current_image, &session.images.image_b);
+    ImageRecord expected;
+    ASSERT_TRUE(custom_kernel_filter(session.images.image_a, expected, sobel_y));
+    EXPECT_TRUE(same_pixels(session.images.image_b, expected));
+    EXPECT_EQ(session.kernel, sobel_y);
+
+    run_command(session, kFakeWindow, IDM_UNDO);
+    fake.default_answer = {DialogAnswer::Cancel};
+    const int repaints = fake.repaints;
+    run_command(session, kFakeWindow, IDM_CUSTOM_KERNEL);
+    EXPECT_EQ(fake.kernel_shown, sobel_y);
+    EXPECT_EQ(fake.repaints, repaints);
+    EXPECT_EQ(session.images.current_image, &session.images.image_a);
 }
 
 TEST(CommandTable, RowsAreDistinctAndCaptionsNameTheirShortcuts)

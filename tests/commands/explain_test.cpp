@@ -14,6 +14,7 @@
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/explain_pixel.h"
+#include "commands/kernel_dialog.h"
 #include "image/statistics.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
@@ -32,8 +33,21 @@ std::vector<std::int32_t> values_for(DialogKind kind, const ImageRecord& picture
         const int largest = 1 << block_exponent_max(picture);
         return {2, largest};
     }
+    case DialogKind::Kernel: return {0, 1, 2, 3, 4};  // kernel_answer(i)
     default: return {0};
     }
+}
+
+// Kernels of every size, rule and mode, one with an offset and a divisor
+// that leave halves to round.
+CustomKernel kernel_answer(std::int32_t i)
+{
+    const char* words[] = {"gauss-5", "sobel-x", "emboss", "5:3,-7,0,0,2,9,1,-4,0,0,5,5,-20,5,5,0,0,1,0,0,-3,0,0,0,8/6-40,clamp,luma",
+                           "3:1,-2,1,0,7,0,-1,2,-1/4+17,abs,rgb"};
+    CustomKernel k;
+    std::string error;
+    parse_kernel_word(words[i], k, error);
+    return k;
 }
 
 int sample_at(const ImageRecord& r, Sample s, int x, int y)
@@ -80,8 +94,10 @@ protected:
     void run(CommandId id, std::int32_t value = 0)
     {
         fake.dialog_answers.push_back({DialogAnswer::OkAtValue, value});
+        if (id == IDM_CUSTOM_KERNEL) fake.kernel_answers.push_back(kernel_answer(value));
         run_command(session, kFakeWindow, id);
         fake.dialog_answers.clear();
+        fake.kernel_answers.clear();
     }
     Explanation at(int x, int y)
     {

@@ -42,6 +42,7 @@
 
 #include "commands/command_table.h"
 #include "commands/journal.h"
+#include "commands/kernel_dialog.h"
 #include "commands/param_dialog.h"
 #include "image/bmp.h"
 #include "image/image_record.h"
@@ -50,6 +51,7 @@
 #include "commands/platform.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/file_chooser.h"
+#include "shell/qt/kernel_editor.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/measure_panel.h"
 #include "shell/qt/parameter_dialog.h"
@@ -502,6 +504,55 @@ private slots:
             d->ok_button()->click();
         });
         QCOMPARE(window->session().dialog.param_dialog_spec.result, 65534);
+    }
+
+    // The kernel dialog's fields reach the command; a bad field keeps it
+    // open and names the field; the kernel is offered again next time.
+    void kernelDialog()
+    {
+        load("photo.bmp");
+        CustomKernel expected = find_kernel_preset("sobel-x")->kernel;
+        expected.weights[0] = -3;
+        expected.offset = 10;
+        bool seen = false;
+        modal->expect([&seen](QWidget* w) {
+            seen = true;
+            auto* d = qobject_cast<KernelEditor*>(w);
+            QVERIFY(d != nullptr);
+            QCOMPARE(d->windowTitle(), u8("Свой фильтр"));
+            QCOMPARE(d->weight_field(2, 2)->text(), QStringLiteral("1"));  // the initial kernel
+            const int sobel = d->presets()->findData(QStringLiteral("sobel-x"));
+            d->presets()->setCurrentIndex(sobel);
+            emit d->presets()->activated(sobel);
+            QCOMPARE(d->weight_field(1, 3)->text(), QStringLiteral("1"));
+            QCOMPARE(d->rule_box()->currentIndex(), 1);
+            d->weight_field(1, 1)->setText(QStringLiteral("300"));
+            d->ok_button()->click();
+            QVERIFY(d->isVisible());
+            QVERIFY(d->error_label()->text().contains(u8("строке 1, столбце 1")));
+            d->weight_field(1, 1)->setText(QStringLiteral("-3"));
+            d->offset_field()->setText(QStringLiteral("10"));
+            QTest::keyClick(d->offset_field(), Qt::Key_Return);  // Enter applies
+        });
+        window->run(IDM_CUSTOM_KERNEL);
+        QVERIFY(seen);
+        Session& session = window->session();
+        QCOMPARE(session.kernel, expected);
+        ImageRecord result;
+        QVERIFY(custom_kernel_filter(session.images.image_a, result, expected));
+        QCOMPARE(session.images.current_image, &session.images.image_b);
+        QVERIFY(std::equal(result.pixels.get(), result.pixels.get() + result.data_size, session.images.image_b.pixels.get()));
+
+        modal->expect([](QWidget* w) {
+            auto* d = qobject_cast<KernelEditor*>(w);
+            QVERIFY(d != nullptr);
+            QCOMPARE(d->weight_field(1, 1)->text(), QStringLiteral("-3"));
+            QCOMPARE(d->offset_field()->text(), QStringLiteral("10"));
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        window->run(IDM_CUSTOM_KERNEL);
+        QVERIFY(modal->all_answered());
+        QCOMPARE(session.images.current_image, &session.images.image_b);
     }
 
     void blockSizeDialog()

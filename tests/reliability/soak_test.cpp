@@ -205,7 +205,7 @@ private:
         fake.messages.clear();
         fake.dialog_answers.clear();
         fake.lines.clear();
-        const int dialogs = fake.dialogs_shown, repaints = fake.repaints;
+        const int dialogs = fake.dialogs_shown + fake.kernel_dialogs_shown, repaints = fake.repaints;
 
         // What the step may change: which records' pictures and transforms,
         // whether a dialog shows, whether a message may appear.
@@ -322,7 +322,7 @@ private:
         }
         if (!fake.dialog_answers.empty() && expect_dialog) return "the dialog was not shown";
         return check(before, pictures, transforms, shown, may_change_picture, may_change_transform, expect_dialog,
-                     fake.dialogs_shown - dialogs, message_allowed, expect_repaint,
+                     fake.dialogs_shown + fake.kernel_dialogs_shown - dialogs, message_allowed, expect_repaint,
                      view_step ? 0 : fake.repaints - repaints);
     }
 

@@ -349,6 +349,28 @@ def test_page(page, cli, samples, scratch):
     page.wait_state("idle")
     compare(page, cli, photo, steps, "Escape cancels")
 
+    # The kernel dialog: a preset fills the fields, a bad weight keeps it
+    # open naming the field, OK runs the kernel the fields give.
+    page.menu(popup("IDM_CUSTOM_KERNEL"), caption("IDM_CUSTOM_KERNEL"))
+    page.wait_state("modal")
+    check(page.dialog()["caption"] == "Свой фильтр" and
+          page.js("return document.querySelectorAll('.kernel .weight')[12].value") == "1",
+          "the kernel dialog opens with the identity kernel")
+    page.js("""
+        const d = document.querySelector('.kernel'), set = (css, v, i = 0) => {
+            const e = d.querySelectorAll(css)[i]; e.value = v; e.dispatchEvent(new Event('change')); };
+        set('.presets', String(1 + arguments[0].findIndex(p => p.name === 'sobel-x')));
+        set('.weight', '300', 6);
+        set('.offset', '10');""", by_name["IDM_CUSTOM_KERNEL"]["dialog"]["presets"])
+    page.keys(Keys.ENTER)
+    check(page.state() == "modal" and "строке 1, столбце 1" in page.js("return document.querySelector('.kernel .error').textContent"),
+          "a weight out of range keeps the dialog open and names it")
+    page.js("const w = document.querySelectorAll('.kernel .weight')[6]; w.value = '-3';")
+    page.keys(Keys.ENTER)
+    page.wait_state("idle")
+    steps.append("kernel=3:-3,0,1,-2,0,2,-1,0,1/1+10,abs,luma")
+    compare(page, cli, photo, steps, "the kernel dialog's fields reach the command")
+
     negative = by_name["IDM_NEGATIVE"]
     shown_negative = page.js("""
         const t = [...document.querySelectorAll('.popup-title')].find(e => e.dataset.caption === arguments[0]);

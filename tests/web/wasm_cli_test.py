@@ -19,14 +19,17 @@ import tempfile
 
 # Sequences that exercise more than one command each: a command between a
 # transform and its inverse, undo twice, a value the dialog cannot give.
-SEQUENCES = ["fft-2d=16 negative fft-inverse", "negative undo undo grayscale", "median-2d=4"]
+SEQUENCES = ["fft-2d=16 negative fft-inverse", "negative undo undo grayscale", "median-2d=4",
+             "kernel=3:1,-2,1,0,7,0,-1,2,-1/4+17,abs,rgb",
+             "kernel=5:-3,0,40,0,-3,0,90,-100,90,0,40,-100,200,-100,40,0,90,-100,90,0,-3,0,40,0,-3/300-5,plus128,luma"]
 
 
 def steps(cli):
     """The picture as opened, then every command's step from --list-commands
     (but the file commands): at its dialog's smallest and largest value, a
     forward transform also at its largest block and at block 32 with the
-    inverse below it in the table; then the sequences."""
+    inverse below it in the table, the kernel at each preset; then the
+    sequences."""
     rows = json.loads(subprocess.run([cli, "--list-commands"], capture_output=True, check=True).stdout)["commands"]
     out = [""]
     for i, c in enumerate(rows):
@@ -38,6 +41,8 @@ def steps(cli):
             out += [c["step"], f"{c['step']}=32 {inverse['step']}"]
         elif d["kind"] == "none":
             out.append(c["step"])
+        elif d["kind"] == "kernel":
+            out += [f"{c['step']}={p['kernel']}" for p in d["presets"]]
         else:
             out += [f"{c['step']}={d['min']}", f"{c['step']}={d['max']}"]
     return out + SEQUENCES
