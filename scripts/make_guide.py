@@ -157,6 +157,8 @@ def step_value(command):
     kind = dialog.get('kind')
     if kind == 'block-size':
         return 256
+    if kind == 'kernel':
+        return 'sharpen'
     if kind == 'aperture':
         return 5
     if kind in ('percent',):
@@ -181,7 +183,7 @@ def plan(command, by_step):
     if step == 'segment':
         return ('text.bmp', [], ['segment'], None, None)
     value = step_value(command)
-    own = step if value is None else '%s=%d' % (step, value)
+    own = step if value is None else '%s=%s' % (step, value)
     if command['runs'] == 'in-place':
         before = []
         if step.endswith('-inverse'):
@@ -201,6 +203,9 @@ def dialog_range(command):
         unit = '%' if kind == 'percent' else ''
         step = ', шаг %d' % d['step'] if d.get('step', 1) != 1 else ''
         return 'ползунок от %d%s до %d%s%s' % (d['min'], unit, d['max'], unit, step)
+    if kind == 'kernel':
+        return 'окно: ядро 3x3 или 5x5, веса от %d до %d, делитель или «авто», смещение, правило, каналы' % (
+            d['weight']['min'], d['weight']['max'])
     if kind == 'file':
         return 'выбор файла'
     if kind == 'save-file':
