@@ -190,7 +190,9 @@ protected:
     {
         // A refusal keeps what was there: nothing, or the picture before.
         EXPECT_EQ(session.images.current_image, shown_before);
-        if (shown_before == nullptr) EXPECT_FALSE(session.images.image_a.pixels);
+        if (shown_before == nullptr) {
+            EXPECT_FALSE(session.images.image_a.pixels);
+        }
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_EQ(fake.messages[0].caption, kLoadCaption);
         EXPECT_EQ(fake.messages[0].text, text);
