@@ -37,6 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (options.help || options.list_commands || options.version) return 0;
+    if (!options.verify.empty() || !options.recipe_of.empty()) {
+        require(options.steps.empty(), "a picture to check takes no steps");
+        return 0;
+    }
     require(!options.input.empty(), "an input file");
     require(options.client_width >= 1 && options.client_width <= 16384, "client width");
     require(options.client_height >= 1 && options.client_height <= 16384, "client height");

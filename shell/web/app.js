@@ -649,7 +649,6 @@
     const folder = CHOSEN_DIR + "/" + ++stagedCount;
     makeDir(folder);
     const path = folder + "/" + ((file.name || "").replace(/[\/\\]/g, "_") || "picture");
-    openedName = file.name || "";
     const bytes = new Uint8Array(await file.arrayBuffer());
     if (!/bmp$/i.test(file.name)) {
       const picture = await decodePicture(bytes);
