@@ -1,4 +1,6 @@
 #include "commands/command_json.h"
+#include "commands/dispatch.h"
+#include "text/catalogue.h"
 
 #include <sstream>
 
@@ -105,7 +107,14 @@ std::string command_table_json()
         }
         out << "]}";
     }
-    out << "\n],\n\"accelerators\": [";
+    // The "Язык / Language" row is a submenu of these items.
+    out << "\n],\n\"languages\": {\"menu_id\": " << IDM_LANGUAGE << ", \"items\": [";
+    const auto languages = text::languages();
+    for (std::size_t i = 0; i < languages.size(); ++i)
+        out << (i ? ", " : "") << "{\"id\": " << kFirstLanguageId + static_cast<int>(i)
+            << ", \"code\": " << json_string(languages[i].code) << ", \"name\": " << json_string(languages[i].name)
+            << ", \"chosen\": " << (languages[i].code == text::language()) << '}';
+    out << "]},\n\"accelerators\": [";
     first = true;
     for (const CommandRow* c : accelerator_rows()) {
         const Accelerator& a = c->accelerator;

@@ -134,6 +134,10 @@ void transform(Session& session, WindowHandle window, const CommandRow& row, con
 
 void run_command(Session& session, WindowHandle window, int id)
 {
+    if (language_of_item(id) >= 0) {
+        choose_language(session, window, id);
+        return;
+    }
     const CommandRow* row = runnable_row(session, id);
     if (row == nullptr) return;
     if (row->run.action != nullptr) {

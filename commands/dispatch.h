@@ -39,6 +39,18 @@ void segment_command(Session& session, WindowHandle window);
 // Help: the guide's first page in the system's browser (its absence said in
 // a message box), and a message box about the program.
 void guide_command(Session& session, WindowHandle window);
+// The view menu's "Язык / Language" item is a submenu: one item per language
+// of text::languages(), ids kFirstLanguageId + index, the one in use checked.
+// Its own row does nothing.
+void language_menu_command(Session& session, WindowHandle window);
+inline constexpr int kFirstLanguageId = 40081;
+inline constexpr int kLastLanguageId = 40099;
+// The language an item id stands for (an index into text::languages()), or -1.
+int language_of_item(int id);
+// Chooses the language of item `id`: every text from now on, the front end's
+// menus, dialogs and panels at once (language_changed), the choice
+// remembered (remember_language); the pictures, view and journal stay.
+void choose_language(Session& session, WindowHandle window, int id);
 void about_command(Session& session, WindowHandle window);
 // The about box's text: name, version, the build's date and compiler, the
 // licence, and where the guide is (`guide`, empty when it is not installed).

@@ -3,6 +3,7 @@
 #include "commands/dispatch.h"
 #include "commands/platform.h"
 #include "lumaforge_version.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -46,3 +47,22 @@ void guide_command(Session&, WindowHandle window)
 }
 
 void about_command(Session&, WindowHandle) { show_message(kAboutCaption, about_text(guide_path()).c_str()); }
+
+void language_menu_command(Session&, WindowHandle) {}
+
+int language_of_item(int id)
+{
+    if (id < kFirstLanguageId || id > kLastLanguageId) return -1;
+    const int index = id - kFirstLanguageId;
+    return index < static_cast<int>(text::languages().size()) ? index : -1;
+}
+
+void choose_language(Session&, WindowHandle window, int id)
+{
+    const int index = language_of_item(id);
+    if (index < 0) return;
+    const std::string code = text::languages()[static_cast<std::size_t>(index)].code;
+    text::set_language(code);
+    remember_language(code);
+    language_changed(window);
+}

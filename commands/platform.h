@@ -134,6 +134,14 @@ bool show_document(WindowHandle window, const std::string& path);
 // open; its close box runs the view menu's item, as the explanation's does.
 void show_journal_panel(WindowHandle window, bool shown);
 
+// The language of the texts changed (text::set_language): the front end
+// re-reads every text it shows (menus, panels, the status bar, its own page
+// texts) at once, leaving pictures and view as they are.
+void language_changed(WindowHandle window);
+// Keeps the chosen language's code for the next start (the platform's
+// settings: Qt's, the user's registry key, the page's local storage).
+void remember_language(const std::string& code);
+
 // Brackets work that may take longer than a blink (a busy cursor).
 void begin_busy();
 void end_busy();

@@ -112,5 +112,8 @@ bool show_document(WindowHandle, const std::string& path)
     return headless.documents_open;
 }
 
+void language_changed(WindowHandle) { ++headless.language_changes; }
+void remember_language(const std::string& code) { headless.remembered_language = code; }
+
 void begin_busy() { ++headless.busy_depth; }
 void end_busy() { --headless.busy_depth; }

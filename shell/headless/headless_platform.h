@@ -52,6 +52,8 @@ struct HeadlessPlatform {
     std::string guide;                   // what guide_path() answers
     bool documents_open = true;          // what show_document() answers
     std::vector<std::string> documents;  // every document shown, in order
+    int language_changes = 0;            // language_changed() calls
+    std::string remembered_language;     // the last remember_language()
     bool journal_panel_shown = false;
     std::vector<WindowLine> lines;
     std::vector<SegmentFrame> frames;

@@ -50,6 +50,10 @@ void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame>, std
 
 void show_status_bar(WindowHandle window, bool shown) { static_cast<MainWindow*>(window)->show_status_bar(shown); }
 
+// Filled in with the front end's language switch.
+void language_changed(WindowHandle) {}
+void remember_language(const std::string&) {}
+
 void show_journal_panel(WindowHandle window, bool shown)
 {
     static_cast<MainWindow*>(window)->show_journal_panel(shown);

@@ -213,6 +213,10 @@ void show_explain_panel(WindowHandle, bool shown)
     if (shown && explain_panel_pointer(page.explain, page.session, page.pointer)) page.texts_changed |= LF_EXPLANATION;
 }
 
+// Filled in with the front end's language switch.
+void language_changed(WindowHandle) {}
+void remember_language(const std::string&) {}
+
 void show_journal_panel(WindowHandle, bool shown)
 {
     page_show_journal_panel(shown);

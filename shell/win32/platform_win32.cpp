@@ -156,6 +156,10 @@ void show_status_bar(WindowHandle, bool shown)
 }
 
 void show_explain_panel(WindowHandle, bool shown) { show_explain_window(shown); }
+// Filled in with the front end's language switch.
+void language_changed(WindowHandle) {}
+void remember_language(const std::string&) {}
+
 void show_journal_panel(WindowHandle, bool shown) { show_journal_window(shown); }
 
 std::string guide_path()
