@@ -26,7 +26,7 @@ I18N = os.path.join(ROOT, 'i18n')
 GUIDE = os.path.join('docs', 'guide', 'texts.ru.txt')
 
 # Where the program's own texts are written.
-CODE_DIRS = ['text', 'image', 'ops', 'render', 'commands', 'shell', 'cli']
+CODE_DIRS = ['image', 'ops', 'render', 'commands', 'shell', 'cli']
 CODE_EXT = ('.cpp', '.h', '.inc', '.rc', '.js', '.html')
 CYRILLIC = re.compile('[\u0400-\u04FF]')
 
@@ -163,6 +163,11 @@ def source_texts():
     return texts, errors
 
 
+def order(where):
+    path, _, line = where.rpartition(':')
+    return path, int(line)
+
+
 # --- catalogues -----------------------------------------------------------
 
 def po_quote(text):
@@ -218,7 +223,7 @@ def read_po(path):
 
 
 def language_of(path, header):
-    code = os.path.basename(path)[:-3]
+    code = os.path.basename(path)[:-3].split('.')[0]
     name = header.get('X-Language-Name', code)
     point = header.get('X-Decimal-Point', '.')[:1] or '.'
     m = re.search(r'nplurals\s*=\s*(\d)', header.get('Plural-Forms', ''))
@@ -237,12 +242,29 @@ def shortcut(text):
     return text.split('\t', 1)[1] if '\t' in text else None
 
 
-def problems(path, texts, partial=False):
-    header, entries = read_po(path)
-    rel = os.path.relpath(path, ROOT)
+def read_language(paths):
+    """A language's catalogue: its file and any part files (i18n/en.qt.po)."""
+    header, entries = {}, []
+    for path in paths:
+        h, e = read_po(path)
+        header = header or h
+        rel = os.path.relpath(path, ROOT)
+        entries += [(a, b, '%s:%d' % (rel, line)) for a, b, line in e]
+    return header, entries
+
+
+def by_language(paths):
+    groups = {}
+    for path in paths:
+        groups.setdefault(os.path.basename(path)[:-3].split('.')[0], []).append(path)
+    return [sorted(g, key=len) for _, g in sorted(groups.items())]
+
+
+def problems(paths, texts, partial=False):
+    header, entries = read_language(paths)
+    rel = os.path.relpath(paths[0], ROOT)
     out, seen = [], set()
-    for msgid, msgstr, line in entries:
-        where = '%s:%d' % (rel, line)
+    for msgid, msgstr, where in entries:
         if msgid in seen:
             out.append('%s: the text is there twice: %r' % (where, msgid))
         seen.add(msgid)
@@ -267,7 +289,7 @@ def problems(path, texts, partial=False):
         if shortcut(msgid) != shortcut(msgstr):
             out.append('%s: shortcut %r where the command has %r' % (where, shortcut(msgstr), shortcut(msgid)))
     if not partial:
-        for t in sorted(set(texts) - seen, key=lambda t: texts[t][0]):
+        for t in sorted(set(texts) - seen, key=lambda t: order(texts[t][0])):
             out.append('%s: lacks %r (%s)' % (rel, t, texts[t][0]))
     return out
 
@@ -301,9 +323,9 @@ def compile_catalogues(out, paths):
     guide_only = {t for t, _ in guide_paragraphs(guide)} if os.path.exists(guide) else set()
     lines = ['// Written by scripts/texts.py from the catalogues; do not edit.', '']
     tables = []
-    for path in paths:
-        header, entries = read_po(path)
-        code, name, point, forms = language_of(path, header)
+    for group in by_language(paths):
+        header, entries = read_language(group)
+        code, name, point, forms = language_of(group[0], header)
         pairs = [(a, b) for a, b, _ in entries if b and a not in guide_only]
         ident = 'kPairs_' + re.sub(r'\W', '_', code)
         lines.append('constexpr const char* %s[] = {' % ident)
@@ -352,14 +374,14 @@ def main():
         return
     texts, errors = source_texts()
     if cmd == 'extract':
-        for t, where in sorted(texts.items(), key=lambda kv: kv[1][0]):
+        for t, where in sorted(texts.items(), key=lambda kv: order(kv[1][0])):
             print('%s\t%s' % (where[0], t.encode('unicode_escape').decode('ascii') if False else
                               t.replace('\\', '\\\\').replace('\n', '\\n').replace('\t', '\\t')))
         sys.exit(1 if errors else 0)
     if cmd == 'check':
         out = list(errors)
-        for path in args[1:] or catalogues():
-            out += problems(path, texts)
+        for group in by_language(args[1:] or catalogues()):
+            out += problems(group, texts)
         for p in out:
             print(p)
         if out:
@@ -368,18 +390,18 @@ def main():
     if cmd == 'missing' and len(args) == 2:
         _, entries = read_po(args[1])
         have = {a for a, b, _ in entries if b}
-        for t in sorted(set(texts) - have, key=lambda t: texts[t][0]):
+        for t in sorted(set(texts) - have, key=lambda t: order(texts[t][0])):
             print('%s\t%s' % (texts[t][0], t.replace('\n', '\\n').replace('\t', '\\t')))
         return
     if cmd == 'new' and len(args) == 3:
-        entries = [(t, '', where[0]) for t, where in sorted(texts.items(), key=lambda kv: kv[1][0])]
+        entries = [(t, '', where[0]) for t, where in sorted(texts.items(), key=lambda kv: order(kv[1][0]))]
         write_po(None, args[1], args[2], {}, entries)
         return
     if cmd == 'update' and len(args) == 2:
         header, old = read_po(args[1])
         have = {a: b for a, b, _ in old}
         code, name, _, _ = language_of(args[1], header)
-        entries = [(t, have.get(t, ''), where[0]) for t, where in sorted(texts.items(), key=lambda kv: kv[1][0])]
+        entries = [(t, have.get(t, ''), where[0]) for t, where in sorted(texts.items(), key=lambda kv: order(kv[1][0]))]
         write_po(args[1], code, name, header, entries)
         return
     sys.exit(__doc__)
