@@ -13,8 +13,9 @@ usage:
                               (&) or a shortcut (after a tab)
   texts.py missing PO         the texts PO still lacks (a partial catalogue)
   texts.py new CODE NAME      a new catalogue with every text left to translate
-  texts.py update PO          adds the texts PO lacks, untranslated, and drops
-                              the ones the source no longer has
+  texts.py update PO          adds the texts PO lacks, untranslated, drops the
+                              ones the source no longer has, and folds in the
+                              language's part files (i18n/en.<part>.po)
   texts.py compile OUT PO...  the C++ table of the catalogues (the build runs it)
 """
 import os
@@ -171,7 +172,7 @@ def order(where):
 # --- catalogues -----------------------------------------------------------
 
 def po_quote(text):
-    s = text.replace('\\', '\\\\').replace('"', '\\"').replace('\t', '\\t')
+    s = text.replace('\\', '\\\\').replace('"', '\\"').replace('\t', '\\t').replace('\0', '\\0')
     parts = s.split('\n')
     if len(parts) == 1:
         return '"%s"' % s
@@ -398,8 +399,14 @@ def main():
         write_po(None, args[1], args[2], {}, entries)
         return
     if cmd == 'update' and len(args) == 2:
-        header, old = read_po(args[1])
-        have = {a: b for a, b, _ in old}
+        # The language's part files (i18n/en.qt.po) are folded in; remove them after.
+        group = [g for g in by_language(catalogues() + [args[1]])
+                 if os.path.abspath(args[1]) in map(os.path.abspath, g)][0]
+        header, old = read_language(sorted(set(map(os.path.abspath, group)), key=len))
+        have = {}
+        for a, b, _ in old:
+            if b or a not in have:
+                have[a] = b
         code, name, _, _ = language_of(args[1], header)
         entries = [(t, have.get(t, ''), where[0]) for t, where in sorted(texts.items(), key=lambda kv: order(kv[1][0]))]
         write_po(args[1], code, name, header, entries)
