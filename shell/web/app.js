@@ -18,6 +18,14 @@
 // canvas over the view and the measuring panel below it (the profile plot,
 // the region's histograms as the module draws them, and its numbers) from
 // the module's numbers.
+//
+// Every text is written here in Russian and shown through the module's
+// catalogue (tr, format: lf_tr) in the language in use; page.html's texts
+// (marked data-tr) likewise. The view menu's "Язык / Language" item opens
+// the languages; choosing one (lf_run says LF_LANGUAGE_CHANGED) shows the
+// menus, panels, status bar and the page's own texts anew, the picture and
+// its view as they are, and the choice is kept in the local storage for the
+// next start (the address's ?lang=en goes before it).
 "use strict";
 
 (() => {
@@ -25,12 +33,14 @@
   // by name from lf_constants once it has loaded: lf_prepare's answers,
   // lf_run's result bits, lf_wheel's flags, lf_texts_changed's bits and
   // lf_lay_out's bars.
-  let NOT_RUN, ASKS_PARAMETER, ASKS_FILE, ASKS_SAVE, ASKS_KERNEL, REPAINT, FRAME_CHANGED, MESSAGES, DESTROYED;
+  let NOT_RUN, ASKS_PARAMETER, ASKS_FILE, ASKS_SAVE, ASKS_KERNEL, REPAINT, FRAME_CHANGED, MESSAGES, DESTROYED,
+      LANGUAGE_CHANGED;
   let WHEEL_CTRL, WHEEL_SHIFT, WHEEL_OVER_BAR, WHEEL_OVER_HORIZONTAL_BAR, STATUS_TEXT, EXPLANATION;
   let VERTICAL_BAR, HORIZONTAL_BAR, LINE_BACK, LINE_FORWARD;
   function takeConstants() {
     ({ LF_NOT_RUN: NOT_RUN, LF_ASKS_PARAMETER: ASKS_PARAMETER, LF_ASKS_FILE: ASKS_FILE, LF_ASKS_SAVE: ASKS_SAVE, LF_ASKS_KERNEL: ASKS_KERNEL,
        LF_REPAINT: REPAINT, LF_FRAME_CHANGED: FRAME_CHANGED, LF_MESSAGES: MESSAGES, LF_DESTROYED: DESTROYED,
+       LF_LANGUAGE_CHANGED: LANGUAGE_CHANGED,
        LF_WHEEL_CTRL: WHEEL_CTRL, LF_WHEEL_SHIFT: WHEEL_SHIFT, LF_WHEEL_OVER_BAR: WHEEL_OVER_BAR,
        LF_WHEEL_OVER_HORIZONTAL_BAR: WHEEL_OVER_HORIZONTAL_BAR, LF_STATUS_TEXT: STATUS_TEXT,
        LF_EXPLANATION: EXPLANATION, LF_VERTICAL_BAR: VERTICAL_BAR, LF_HORIZONTAL_BAR: HORIZONTAL_BAR,
@@ -73,6 +83,36 @@
     try { M.FS.unlink(path); } catch (e) { /* none */ }
   }
 
+  // ---- texts in the user's language ---------------------------------------
+
+  // Where the chosen language is kept between visits.
+  const LANGUAGE_KEY = "lumaforge.language";
+  let languages = { menu_id: 0, language: "ru", items: [] };  // lf_languages
+  const translated = new Map();  // Russian -> shown, for the language in use
+
+  // A Russian text in the language in use (itself before the module runs).
+  function tr(russian) {
+    if (M === null) return russian;
+    let shown = translated.get(russian);
+    if (shown === undefined) {
+      const where = newString(russian);
+      shown = where ? text(M._lf_tr(where)) : russian;
+      M._free(where);
+      translated.set(russian, shown);
+    }
+    return shown;
+  }
+  // A pattern with %1..%9, translated, then filled with `values` in order.
+  const format = (pattern, ...values) => tr(pattern).replace(/%([1-9])/g, (hole, n) => String(values[n - 1]));
+
+  // page.html's texts: each element marked data-tr with its Russian text.
+  const pageTexts = [];
+  function showPageTexts() {
+    if (!pageTexts.length) for (const e of document.querySelectorAll("[data-tr]")) pageTexts.push([e, e.textContent]);
+    for (const [e, russian] of pageTexts) e.textContent = tr(russian);
+    document.documentElement.lang = languages.language;
+  }
+
   // ---- captions -----------------------------------------------------------
 
   // "Градации &серого\tCtrl+G" -> label with the mnemonic underlined, and
@@ -106,16 +146,21 @@
 
   // ---- the menu bar -------------------------------------------------------
 
-  const menu = { titles: [], open: -1, active: -1, element: null, items: [] };
+  // sub: the languages' popup beside the "Язык / Language" item, when open.
+  const menu = { titles: [], open: -1, active: -1, element: null, items: [], sub: null };
 
+  // The menu bar in the language in use; built again when it changes.
   function buildMenus() {
     const bar = $("menubar");
+    closeMenu();
+    for (const t of menu.titles) t.element.remove();
+    menu.titles = [];
     const byId = new Map(table.commands.map((c) => [c.id, c]));
     table.menu.forEach((popup, index) => {
       const title = document.createElement("span");
       title.className = "popup-title";
       title.setAttribute("role", "menuitem");
-      const { node, mnemonic } = labelNode(popup.caption);
+      const { node, mnemonic } = labelNode(tr(popup.caption));
       title.append(node);
       title.dataset.caption = popup.caption;
       title.addEventListener("mousedown", (e) => {
@@ -125,9 +170,6 @@
       title.addEventListener("mouseenter", () => { if (menu.open >= 0 && menu.open !== index) openMenu(index, -1); });
       bar.insertBefore(title, $("version"));
       menu.titles.push({ element: title, mnemonic, items: popup.items.map((id) => (id ? byId.get(id) : null)) });
-    });
-    document.addEventListener("mousedown", (e) => {
-      if (menu.open >= 0 && !e.target.closest(".menubar")) closeMenu();
     });
   }
 
@@ -148,7 +190,11 @@
       const item = document.createElement("div");
       item.className = "item";
       item.dataset.id = command.id;
-      if (command.checkable) {
+      const isLanguages = command.id === languages.menu_id;
+      if (isLanguages) {
+        item.classList.add("submenu");
+        item.setAttribute("aria-haspopup", "menu");
+      } else if (command.checkable) {
         const checked = M._lf_checked(command.id) === 1;
         item.setAttribute("role", "menuitemcheckbox");
         item.setAttribute("aria-checked", String(checked));
@@ -157,16 +203,21 @@
         item.setAttribute("role", "menuitem");
       }
       item.dataset.caption = command.caption;
-      const { label, shortcut } = captionParts(command.caption);
+      const { label, shortcut } = captionParts(tr(command.caption));
       const { node, mnemonic } = labelNode(label);
       const keys = document.createElement("span");
       keys.className = "shortcut";
-      keys.textContent = shortcut;
+      keys.textContent = isLanguages ? "\u25B8" : shortcut;
       item.append(node, keys);
       const place = menu.items.length;
-      menu.items.push({ element: item, command, mnemonic });
-      item.addEventListener("mouseenter", () => setActive(place));
+      menu.items.push({ element: item, command, mnemonic, languages: isLanguages });
+      item.addEventListener("mouseenter", () => { setActive(place); if (isLanguages) openLanguages(false); });
       item.addEventListener("mousedown", (e) => e.preventDefault());
+      if (isLanguages) {
+        item.addEventListener("click", () => openLanguages(true));
+        box.append(item);
+        continue;
+      }
       const disabled = command.guard === "same-size-other" && !M._lf_available(command.id);
       item.classList.toggle("disabled", disabled);
       if (disabled) item.setAttribute("aria-disabled", "true");
@@ -181,7 +232,50 @@
     setActive(active);
   }
 
+  // The languages beside their item, each under its own name, the one in use
+  // checked; `keys`: the first one active, for the arrow keys.
+  function openLanguages(keys) {
+    if (menu.sub) { if (keys) setSubActive(0); return; }
+    const owner = menu.items.find((i) => i.languages);
+    if (!owner) return;
+    const box = document.createElement("div");
+    box.className = "menu languages";
+    box.setAttribute("role", "menu");
+    const items = languages.items.map((language) => {
+      const item = document.createElement("div");
+      item.className = "item";
+      item.dataset.id = language.id;
+      item.dataset.code = language.code;
+      item.setAttribute("role", "menuitemradio");
+      item.setAttribute("aria-checked", String(language.chosen));
+      item.classList.toggle("checked", language.chosen);
+      const name = document.createElement("span");
+      name.textContent = language.name;
+      item.append(name, document.createElement("span"));
+      item.addEventListener("mouseenter", () => setSubActive(items.indexOf(item)));
+      item.addEventListener("mousedown", (e) => e.preventDefault());
+      item.addEventListener("click", (e) => { e.stopPropagation(); closeMenu(); runCommand(language.id); });
+      box.append(item);
+      return item;
+    });
+    owner.element.append(box);
+    menu.sub = { element: box, items, ids: languages.items.map((l) => l.id), active: -1 };
+    if (keys) setSubActive(0);
+  }
+
+  function closeLanguages() {
+    if (!menu.sub) return;
+    menu.sub.element.remove();
+    menu.sub = null;
+  }
+
+  function setSubActive(place) {
+    menu.sub.items.forEach((item, i) => item.classList.toggle("active", i === place));
+    menu.sub.active = place;
+  }
+
   function closeMenu() {
+    closeLanguages();
     if (menu.open < 0) return;
     menu.titles[menu.open].element.classList.remove("open");
     menu.element.remove();
@@ -192,13 +286,34 @@
   }
 
   function setActive(place) {
+    if (menu.sub && !(menu.items[place] && menu.items[place].languages)) closeLanguages();
     menu.items.forEach((item, i) => item.element.classList.toggle("active", i === place));
     menu.active = place;
   }
 
   // Keys while a popup is open: arrows, Enter, Escape and the mnemonics.
   function menuKey(e) {
+    if (menu.sub) {
+      const sub = menu.sub, n = sub.items.length;
+      switch (e.key) {
+      case "Escape": case "ArrowLeft": closeLanguages(); return true;
+      case "ArrowDown": setSubActive(n ? (sub.active + 1) % n : -1); return true;
+      case "ArrowUp": setSubActive(n ? (sub.active + n - 1) % n : -1); return true;
+      case "Enter": {
+        const id = sub.ids[sub.active];
+        closeMenu();
+        if (id) runCommand(id);
+        return true;
+      }
+      }
+      return true;  // the other keys do nothing here
+    }
     const count = menu.items.length;
+    const current = menu.items[menu.active];
+    if (current && current.languages && (e.key === "ArrowRight" || e.key === "Enter")) {
+      openLanguages(true);
+      return true;
+    }
     switch (e.key) {
     case "Escape": closeMenu(); return true;
     case "ArrowDown": setActive(count ? (menu.active + 1) % count : -1); return true;
@@ -214,6 +329,7 @@
     }
     const letter = e.key.length === 1 ? e.key.toLowerCase() : "";
     const item = letter && menu.items.find((i) => i.mnemonic === letter);
+    if (item && item.languages) { setActive(menu.items.indexOf(item)); openLanguages(true); return true; }
     if (item) { closeMenu(); runCommand(item.command.id); return true; }
     return false;
   }
@@ -397,7 +513,7 @@
         e.stopPropagation();
       });
 
-      const cancel = pushButton("Отмена", false, () => finish(false));
+      const cancel = pushButton(tr("Отмена"), false, () => finish(false));
       const ok = pushButton("OK", true, () => finish(true));
       buttons.append(cancel, ok);
       showModal(dialog, (e) => {
@@ -450,10 +566,10 @@
         i.spellcheck = false;
         return i;
       };
-      const presets = select("presets", ["(свой)", ...view.presets.map((p) => p.caption)]);
+      const presets = select("presets", [tr("(свой)"), ...view.presets.map((p) => p.caption)]);
       const size = select("size", ["3x3", "5x5"]);
-      row("Образец:", presets);
-      row("Размер:", size);
+      row(tr("Образец:"), presets);
+      row(tr("Размер:"), size);
       const grid = document.createElement("div");
       grid.className = "grid";
       const cells = [];
@@ -465,12 +581,12 @@
       automatic.className = "auto";
       const autoLabel = document.createElement("span");
       autoLabel.className = "auto-label";
-      autoLabel.textContent = "авто";
-      row("Делитель:", divisor, automatic, autoLabel);
-      row("Сдвиг:", offset);
+      autoLabel.textContent = tr("авто");
+      row(tr("Делитель:"), divisor, automatic, autoLabel);
+      row(tr("Сдвиг:"), offset);
       const rule = select("rule", view.rules), channels = select("channels", view.channels);
-      row("Вне 0..255:", rule);
-      row("Каналы:", channels);
+      row(tr("Вне 0..255:"), rule);
+      row(tr("Каналы:"), channels);
       const error = document.createElement("div");
       error.className = "error";
       body.append(error);
@@ -516,7 +632,7 @@
         if (why) { error.textContent = why; return; }
         finish(true);
       };
-      const cancel = pushButton("Отмена", false, () => finish(false));
+      const cancel = pushButton(tr("Отмена"), false, () => finish(false));
       const ok = pushButton("OK", true, accept);
       buttons.append(cancel, ok);
       showModal(dialog, (e) => {
@@ -537,8 +653,8 @@
       const finish = (name) => { closeModal(); done(name); };
       const { dialog, body, buttons } = dialogFrame("save", chooser.title, () => finish(null));
       const nameLabel = document.createElement("label"), typeLabel = document.createElement("label");
-      nameLabel.textContent = "Имя файла:";
-      typeLabel.textContent = "Тип файла:";
+      nameLabel.textContent = tr("Имя файла:");
+      typeLabel.textContent = tr("Тип файла:");
       const name = document.createElement("input");
       name.type = "text";
       name.className = "name";
@@ -558,8 +674,8 @@
         if (!base || base === "." || base === "..") return "";
         return /\.[^.]+$/.test(base) ? base : base + chooser.filters[Number(type.value)].extension;
       };
-      const ok = pushButton("Сохранить", true, () => { if (chosen()) finish(chosen()); });
-      const cancel = pushButton("Отмена", false, () => finish(null));
+      const ok = pushButton(tr("Сохранить"), true, () => { if (chosen()) finish(chosen()); });
+      const cancel = pushButton(tr("Отмена"), false, () => finish(null));
       const fit = () => { ok.disabled = !chosen(); };
       name.addEventListener("input", fit);
       fit();
@@ -589,7 +705,7 @@
         const [handle] = await window.showOpenFilePicker({
           types: [
             { description: "Bitmap 24 bit(*.bmp)", accept: { "image/bmp": [".bmp"] } },
-            { description: "Изображения (*.png;*.jpg;*.jpeg;*.gif;*.webp)",
+            { description: tr("Изображения (*.png;*.jpg;*.jpeg;*.gif;*.webp)"),
               accept: { "image/png": [".png"], "image/jpeg": [".jpg", ".jpeg"], "image/gif": [".gif"],
                         "image/webp": [".webp"] } },
           ],
@@ -901,6 +1017,7 @@
       document.body.classList.remove("busy");
       if (saving) download(saving.path, saving.name);
       dropStagedFiles();
+      if (result & LANGUAGE_CHANGED) languageChanged();
       showJournal();
       if (result & (REPAINT | FRAME_CHANGED)) {
         paint();
@@ -1235,8 +1352,8 @@
     const { profile, region } = measure.data;
     $("measure-hint").hidden = !!(profile || region);
     $("measure-hint").textContent = measure.state.tool === "profile"
-      ? "Проведите линию по картинке: её профиль появится здесь."
-      : "Выделите прямоугольник на картинке: его гистограммы и статистика появятся здесь.";
+      ? tr("Проведите линию по картинке: её профиль появится здесь.")
+      : tr("Выделите прямоугольник на картинке: его гистограммы и статистика появятся здесь.");
     $("profile").hidden = !profile;
     $("region").hidden = !region;
     if (profile) {
@@ -1291,9 +1408,10 @@
     g.fillStyle = "#000";
     g.textBaseline = "top";
     g.textAlign = "left"; g.fillText("0", a.l, a.t + a.h + 4);
-    g.textAlign = "right"; g.fillText(profileLength(points).toFixed(1) + " пикс.", a.l + a.w, a.t + a.h + 4);
+    g.textAlign = "right"; g.fillText(format("%1 пикс.", profileLength(points).toFixed(1)), a.l + a.w, a.t + a.h + 4);
     g.textAlign = "center";
-    g.fillText(points[0].other ? "сплошные: на экране, штрихи: другая" : "сплошные: на экране", a.l + a.w / 2, a.t + a.h + 4);
+    g.fillText(tr(points[0].other ? "сплошные: на экране, штрихи: другая" : "сплошные: на экране"), a.l + a.w / 2,
+               a.t + a.h + 4);
     if (measure.hovered !== null) {
       g.strokeStyle = "#555"; g.setLineDash([1, 2]);
       const x = Math.round(xOf(measure.hovered)) + 0.5;
@@ -1302,19 +1420,19 @@
     }
   }
 
-  const valuesText = (v) => `R ${v.r} G ${v.g} B ${v.b} (яркость ${v.luma})`;
+  const valuesText = (v) => format("R %1 G %2 B %3 (яркость %4)", v.r, v.g, v.b, v.luma);
 
   function describeHover() {
     const points = measure.data.profile.points, length = profileLength(points);
     const first = points[0], last = points[points.length - 1];
     if (measure.hovered === null) {
-      $("profile-hover").textContent =
-        `(${first.x}, ${first.y}) – (${last.x}, ${last.y}): ${points.length} точек, длина ${length.toFixed(1)}`;
+      $("profile-hover").textContent = format("(%1, %2) – (%3, %4): %5 точек, длина %6", first.x, first.y, last.x, last.y,
+                                              points.length, length.toFixed(1));
       return;
     }
     const i = measure.hovered, p = points[i], n = Math.max(1, points.length - 1);
-    let line = `${(length * i / n).toFixed(1)} от начала: x ${p.x}, y ${p.y}   ${valuesText(p.shown)}`;
-    if (p.other) line += "   другая: " + valuesText(p.other);
+    let line = format("%1 от начала: x %2, y %3   %4", (length * i / n).toFixed(1), p.x, p.y, valuesText(p.shown));
+    if (p.other) line += tr("   другая: ") + valuesText(p.other);
     $("profile-hover").textContent = line;
   }
 
@@ -1339,9 +1457,9 @@
   function fixed(v) { return v.toFixed(4); }
 
   function regionRows(region) {
-    const names = { r: "R", g: "G", b: "B", luma: "яркость" };
+    const names = { r: "R", g: "G", b: "B", luma: tr("яркость") };
     const rows = [];
-    for (const [which, stats] of [["на экране", region.shown], ["другая", region.other]]) {
+    for (const [which, stats] of [[tr("на экране"), region.shown], [tr("другая"), region.other]]) {
       if (!stats) continue;
       for (const key of ["r", "g", "b", "luma"]) {
         const s = stats[key];
@@ -1364,7 +1482,7 @@
     const table = $("region-table");
     table.textContent = "";
     const head = table.insertRow();
-    for (const h of REGION_HEADER) { const th = document.createElement("th"); th.textContent = h; head.append(th); }
+    for (const h of REGION_HEADER) { const th = document.createElement("th"); th.textContent = tr(h); head.append(th); }
     for (const row of regionRows(region)) {
       const tr = table.insertRow();
       for (const cell of row) tr.insertCell().textContent = String(cell);
@@ -1387,10 +1505,7 @@
   // left edge makes it wider or narrower.
   function wireExplainPanel() {
     const item = commandNamed("IDM_EXPLAIN_PANEL");
-    if (item) {
-      $("explain-title").textContent = captionParts(item.caption).label.replace(/&(.)/g, "$1");
-      $("explain-close").addEventListener("click", () => runCommand(item.id));
-    }
+    if (item) $("explain-close").addEventListener("click", () => runCommand(item.id));
     const panel = $("explain"), splitter = $("explain-splitter");
     splitter.addEventListener("mousedown", (e) => {
       if (e.button !== 0) return;
@@ -1451,11 +1566,55 @@
 
   function wireJournalPanel() {
     const item = commandNamed("IDM_JOURNAL_PANEL");
-    if (item) {
-      $("journal-title").textContent = captionParts(item.caption).label.replace(/&(.)/g, "$1");
-      $("journal-close").addEventListener("click", () => runCommand(item.id));
-    }
+    if (item) $("journal-close").addEventListener("click", () => runCommand(item.id));
     $("journal-copy").addEventListener("click", copyJournal);
+  }
+
+  // ---- the language ---------------------------------------------------------
+
+  // A panel's title is its menu item's caption without the mnemonic and keys.
+  function showPanelTitles() {
+    for (const [id, name] of [["explain-title", "IDM_EXPLAIN_PANEL"], ["journal-title", "IDM_JOURNAL_PANEL"]]) {
+      const item = commandNamed(name);
+      if (item) $(id).textContent = captionParts(tr(item.caption)).label.replace(/&(.)/g, "$1");
+    }
+  }
+
+  // Every text the page shows, in the language just chosen; the module has
+  // made the status bar's and the explanation's again, which the frame or
+  // the texts shown after the command take. Pictures, view and journal stay.
+  function languageChanged() {
+    translated.clear();
+    languages = JSON.parse(text(M._lf_languages()));
+    showPageTexts();
+    buildMenus();
+    showPanelTitles();
+    journalRevision = -1;
+    measure.serial = -1;  // the measuring panel's words
+  }
+
+  // At start: the address's ?lang=, else the one kept from the last visit,
+  // else Russian. Only a choice made in the menu is kept.
+  function chooseStartLanguage() {
+    languages = JSON.parse(text(M._lf_languages()));
+    let kept = null;
+    try { kept = localStorage.getItem(LANGUAGE_KEY); } catch (e) { /* no storage here */ }
+    const asked = new URLSearchParams(location.search).get("lang");
+    for (const code of [asked, kept]) {
+      if (!code || !languages.items.some((l) => l.code === code)) continue;
+      if (code !== languages.language) {
+        const where = newString(code);
+        M._lf_set_language(where);
+        M._free(where);
+        languages = JSON.parse(text(M._lf_languages()));
+      }
+      break;
+    }
+    M.lfRememberLanguage = (code) => {
+      try { localStorage.setItem(LANGUAGE_KEY, code); } catch (e) { /* not kept */ }
+    };
+    translated.clear();
+    showPageTexts();
   }
 
   // ---- start --------------------------------------------------------------
@@ -1514,7 +1673,12 @@
     takeConstants();
     table = JSON.parse(text(M._lf_command_table()));
     $("version").textContent = "Lumaforge " + text(M._lf_version());
+    chooseStartLanguage();
     buildMenus();
+    showPanelTitles();
+    document.addEventListener("mousedown", (e) => {
+      if (menu.open >= 0 && !e.target.closest(".menubar")) closeMenu();
+    });
     buildAccelerators();
     wireBar(bars.h);
     wireBar(bars.v);
@@ -1556,6 +1720,6 @@
 
   start().catch((error) => {
     setState("failed");
-    document.body.textContent = "Не удалось запустить модуль: " + error;
+    document.body.textContent = format("Не удалось запустить модуль: %1", error);
   });
 })();

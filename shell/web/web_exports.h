@@ -21,8 +21,9 @@
 
 // lf_prepare's answers.
 enum { LF_NOT_RUN = 0, LF_ASKS_NOTHING = 1, LF_ASKS_PARAMETER = 2, LF_ASKS_FILE = 3, LF_ASKS_SAVE = 4, LF_ASKS_KERNEL = 5 };
-// lf_run's result bits.
-enum { LF_REPAINT = 1, LF_FRAME_CHANGED = 2, LF_MESSAGES = 4, LF_DESTROYED = 8 };
+// lf_run's result bits: LF_LANGUAGE_CHANGED when the command chose another
+// language, whose texts the page then shows everywhere.
+enum { LF_REPAINT = 1, LF_FRAME_CHANGED = 2, LF_MESSAGES = 4, LF_DESTROYED = 8, LF_LANGUAGE_CHANGED = 16 };
 // lf_wheel's flags: the keys held and where the wheel turned.
 enum { LF_WHEEL_CTRL = 1, LF_WHEEL_SHIFT = 2, LF_WHEEL_OVER_BAR = 4, LF_WHEEL_OVER_HORIZONTAL_BAR = 8 };
 // lf_texts_changed's bits.
@@ -32,8 +33,22 @@ enum { LF_VERTICAL_BAR = 1, LF_HORIZONTAL_BAR = 2 };
 
 LF_EXPORT const char* lf_version();
 // The command table as JSON (commands/command_json.h): menus, captions,
-// accelerators.
+// accelerators. Its texts are the Russian ones: the page shows them through
+// lf_tr.
 LF_EXPORT const char* lf_command_table();
+
+// A text of the program (its Russian, as the source writes it) in the
+// language in use (text/catalogue.h): the text itself when Russian is in use
+// or the catalogue lacks it.
+LF_EXPORT const char* lf_tr(const char* russian);
+// The languages as the view menu offers them: {"menu_id": the "Язык /
+// Language" row, "language": the code in use, "items": [{"id", "code",
+// "name", "chosen"}...]}.
+LF_EXPORT const char* lf_languages();
+// Chooses the language `code` as its menu item does (the choice remembered,
+// the page told through lf_run's LF_LANGUAGE_CHANGED); what lf_run returns,
+// or LF_NOT_RUN for a code no catalogue has.
+LF_EXPORT int lf_set_language(const char* code);
 
 LF_EXPORT int lf_prepare(int id);
 // The save chooser as the save command asks for it: {"title", "name" (the

@@ -19,6 +19,12 @@
 // object (lfShowStatusBar, lfShowExplainPanel) while the command runs, so
 // the page's layout, and with it the client size, is settled before the
 // next frame.
+//
+// The texts the page shows are the core's Russian ones, through lf_tr in the
+// language in use. Choosing another one (the view menu's language items,
+// lf_set_language) makes the status bar and the panel's texts again here and
+// tells the page with lf_run's LF_LANGUAGE_CHANGED, after which it shows its
+// own texts anew; the page keeps the choice in its local storage.
 #include "shell/web/web_exports.h"
 
 #include <algorithm>
@@ -47,6 +53,7 @@
 #include "commands/platform.h"
 #include "render/frame_lines.h"
 #include "render/view.h"
+#include "text/catalogue.h"
 
 // WebAssembly has one vector level: the baseline copy of every kernel.
 static_assert(!LUMAFORGE_CPU_COPIES, "no processor-specific copies in the browser");
@@ -71,6 +78,7 @@ struct Page {
     std::string summary;                 // and at its right: zoom, picture size, file
     ExplainPanel explain;
     int texts_changed = 0;  // LF_STATUS_TEXT, LF_EXPLANATION: not yet read by the page
+    bool language_changed = false;  // since the last command: the page shows its texts anew
 
     MeasureDrag drag;
     // The numbers for the line or rectangle, made again when what they are
@@ -152,7 +160,12 @@ std::string guide_path() { return "lumaforge-guide/index.html"; }
 
 bool show_document(WindowHandle, const std::string& path) { return page_show_document(path.c_str()) != 0; }
 
-void show_message(const char* caption, const char* text) { page.messages.emplace_back(caption, text); }
+// A text the core hands over in Russian is shown in the language in use (one
+// already translated stays as it is).
+void show_message(const char* caption, const char* text)
+{
+    page.messages.emplace_back(text::tr(caption), text::tr(text));
+}
 
 int show_param_dialog(WindowHandle, ParamDialog& dialog)
 {
@@ -213,9 +226,22 @@ void show_explain_panel(WindowHandle, bool shown)
     if (shown && explain_panel_pointer(page.explain, page.session, page.pointer)) page.texts_changed |= LF_EXPLANATION;
 }
 
-// Filled in with the front end's language switch.
-void language_changed(WindowHandle) {}
-void remember_language(const std::string&) {}
+EM_JS(void, page_remember_language, (const char* code),
+      { if (Module["lfRememberLanguage"]) Module["lfRememberLanguage"](UTF8ToString(code)); });
+
+// The status bar's and the panel's texts are made again in the new language
+// when the command returns (lf_run); the page's own texts follow its
+// LF_LANGUAGE_CHANGED.
+void language_changed(WindowHandle)
+{
+    page.language_changed = true;
+    page.status.clear();
+    page.summary.clear();
+    page.texts_changed |= LF_STATUS_TEXT;
+    page.explain.basis.made = false;
+}
+
+void remember_language(const std::string& code) { page_remember_language(code.c_str()); }
 
 void show_journal_panel(WindowHandle, bool shown)
 {
@@ -239,9 +265,32 @@ const char* lf_command_table()
     return table.c_str();
 }
 
+const char* lf_tr(const char* russian) { return russian == nullptr ? "" : text::tr(russian); }
+
+const char* lf_languages()
+{
+    const auto languages = text::languages();
+    std::string items;
+    for (std::size_t i = 0; i < languages.size(); ++i)
+        items += (i ? ", " : "") + std::string("{\"id\": ") + std::to_string(kFirstLanguageId + static_cast<int>(i)) +
+                 ", \"code\": " + json_string(languages[i].code) + ", \"name\": " + json_string(languages[i].name) +
+                 ", \"chosen\": " + (languages[i].code == text::language() ? "true" : "false") + "}";
+    return hand_out("{\"menu_id\": " + std::to_string(IDM_LANGUAGE) + ", \"language\": " +
+                    json_string(text::language()) + ", \"items\": [" + items + "]}");
+}
+
+int lf_set_language(const char* code)
+{
+    const auto languages = text::languages();
+    for (std::size_t i = 0; i < languages.size(); ++i)
+        if (code != nullptr && languages[i].code == code) return lf_run(kFirstLanguageId + static_cast<int>(i));
+    return LF_NOT_RUN;
+}
+
 int lf_prepare(int id)
 {
     if (page.destroyed) return LF_NOT_RUN;
+    if (language_of_item(id) >= 0) return LF_ASKS_NOTHING;  // the view menu's languages
     switch (prepare_command(page.session, id)) {
     case CommandPrompt::NotRun: return LF_NOT_RUN;
     case CommandPrompt::Nothing: return LF_ASKS_NOTHING;
@@ -259,10 +308,10 @@ const char* lf_save_chooser()
     // preselected; a name typed without an extension gets the chosen one's.
     std::string filters;
     for (const ChooserFilter& f : chooser_filters(kSaveFilter))
-        filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_string(f.description) +
+        filters += (filters.empty() ? "" : ", ") + std::string("{\"description\": ") + json_string(text::tr(f.description)) +
                    ", \"extension\": " + json_string(f.extension.empty() ? "" : "." + f.extension) + "}";
     const std::u8string name = proposed_save_path(page.session).filename().u8string();
-    return hand_out("{\"title\": " + json_string(kSaveTitle) + ", \"name\": " +
+    return hand_out("{\"title\": " + json_string(text::tr(kSaveTitle)) + ", \"name\": " +
                     json_string(std::string(name.begin(), name.end())) + ", \"filters\": [" + filters + "]}");
 }
 
@@ -276,8 +325,8 @@ int lf_checked(int id)
 const char* lf_dialog_view()
 {
     const ParamDialogView v = param_dialog_open(page.session.dialog);
-    return hand_out("{\"title\": " + json_string(v.title) + ", \"min_label\": " + json_string(v.min_label) +
-                    ", \"max_label\": " + json_string(v.max_label) + ", \"value_text\": " + json_string(v.value_text) +
+    return hand_out("{\"title\": " + json_string(text::tr(v.title)) + ", \"min_label\": " +
+                    json_string(text::tr(v.min_label)) + ", \"max_label\": " + json_string(text::tr(v.max_label)) + ", \"value_text\": " + json_string(v.value_text) +
                     ", \"range_min\": " + std::to_string(v.range_min) + ", \"range_max\": " +
                     std::to_string(v.range_max) + ", \"tick_step\": " + std::to_string(v.tick_step) +
                     ", \"position\": " + std::to_string(v.position) + "}");
@@ -313,10 +362,10 @@ const char* lf_kernel_view()
     std::string presets, rules, channels;
     for (const KernelPreset& p : kernel_presets())
         presets += std::string(presets.empty() ? "" : ", ") + "{\"name\": " + json_string(p.name) +
-                   ", \"caption\": " + json_string(p.caption) + ", \"kernel\": " + kernel_fields_json(p.kernel) + "}";
-    for (const char* c : kOutOfRangeCaptions) rules += std::string(rules.empty() ? "" : ", ") + json_string(c);
-    for (const char* c : kChannelCaptions) channels += std::string(channels.empty() ? "" : ", ") + json_string(c);
-    return hand_out("{\"title\": " + json_string(kKernelDialogTitle) + ", \"kernel\": " +
+                   ", \"caption\": " + json_string(text::tr(p.caption)) + ", \"kernel\": " + kernel_fields_json(p.kernel) + "}";
+    for (const char* c : kOutOfRangeCaptions) rules += std::string(rules.empty() ? "" : ", ") + json_string(text::tr(c));
+    for (const char* c : kChannelCaptions) channels += std::string(channels.empty() ? "" : ", ") + json_string(text::tr(c));
+    return hand_out("{\"title\": " + json_string(text::tr(kKernelDialogTitle)) + ", \"kernel\": " +
                     kernel_fields_json(page.session.kernel) + ", \"presets\": [" + presets + "], \"rules\": [" +
                     rules + "], \"channels\": [" + channels + "]}");
 }
@@ -336,7 +385,7 @@ const char* lf_answer_kernel(const char* fields)
     KernelFields f;
     f.size = lines.empty() ? 0 : std::atoi(lines[0].c_str());
     const std::size_t count = f.size == 3 || f.size == 5 ? static_cast<std::size_t>(f.size * f.size) : 0;
-    if (count == 0 || lines.size() != count + 5) return hand_out("Неизвестный размер ядра.");
+    if (count == 0 || lines.size() != count + 5) return hand_out(text::tr("Неизвестный размер ядра."));
     for (std::size_t i = 0; i < count; ++i) f.weights[i] = lines[1 + i];
     f.divisor = lines[count + 1];
     f.offset = lines[count + 2];
@@ -372,6 +421,8 @@ int lf_run(int id)
     if (page.changed) result |= LF_FRAME_CHANGED;
     if (!page.messages.empty()) result |= LF_MESSAGES;
     if (page.destroyed) result |= LF_DESTROYED;
+    if (page.language_changed) result |= LF_LANGUAGE_CHANGED;
+    page.language_changed = false;
     return result;
 }
 
@@ -424,6 +475,7 @@ const char* lf_constants()
             {"LF_FRAME_CHANGED", LF_FRAME_CHANGED},
             {"LF_MESSAGES", LF_MESSAGES},
             {"LF_DESTROYED", LF_DESTROYED},
+            {"LF_LANGUAGE_CHANGED", LF_LANGUAGE_CHANGED},
             {"LF_WHEEL_CTRL", LF_WHEEL_CTRL},
             {"LF_WHEEL_SHIFT", LF_WHEEL_SHIFT},
             {"LF_WHEEL_OVER_BAR", LF_WHEEL_OVER_BAR},

@@ -718,6 +718,126 @@ def test_save_as(page, page_path, cli, samples, scratch):
     page.wait_state("idle")
 
 
+def catalogue(code):
+    """The catalogue of language `code` as the build compiles it (i18n/<code>.po
+    and its part files): {Russian: translation}."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    sys.path.insert(0, os.path.join(root, "scripts"))
+    import texts
+    pairs = {}
+    for name in sorted(os.listdir(os.path.join(root, "i18n"))):
+        if name.endswith(".po") and name.split(".")[0] == code:
+            pairs.update({a: b for a, b, _ in texts.read_po(os.path.join(root, "i18n", name))[1] if b})
+    return pairs
+
+
+def test_language(page, page_path, cli, samples):
+    """English chosen in the view menu: the menus, the title, a dialog, a
+    message box, the measuring panel and the status bar in English at once,
+    the picture as it was; English kept over a reload (the address's ?lang=
+    before it, not kept); Russian chosen again shows what it showed."""
+    page.reload(page_path)
+    commands = json.loads(cli.run("--list-commands").stdout)
+    by_id = {c["id"]: c for c in commands["commands"]}
+    by_name = {c["name"]: c for c in commands["commands"]}
+    languages = commands["languages"]
+    view_menu = commands["menu"][by_id[languages["menu_id"]]["menu"]["popup"]]["caption"]
+    english = (lambda en: lambda russian: en.get(russian, russian))(catalogue("en"))
+    label = lambda caption: re.sub(r"&(.)", r"\1", caption.split("\t")[0])
+
+    def menus(translate):
+        """The menu bar's popups and their items as they should read."""
+        return [[label(translate(p["caption"]))] + [label(translate(by_id[i]["caption"])) for i in p["items"] if i]
+                for p in commands["menu"]]
+
+    def shown_menus():
+        return page.js("""
+            return [...document.querySelectorAll('.popup-title')].map(t => {
+              t.dispatchEvent(new MouseEvent('mousedown', {bubbles: true}));
+              const items = [...t.querySelectorAll('.menu > .item')].map(i => i.firstElementChild.textContent);
+              t.dispatchEvent(new MouseEvent('mousedown', {bubbles: true}));
+              return [t.firstElementChild.textContent, ...items];
+            });""")
+
+    def choose(code, pointer=True):
+        """The language through the view menu's submenu, with the mouse or
+        (pointer False) clicks that leave the pointer where it is; returns
+        the one checked before."""
+        title = next(t for t in page.driver.find_elements(By.CSS_SELECTOR, ".popup-title")
+                     if t.get_attribute("data-caption") == view_menu)
+        click = (lambda e: e.click()) if pointer else (lambda e: page.js("arguments[0].click()", e))
+        if pointer:
+            title.click()
+        else:
+            page.js("arguments[0].dispatchEvent(new MouseEvent('mousedown', {bubbles: true}))", title)
+        owner = page.driver.find_element(By.CSS_SELECTOR, f".menu .item[data-id='{languages['menu_id']}']")
+        if pointer:
+            ActionChains(page.driver).move_to_element(owner).perform()
+        else:
+            click(owner)
+        checked = [e.get_attribute("data-code") for e in page.driver.find_elements(By.CSS_SELECTOR, ".menu.languages .item.checked")]
+        click(page.driver.find_element(By.CSS_SELECTOR, f".menu.languages .item[data-code='{code}']"))
+        page.wait_state("idle")
+        return checked
+
+    def stored():
+        return page.js("return localStorage.getItem('lumaforge.language')")
+
+    photo = os.path.join(samples, "photo.bmp")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.point_at(100, 80)
+    russian_status = page.text_of("status")
+    picture = page.canvas()
+    check(choose("en", pointer=False) == ["ru"], "the view menu's languages check Russian at first")
+    check(shown_menus() == menus(english) and shown_menus() != menus(lambda t: t),
+          "English from the view menu: every menu caption is the catalogue's")
+    check(page.driver.title == english("Обработка изображений.") == page.text_of("title") and
+          page.js("return document.documentElement.lang") == "en" and stored() == "en",
+          f"the title in English ({page.driver.title!r}), the page's language en, and kept")
+    status = page.text_of("status")
+    page.point_at(101, 80)
+    page.point_at(100, 80)
+    check(page.canvas() == picture and status and page.text_of("status") == status,
+          f"the picture as it was, the status bar in the new language at once ({status!r})")
+    page.keys("y", modifiers=(Keys.CONTROL,))
+    page.wait_state("modal")
+    d = page.dialog()
+    buttons = [b.text for b in d["element"].find_elements(By.CSS_SELECTOR, ".buttons button")]
+    check(d["caption"] == english("Преобразование яркости") and buttons == ["Cancel", "OK"],
+          f"a dialog in English ({d['caption']!r}, {buttons})")
+    page.keys(Keys.ESCAPE)
+    page.wait_state("idle")
+    about = by_name["IDM_ABOUT"]
+    page.menu(commands["menu"][about["menu"]["popup"]]["caption"], about["caption"])
+    page.wait_state("modal")
+    check(page.dialog()["caption"] == english("О программе"), f"a message box in English ({page.dialog()['caption']!r})")
+    page.keys(Keys.ENTER)
+    page.wait_state("idle")
+    page.keys("p", modifiers=(Keys.SHIFT,))
+    page.wait_state("idle")
+    check(page.text_of("measure-hint") == "Draw a line across the picture: its profile will appear here.",
+          "the measuring panel in English")
+    page.keys("u", modifiers=(Keys.SHIFT,))
+    page.wait_state("idle")
+
+    page.reload(page_path)
+    check(shown_menus() == menus(english) and page.js("return document.documentElement.lang") == "en",
+          "a reload keeps English")
+    page.reload(page_path, "?lang=ru")
+    check(shown_menus() == menus(lambda t: t) and page.driver.title == "Обработка изображений." and stored() == "en",
+          "?lang=ru in the address starts in Russian and leaves the kept choice")
+    page.reload(page_path)
+    check(choose("ru") == ["en"] and stored() == "ru", "Russian again from the view menu, English checked before")
+    page.give_file(photo)
+    page.wait_state("idle")
+    page.point_at(101, 80)
+    page.point_at(100, 80)
+    check(shown_menus() == menus(lambda t: t) and page.driver.title == "Обработка изображений." and
+          page.text_of("status") == russian_status and page.js("return document.documentElement.lang") == "ru",
+          "in Russian every caption, the title and the status bar read as before")
+
+
 def test_help(page, page_path, cli):
     """F1 opens the guide beside the page in a new window; the about box
     names the version."""
@@ -985,6 +1105,7 @@ def main():
             test_save_as(page, args.page, cli, args.samples, scratch)
             test_measure(page, args.page, cli, args.samples, scratch)
             test_help(page, args.page, cli)
+            test_language(page, args.page, cli, args.samples)
             if args.corpus_maker:
                 test_pictures(page, cli, args.corpus_maker, scratch)
             test_plain_module(page, args.page, cli, args.samples)
