@@ -1092,6 +1092,8 @@ def main():
         print(f"page size {os.path.getsize(args.page)} bytes, ready {page.js('return window.lumaforge.readyMs'):.0f} ms "
               f"after navigation (module {page.js('return window.lumaforge.loadMs'):.0f} ms)")
         cli = Cli(args.cli, scratch)
+        if not (args.timing or args.screenshot):
+            check(os.path.getsize(args.page) < 2_000_000, "the page is under 2 MB")
         if args.timing:
             width, height = map(int, args.timing.split("x"))
             picture = os.path.join(scratch, "tiled.bmp")
