@@ -298,7 +298,7 @@
       switch (e.key) {
       case "Escape": case "ArrowLeft": closeLanguages(); return true;
       case "ArrowDown": setSubActive(n ? (sub.active + 1) % n : -1); return true;
-      case "ArrowUp": setSubActive(n ? (sub.active + n - 1) % n : -1); return true;
+      case "ArrowUp": setSubActive(n ? (Math.max(sub.active, 0) + n - 1) % n : -1); return true;
       case "Enter": {
         const id = sub.ids[sub.active];
         closeMenu();
@@ -317,7 +317,7 @@
     switch (e.key) {
     case "Escape": closeMenu(); return true;
     case "ArrowDown": setActive(count ? (menu.active + 1) % count : -1); return true;
-    case "ArrowUp": setActive(count ? (menu.active + count - 1) % count : -1); return true;
+    case "ArrowUp": setActive(count ? (Math.max(menu.active, 0) + count - 1) % count : -1); return true;
     case "ArrowRight": openMenu((menu.open + 1) % menu.titles.length, 0); return true;
     case "ArrowLeft": openMenu((menu.open + menu.titles.length - 1) % menu.titles.length, 0); return true;
     case "Enter": {
