@@ -10,6 +10,7 @@
 #include <QScrollBar>
 
 #include "shell/explain_panel.h"
+#include "shell/qt/texts.h"
 
 namespace {
 
@@ -122,6 +123,6 @@ void ExplanationView::keyPressEvent(QKeyEvent* event)
 void ExplanationView::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Копировать"), this, &ExplanationView::copy);
+    menu.addAction(ui_text("Копировать"), this, &ExplanationView::copy);
     menu.exec(event->globalPos());
 }

@@ -6,6 +6,7 @@
 #include "shell/chooser_filters.h"
 #include "commands/platform.h"
 #include "shell/qt/main_window.h"
+#include "shell/qt/texts.h"
 
 std::filesystem::path to_path(const QString& name)
 {
@@ -20,7 +21,7 @@ std::filesystem::path to_path(const QString& name)
 QFileDialog* make_file_dialog(QWidget* owner, const char* title, const char* initial_directory, const char* filter,
                               bool save)
 {
-    auto* dialog = new QFileDialog(owner, QString::fromUtf8(title));
+    auto* dialog = new QFileDialog(owner, ui_text(title));
     dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -30,7 +31,7 @@ QFileDialog* make_file_dialog(QWidget* owner, const char* title, const char* ini
     for (const ChooserFilter& f : chooser_filters(filter)) {
         // Qt separates patterns by blanks, the filter lists by ';'.
         const QString patterns = QString::fromStdString(f.patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
-        descriptions << QString::fromStdString(f.description);
+        descriptions << ui_text(f.description);
         filters << descriptions.back() + QStringLiteral(" (") + patterns + QStringLiteral(")");
         // "*.png" gives a name typed without an extension ".png".
         suffixes << QString::fromStdString(f.extension);

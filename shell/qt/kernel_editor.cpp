@@ -11,10 +11,9 @@
 #include <QVBoxLayout>
 
 #include "commands/kernel_dialog.h"
+#include "shell/qt/texts.h"
 
 namespace {
-
-QString u8(const char* text) { return QString::fromUtf8(text); }
 
 // The grid field of weight (r, c) of a kernel of `size`.
 int grid_index(int size, int r, int c) { return size == 5 ? r * 5 + c : (r + 1) * 5 + c + 1; }
@@ -27,20 +26,20 @@ KernelEditor::KernelEditor(QWidget* owner, const CustomKernel& kernel)
       kernel_(kernel)
 {
     setModal(true);
-    setWindowTitle(u8(kKernelDialogTitle));
+    setWindowTitle(ui_text(kKernelDialogTitle));
     auto* layout = new QVBoxLayout(this);
 
     auto* top = new QFormLayout;
     presets_ = new QComboBox(this);
     presets_->setObjectName(QStringLiteral("presets"));
-    presets_->addItem(u8("(свой)"));
-    for (const KernelPreset& p : kernel_presets()) presets_->addItem(u8(p.caption), QString::fromLatin1(p.name));
-    top->addRow(u8("Образец:"), presets_);
+    presets_->addItem(ui_text("(свой)"));
+    for (const KernelPreset& p : kernel_presets()) presets_->addItem(ui_text(p.caption), QString::fromLatin1(p.name));
+    top->addRow(ui_text("Образец:"), presets_);
     size_ = new QComboBox(this);
     size_->setObjectName(QStringLiteral("size"));
     size_->addItem(QStringLiteral("3x3"), 3);
     size_->addItem(QStringLiteral("5x5"), 5);
-    top->addRow(u8("Размер:"), size_);
+    top->addRow(ui_text("Размер:"), size_);
     layout->addLayout(top);
 
     auto* grid = new QGridLayout;
@@ -59,22 +58,22 @@ KernelEditor::KernelEditor(QWidget* owner, const CustomKernel& kernel)
     auto* divisor_row = new QHBoxLayout;
     divisor_ = new QLineEdit(this);
     divisor_->setObjectName(QStringLiteral("divisor"));
-    auto_divisor_ = new QCheckBox(u8("авто (сумма весов)"), this);
+    auto_divisor_ = new QCheckBox(ui_text("авто (сумма весов)"), this);
     auto_divisor_->setObjectName(QStringLiteral("auto_divisor"));
     divisor_row->addWidget(divisor_);
     divisor_row->addWidget(auto_divisor_);
-    bottom->addRow(u8("Делитель:"), divisor_row);
+    bottom->addRow(ui_text("Делитель:"), divisor_row);
     offset_ = new QLineEdit(this);
     offset_->setObjectName(QStringLiteral("offset"));
-    bottom->addRow(u8("Сдвиг:"), offset_);
+    bottom->addRow(ui_text("Сдвиг:"), offset_);
     rule_ = new QComboBox(this);
     rule_->setObjectName(QStringLiteral("rule"));
-    for (const char* caption : kOutOfRangeCaptions) rule_->addItem(u8(caption));
-    bottom->addRow(u8("Вне 0..255:"), rule_);
+    for (const char* caption : kOutOfRangeCaptions) rule_->addItem(ui_text(caption));
+    bottom->addRow(ui_text("Вне 0..255:"), rule_);
     channels_ = new QComboBox(this);
     channels_->setObjectName(QStringLiteral("channels"));
-    for (const char* caption : kChannelCaptions) channels_->addItem(u8(caption));
-    bottom->addRow(u8("Каналы:"), channels_);
+    for (const char* caption : kChannelCaptions) channels_->addItem(ui_text(caption));
+    bottom->addRow(ui_text("Каналы:"), channels_);
     layout->addLayout(bottom);
 
     error_ = new QLabel(this);
@@ -85,7 +84,7 @@ KernelEditor::KernelEditor(QWidget* owner, const CustomKernel& kernel)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* cancel = new QPushButton(u8("Отмена"), this);
+    auto* cancel = new QPushButton(ui_text("Отмена"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setObjectName(QStringLiteral("ok"));

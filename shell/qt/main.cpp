@@ -1,19 +1,32 @@
 // lumaforge: the program people start. The main window shown maximised,
 // every command through the menu or its shortcut; one optional argument, a
 // picture file (BMP, PNG, JPEG, GIF, TIFF, WebP) to open at start as the
-// open command would.
+// open command would, after an optional --lang CODE.
+//
+// The texts' language: --lang, else LUMAFORGE_LANG, else the one chosen in
+// the view menu last time, else Russian.
 #include <QApplication>
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "lumaforge_version.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/main_window.h"
+#include "text/catalogue.h"
 
 namespace {
+
+// "ru, en": the codes --lang takes.
+std::string language_codes()
+{
+    std::string codes;
+    for (const text::Language& l : text::languages()) codes += (codes.empty() ? "" : ", ") + l.code;
+    return codes;
+}
 
 // Without a display Qt would abort with its own message; say what is wrong.
 bool display_available()
@@ -39,8 +52,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: lumaforge [PICTURE]\n"
-                    "Opens the image processing window, with the picture if one is given.\n");
+        std::printf("usage: lumaforge [--lang CODE] [PICTURE]\n"
+                    "Opens the image processing window, with the picture if one is given.\n"
+                    "  --lang CODE  the language of the window's texts (%s); without it\n"
+                    "               LUMAFORGE_LANG, else the last one chosen, else ru\n",
+                    language_codes().c_str());
         return 0;
     }
     if (!display_available()) {
@@ -52,13 +68,31 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lumaforge"));
     QApplication::setWindowIcon(make_app_icon());
-    load_qt_translations();
 
-    const QStringList args = QApplication::arguments();
+    QStringList args = QApplication::arguments();
+    QString language;
+    if (args.size() >= 2 && args[1] == QLatin1String("--lang")) {
+        if (args.size() < 3) {
+            std::fprintf(stderr, "lumaforge: --lang needs a language code (%s)\n", language_codes().c_str());
+            return 2;
+        }
+        language = args[2];
+        args.remove(1, 2);
+    }
     if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "usage: lumaforge [PICTURE]\n");
+        std::fprintf(stderr, "usage: lumaforge [--lang CODE] [PICTURE]\n");
         return 2;
     }
+    if (!language.isEmpty()) {
+        if (!text::set_language(language.toStdString())) {
+            std::fprintf(stderr, "lumaforge: no language \"%s\"; there are %s\n", qPrintable(language),
+                         language_codes().c_str());
+            return 2;
+        }
+    } else if (!text::choose_from_environment()) {
+        text::set_language(remembered_language());  // nothing changes for none
+    }
+    load_qt_translations();
 
     MainWindow window;
     QObject::connect(&window, &MainWindow::finished, &app, &QCoreApplication::exit);

@@ -32,6 +32,7 @@
 #include "commands/pixel_status.h"
 #include "shell/qt/file_chooser.h"
 #include "shell/qt/measure_panel.h"
+#include "shell/qt/texts.h"
 #include "render/frame_lines.h"
 
 namespace {
@@ -194,7 +195,6 @@ MainWindow::MainWindow()
     // the dialog's first description.
     the_main_window = this;
 
-    setWindowTitle(QString::fromUtf8(kWindowTitle));
     setAcceptDrops(true);
     build_menu();
 
@@ -252,6 +252,7 @@ MainWindow::MainWindow()
     build_explain_dock();
     build_journal_dock();
     build_measure_dock();
+    set_texts();
     update_status();
 }
 
@@ -260,24 +261,44 @@ MainWindow::~MainWindow()
     if (the_main_window == this) the_main_window = nullptr;
 }
 
+// The menus' texts come from set_texts.
 void MainWindow::build_menu()
 {
     for (const CommandRow& c : command_table()) {
-        auto* action = new QAction(QString::fromUtf8(c.caption), this);
         const int id = c.id;
-        connect(action, &QAction::triggered, this, [this, id] { run(id); });
+        QAction* action = nullptr;
+        if (id == IDM_LANGUAGE) {
+            // A submenu: each language under its own name, whatever the
+            // language in use.
+            auto* languages = new QMenu(this);
+            languages->setObjectName(QStringLiteral("languages"));
+            const std::vector<text::Language> all = text::languages();
+            for (std::size_t i = 0; i < all.size() && kFirstLanguageId + int(i) <= kLastLanguageId; ++i) {
+                const int item_id = kFirstLanguageId + int(i);
+                QAction* item = languages->addAction(QString::fromStdString(all[i].name));
+                item->setCheckable(true);
+                connect(item, &QAction::triggered, this, [this, item_id] { run(item_id); });
+                actions_[item_id] = item;
+            }
+            connect(languages, &QMenu::aboutToShow, this, &MainWindow::update_check_marks);
+            action = languages->menuAction();
+        } else {
+            action = new QAction(this);
+            connect(action, &QAction::triggered, this, [this, id] { run(id); });
+            // The shortcut works while the menu is closed; the menu shows the
+            // caption's own text after its tab, not Qt's rendering of the key.
+            addAction(action);
+        }
         actions_[id] = action;
         action->setCheckable(c.checked != nullptr);
-        // The shortcut works while the menu is closed; the menu shows the
-        // caption's own text after its tab, not Qt's rendering of the key.
-        addAction(action);
     }
     for (const CommandRow* c : accelerator_rows()) actions_.at(c->id)->setShortcuts(key_sequences(c->accelerator));
     update_check_marks();
 
     const auto popups = main_menu_popups();
     for (std::size_t p = 0; p < popups.size(); ++p) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popups[p]));
+        QMenu* menu = menuBar()->addMenu(QString());
+        popups_.push_back(menu);
         for (const CommandRow& c : command_table()) {
             if (c.menu.popup != p) continue;
             if (c.menu.separator_before && !menu->isEmpty()) menu->addSeparator();
@@ -287,6 +308,33 @@ void MainWindow::build_menu()
     }
 }
 
+// Every text of the window's own in the language in use; what the core
+// makes (status, panels' contents) follows in apply_language.
+void MainWindow::set_texts()
+{
+    setWindowTitle(ui_text(kWindowTitle));
+    for (const CommandRow& c : command_table()) actions_.at(c.id)->setText(ui_text(c.caption));
+    const auto popups = main_menu_popups();
+    for (std::size_t p = 0; p < popups.size(); ++p) popups_[p]->setTitle(ui_text(popups[p]));
+    explain_dock_->setWindowTitle(ui_text("Как получен пиксель"));
+    journal_dock_->setWindowTitle(ui_text(kJournalTitle));
+    journal_copy_->setText(ui_text(kJournalCopy));
+    measure_dock_->setWindowTitle(ui_text("Измерение"));
+    measure_panel_->set_texts();
+}
+
+void MainWindow::apply_language()
+{
+    set_texts();
+    update_check_marks();
+    explain_panel_.basis = {};  // its texts are made again
+    update_explanation();
+    journal_revision_ = ~std::uint64_t{0};
+    update_journal();
+    update_measure(true);
+    update_status();
+}
+
 void MainWindow::update_check_marks()
 {
     for (const CommandRow& c : command_table()) {
@@ -294,6 +342,9 @@ void MainWindow::update_check_marks()
         // The compare modes are greyed without a same-size picture in the other record.
         if (c.guard == Guard::SameSizeOther) actions_.at(c.id)->setEnabled(command_available(session_, c.id));
     }
+    const std::vector<text::Language> all = text::languages();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (QAction* item = action_for(kFirstLanguageId + int(i))) item->setChecked(all[i].code == text::language());
 }
 
 QAction* MainWindow::action_for(int id) const
@@ -318,7 +369,7 @@ void MainWindow::run(int id)
 // The steps in a fixed-pitch font, selectable, and Copy for the command line.
 void MainWindow::build_journal_dock()
 {
-    journal_dock_ = new QDockWidget(QString::fromUtf8(kJournalTitle), this);
+    journal_dock_ = new QDockWidget(this);
     journal_dock_->setObjectName(QStringLiteral("journal"));
     journal_dock_->setAllowedAreas(Qt::AllDockWidgetAreas);
     auto* body = new QWidget(journal_dock_);
@@ -327,7 +378,7 @@ void MainWindow::build_journal_dock()
     journal_text_->setObjectName(QStringLiteral("journal_text"));
     journal_text_->setReadOnly(true);
     journal_text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    journal_copy_ = new QPushButton(QString::fromUtf8(kJournalCopy), body);
+    journal_copy_ = new QPushButton(body);
     journal_copy_->setObjectName(QStringLiteral("journal_copy"));
     connect(journal_copy_, &QPushButton::clicked, this, [this] {
         QGuiApplication::clipboard()->setText(QString::fromStdString(journal_shown_.command_line));
@@ -362,7 +413,7 @@ void MainWindow::update_journal()
 // anywhere in the window cancels a drag.
 void MainWindow::build_measure_dock()
 {
-    measure_dock_ = new QDockWidget(QStringLiteral("Измерение"), this);
+    measure_dock_ = new QDockWidget(this);
     measure_dock_->setObjectName(QStringLiteral("measure"));
     measure_dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
     measure_dock_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
@@ -431,9 +482,9 @@ void MainWindow::update_measure(bool force)
         measure_panel_->show_region(*region_);
     } else {
         measure_panel_->show_hint(m.tool == MeasureTool::Profile
-                                      ? QStringLiteral("Проведите линию по картинке: её профиль появится здесь.")
-                                      : QStringLiteral("Выделите прямоугольник на картинке: его гистограммы и "
-                                                       "статистика появятся здесь."));
+                                      ? ui_text("Проведите линию по картинке: её профиль появится здесь.")
+                                      : ui_text("Выделите прямоугольник на картинке: его гистограммы и "
+                                                "статистика появятся здесь."));
     }
     view_->set_marker(measure_panel_->hovered_point());
 }
@@ -448,7 +499,7 @@ void MainWindow::show_status_bar(bool shown)
 // the explanation in a fixed-pitch font, whose grids line up in columns.
 void MainWindow::build_explain_dock()
 {
-    explain_dock_ = new QDockWidget(QStringLiteral("Как получен пиксель"), this);
+    explain_dock_ = new QDockWidget(this);
     explain_dock_->setObjectName(QStringLiteral("explain"));
     explain_dock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     auto* body = new QWidget(explain_dock_);

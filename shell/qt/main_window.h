@@ -16,6 +16,8 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "commands/session.h"
 #include "shell/explain_panel.h"
@@ -29,6 +31,7 @@ class MeasurePanel;
 class QAction;
 class QDockWidget;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
@@ -98,6 +101,10 @@ public:
     // Releases every image buffer and plane, hides the window and reports
     // the exit code 0 through finished(); a second call does nothing.
     void destroy();
+    // The language of the texts changed: every text the window shows is
+    // made again in it (menus, title, status bar, panels), the pictures,
+    // the view and the journal left as they are.
+    void apply_language();
 
     QAction* action_for(int id) const;
     Session& session() { return session_; }
@@ -141,6 +148,7 @@ protected:
 
 private:
     void build_menu();
+    void set_texts();
     void update_check_marks();
     void scroll_action(QScrollBar* bar, int action);
     void bar_value_changed(QScrollBar* bar, int value);
@@ -176,7 +184,8 @@ private:
     JournalPanelText journal_shown_;
     std::uint64_t journal_revision_ = ~std::uint64_t{0};
     bool explain_dock_sized_ = false;
-    std::map<int, QAction*> actions_;
+    std::map<int, QAction*> actions_;  // the table's rows and the language items
+    std::vector<QMenu*> popups_;       // the menu bar's, in main_menu_popups() order
     bool destroyed_ = false;
     bool setting_bars_ = false;  // the bars change because the view did
     std::optional<QPoint> pointer_;  // over the view, client coordinates
@@ -207,8 +216,13 @@ MainWindow* main_window();
 inline constexpr const char* kWindowTitle = "Обработка изображений.";
 
 // Qt's own texts (the file choosers' "Look in", "Cancel", the standard
-// buttons) in Russian, as the rest of the program: Qt's translation
-// catalogue from the system's Qt translations folder. Called once, after
-// the application object exists; false where the catalogue is missing (the
-// texts then stay in English).
+// buttons) in the program's language: for Russian Qt's translation
+// catalogue from the system's Qt translations folder, for English Qt's own.
+// Called after the application object exists and again whenever the
+// language changes; false where the catalogue is missing (the texts then
+// stay in English).
 bool load_qt_translations();
+
+// The language chosen last time (Qt's settings of the program), or "" for
+// none; remember_language (commands/platform.h) keeps it.
+std::string remembered_language();

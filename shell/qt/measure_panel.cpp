@@ -16,13 +16,15 @@
 #include <QVBoxLayout>
 #include <tuple>
 
+#include "shell/qt/texts.h"
+
 namespace {
 
 const QColor kCurveColours[4] = {QColor(220, 0, 0), QColor(0, 160, 0), QColor(0, 0, 230), QColor(0, 0, 0)};
 
 QString values_text(const PixelValues& v)
 {
-    return QStringLiteral("R %1 G %2 B %3 (яркость %4)").arg(v.r).arg(v.g).arg(v.b).arg(v.luma);
+    return ui_text("R %1 G %2 B %3 (яркость %4)").arg(v.r).arg(v.g).arg(v.b).arg(v.luma);
 }
 
 QPixmap histograms_pixmap(const RegionStats& stats)
@@ -123,10 +125,10 @@ void ProfilePlot::paintEvent(QPaintEvent*)
     p.setPen(Qt::black);
     p.drawText(QRect(area.left(), area.bottom() + 4, area.width(), 16), Qt::AlignLeft, QStringLiteral("0"));
     p.drawText(QRect(area.left(), area.bottom() + 4, area.width(), 16), Qt::AlignRight,
-               QString::number(length_, 'f', 1) + QStringLiteral(" пикс."));
+               ui_text("%1 пикс.").arg(length_, 0, 'f', 1));
     p.drawText(QRect(area.left(), area.bottom() + 4, area.width(), 16), Qt::AlignHCenter,
-               profile_->other.empty() ? QStringLiteral("сплошные: на экране")
-                                       : QStringLiteral("сплошные: на экране, штрихи: другая"));
+               profile_->other.empty() ? ui_text("сплошные: на экране")
+                                       : ui_text("сплошные: на экране, штрихи: другая"));
     if (hovered_) {
         p.setPen(QPen(Qt::darkGray, 1, Qt::DotLine));
         const int x = static_cast<int>(x_of(*hovered_));
@@ -177,14 +179,14 @@ MeasurePanel::MeasurePanel(QWidget* parent) : QWidget(parent)
         region_layout->addLayout(column);
         return std::pair{label, pixmap};
     };
-    std::tie(std::ignore, histograms_shown_) = captioned(QStringLiteral("на экране"));
-    std::tie(histograms_other_caption_, histograms_other_) = captioned(QStringLiteral("другая"));
+    std::tie(histograms_shown_caption_, histograms_shown_) = captioned(QString());
+    std::tie(histograms_other_caption_, histograms_other_) = captioned(QString());
     auto* numbers = new QVBoxLayout;
     table_ = new QTableWidget(region_page);
     table_->setObjectName(QStringLiteral("region_table"));
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->setVisible(false);
-    copy_ = new QPushButton(QStringLiteral("Копировать"), region_page);
+    copy_ = new QPushButton(region_page);
     copy_->setObjectName(QStringLiteral("region_copy"));
     connect(copy_, &QPushButton::clicked, this,
             [this] { QApplication::clipboard()->setText(QString::fromStdString(region_table_text(region_))); });
@@ -192,6 +194,17 @@ MeasurePanel::MeasurePanel(QWidget* parent) : QWidget(parent)
     numbers->addWidget(copy_, 0, Qt::AlignLeft);
     region_layout->addLayout(numbers, 1);
     pages_->addWidget(region_page);
+    set_texts();
+}
+
+// What the panel says of its own, in the language in use; the measured
+// texts are made again by show_profile and show_region.
+void MeasurePanel::set_texts()
+{
+    histograms_shown_caption_->setText(ui_text("на экране"));
+    histograms_other_caption_->setText(ui_text("другая"));
+    copy_->setText(ui_text("Копировать"));
+    plot_->update();
 }
 
 void MeasurePanel::show_hint(const QString& text)
@@ -216,19 +229,21 @@ void MeasurePanel::describe_hover(std::optional<std::size_t> sample)
     const ProfileLine line{profile_.points.front().x, profile_.points.front().y, profile_.points.back().x,
                            profile_.points.back().y};
     if (!sample) {
-        hover_->setText(QStringLiteral("(%1, %2) – (%3, %4): %5 точек, длина %6")
+        hover_->setText(ui_text("(%1, %2) – (%3, %4): %5 точек, длина %6")
                             .arg(line.x0).arg(line.y0).arg(line.x1).arg(line.y1)
                             .arg(profile_.points.size()).arg(length_, 0, 'f', 1));
         return;
     }
     const std::size_t i = *sample;
     const double n = double(std::max<std::size_t>(1, profile_.points.size() - 1));
-    QString text = QStringLiteral("%1 от начала: x %2, y %3   %4")
+    const bool other = !profile_.other.empty();
+    QString text = (other ? ui_text("%1 от начала: x %2, y %3   %4   другая: %5")
+                          : ui_text("%1 от начала: x %2, y %3   %4"))
                        .arg(length_ * double(i) / n, 0, 'f', 1)
                        .arg(profile_.points[i].x)
                        .arg(profile_.points[i].y)
                        .arg(values_text(profile_.shown[i]));
-    if (!profile_.other.empty()) text += QStringLiteral("   другая: ") + values_text(profile_.other[i]);
+    if (other) text = text.arg(values_text(profile_.other[i]));
     hover_->setText(text);
 }
 
@@ -247,9 +262,8 @@ void MeasurePanel::show_region(const Region& region)
     histograms_other_caption_->setVisible(region.other.has_value());
     if (region.other) histograms_other_->setPixmap(histograms_pixmap(*region.other));
     static const char* const channels[4] = {"R", "G", "B", "яркость"};
-    const QStringList headers = {QStringLiteral("картинка"), QStringLiteral("канал"), QStringLiteral("число"),
-                                 QStringLiteral("мин"), QStringLiteral("макс"), QStringLiteral("среднее"),
-                                 QStringLiteral("ст. откл."), QStringLiteral("медиана")};
+    const QStringList headers = {ui_text("картинка"), ui_text("канал"), ui_text("число"), ui_text("мин"),
+                                 ui_text("макс"), ui_text("среднее"), ui_text("ст. откл."), ui_text("медиана")};
     table_->setColumnCount(headers.size());
     table_->setHorizontalHeaderLabels(headers);
     table_->setRowCount(region.other ? 8 : 4);
@@ -257,14 +271,14 @@ void MeasurePanel::show_region(const Region& region)
     const auto fill = [&](const RegionStats& stats, const QString& which) {
         for (int k = 0; k < 4; ++k, ++row) {
             const ChannelStats& s = stats.channel[k];
-            const QString cells[8] = {which, QString::fromUtf8(channels[k]), QString::number(s.count),
+            const QString cells[8] = {which, ui_text(channels[k]), QString::number(s.count),
                                       QString::number(s.min), QString::number(s.max), fixed(s.mean), fixed(s.std),
                                       QString::number(s.median)};
             for (int c = 0; c < 8; ++c) table_->setItem(row, c, new QTableWidgetItem(cells[c]));
         }
     };
-    fill(region.shown, QStringLiteral("на экране"));
-    if (region.other) fill(*region.other, QStringLiteral("другая"));
+    fill(region.shown, ui_text("на экране"));
+    if (region.other) fill(*region.other, ui_text("другая"));
     table_->resizeColumnsToContents();
     pages_->setCurrentIndex(2);
 }

@@ -53,6 +53,8 @@ public:
     void show_region(const Region& region);
     // Nothing measured yet: a hint for the tool in use.
     void show_hint(const QString& text);
+    // The panel's own captions again, after the language changed.
+    void set_texts();
 
     ProfilePlot* plot() const { return plot_; }
     QLabel* hover_label() const { return hover_; }
@@ -72,6 +74,7 @@ private:
     ProfilePlot* plot_ = nullptr;
     QLabel* hover_ = nullptr;
     QLabel* histograms_shown_ = nullptr;
+    QLabel* histograms_shown_caption_ = nullptr;
     QLabel* histograms_other_ = nullptr;
     QLabel* histograms_other_caption_ = nullptr;
     QTableWidget* table_ = nullptr;

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "commands/param_dialog.h"
+#include "shell/qt/texts.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ ParameterDialog::ParameterDialog(QWidget* owner, ParamDialog& dialog)
 {
     setModal(true);
     const ParamDialogView view = param_dialog_open(dialog_);
-    setWindowTitle(QString::fromUtf8(view.title));
+    setWindowTitle(ui_text(view.title));
 
     const DialogUnits du(font());
     setFixedSize(du.x(221), du.y(74));
@@ -102,7 +103,7 @@ ParameterDialog::ParameterDialog(QWidget* owner, ParamDialog& dialog)
     value_->setGeometry(du.rect(80, 10, 61, 12));
     value_->setText(QString::fromUtf8(view.value_text));
 
-    cancel_ = new QPushButton(QString::fromUtf8("Отмена"), this);
+    cancel_ = new QPushButton(ui_text("Отмена"), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setGeometry(du.rect(88, 53, 50, 14));
 

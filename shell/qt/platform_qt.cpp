@@ -6,6 +6,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTranslator>
 
 #include "commands/platform.h"
@@ -13,12 +14,22 @@
 #include "shell/qt/kernel_editor.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/parameter_dialog.h"
+#include "shell/qt/texts.h"
+
+namespace {
+
+// Where the program keeps what it remembers between starts: Qt's settings
+// under the program's name (on Linux ~/.config/lumaforge/lumaforge.conf).
+const QString kSettingsName = QStringLiteral("lumaforge");
+const QString kLanguageKey = QStringLiteral("language");
+
+}  // namespace
 
 // A message box is answered with the mouse: while it is up the arrow shows,
 // even in the middle of busy work.
 void show_message(const char* caption, const char* text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption), QString::fromUtf8(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, ui_text(caption), ui_text(text), QMessageBox::Ok);
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
@@ -50,9 +61,23 @@ void draw_segment_frames(WindowHandle window, std::span<const SegmentFrame>, std
 
 void show_status_bar(WindowHandle window, bool shown) { static_cast<MainWindow*>(window)->show_status_bar(shown); }
 
-// Filled in with the front end's language switch.
-void language_changed(WindowHandle) {}
-void remember_language(const std::string&) {}
+void language_changed(WindowHandle window)
+{
+    load_qt_translations();
+    static_cast<MainWindow*>(window)->apply_language();
+}
+
+void remember_language(const std::string& code)
+{
+    QSettings settings(kSettingsName, kSettingsName);
+    settings.setValue(kLanguageKey, QString::fromStdString(code));
+}
+
+std::string remembered_language()
+{
+    const QSettings settings(kSettingsName, kSettingsName);
+    return settings.value(kLanguageKey).toString().toStdString();
+}
 
 void show_journal_panel(WindowHandle window, bool shown)
 {
@@ -80,7 +105,10 @@ void end_busy() { QApplication::restoreOverrideCursor(); }
 bool load_qt_translations()
 {
     static QTranslator qt_texts;  // lives as long as the application
-    if (!qt_texts.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+    QCoreApplication::removeTranslator(&qt_texts);
+    const std::string code = text::language();
+    if (code == "en") return true;  // Qt's texts are English
+    if (!qt_texts.load(QLocale(QString::fromStdString(code)), QStringLiteral("qtbase"), QStringLiteral("_"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return false;
     return QCoreApplication::installTranslator(&qt_texts);
