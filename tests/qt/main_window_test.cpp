@@ -1,8 +1,8 @@
 // The Qt front end on the offscreen platform: menus and shortcuts against the
 // command table, the parameter dialog and the file dialog driven as a user
 // would, the window's pixels against the renderer's frame, scrolling,
-// segmentation lines, the panel that explains a pixel, refused files and
-// exit.
+// segmentation lines, the panel that explains a pixel, refused files,
+// the switch to English and back, and exit.
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -26,8 +26,10 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyleOptionMenuItem>
 #include <QTemporaryDir>
@@ -41,6 +43,7 @@
 #include <vector>
 
 #include "commands/command_table.h"
+#include "commands/dispatch.h"
 #include "commands/journal.h"
 #include "commands/kernel_dialog.h"
 #include "commands/param_dialog.h"
@@ -56,6 +59,8 @@
 #include "shell/qt/measure_panel.h"
 #include "shell/qt/parameter_dialog.h"
 #include "render/view.h"
+#include "shell/measure_tool.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -261,6 +266,7 @@ private:
 private slots:
     void initTestCase()
     {
+        QStandardPaths::setTestModeEnabled(true);  // the remembered language goes to a scratch folder
         // The offscreen platform cannot pass size hints on; that is all it says.
         static QtMessageHandler previous = nullptr;
         previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
@@ -286,6 +292,10 @@ private slots:
     {
         QVERIFY2(modal->unexpected.isEmpty(), qPrintable(modal->unexpected.join(QLatin1Char(','))));
         QVERIFY2(modal->all_answered(), "a modal window the test waited for never opened");
+        if (text::language() != "ru") {  // a failed switch back spoils no other test
+            text::set_language("ru");
+            load_qt_translations();
+        }
         delete window;
         delete modal;
         window = nullptr;
@@ -354,6 +364,83 @@ private slots:
         QCOMPARE(window->action_for(IDM_ZOOM_OUT)->shortcut(), QKeySequence(QStringLiteral("Ctrl+-")));
         QCOMPARE(window->action_for(IDM_ZOOM_NATURAL)->shortcut(), QKeySequence(QStringLiteral("Ctrl+0")));
         QVERIFY(window->action_for(IDM_SEGMENT)->shortcut().isEmpty());
+    }
+
+    // The view menu's language items switch every text at once and back;
+    // the picture, zoom and scroll stay, and the choice is remembered.
+    void switchesToEnglishAndBack()
+    {
+        load("photo.bmp");
+        window->run(IDM_ZOOM_IN);
+        window->run(IDM_EXPLAIN_PANEL);
+        move_pointer(window->view(), {30, 40});
+        settle();
+        const ViewState view_before = window->session().view;
+        const QImage picture = window->view()->grab().toImage();
+
+        auto* languages = window->findChild<QMenu*>(QStringLiteral("languages"));
+        QVERIFY(languages != nullptr);
+        QCOMPARE(languages->menuAction(), window->action_for(IDM_LANGUAGE));
+        const std::vector<text::Language> all = text::languages();
+        QCOMPARE(languages->actions().size(), static_cast<qsizetype>(all.size()));
+        const auto item = [&](const char* code) {
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (all[i].code == code) return window->action_for(kFirstLanguageId + int(i));
+            return static_cast<QAction*>(nullptr);
+        };
+        QAction* russian = item("ru");
+        QAction* english = item("en");
+        QVERIFY(russian != nullptr && english != nullptr);
+        QCOMPARE(russian->text(), u8("Русский"));
+        QCOMPARE(english->text(), QStringLiteral("English"));
+        QVERIFY(russian->isChecked() && !english->isChecked());
+
+        const auto all_texts_follow = [&] {
+            const QList<QAction*> popups = window->menuBar()->actions();
+            for (std::size_t i = 0; i < main_menu_popups().size(); ++i)
+                QCOMPARE(popups[i]->text(), u8(text::tr(main_menu_popups()[i])));
+            for (const CommandRow& c : command_table())
+                QCOMPARE(window->action_for(c.id)->text(), u8(text::tr(c.caption)));
+            QCOMPARE(window->windowTitle(), u8(text::tr(kWindowTitle)));
+            const Session& session = window->session();
+            QCOMPARE(window->status_label()->text(),
+                     QString::fromStdString(status_text_at(session.images, session.view, 30, 40)));
+            QCOMPARE(window->status_summary_label()->text(),
+                     QString::fromStdString(status_summary(session)));
+            QCOMPARE(window->explain_dock()->windowTitle(), u8(text::tr("Как получен пиксель")));
+            QCOMPARE(window->view()->grab().toImage(), picture);
+            QCOMPARE(window->session().view.zoom, view_before.zoom);
+            QCOMPARE(window->session().view.scroll_x, view_before.scroll_x);
+            QCOMPARE(window->session().view.scroll_y, view_before.scroll_y);
+        };
+
+        english->trigger();
+        QCOMPARE(text::language(), std::string("en"));
+        QVERIFY(english->isChecked() && !russian->isChecked());
+        QCOMPARE(window->menuBar()->actions().first()->text(), QStringLiteral("&File"));
+        QCOMPARE(window->action_for(IDM_OPEN)->text(), QStringLiteral("&Open\tCtrl+O"));
+        QCOMPARE(window->explain_dock()->windowTitle(), QStringLiteral("How the Pixel Was Made"));
+        all_texts_follow();
+        QCOMPARE(QSettings(QStringLiteral("lumaforge"), QStringLiteral("lumaforge")).value(QStringLiteral("language")),
+                 QVariant(QStringLiteral("en")));
+        QString title;
+        modal->expect([&title](QWidget* w) {
+            title = w->windowTitle();
+            qobject_cast<QDialog*>(w)->reject();
+        });
+        window->run(IDM_NOISE);
+        QCOMPARE(title, QStringLiteral("Noise level (number of points)."));
+        window->run(IDM_ABOUT);
+        QVERIFY(!modal->messages.empty());
+        QCOMPARE(modal->messages.back().caption, u8(text::tr("О программе")));
+
+        russian->trigger();
+        QCOMPARE(text::language(), std::string("ru"));
+        QVERIFY(russian->isChecked() && !english->isChecked());
+        QCOMPARE(window->menuBar()->actions().first()->text(), u8("&Файл"));
+        QCOMPARE(window->windowTitle(), u8("Обработка изображений."));
+        QCOMPARE(window->explain_dock()->windowTitle(), u8("Как получен пиксель"));
+        all_texts_follow();
     }
 
     void shortcutAndMenuReachTheSameCommand()
