@@ -20,6 +20,7 @@
 #include "commands/measure.h"
 #include "commands/pixel_status.h"
 #include "render/view.h"
+#include "text/catalogue.h"
 
 #ifdef LUMAFORGE_QT_CODEC
 #include <QString>
@@ -346,6 +347,7 @@ int run(Session& session, const CliOptions& options)
 
 int main(int argc, char** argv)
 {
+    text::choose_from_environment();  // LUMAFORGE_LANG: the texts' language
     std::vector<std::string> args(argv + 1, argv + argc);
     CliOptions options;
     std::string error;

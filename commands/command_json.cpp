@@ -85,7 +85,7 @@ std::string command_table_json()
     bool first = true;
     for (const CommandRow& c : command_table()) {
         out << (first ? "\n" : ",\n") << "  {\"id\": " << c.id << ", \"name\": " << json_string(c.name)
-            << ", \"caption\": " << json_string(c.caption) << ", \"step\": " << json_string(c.step)
+            << ", \"caption\": " << json_string(text::tr(c.caption)) << ", \"step\": " << json_string(c.step)
             << ", \"shortcut\": " << json_string(shortcut_text(c.accelerator)) << ", \"runs\": \"" << runs(c)
             << "\", \"guard\": \"" << guard_name(c.guard) << "\", \"menu\": {\"popup\": " << int(c.menu.popup)
             << ", \"separator_before\": " << c.menu.separator_before << "}, \"checkable\": " << (c.checked != nullptr)
@@ -97,7 +97,7 @@ std::string command_table_json()
     out << "\n],\n\"menu\": [";
     const auto popups = main_menu_popups();
     for (std::size_t p = 0; p < popups.size(); ++p) {
-        out << (p ? ",\n" : "\n") << "  {\"caption\": " << json_string(popups[p]) << ", \"items\": [";
+        out << (p ? ",\n" : "\n") << "  {\"caption\": " << json_string(text::tr(popups[p])) << ", \"items\": [";
         bool first_item = true;
         for (const CommandRow& c : command_table()) {
             if (c.menu.popup != p) continue;

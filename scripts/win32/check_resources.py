@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """Checks a built lumaforge.exe from the file itself: a GUI program for the
-expected machine that imports nothing but system DLLs, whose menu 101 and
-accelerators 115 decode to exactly what the command table gives (the JSON of
-`lumaforge-cli --list-commands`, written out by write_menu_rc.py), whose
+expected machine that imports nothing but system DLLs, whose menus (101 and
+on, one per language) and accelerators 115 decode to exactly what the command
+table gives in each language (the JSONs of `lumaforge-cli --list-commands`
+that write_menu_rc.py kept in TABLES_DIR), whose
 dialog 116 is the parameter dialog's template, and whose icon 104 holds the
 32x32 and 16x16 16-colour images of shell/win32/app.ico.
 
-usage: check_resources.py EXE {i686|x86_64} SOURCE_DIR COMMANDS_JSON
+usage: check_resources.py EXE {i686|x86_64} SOURCE_DIR TABLES_DIR
 Prints what it checked; exits 1 on the first mismatch.
 """
-import json
+import glob
 import os
 import struct
 import sys
@@ -99,12 +100,12 @@ def utf16z(blob, at):
     return blob[at:end].decode('utf-16-le'), end + 2
 
 
-def decode_menu(blob):
+def decode_menu(number, blob):
     """The menu as the lines of its resource script."""
     version, header = struct.unpack_from('<HH', blob, 0)
-    expect(version == 0, 'menu 101 is not a standard menu template')
+    expect(version == 0, 'menu %d is not a standard menu template' % number)
     at = 4 + header
-    lines = ['101 MENU', 'BEGIN']
+    lines = ['%d MENU' % number, 'BEGIN']
 
     def items(at, depth):
         while True:
@@ -123,7 +124,7 @@ def decode_menu(blob):
                     lines.append(pad + 'MENUITEM SEPARATOR')
                 else:
                     # A check mark (MF_CHECKED) is the one state an item may carry.
-                    expect(flags & ~0x88 == 0, 'menu item %d carries flags 0x%x' % (command, flags))
+                    expect((flags & ~0x88) == 0, 'menu item %d carries flags 0x%x' % (command, flags))
                     lines.append(pad + 'MENUITEM %s, %d%s' % (write_menu_rc.rc_string(text), command,
                                                               ', CHECKED' if flags & 0x08 else ''))
             if flags & 0x80:
@@ -222,7 +223,30 @@ def check_icon(resources, ico_path):
     expect(sizes == [(32, 32), (16, 16)], 'icon 104 holds %r' % sizes)
 
 
-def check(exe, arch, source_dir, commands_json):
+def check_menus(resources, tables_dir):
+    """Each language's menu, and the one accelerator table, against the
+    tables; no menu beyond the languages'."""
+    tables = write_menu_rc.load(sorted(glob.glob(os.path.join(tables_dir, 'commands.*.json'))))
+    expect(tables, 'no command tables in %s' % tables_dir)
+    script = [line for line in write_menu_rc.script_lines(tables) if line]
+    numbers = sorted(write_menu_rc.menu_id(t) for t in tables)
+    decoded = []
+    for number in numbers:
+        expect((RT_MENU, number) in resources, 'menu %d is missing' % number)
+        decoded += decode_menu(number, resources[(RT_MENU, number)])
+    others = sorted(n for kind, n in resources if kind == RT_MENU and n not in numbers)
+    expect(not others, 'menus %s belong to no language' % others)
+    decoded += decode_accelerators(resources[(RT_ACCELERATOR, 115)])
+    for number, (got, want) in enumerate(zip(decoded, script)):
+        expect(got == want, 'menu line %d: built %r, table %r' % (number, got, want))
+    expect(len(decoded) == len(script), 'built menus and accelerators have %d lines, the tables give %d'
+           % (len(decoded), len(script)))
+    codes = [write_menu_rc.language_of(t)[0] for t in sorted(tables, key=write_menu_rc.menu_id)]
+    print('  menus %s (%s) and accelerators 115 decode to the command table (%d lines)'
+          % (', '.join(map(str, numbers)), ', '.join(codes), len(script)))
+
+
+def check(exe, arch, source_dir, tables_dir):
     with open(exe, 'rb') as f:
         pe = PeFile(f.read())
     expect(pe.machine == MACHINES[arch], 'machine 0x%x, expected %s' % (pe.machine, arch))
@@ -236,14 +260,7 @@ def check(exe, arch, source_dir, commands_json):
     for kind, number in ((RT_MENU, 101), (RT_ACCELERATOR, 115), (RT_DIALOG, 116), (RT_DIALOG, 117), (RT_GROUP_ICON, 104)):
         expect((kind, number) in resources, 'resource %d of type %d is missing' % (number, kind))
     win32 = os.path.join(source_dir, 'shell', 'win32')
-    decoded = decode_menu(resources[(RT_MENU, 101)]) + decode_accelerators(resources[(RT_ACCELERATOR, 115)])
-    with open(commands_json, encoding='utf-8') as f:
-        script = [line for line in write_menu_rc.menu_lines(json.load(f)) if line]
-    for number, (got, want) in enumerate(zip(decoded, script)):
-        expect(got == want, 'menu line %d: built %r, table %r' % (number, got, want))
-    expect(len(decoded) == len(script), 'built menu and accelerators have %d lines, the table gives %d'
-           % (len(decoded), len(script)))
-    print('  menu 101 and accelerators 115 decode to the command table (%d lines)' % len(script))
+    check_menus(resources, tables_dir)
     check_dialog(resources[(RT_DIALOG, 116)])
     print('  dialog 116: extended template 221x74, MS Sans Serif 8, six controls as laid out')
     check_icon(resources, os.path.join(win32, 'app.ico'))
@@ -256,7 +273,7 @@ def main():
     print('%s:' % sys.argv[1])
     try:
         check(*sys.argv[1:])
-    except (Mismatch, KeyError) as e:
+    except (Mismatch, KeyError, ValueError) as e:
         print('FAIL: %s' % e)
         sys.exit(1)
 
