@@ -54,6 +54,7 @@ inline constexpr int IDC_KERNEL_OFFSET = 1134;
 inline constexpr int IDC_KERNEL_RULE = 1135;
 inline constexpr int IDC_KERNEL_CHANNELS = 1136;
 inline constexpr int IDC_KERNEL_ERROR = 1137;
+inline constexpr int IDC_KERNEL_LABEL = 1138;  // .. 1143: the captions of the preset, size, divisor, offset, rule, channels
 
 // Accelerator modifiers and the keys other than letters and digits, as
 // virtual-key codes: the "=" key (the one that also carries "+") and the "-"

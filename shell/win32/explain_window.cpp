@@ -3,6 +3,7 @@
 #include "shell/explain_panel.h"
 #include "explain_window.h"
 #include "text.h"
+#include "text/catalogue.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +12,7 @@
 namespace {
 
 constexpr wchar_t kClassName[] = L"LumaforgeExplain";
-constexpr wchar_t kTitle[] = L"Как получен пиксель";
+constexpr const char* kTitle = "Как получен пиксель";
 constexpr int kWidth = 440, kHeight = 560;  // at first opening
 constexpr int kMargin = 4, kHeadingLines = 3;
 
@@ -129,7 +130,7 @@ bool create_panel()
     GetClientRect(main_window, &view);
     MapWindowPoints(main_window, nullptr, reinterpret_cast<POINT*>(&view), 2);
     const int height = view.bottom - view.top > kHeight ? kHeight : view.bottom - view.top;
-    panel = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kTitle,
+    panel = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, widen(text::tr(kTitle)).c_str(),
                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN,
                             view.right - kWidth, view.top, kWidth, height > 200 ? height : 200, main_window, nullptr,
                             app_instance, nullptr);
@@ -189,6 +190,17 @@ void explain_window_click(const Session& session, POINT at)
 {
     if (panel == nullptr || !session.view.explain_panel) return;
     if (explain_panel_click(explained, session, ClientPoint{at.x, at.y})) show_texts();
+}
+
+void explain_window_language_changed(const Session& session, std::optional<POINT> at)
+{
+    if (panel == nullptr) return;
+    SetWindowTextW(panel, widen(text::tr(kTitle)).c_str());
+    explained.basis = {};  // made again, for the pinned or last pixel
+    std::optional<ClientPoint> point;
+    if (at) point = ClientPoint{at->x, at->y};
+    if (session.view.explain_panel) explain_panel_pointer(explained, session, point);
+    show_texts();
 }
 
 bool explain_window_key(const MSG& message)

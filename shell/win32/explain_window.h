@@ -23,5 +23,8 @@ void explain_window_pointer(const Session& session, std::optional<POINT> at);
 // A click of the left button on the view.
 void explain_window_click(const Session& session, POINT at);
 
+// The texts again in the language now in use, for the same pixel.
+void explain_window_language_changed(const Session& session, std::optional<POINT> at);
+
 // Handles the panel's own keys; true when `message` needs nothing more.
 bool explain_window_key(const MSG& message);

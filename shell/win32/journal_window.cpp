@@ -3,6 +3,7 @@
 #include "shell/journal_panel.h"
 #include "journal_window.h"
 #include "text.h"
+#include "text/catalogue.h"
 
 #include <cstring>
 #include <string>
@@ -92,7 +93,7 @@ bool create_panel()
     RECT view;
     GetClientRect(main_window, &view);
     MapWindowPoints(main_window, nullptr, reinterpret_cast<POINT*>(&view), 2);
-    panel = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, widen(kJournalTitle).c_str(),
+    panel = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, widen(text::tr(kJournalTitle)).c_str(),
                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN, view.left,
                             view.bottom - kHeight, kWidth, kHeight, main_window, nullptr, app_instance, nullptr);
     if (panel == nullptr) return false;
@@ -103,7 +104,7 @@ bool create_panel()
                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
                                    ES_AUTOHSCROLL | ES_AUTOVSCROLL,
                                0, 0, 0, 0, panel, nullptr, app_instance, nullptr);
-    copy_button = CreateWindowExW(0, L"BUTTON", widen(kJournalCopy).c_str(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+    copy_button = CreateWindowExW(0, L"BUTTON", widen(text::tr(kJournalCopy)).c_str(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
                                   0, 0, 0, 0, panel, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCopyId)),
                                   app_instance, nullptr);
     SendMessageW(text_box, WM_SETFONT, reinterpret_cast<WPARAM>(fixed_font != nullptr ? fixed_font : gui_font),
@@ -133,6 +134,15 @@ void journal_window_update(const Session& session)
     shown = journal_panel_text(session.journal, native_shell());
     SetWindowTextW(text_box, edit_text(shown.text).c_str());
     EnableWindow(copy_button, !shown.command_line.empty());
+}
+
+void journal_window_language_changed(const Session& session)
+{
+    if (panel == nullptr) return;
+    SetWindowTextW(panel, widen(text::tr(kJournalTitle)).c_str());
+    SetWindowTextW(copy_button, widen(text::tr(kJournalCopy)).c_str());
+    shown_revision = ~std::uint64_t{0};
+    journal_window_update(session);
 }
 
 bool journal_window_key(const MSG& message)

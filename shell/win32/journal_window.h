@@ -15,6 +15,9 @@ void show_journal_window(bool shown);
 // calls it after every command and open.
 void journal_window_update(const Session& session);
 
+// The title, the button and the text again in the language now in use.
+void journal_window_language_changed(const Session& session);
+
 // The panel's own keys: Ctrl+C copies the command line as Copy does, Alt+F4
 // closes the panel; true when `message` needs nothing more.
 bool journal_window_key(const MSG& message);

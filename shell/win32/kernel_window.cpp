@@ -6,6 +6,7 @@
 #include "commands/platform.h"
 #include "shell_win32.h"
 #include "text.h"
+#include "text/catalogue.h"
 
 #include <cstdlib>
 #include <initializer_list>
@@ -62,14 +63,26 @@ void show_kernel(HWND dialog, const CustomKernel& kernel)
     set_field(dialog, IDC_KERNEL_ERROR, "");
 }
 
+// The items of a list, each in the language in use.
 void add_items(HWND dialog, int id, std::initializer_list<const char*> items)
 {
-    for (const char* item : items) SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
+    for (const char* item : items)
+        SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(text::tr(item)).c_str()));
+}
+
+// The template's texts (Russian) in the language in use.
+void translate_texts(HWND dialog)
+{
+    SetWindowTextW(dialog, widen(text::tr(kKernelDialogTitle)).c_str());
+    constexpr const char* kLabels[] = {"Образец:", "Размер:", "Делитель:", "Сдвиг:", "Вне 0..255:", "Каналы:"};
+    for (int i = 0; i < 6; ++i) SetDlgItemTextW(dialog, IDC_KERNEL_LABEL + i, widen(text::tr(kLabels[i])).c_str());
+    SetDlgItemTextW(dialog, IDC_KERNEL_AUTO, widen(text::tr("авто (сумма весов)")).c_str());
+    SetDlgItemTextW(dialog, IDCANCEL, widen(text::tr("Отмена")).c_str());
 }
 
 void open_kernel_dialog(HWND dialog)
 {
-    SetWindowTextW(dialog, widen(kKernelDialogTitle).c_str());
+    translate_texts(dialog);
     add_items(dialog, IDC_KERNEL_PRESET, {"(свой)"});
     for (const KernelPreset& p : kernel_presets()) add_items(dialog, IDC_KERNEL_PRESET, {p.caption});
     SendDlgItemMessageW(dialog, IDC_KERNEL_PRESET, CB_SETCURSEL, 0, 0);

@@ -8,13 +8,17 @@
 // and the measuring panel below it gives its numbers (measure_window.h);
 // in the split compare view the pointer drags the divider.
 // A picture file named on the command line ("Open with" passes one quoted
-// path) or dropped on the window opens as the open command opens it.
+// path) or dropped on the window opens as the open command opens it. The
+// texts are in the language "--lang CODE" before it names, else
+// LUMAFORGE_LANG, else the one the view menu chose last (kept in the
+// registry), else Russian; the menu is the language's own resource.
 #include "commands/command_table.h"
 #include "commands/dispatch.h"
 #include "commands/view_commands.h"
 #include "shell/measure_tool.h"
 #include "commands/pixel_status.h"
 #include "render/view.h"
+#include "text/catalogue.h"
 #include "explain_window.h"
 #include "journal_window.h"
 #include "measure_window.h"
@@ -30,6 +34,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 HINSTANCE app_instance = nullptr;
 HWND main_window = nullptr;
@@ -38,8 +43,8 @@ HWND status_window = nullptr;
 namespace {
 
 constexpr wchar_t kClassName[] = L"Lumaforge";
-constexpr wchar_t kWindowTitle[] = L"Обработка изображений.";
-constexpr wchar_t kStartupCaption[] = L"Ошибка";
+constexpr const char* kWindowTitle = "Обработка изображений.";
+constexpr const char* kStartupCaption = "Ошибка";
 
 // Everything the program keeps between commands.
 Session session;
@@ -353,16 +358,56 @@ void on_drop_files(HWND window, HDROP drop)
     journal_window_update(session);
 }
 
-// The picture named on the command line, if any.
-void open_from_command_line(HWND window)
+// What the command line asks for: "--lang CODE" first, if at all, then the
+// picture ("Open with" passes one quoted path).
+struct CommandLine {
+    std::string language;
+    std::wstring picture;
+};
+
+CommandLine read_command_line()
 {
+    CommandLine line;
     int count = 0;
     LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (words == nullptr) return;
-    const std::wstring name = count >= 2 ? words[1] : L"";
+    if (words == nullptr) return line;
+    int next = 1;
+    if (count >= 3 && std::wstring_view(words[1]) == L"--lang") {
+        for (const wchar_t* c = words[2]; *c != L'\0'; ++c) line.language += static_cast<char>(*c < 128 ? *c : '?');
+        next = 3;
+    }
+    if (count > next) line.picture = words[next];
     LocalFree(words);
+    return line;
+}
+
+// The picture named on the command line, if any.
+void open_from_command_line(HWND window, const std::wstring& name)
+{
     if (!name.empty()) open_path(session, window, std::filesystem::path(name));
     journal_window_update(session);
+}
+
+// The texts' language at start: the command line's, else LUMAFORGE_LANG's,
+// else the one chosen last time, else Russian. A code no catalogue has is
+// passed over.
+void choose_start_language(const CommandLine& line)
+{
+    if (!line.language.empty() && text::set_language(line.language)) return;
+    if (text::choose_from_environment()) return;
+    const std::string remembered = remembered_language();
+    if (!remembered.empty()) text::set_language(remembered);
+}
+
+// The menu in the language in use: menu 101 + its place in the list.
+HMENU language_menu()
+{
+    const std::vector<text::Language> languages = text::languages();
+    int index = 0;
+    for (std::size_t i = 0; i < languages.size(); ++i)
+        if (languages[i].code == text::language()) index = static_cast<int>(i);
+    HMENU menu = LoadMenuW(app_instance, MAKEINTRESOURCEW(IDR_MAINMENU + index));
+    return menu != nullptr ? menu : LoadMenuW(app_instance, MAKEINTRESOURCEW(IDR_MAINMENU));
 }
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -398,8 +443,38 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
+// Every text the window shows again in the language now in use: the menu
+// (its check marks and greyed items as the session has them), the title,
+// the status bar and the open tool windows. Pictures, view and journal stay.
+void language_changed(WindowHandle handle)
+{
+    HWND window = static_cast<HWND>(handle);
+    HMENU before = GetMenu(window);
+    HMENU menu = language_menu();
+    if (menu != nullptr && SetMenu(window, menu) != 0) {
+        if (before != nullptr) DestroyMenu(before);
+        on_init_menu(window);
+    } else if (menu != nullptr) {
+        DestroyMenu(menu);
+    }
+    SetWindowTextW(window, widen(text::tr(kWindowTitle)).c_str());
+    const std::optional<POINT> at = cursor_in(window);
+    summary_shown = widen(status_summary(session));
+    std::string tool = tool_status_text(session);
+    if (compare_active(session.images, session.view)) tool = compare_status_text(session.view) + "   " + tool;
+    tool_shown = widen(tool);
+    status_shown = at ? widen(status_text_at(session.images, session.view, at->x, at->y)) : std::wstring();
+    lay_out_status_parts();
+    explain_window_language_changed(session, at);
+    journal_window_language_changed(session);
+    measure_window_language_changed();
+}
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    app_instance = instance;
+    const CommandLine command_line = read_command_line();
+    choose_start_language(command_line);
     WNDCLASSW window_class{};
     window_class.style = CS_HREDRAW | CS_VREDRAW;
     window_class.lpfnWndProc = main_window_proc;
@@ -407,19 +482,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    window_class.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
     window_class.lpszClassName = kClassName;
-    app_instance = instance;
+    const std::wstring caption = widen(text::tr(kStartupCaption));
     if (RegisterClassW(&window_class) == 0) {
-        MessageBoxW(nullptr, L"Ошибка регистрации.", kStartupCaption, MB_OK);
+        MessageBoxW(nullptr, widen(text::tr("Ошибка регистрации.")).c_str(), caption.c_str(), MB_OK);
         return 0;
     }
 
-    main_window = CreateWindowExW(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                  instance, nullptr);
+    main_window = CreateWindowExW(0, kClassName, widen(text::tr(kWindowTitle)).c_str(),
+                                  WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, language_menu(), instance, nullptr);
     if (main_window == nullptr) {
-        MessageBoxW(nullptr, L"Не удалось создать окно.", kStartupCaption, MB_OK);
+        MessageBoxW(nullptr, widen(text::tr("Не удалось создать окно.")).c_str(), caption.c_str(), MB_OK);
         return 0;
     }
 
@@ -435,7 +509,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     update_tool_status();
     ShowWindow(main_window, SW_SHOWMAXIMIZED);
     UpdateWindow(main_window);
-    open_from_command_line(main_window);
+    open_from_command_line(main_window, command_line.picture);
 
     MSG message;
     for (;;) {

@@ -3,6 +3,7 @@
 #include "commands/measure.h"
 #include "measure_window.h"
 #include "text.h"
+#include "text/catalogue.h"
 
 #include <windowsx.h>
 
@@ -15,7 +16,8 @@
 namespace {
 
 constexpr wchar_t kClassName[] = L"LumaforgeMeasure";
-constexpr wchar_t kTitle[] = L"Измерение";
+constexpr const char* kTitle = "Измерение";
+constexpr const char* kCopy = "Копировать";
 constexpr int kHeight = 470, kMargin = 6, kCopyId = 1;
 
 HWND panel = nullptr;
@@ -44,16 +46,16 @@ RECT plot_area()
     return {client.left + 40, client.top + 10, client.right - 12, client.bottom - 50};
 }
 
-std::wstring values_text(const PixelValues& v)
+std::string values_text(const PixelValues& v)
 {
-    return L"R " + std::to_wstring(v.r) + L" G " + std::to_wstring(v.g) + L" B " + std::to_wstring(v.b) +
-           L" (яркость " + std::to_wstring(v.luma) + L")";
+    return text::format("R %1 G %2 B %3 (яркость %4)", {std::to_string(v.r), std::to_string(v.g),
+                                                         std::to_string(v.b), std::to_string(v.luma)});
 }
 
-std::wstring fixed(double v, int decimals)
+std::string fixed(double v, int decimals)
 {
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%.*f", decimals, v);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, v);
     return text;
 }
 
@@ -108,10 +110,11 @@ void paint_profile(HDC dc)
         }
     }
     text_at(dc, a.left, a.bottom + 4, L"0");
-    text_at(dc, a.right, a.bottom + 4, fixed(line_length(), 1) + L" пикс.", TA_RIGHT);
+    text_at(dc, a.right, a.bottom + 4, widen(text::format("%1 пикс.", {fixed(line_length(), 1)})), TA_RIGHT);
     text_at(dc, (a.left + a.right) / 2, a.bottom + 4,
-            profile->other.empty() ? L"сплошные: на экране" : L"сплошные: на экране, точки: другая", TA_CENTER);
-    std::wstring line;
+            widen(text::tr(profile->other.empty() ? "сплошные: на экране" : "сплошные: на экране, точки: другая")),
+            TA_CENTER);
+    std::string line;
     if (hovered) {
         HPEN dotted = CreatePen(PS_DOT, 1, RGB(80, 80, 80));
         SelectObject(dc, dotted);
@@ -121,15 +124,19 @@ void paint_profile(HDC dc)
         DeleteObject(dotted);
         const std::size_t i = *hovered;
         const PicturePoint p = profile->points[i];
-        line = fixed(line_length() * double(i) / double(std::max<std::size_t>(1, n - 1)), 1) + L" от начала: x " +
-               std::to_wstring(p.x) + L", y " + std::to_wstring(p.y) + L"   " + values_text(profile->shown[i]);
-        if (!profile->other.empty()) line += L"   другая: " + values_text(profile->other[i]);
+        const std::string from_start = fixed(line_length() * double(i) / double(std::max<std::size_t>(1, n - 1)), 1);
+        const std::string x = std::to_string(p.x), y = std::to_string(p.y);
+        line = profile->other.empty()
+                   ? text::format("%1 от начала: x %2, y %3   %4", {from_start, x, y, values_text(profile->shown[i])})
+                   : text::format("%1 от начала: x %2, y %3   %4   другая: %5",
+                                  {from_start, x, y, values_text(profile->shown[i]), values_text(profile->other[i])});
     } else {
         const PicturePoint s = profile->points.front(), e = profile->points.back();
-        line = L"(" + std::to_wstring(s.x) + L", " + std::to_wstring(s.y) + L") – (" + std::to_wstring(e.x) + L", " +
-               std::to_wstring(e.y) + L"): " + std::to_wstring(n) + L" точек, длина " + fixed(line_length(), 1);
+        line = text::format("(%1, %2) – (%3, %4): %5 точек, длина %6",
+                            {std::to_string(s.x), std::to_string(s.y), std::to_string(e.x), std::to_string(e.y),
+                             std::to_string(n), fixed(line_length(), 1)});
     }
-    text_at(dc, a.left, a.bottom + 24, line);
+    text_at(dc, a.left, a.bottom + 24, widen(line));
     SelectObject(dc, before);
     DeleteObject(grid);
 }
@@ -153,11 +160,11 @@ void blit_histograms(HDC dc, int x, int y, const RegionStats& stats)
 void paint_region(HDC dc)
 {
     int x = kMargin;
-    text_at(dc, x, kMargin, L"на экране");
+    text_at(dc, x, kMargin, widen(text::tr("на экране")));
     blit_histograms(dc, x, kMargin + 18, region->shown);
     x += kRegionHistogramsWidth + kMargin;
     if (region->other) {
-        text_at(dc, x, kMargin, L"другая");
+        text_at(dc, x, kMargin, widen(text::tr("другая")));
         blit_histograms(dc, x, kMargin + 18, *region->other);
         x += kRegionHistogramsWidth + kMargin;
     }
@@ -199,8 +206,9 @@ void on_paint(HWND window)
         paint_region(dc);
     } else {
         text_at(dc, client.right / 2, client.bottom / 2 - 8,
-                tool == MeasureTool::Profile ? L"Проведите линию по картинке: её профиль появится здесь."
-                                             : L"Выделите прямоугольник на картинке: его гистограммы и статистика появятся здесь.",
+                widen(text::tr(tool == MeasureTool::Profile
+                                   ? "Проведите линию по картинке: её профиль появится здесь."
+                                   : "Выделите прямоугольник на картинке: его гистограммы и статистика появятся здесь.")),
                 TA_CENTER);
     }
     SelectObject(dc, font);
@@ -274,13 +282,13 @@ bool create_panel()
     GetClientRect(main_window, &view);
     MapWindowPoints(main_window, nullptr, reinterpret_cast<POINT*>(&view), 2);
     const int height = std::min<int>(kHeight, std::max<int>(200, (view.bottom - view.top) / 2));
-    panel = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kTitle,
+    panel = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, widen(text::tr(kTitle)).c_str(),
                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN, view.left,
                             view.bottom - height, view.right - view.left, height, main_window, nullptr, app_instance,
                             nullptr);
     if (panel == nullptr) return false;
     gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    copy_button = CreateWindowExW(0, L"BUTTON", L"Копировать", WS_CHILD | BS_PUSHBUTTON, 0, 0, 110, 26, panel,
+    copy_button = CreateWindowExW(0, L"BUTTON", widen(text::tr(kCopy)).c_str(), WS_CHILD | BS_PUSHBUTTON, 0, 0, 110, 26, panel,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCopyId)), app_instance, nullptr);
     SendMessageW(copy_button, WM_SETFONT, reinterpret_cast<WPARAM>(gui_font), FALSE);
     return true;
@@ -311,6 +319,14 @@ void measure_window_update(const Session& session)
     if (hovered && (!profile || *hovered >= profile->points.size())) hovered.reset();
     ShowWindow(copy_button, region ? SW_SHOW : SW_HIDE);
     InvalidateRect(panel, nullptr, FALSE);
+}
+
+void measure_window_language_changed()
+{
+    if (panel == nullptr) return;
+    SetWindowTextW(panel, widen(text::tr(kTitle)).c_str());
+    SetWindowTextW(copy_button, widen(text::tr(kCopy)).c_str());
+    InvalidateRect(panel, nullptr, FALSE);  // the texts drawn in it
 }
 
 std::optional<PicturePoint> measure_window_marker()

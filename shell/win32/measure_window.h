@@ -17,6 +17,9 @@
 // again only when the line, the rectangle, the tool or a picture changed.
 void measure_window_update(const Session& session);
 
+// The title, the button and the drawn texts in the language now in use.
+void measure_window_language_changed();
+
 // Ctrl+C with the panel active copies the region's table, as its button
 // does; true when `message` needs nothing more.
 bool measure_window_key(const MSG& message);

@@ -13,6 +13,7 @@
 #include "journal_window.h"
 #include "shell_win32.h"
 #include "text.h"
+#include "text/catalogue.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -41,6 +42,7 @@ void open_param_dialog(HWND dialog)
     const ParamDialogView view = param_dialog_open(*open_dialog);
     slider_window = GetDlgItem(dialog, IDC_SLIDER);
     SetWindowTextW(dialog, widen(view.title).c_str());
+    SetDlgItemTextW(dialog, IDCANCEL, widen(text::tr("Отмена")).c_str());
     SetDlgItemTextW(dialog, IDC_MIN_LABEL, widen(view.min_label).c_str());
     SetDlgItemTextW(dialog, IDC_MAX_LABEL, widen(view.max_label).c_str());
     set_value_text(dialog, view.value_text);
@@ -156,9 +158,39 @@ void show_status_bar(WindowHandle, bool shown)
 }
 
 void show_explain_panel(WindowHandle, bool shown) { show_explain_window(shown); }
-// Filled in with the front end's language switch.
-void language_changed(WindowHandle) {}
-void remember_language(const std::string&) {}
+// The language chosen in the view menu, for the next start; language_changed
+// is the main window's (main.cpp).
+namespace {
+constexpr wchar_t kSettingsKey[] = L"Software\\Lumaforge";
+constexpr wchar_t kLanguageValue[] = L"Language";
+}  // namespace
+
+void remember_language(const std::string& code)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;  // not remembered: the next start is in the default language
+    const std::wstring wide = widen(code);
+    RegSetValueExW(key, kLanguageValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                   static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+std::string remembered_language()
+{
+    wchar_t value[16] = {};
+    DWORD bytes = sizeof value - sizeof(wchar_t);  // room for a terminating NUL
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, kLanguageValue, RRF_RT_REG_SZ, nullptr, value, &bytes) !=
+        ERROR_SUCCESS)
+        return {};
+    std::string code;
+    for (const wchar_t* c = value; *c != L'\0'; ++c) {
+        if (*c >= 128) return {};  // no language's code
+        code += static_cast<char>(*c);
+    }
+    return code;
+}
 
 void show_journal_panel(WindowHandle, bool shown) { show_journal_window(shown); }
 

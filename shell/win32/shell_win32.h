@@ -7,6 +7,12 @@
 
 #include <windows.h>
 
+#include <string>
+
 extern HINSTANCE app_instance;
 extern HWND main_window;
 extern HWND status_window;
+
+// The language the view menu chose last (HKEY_CURRENT_USER\Software\Lumaforge,
+// value Language), or "" when none was.
+std::string remembered_language();
