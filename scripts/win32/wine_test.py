@@ -5,10 +5,13 @@ lumaforge-cli renders for the same steps, client size, scroll and zoom,
 pixel for pixel. Pictures other than BMP (made here by lumaforge-cli and
 ImageMagick) are decoded by the Windows Imaging Component in the window and
 by Qt in lumaforge-cli: both must give the same pixels. Save As must write
-what lumaforge-cli -o writes.
+what lumaforge-cli -o writes. One pass switches the window to English
+through its menu and back: the menu bar, the title, a dialog, a tool window
+and the status bar must read as the catalogue gives them (window_probe reads
+them), the picture stay as it was.
 
-usage: wine_test.py --exe lumaforge.exe --cli lumaforge-cli --samples DIR
-                    --prefix WINEPREFIX --out DIR
+usage: wine_test.py --exe lumaforge.exe --cli lumaforge-cli --probe window_probe.exe
+                    --samples DIR --prefix WINEPREFIX --out DIR
 
 Every wait is bounded; on a failure the screenshots and the expected views
 are left in --out. Exit code 0 when everything matched.
@@ -33,6 +36,24 @@ JOURNAL_PANEL = 'Журнал'
 MEASURE_PANEL = 'Измерение'
 KERNEL_DIALOG = 'Свой фильтр'
 SCREEN = (1280, 1024)
+SETTINGS_KEY = 'HKCU\\Software\\Lumaforge'
+
+
+def command_table(cli, code='ru'):
+    """lumaforge-cli's command table with its texts in language `code`."""
+    env = dict(os.environ, LUMAFORGE_LANG=code)
+    return json.loads(subprocess.run([cli, '--list-commands'], check=True, capture_output=True, env=env).stdout)
+
+
+def catalogue(code):
+    """{Russian text: translation} of language `code`, as the build compiled
+    it from i18n/ (the program shows a text it lacks in Russian)."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+    import texts
+    for paths in texts.by_language(texts.catalogues()):
+        if os.path.basename(paths[0]).split('.')[0] == code:
+            return {msgid: msgstr for msgid, msgstr, _ in texts.read_language(paths)[1] if msgstr}
+    raise Failure('no catalogue of language %s in i18n/' % code)
 
 
 def menu_commands(cli):
@@ -44,7 +65,7 @@ def menu_commands(cli):
     for the block sizes), whether a dialog opens, whether the command works
     in place, and the item's keyboard position (separators take none). Open,
     exit, undo and segmentation are driven on their own."""
-    table = json.loads(subprocess.run([cli, '--list-commands'], check=True, capture_output=True).stdout)
+    table = command_table(cli)
     by_id = {c['id']: c for c in table['commands']}
     commands = {}
     for p, popup in enumerate(table['menu']):
@@ -201,6 +222,8 @@ class Session:
             started = time.monotonic()
             self.run([self.args.wine, 'wineboot', '-i'], timeout=300)
             log('  %.0fs' % (time.monotonic() - started))
+        # No language kept from an earlier run: the program starts in Russian.
+        self.run([self.args.wine, 'reg', 'delete', SETTINGS_KEY, '/f'], timeout=60, check=False)
 
     def stop(self):
         if self.program is not None and self.program.poll() is None:
@@ -484,6 +507,91 @@ class Session:
         self.wait_gone(KERNEL_DIALOG)
         self.steps.append('kernel=3:-3,-1,0,-1,0,1,0,1,1/1+0,plus128,luma')
         self.check_view('the kernel dialog: emboss, its first weight typed over', size)
+
+    def probe(self, what, title):
+        return self.run([self.args.wine, self.args.probe, what, title]).stdout.decode().splitlines()
+
+    def menu_bar(self, title):
+        """The window's menu bar captions and the language items checked."""
+        lines = self.probe('menu', title)
+        captions = [line.split('\t', 1)[1] for line in lines if line.startswith('menu\t')]
+        checked = [int(line.split('\t')[1]) for line in lines if line.startswith('language\t') and
+                   line.endswith('\tchecked')]
+        return captions, checked
+
+    def remembered_language(self):
+        found = re.search(r'Language\s+REG_SZ\s+(\S+)', self.run(
+            [self.args.wine, 'reg', 'query', SETTINGS_KEY, '/v', 'Language'], timeout=60, check=False).stdout.decode())
+        return found.group(1) if found else None
+
+    def choose_language(self, table, index):
+        """Вид > Язык / Language > the index-th language, by keyboard."""
+        row = table['languages']['menu_id']
+        popup = next(p for p, items in enumerate(table['menu']) if row in items['items'])
+        item = [i for i in table['menu'][popup]['items'] if i].index(row)
+        self.key('F10', *['Right'] * popup, 'Down', *['Down'] * item, 'Right', *['Down'] * index, 'Return')
+
+    def check_language(self, table, title, code):
+        """The menu bar is the table's (the language's item checked), the
+        title `title`, and the choice kept for the next start."""
+        item = next(i for i in table['languages']['items'] if i['code'] == code)
+        want = ([p['caption'] for p in table['menu']], [item['id']])
+        got = {}
+
+        def matches():
+            got['menu'] = self.menu_bar(title) if self.find_window(title) else None
+            return got['menu'] == want
+
+        try:
+            wait_until('the menu bar in %s' % code, matches, 15, interval=0.5)
+        except Failure:
+            raise Failure('the window "%s" shows the menu %r, the %s table gives %r' % (title, got['menu'], code, want))
+        if self.remembered_language() != code:
+            raise Failure('the registry keeps %r, not %s' % (self.remembered_language(), code))
+
+    def language_pass(self, size):
+        """Вид > Язык / Language > English with the explanation panel open:
+        the menu bar, the title, the panel's title and the status bar change
+        at once, the kernel dialog opens in English; Русский brings every
+        text back and the picture stays as it was."""
+        russian, english = command_table(self.args.cli, 'ru'), command_table(self.args.cli, 'en')
+        tr = catalogue('en')
+        en = lambda text: tr.get(text, text)
+        status = self.probe('status', TITLE)
+        self.key('ctrl+e')
+        self.wait_window(EXPLAIN_PANEL, visible=True)
+
+        self.choose_language(russian, 1)
+        self.check_language(english, en(TITLE), 'en')
+        self.wait_window(en(EXPLAIN_PANEL), visible=True)
+        # The pixel under the cursor aside, the status bar's parts as the
+        # catalogue gives them.
+        got = self.probe('status', en(TITLE))
+        if got[1:] != [en(part) for part in status[1:]]:
+            raise Failure('the status bar reads %r in English, %r in Russian' % (got, status))
+        caption = next(c['caption'] for c in english['commands'] if c['step'] == 'kernel')
+        position = next(v[4] for v in menu_commands(self.args.cli).values() if v[0] == 'kernel')
+        self.menu(*position)
+        dialog = self.wait_window(en(KERNEL_DIALOG))
+        time.sleep(0.5)
+        self.screenshot('screen-english.png')
+        texts = self.probe('children', en(KERNEL_DIALOG))
+        wanted = [en(t) for t in ('Образец:', 'Делитель:', 'авто (сумма весов)', 'Отмена')]
+        if not set(wanted) <= set(texts):
+            raise Failure('the kernel dialog (%s) shows %r, not %r' % (caption, texts, wanted))
+        self.key('Escape', window=dialog)
+        self.wait_gone(en(KERNEL_DIALOG))
+        log('  in English: menu bar %s, "%s", "%s", status %r' % (' '.join(english['menu'][i]['caption'].strip()
+            for i in range(len(english['menu']))), en(TITLE), en(KERNEL_DIALOG), got[1:]))
+
+        self.choose_language(english, 0)
+        self.check_language(russian, TITLE, 'ru')
+        self.wait_window(EXPLAIN_PANEL, visible=True)
+        if self.probe('status', TITLE)[1:] != status[1:]:
+            raise Failure('the status bar reads %r back in Russian, %r before' % (self.probe('status', TITLE), status))
+        self.key('ctrl+e')
+        self.wait_gone(EXPLAIN_PANEL, visible=True)
+        self.check_view('English and back to Russian', size)
 
     def menu(self, popup, item=0):
         """Chooses a menu item by keyboard, both counted from 0."""
@@ -862,6 +970,7 @@ class Session:
         self.check_view('opening odd.bmp', size)
         self.every_menu_command(size)
         self.kernel_dialog(size)
+        self.language_pass(size)
 
         # A picture larger than the screen: both scroll bars, one line step each.
         big = os.path.join(self.args.out, 'big.bmp')
@@ -931,11 +1040,13 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument('--exe', required=True)
     parser.add_argument('--cli', required=True)
+    parser.add_argument('--probe', required=True)
     parser.add_argument('--samples', required=True)
     parser.add_argument('--prefix', required=True)
     parser.add_argument('--out', required=True)
     parser.add_argument('--wine', default='/usr/lib/wine/wine64')
     args = parser.parse_args()
+    os.environ.pop('LUMAFORGE_LANG', None)  # the program and the tables start in Russian
     os.makedirs(args.out, exist_ok=True)
     session = Session(args)
     try:

@@ -114,11 +114,17 @@ void update_summary()
     lay_out_status_parts();
 }
 
-void update_tool_status()
+// The tool in use, after the compare mode when one is on.
+std::wstring tool_text()
 {
     std::string text = tool_status_text(session);
     if (compare_active(session.images, session.view)) text = compare_status_text(session.view) + "   " + text;
-    const std::wstring wide = widen(text);
+    return widen(text);
+}
+
+void update_tool_status()
+{
+    const std::wstring wide = tool_text();
     if (status_window == nullptr || wide == tool_shown) return;
     tool_shown = wide;
     lay_out_status_parts();
@@ -372,8 +378,9 @@ CommandLine read_command_line()
     LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
     if (words == nullptr) return line;
     int next = 1;
-    if (count >= 3 && std::wstring_view(words[1]) == L"--lang") {
-        for (const wchar_t* c = words[2]; *c != L'\0'; ++c) line.language += static_cast<char>(*c < 128 ? *c : '?');
+    if (count >= 2 && std::wstring_view(words[1]) == L"--lang") {
+        for (const wchar_t* c = count >= 3 ? words[2] : L""; *c != L'\0'; ++c)
+            line.language += static_cast<char>(*c < 128 ? *c : '?');
         next = 3;
     }
     if (count > next) line.picture = words[next];
@@ -460,9 +467,7 @@ void language_changed(WindowHandle handle)
     SetWindowTextW(window, widen(text::tr(kWindowTitle)).c_str());
     const std::optional<POINT> at = cursor_in(window);
     summary_shown = widen(status_summary(session));
-    std::string tool = tool_status_text(session);
-    if (compare_active(session.images, session.view)) tool = compare_status_text(session.view) + "   " + tool;
-    tool_shown = widen(tool);
+    tool_shown = tool_text();
     status_shown = at ? widen(status_text_at(session.images, session.view, at->x, at->y)) : std::wstring();
     lay_out_status_parts();
     explain_window_language_changed(session, at);
