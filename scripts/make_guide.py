@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the guide: one offline HTML page with a figure of every command of
-the command table, made by running lumaforge-cli on the sample pictures, so
-the figures always show what the program does.
+"""Writes the guide: one offline HTML page per language with a figure of every
+command of the command table, made by running lumaforge-cli on the sample
+pictures, so the figures always show what the program does.
 
-usage: make_guide.py --cli CLI --out DIR [--texts FILE] [--samples DIR]
+usage: make_guide.py --cli CLI --out DIR [--lang CODE,...] [--texts FILE] [--samples DIR]
        make_guide.py --check --cli CLI [--texts FILE]
 
 For every command, in menu order: its caption and shortcut, what it does
@@ -12,22 +12,86 @@ before and after it (picture and histograms, as lumaforge-cli --view draws
 them), a magnified crop around one pixel where the whole picture says little,
 and the explanation of that pixel (--explain-text). --check only compares the
 texts with the table: every command needs a text, and every text a command.
+
+The texts are written in Russian; every paragraph is a text of the catalogues
+(i18n/<code>*.po, read as scripts/texts.py reads them), so each language of
+the catalogues gets its page: Russian in DIR/index.html, the others in
+DIR/<code>/index.html (--lang picks some; all by default), the figures shared
+in DIR/img, each page linking to the others. The captions and the pixels'
+explanations are lumaforge-cli's own in that language (LUMAFORGE_LANG); a text
+a catalogue lacks stays Russian.
 """
 import argparse
 import html
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
 import sys
 import zlib
 
+import texts as catalogues  # scripts/texts.py: the catalogues' reader
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PANEL_WIDTH, PANEL_HEIGHT = 283, 417  # the histogram panel beside the picture
 PHOTO_PIXEL = (188, 297)               # on the edge of the orange disc
 BLOCK_PIXEL = (10, 500)                # inside the bottom-left block of square.bmp
 CROP = (256, 192)                      # client size of the magnified crops
+
+
+def cli_environment(language):
+    """lumaforge-cli's environment for texts in `language` (whatever the
+    caller's own LUMAFORGE_LANG)."""
+    return dict(os.environ, LUMAFORGE_LANG=language)
+
+
+class Language:
+    """A language of the guide: its code, own name and texts (Russian: none,
+    the texts are written in it)."""
+
+    def __init__(self, code, name, texts):
+        self.code, self.name, self.texts = code, name, texts
+
+    def tr(self, russian):
+        return self.texts.get(russian, russian)
+
+    def format(self, russian, *values):
+        """The pattern in this language with %1, %2... filled in."""
+        return re.sub(r'%([1-9])', lambda m: str(values[int(m.group(1)) - 1]), self.tr(russian))
+
+    def folder(self):
+        """The page's folder under the guide's own: '' for Russian."""
+        return '' if self.code == 'ru' else self.code + '/'
+
+
+def languages(wanted=None):
+    """Russian and the catalogues' languages (i18n/), or those of `wanted`."""
+    found = [Language('ru', 'Русский', {})]
+    for group in catalogues.by_language(catalogues.catalogues()):
+        header, entries = catalogues.read_language(group)
+        code, name, _, _ = catalogues.language_of(group[0], header)
+        found.append(Language(code, name, {a: b for a, b, _ in entries if b}))
+    if wanted is None:
+        return found
+    codes = {lang.code: lang for lang in found}
+    unknown = [c for c in wanted if c not in codes]
+    if unknown:
+        sys.exit('make_guide: no catalogue for %s in %s (i18n/<code>.po)' % (', '.join(unknown), catalogues.I18N))
+    return [codes[c] for c in wanted]
+
+
+def command_table(cli, language):
+    """lumaforge-cli's command table, its captions in `language`."""
+    table = json.loads(subprocess.run([cli, '--list-commands'], capture_output=True, text=True, check=True,
+                                      env=cli_environment(language.code)).stdout)
+    # A lumaforge-cli that gives the captions in Russian: the catalogue's.
+    for c in table['commands']:
+        c['caption'] = language.tr(c['caption'])
+    for popup in table['menu']:
+        popup['caption'] = language.tr(popup['caption'])
+    return table
 
 
 def read_texts(path):
@@ -108,9 +172,9 @@ class Figures:
         self.work = os.path.join(out, 'img')
         os.makedirs(self.work, exist_ok=True)
 
-    def run(self, sample, steps, extra):
+    def run(self, sample, steps, extra, language='ru'):
         args = [self.cli, os.path.join(self.samples, sample)] + list(steps) + ['--seed', '1'] + extra
-        done = subprocess.run(args, capture_output=True, text=True)
+        done = subprocess.run(args, capture_output=True, text=True, env=cli_environment(language))
         if done.returncode != 0:
             raise SystemExit('make_guide: %s failed: %s' % (' '.join(args), done.stderr.strip()))
         return done.stdout
@@ -143,8 +207,8 @@ class Figures:
         scroll = (max(0, pixel[0] * f + f // 2 - CROP[0] // 2), max(0, pixel[1] * f + f // 2 - CROP[1] // 2))
         return self.view(sample, size, steps, zoom, CROP, scroll)
 
-    def explain(self, sample, steps, pixel):
-        return self.run(sample, steps, ['--explain-text', '%d,%d' % pixel]).rstrip('\n')
+    def explain(self, sample, steps, pixel, language):
+        return self.run(sample, steps, ['--explain-text', '%d,%d' % pixel], language).rstrip('\n')
 
 
 SAMPLES = {'photo.bmp': (640, 480), 'square.bmp': (512, 512), 'text.bmp': (480, 160)}
@@ -194,22 +258,23 @@ def plan(command, by_step):
     return ('photo.bmp', [], [own], PHOTO_PIXEL, crop)
 
 
-def dialog_range(command):
+def dialog_range(command, texts, lang):
     d = command['dialog']
     kind = d.get('kind')
     if kind == 'block-size':
-        return 'размер блока: степень двойки от 2 до меньшей стороны картинки'
+        return lang.tr(texts['range-block-size'][0])
     if kind in ('threshold', 'percent', 'aperture', 'noise-points') and 'min' in d:
         unit = '%' if kind == 'percent' else ''
-        step = ', шаг %d' % d['step'] if d.get('step', 1) != 1 else ''
-        return 'ползунок от %d%s до %d%s%s' % (d['min'], unit, d['max'], unit, step)
+        low, high = '%d%s' % (d['min'], unit), '%d%s' % (d['max'], unit)
+        if d.get('step', 1) != 1:
+            return lang.format(texts['range-slider-step'][0], low, high, d['step'])
+        return lang.format(texts['range-slider'][0], low, high)
     if kind == 'kernel':
-        return 'окно: ядро 3x3 или 5x5, веса от %d до %d, делитель или «авто», смещение, правило, каналы' % (
-            d['weight']['min'], d['weight']['max'])
+        return lang.format(texts['range-kernel'][0], d['weight']['min'], d['weight']['max'])
     if kind == 'file':
-        return 'выбор файла'
+        return lang.tr(texts['range-file'][0])
     if kind == 'save-file':
-        return 'выбор имени файла'
+        return lang.tr(texts['range-save-file'][0])
     return ''
 
 
@@ -229,24 +294,49 @@ h1 { font-size: 1.6em; } h2 { margin-top: 2em; border-bottom: 1px solid #999; } 
 figcaption { font-size: 0.9em; color: #444; } img { image-rendering: pixelated; border: 1px solid #ccc; }
 pre { background: #f6f6f6; border: 1px solid #ddd; padding: 0.5em; overflow-x: auto; font-size: 13px; }
 nav ul { columns: 2; } @media print { section { break-inside: avoid; } nav { display: none; } }
+.languages { float: right; margin: 0.3em 0; } .languages b, .languages a { margin-left: 0.8em; }
 """
 
 
-def write_guide(table, texts, cli, samples, out):
-    figures = Figures(cli, samples, out)
+def write_page(table, texts, lang, pages, figures, out):
+    """The page of `lang` in its folder under `out`; `pages` are all the
+    languages written, for the links between them."""
     commands = {c['id']: c for c in table['commands']}
     by_step = {c['step']: c for c in table['commands'] if c['step']}
     esc = html.escape
+    up = '../' * lang.folder().count('/')
 
     def paragraphs(key):
-        return ''.join('<p>%s</p>\n' % esc(p) for p in texts.get(key, []))
+        out = []
+        for russian in texts.get(key, []):
+            t = lang.tr(russian)
+            # A text the catalogue lacks stays Russian, and says so.
+            mark = ' lang="ru"' if lang.code != 'ru' and t == russian else ''
+            out.append('<p%s>%s</p>\n' % (mark, esc(t)))
+        return ''.join(out)
+
+    def own(key, *values):
+        """One of the page's own texts (a [page-...] block)."""
+        return lang.format(texts[key][0], *values)
 
     def figure(src, caption):
-        return '<figure><img src="img/%s" alt="%s"><figcaption>%s</figcaption></figure>\n' % (src, esc(caption),
-                                                                                               esc(caption))
+        return '<figure><img src="%simg/%s" alt="%s"><figcaption>%s</figcaption></figure>\n' % (
+            up, src, esc(caption), esc(caption))
 
-    body = ['<h1>%s</h1>\n' % esc(' '.join(texts['title'])), paragraphs('intro')]
-    body.append('<nav><h2>Содержание</h2><ul>\n<li><a href="#window">Как читать окно</a></li>\n')
+    body = []
+    if len(pages) > 1:
+        links = []
+        for other in pages:
+            if other is lang:
+                links.append('<b>%s</b>' % esc(other.name))
+            else:
+                links.append('<a href="%s%sindex.html" hreflang="%s" lang="%s">%s</a>' % (
+                    up, other.folder(), other.code, other.code, esc(other.name)))
+        body.append('<p class="languages">%s</p>\n' % ''.join(links))
+    title = ' '.join(lang.tr(t) for t in texts['title'])
+    body += ['<h1>%s</h1>\n' % esc(title), paragraphs('intro')]
+    body.append('<nav><h2>%s</h2><ul>\n<li><a href="#window">%s</a></li>\n' % (
+        esc(own('page-contents')), esc(own('page-window'))))
     for popup in table['menu']:
         first = next(i for i in popup['items'] if i)
         body.append('<li><a href="#menu-%d">%s</a>: %s</li>\n' % (
@@ -255,11 +345,11 @@ def write_guide(table, texts, cli, samples, out):
                       for i in popup['items'] if i)))
     body.append('</ul></nav>\n')
 
-    body.append('<section id="window"><h2>Как читать окно</h2>\n')
+    body.append('<section id="window"><h2>%s</h2>\n' % esc(own('page-window')))
     body.append(figure(figures.view('photo.bmp', SAMPLES['photo.bmp'], [], 100, (640 + PANEL_WIDTH, 480)),
-                       'Окно программы: картинка в натуральную величину и четыре гистограммы'))
+                       own('page-window-figure')))
     body.append(figure(figures.crop('photo.bmp', SAMPLES['photo.bmp'], [], PHOTO_PIXEL, 1600),
-                       'Масштаб 1600 %: значения R, G, B в каждом пикселе'))
+                       own('page-zoom-figure')))
     body.append(paragraphs('window') + paragraphs('figures') + '</section>\n')
 
     for popup in table['menu']:
@@ -273,8 +363,10 @@ def write_guide(table, texts, cli, samples, out):
             if c['shortcut']:
                 body.append(' <span class="keys">%s</span>' % esc(c['shortcut']))
             body.append('</h3>\n')
-            meta = [m for m in (('команда lumaforge-cli: <code>%s</code>' % esc(c['step'])) if c['step'] else '',
-                                esc(dialog_range(c))) if m]
+            step = ''
+            if c['step']:
+                step = esc(lang.tr(texts['page-cli-step'][0])).replace('%1', '<code>%s</code>' % esc(c['step']))
+            meta = [m for m in (step, esc(dialog_range(c, texts, lang))) if m]
             if meta:
                 body.append('<p class="meta">%s</p>\n' % '; '.join(meta))
             body.append(paragraphs(c['name']))
@@ -284,28 +376,32 @@ def write_guide(table, texts, cli, samples, out):
                 size = SAMPLES[sample]
                 segment = steps == ['segment']
                 if c['name'] == 'IDM_ZOOM_IN':
-                    body.append(figure(figures.crop(sample, size, [], pixel, crop), 'Фрагмент при 1600 %'))
+                    body.append(figure(figures.crop(sample, size, [], pixel, crop), own('page-detail-1600')))
                 elif not steps:
-                    body.append(figure(figures.window(sample, size, before), 'Открытая картинка'))
+                    body.append(figure(figures.window(sample, size, before), own('page-opened')))
                 else:
                     shown = ' '.join(steps)
-                    body.append(figure(figures.window(sample, size, before), 'До'))
+                    body.append(figure(figures.window(sample, size, before), own('page-before')))
                     body.append(figure(figures.window(sample, size, before + steps, 100 if segment else 50, segment),
-                                       'После: ' + shown))
+                                       own('page-after', shown)))
                     if crop:
                         body.append('<br>\n')
-                        body.append(figure(figures.crop(sample, size, before, pixel, crop), 'До, 400 %'))
-                        body.append(figure(figures.crop(sample, size, before + steps, pixel, crop), 'После, 400 %'))
+                        body.append(figure(figures.crop(sample, size, before, pixel, crop), own('page-before-400')))
+                        body.append(figure(figures.crop(sample, size, before + steps, pixel, crop),
+                                           own('page-after-400')))
                 if pixel and c['name'] != 'IDM_ZOOM_IN':
-                    body.append('<p>Как получен пиксель (%d, %d):</p>\n<pre>%s</pre>\n' % (
-                        pixel[0], pixel[1], esc(figures.explain(sample, before + steps, pixel))))
+                    body.append('<p>%s</p>\n<pre>%s</pre>\n' % (
+                        esc(own('page-pixel', pixel[0], pixel[1])),
+                        esc(figures.explain(sample, before + steps, pixel, lang.code))))
             body.append('</section>\n')
 
-    page = ('<!DOCTYPE html>\n<html lang="ru"><head><meta charset="utf-8">\n'
+    page = ('<!DOCTYPE html>\n<html lang="%s"><head><meta charset="utf-8">\n'
             '<meta name="viewport" content="width=device-width, initial-scale=1">\n'
             '<title>%s</title>\n<style>%s</style></head>\n<body>\n%s</body></html>\n' % (
-                esc(' '.join(texts['title'])), STYLE, ''.join(body)))
-    with open(os.path.join(out, 'index.html'), 'w', encoding='utf-8') as f:
+                lang.code, esc(title), STYLE, ''.join(body)))
+    folder = os.path.join(out, lang.folder())
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, 'index.html'), 'w', encoding='utf-8') as f:
         f.write(page)
 
 
@@ -315,10 +411,13 @@ def main():
     parser.add_argument('--texts', default=os.path.join(ROOT, 'docs', 'guide', 'texts.ru.txt'))
     parser.add_argument('--samples', default=os.path.join(ROOT, 'samples'))
     parser.add_argument('--out')
+    parser.add_argument('--lang', help='the languages to write, comma-separated (default: Russian and every '
+                                       'language of i18n/)')
     parser.add_argument('--check', action='store_true')
     args = parser.parse_args()
-    table = json.loads(subprocess.run([args.cli, '--list-commands'], capture_output=True, text=True,
-                                      check=True).stdout)
+    pages = languages(args.lang.split(',') if args.lang else None)
+    russian = Language('ru', 'Русский', {})
+    table = command_table(args.cli, russian)
     texts = read_texts(args.texts)
     problems = check(table, texts)
     if problems:
@@ -330,7 +429,11 @@ def main():
     if os.path.isdir(args.out):
         shutil.rmtree(args.out)
     os.makedirs(args.out)
-    write_guide(table, texts, args.cli, args.samples, args.out)
+    # The figures show pictures and numbers only: every page shares them.
+    figures = Figures(args.cli, args.samples, args.out)
+    for lang in pages:
+        write_page(table if lang.code == 'ru' else command_table(args.cli, lang), texts, lang, pages, figures,
+                   args.out)
 
 
 if __name__ == '__main__':
