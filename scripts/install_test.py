@@ -197,7 +197,11 @@ class Installer(Session):
         uninstaller = registry[UNINSTALL].get('UninstallString', '').strip('"')
         if not uninstaller or not os.path.exists(self.unix_path(uninstaller)):
             raise Failure('UninstallString names %r, which is not there' % uninstaller)
-        log('  installed: the program, the shortcut, "Open with" for %s, the uninstaller' % ' '.join(EXTENSIONS))
+        for page in ('index.html', os.path.join('en', 'index.html')):
+            if not os.path.isfile(os.path.join(self.install_dir, 'guide', page)):
+                raise Failure('the guide has no %s in %s' % (page, os.path.join(self.install_dir, 'guide')))
+        log('  installed: the program, the guide in Russian and English, the shortcut, "Open with" for %s, '
+            'the uninstaller' % ' '.join(EXTENSIONS))
 
         self.start_and_close('from the Start-menu shortcut', ['start', self.shortcut])
         # Wine's shell does not read the user's own classes, so the "Open with"

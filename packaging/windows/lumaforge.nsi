@@ -3,7 +3,9 @@
 ; application data, a shortcut in the user's Start menu, the program among
 ; the "Open with" choices of the picture types it opens (the user's own
 ; classes), and an uninstaller registered under the user's Uninstall key
-; that takes all of that away again.
+; that takes all of that away again. It speaks Russian or English: the
+; language Windows uses, or the one chosen in its first dialog, which the
+; uninstaller then speaks too.
 ;
 ; makensis -DVERSION=1.0.0 -DARCH=x64|x86 -DEXE=lumaforge.exe -DICON=app.ico -DGUIDE=docs/guide
 ;          -DOUTFILE=setup.exe lumaforge.nsi
@@ -51,6 +53,13 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "The Lumaforge developers"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 ; The first language is the default; Windows in English gets English pages.
+; The language dialog offers both, the system's language chosen; the choice is
+; kept under the uninstaller's key (which the uninstaller takes away).
+!define MUI_LANGDLL_WINDOWTITLE "${PRODUCT}"
+!define MUI_LANGDLL_INFO "Выберите язык установки.$\r$\nPlease select the installer's language."
+!define MUI_LANGDLL_REGISTRY_ROOT HKCU
+!define MUI_LANGDLL_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
 !insertmacro MUI_LANGUAGE "Russian"
 !insertmacro MUI_LANGUAGE "English"
 
@@ -90,6 +99,8 @@ Function .onInit
 !if "${ARCH}" == "x64"
   SetRegView 64
 !endif
+  ; Not shown when installing silently (/S): the system's language.
+  !insertmacro MUI_LANGDLL_DISPLAY
 FunctionEnd
 
 Function un.onInit
@@ -97,17 +108,20 @@ Function un.onInit
 !if "${ARCH}" == "x64"
   SetRegView 64
 !endif
+  !insertmacro MUI_UNGETLANGUAGE
 FunctionEnd
 
 Section "Lumaforge"
   SetOutPath "$INSTDIR"
   File "/oname=lumaforge.exe" "${EXE}"
-  ; The guide, which Справка > Руководство opens from here.
+  ; The guide, which Справка > Руководство (Help > Guide) opens from here:
+  ; Russian in guide\, English in guide\en\.
   SetOutPath "$INSTDIR\guide"
   File /r "${GUIDE}/*.*"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\lumaforge.exe" "" "$INSTDIR\lumaforge.exe" 0
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\lumaforge.exe" "" "$INSTDIR\lumaforge.exe" 0 \
+    SW_SHOWNORMAL "" "$(Description)"
 
   WriteRegStr HKCU "${CLASSES}\${PROGID}" "" "$(PictureType)"
   WriteRegStr HKCU "${CLASSES}\${PROGID}\DefaultIcon" "" "$INSTDIR\lumaforge.exe,0"
@@ -117,6 +131,7 @@ Section "Lumaforge"
   !insertmacro ForEachExtension RegisterExtension
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Comments" "$(Description)"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\lumaforge.exe,0"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "The Lumaforge developers"
@@ -147,5 +162,8 @@ Section "Uninstall"
   !insertmacro NotifyAssociations
 SectionEnd
 
+; The installer's own texts, in both languages (the desktop entry's comment).
 LangString PictureType ${LANG_RUSSIAN} "Изображение (Lumaforge)"
 LangString PictureType ${LANG_ENGLISH} "Picture (Lumaforge)"
+LangString Description ${LANG_RUSSIAN} "Точечные операции, фильтры, преобразования и сегментация изображения и его гистограммы"
+LangString Description ${LANG_ENGLISH} "Apply point operations, filters, transforms and segmentation to a picture and watch its histograms"

@@ -38,8 +38,10 @@ build/release/cli/lumaforge-cli samples/photo.bmp negative --stats -o "$out/buil
 cmp "$out/installed.json" "$out/built.json" && cmp "$out/installed.bmp" "$out/built.bmp"
 echo "  $(command -v lumaforge-cli) $version: photo.bmp negative as the build computes it"
 # The guide where the installed program looks for it, as the build wrote it.
-cmp /usr/share/doc/lumaforge/guide/index.html build/release/docs/guide/index.html
-echo "  the guide: /usr/share/doc/lumaforge/guide/index.html"
+for page in index.html en/index.html; do
+    cmp "/usr/share/doc/lumaforge/guide/$page" "build/release/docs/guide/$page"
+done
+echo "  the guide: /usr/share/doc/lumaforge/guide/index.html, in English en/index.html"
 desktop=/usr/share/applications/lumaforge.desktop
 # Two main categories (Graphics, Education) earn a hint; errors and
 # warnings fail.
@@ -54,9 +56,11 @@ for pair in mingw-x86_64:x86_64:64:x64 mingw-i686:i686:32:x86; do
     python3 scripts/win32/check_version.py "$exe" "$version" "$arch"
     python3 scripts/win32/check_version.py "dist/lumaforge-$version-setup-$setup_arch.exe" "$version" "$arch"
     unzip -p "dist/lumaforge-$version-win$bits.zip" lumaforge.exe | cmp - "$exe"
-    unzip -p "dist/lumaforge-$version-win$bits.zip" guide/index.html | cmp - "build/$preset/docs/guide/index.html"
+    for page in index.html en/index.html; do
+        unzip -p "dist/lumaforge-$version-win$bits.zip" "guide/$page" | cmp - "build/$preset/docs/guide/$page"
+    done
 done
-echo "  each zip holds its lumaforge.exe and the guide beside it"
+echo "  each zip holds its lumaforge.exe and the guide beside it, in Russian and English"
 
 echo "== the desktop entry and the Windows installer, run"
 python3 scripts/install_test.py --desktop "$desktop" \

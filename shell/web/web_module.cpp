@@ -46,6 +46,7 @@
 #include "lumaforge_version.h"
 #include "shell/chooser_filters.h"
 #include "shell/explain_panel.h"
+#include "shell/guide_location.h"
 #include "shell/journal_panel.h"
 #include "commands/measure.h"
 #include "shell/measure_tool.h"
@@ -155,8 +156,9 @@ EM_JS(int, page_show_document, (const char* address), {
     return window.open(UTF8ToString(address), "_blank") ? 1 : 0;
 });
 
-// The page's copy of the guide stands beside the page's file.
-std::string guide_path() { return "lumaforge-guide/index.html"; }
+// The page's copy of the guide stands beside the page's file, every
+// language's page in it (scripts/web writes them all).
+std::string guide_path() { return "lumaforge-guide/" + guide_page(text::language()); }
 
 bool show_document(WindowHandle, const std::string& path) { return page_show_document(path.c_str()) != 0; }
 

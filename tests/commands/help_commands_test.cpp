@@ -9,6 +9,7 @@
 #include "lumaforge_version.h"
 #include "shell/guide_location.h"
 #include "tests/support/fake_platform.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -36,6 +37,16 @@ TEST(GuideLocation, BesideTheProgramThenThePackagesDocsThenTheBuildTree)
     EXPECT_EQ(find_guide(bin), (top / "prefix" / "share" / "doc" / "lumaforge" / "guide" / "index.html").string());
     write_page(bin / "guide");
     EXPECT_EQ(find_guide(bin), (bin / "guide" / "index.html").string());
+
+    // In English: the English page, the Russian one where the English is missing.
+    ASSERT_TRUE(text::set_language("en"));
+    const std::string russian_only = find_guide(bin);
+    write_page(bin / "guide" / "en");
+    const std::string english = find_guide(bin);
+    text::set_language("ru");
+    EXPECT_EQ(russian_only, (bin / "guide" / "index.html").string());
+    EXPECT_EQ(english, (bin / "guide" / "en" / "index.html").string());
+    EXPECT_EQ(find_guide(bin), (bin / "guide" / "index.html").string()) << "Russian again";
     fs::remove_all(top);
 }
 
