@@ -415,7 +415,6 @@ def main():
                                        'language of i18n/)')
     parser.add_argument('--check', action='store_true')
     args = parser.parse_args()
-    pages = languages(args.lang.split(',') if args.lang else None)
     russian = Language('ru', 'Русский', {})
     table = command_table(args.cli, russian)
     texts = read_texts(args.texts)
@@ -426,6 +425,7 @@ def main():
         return
     if not args.out:
         parser.error('--out is needed unless --check')
+    pages = languages(args.lang.split(',') if args.lang else None)
     if os.path.isdir(args.out):
         shutil.rmtree(args.out)
     os.makedirs(args.out)
