@@ -390,9 +390,11 @@ def write_page(table, texts, lang, pages, figures, out):
                         body.append(figure(figures.crop(sample, size, before + steps, pixel, crop),
                                            own('page-after-400')))
                 if pixel and c['name'] != 'IDM_ZOOM_IN':
-                    body.append('<p>%s</p>\n<pre>%s</pre>\n' % (
-                        esc(own('page-pixel', pixel[0], pixel[1])),
-                        esc(figures.explain(sample, before + steps, pixel, lang.code))))
+                    explained = figures.explain(sample, before + steps, pixel, lang.code)
+                    # A lumaforge-cli that explains in Russian only: said so.
+                    mark = ' lang="ru"' if lang.code != 'ru' and catalogues.CYRILLIC.search(explained) else ''
+                    body.append('<p>%s</p>\n<pre%s>%s</pre>\n' % (
+                        esc(own('page-pixel', pixel[0], pixel[1])), mark, esc(explained)))
             body.append('</section>\n')
 
     page = ('<!DOCTYPE html>\n<html lang="%s"><head><meta charset="utf-8">\n'
