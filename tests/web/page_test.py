@@ -718,6 +718,22 @@ def test_save_as(page, page_path, cli, samples, scratch):
     page.wait_state("idle")
 
 
+def opened_by_f1(page):
+    """The address of the window F1 opens (closed again), or ""."""
+    driver = page.driver
+    main_window = driver.current_window_handle
+    page.keys(Keys.F1)
+    page.wait_state("idle")
+    opened = [h for h in driver.window_handles if h != main_window]
+    url = ""
+    if opened:
+        driver.switch_to.window(opened[0])
+        url = driver.current_url
+        driver.close()
+        driver.switch_to.window(main_window)
+    return url
+
+
 def catalogue(code):
     """The catalogue of language `code` as the build compiles it (i18n/<code>.po
     and its part files): {Russian: translation}."""
@@ -814,6 +830,8 @@ def test_language(page, page_path, cli, samples):
     check(page.dialog()["caption"] == english("О программе"), f"a message box in English ({page.dialog()['caption']!r})")
     page.keys(Keys.ENTER)
     page.wait_state("idle")
+    url = opened_by_f1(page)
+    check(url.endswith("/lumaforge-guide/en/index.html"), f"F1 opens the guide's English page ({url!r})")
     page.keys("p", modifiers=(Keys.SHIFT,))
     page.wait_state("idle")
     check(page.text_of("measure-hint") == "Draw a line across the picture: its profile will appear here.",
@@ -845,18 +863,8 @@ def test_help(page, page_path, cli):
     commands = json.loads(cli.run("--list-commands").stdout)
     about = next(c for c in commands["commands"] if c["name"] == "IDM_ABOUT")
     help_menu = commands["menu"][about["menu"]["popup"]]["caption"]
-    driver = page.driver
-    main_window = driver.current_window_handle
-    page.keys(Keys.F1)
-    page.wait_state("idle")
-    opened = [h for h in driver.window_handles if h != main_window]
-    url = ""
-    if opened:
-        driver.switch_to.window(opened[0])
-        url = driver.current_url
-        driver.close()
-        driver.switch_to.window(main_window)
     expected = os.path.join(os.path.dirname(os.path.abspath(page_path)), "lumaforge-guide", "index.html")
+    url = opened_by_f1(page)
     check(url == "file://" + expected, f"F1 opens the guide beside the page ({url!r})")
     page.menu(help_menu, about["caption"])
     page.wait_state("modal")
