@@ -8,6 +8,7 @@
 #include "commands/journal.h"
 #include "commands/kernel_dialog.h"
 #include "render/view.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -69,6 +70,18 @@ std::string preset_names()
 
 }  // namespace
 
+namespace {
+
+// Every language's code, for --lang and its refusal ("ru, en").
+std::string language_codes()
+{
+    std::string codes;
+    for (const text::Language& l : text::languages()) codes += (codes.empty() ? "" : ", ") + l.code;
+    return codes;
+}
+
+}  // namespace
+
 std::string cli_usage()
 {
     return "Usage: lumaforge-cli INPUT [STEP]... [-o OUT] [--stats] [--view OUT.bmp]\n"
@@ -79,6 +92,7 @@ std::string cli_usage()
            "                     [--profile X0,Y0,X1,Y1] [--region X,Y,W,H]\n"
            "                     [--compare split=X|diff=1|diff=4|diff=16]\n"
            "       lumaforge-cli --list-commands\n"
+           "Each form takes --lang CODE.\n"
            "\n"
            "Opens INPUT as the program's open command does (a 24-bit BMP, or a PNG, JPEG,\n"
            "GIF, TIFF or WebP picture, shown upright and without transparency), runs each\n"
@@ -137,6 +151,10 @@ std::string cli_usage()
            "                   display from X on, or min(255, K * |shown - other|) per channel\n"
            "                   (K 1, 4 or 16); needs a picture of the same size in the other record\n"
            "  --list-commands  print every command (id, caption, step, shortcut, dialog) as JSON\n"
+           "  --lang CODE      the language of the texts for people: the captions of\n"
+           "                   --list-commands, --explain-text and the refusals of a file\n"
+           "                   (one of " + language_codes() + "; without it LUMAFORGE_LANG chooses,\n"
+           "                   else ru); this help and usage errors are always in English\n"
            "  -h, --help       show this help\n"
            "  --version        show the version\n"
            "\n"
@@ -265,6 +283,34 @@ bool pair_option(const std::string& name, const std::string& value, std::int32_t
     return false;
 }
 
+bool set_language_option(CliOptions& o, const std::string&, const std::string& v, std::string& error)
+{
+    for (const text::Language& l : text::languages())
+        if (v == l.code) {
+            o.language = v;
+            return true;
+        }
+    error = "--lang wants one of " + language_codes() + ", not '" + v + "'";
+    return false;
+}
+
+// After an option that ends the line (--help, --list-commands, --version) the
+// rest is not read, but for --lang: "--list-commands --lang en" lists in English.
+bool language_after_end(const std::vector<std::string>& args, std::size_t from, CliOptions& options,
+                        std::string& error)
+{
+    for (std::size_t i = from; i < args.size(); ++i) {
+        if (args[i] != "--lang") continue;
+        if (i + 1 >= args.size()) {
+            error = "--lang needs a value";
+            return false;
+        }
+        if (!set_language_option(options, args[i], args[i + 1], error)) return false;
+        ++i;
+    }
+    return true;
+}
+
 const CliOption kOptions[] = {
     {"-h", "--help", false, true, [](CliOptions& o, const std::string&, const std::string&, std::string&) {
          o.help = true;
@@ -373,6 +419,7 @@ const CliOption kOptions[] = {
          o.region = numbers;
          return true;
      }},
+    {"--lang", nullptr, true, false, set_language_option},
     {"--compare", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string& error) {
          std::int32_t n = 0;
          if (v.rfind("split=", 0) == 0 && parse_number(v.substr(6), n)) {
@@ -412,7 +459,7 @@ bool parse_cli_args(const std::vector<std::string>& args, CliOptions& options, s
                 value = args[++i];
             }
             if (!option->set(options, a, value, error)) return false;
-            if (option->ends) return true;
+            if (option->ends) return language_after_end(args, i + 1, options, error);
         } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
             error = "unknown option '" + a + "'";
             return false;

@@ -48,6 +48,7 @@ struct CliOptions {
     std::optional<std::array<std::int32_t, 4>> region;   // --region X,Y,W,H
     int compare = 0;                  // --compare: 0 none, 1 split, 2 difference
     std::int32_t compare_value = 0;   // split=X: X; diff=K: K
+    std::string language;             // --lang CODE: a code of text::languages(); empty: not given
 };
 
 // Parses one step word ("grayscale", "median-2d=5", "noise=14000@7").

@@ -355,6 +355,11 @@ int main(int argc, char** argv)
         std::cerr << "lumaforge-cli: " << error << " (see lumaforge-cli --help)\n";
         return 2;
     }
+    // The texts' language: --lang, else LUMAFORGE_LANG, else Russian.
+    if (!options.language.empty())
+        text::set_language(options.language);
+    else
+        text::choose_from_environment();
     if (options.help) {
         std::cout << cli_usage();
         return 0;

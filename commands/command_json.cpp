@@ -46,10 +46,10 @@ const char* guard_name(Guard guard)
 void write_dialog(std::ostream& out, const DialogSetup& d)
 {
     out << "{\"kind\": \"" << kind_name(d.kind) << '"';
-    if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << json_string(d.title) << ", \"min\": 2, \"max\": null";
+    if (d.kind == DialogKind::BlockSize) out << ", \"title\": " << json_string(text::tr(d.title)) << ", \"min\": 2, \"max\": null";
     if (d.kind == DialogKind::Kernel) {
         const Session fresh;
-        out << ", \"title\": " << json_string(d.title)
+        out << ", \"title\": " << json_string(text::tr(d.title))
             << ", \"sizes\": [3, 5], \"weight\": {\"min\": " << -kKernelMaxWeight << ", \"max\": " << kKernelMaxWeight
             << "}, \"divisor\": {\"min\": 1, \"max\": " << kKernelMaxDivisor << ", \"auto\": true}, \"offset\": {\"min\": "
             << -kKernelMaxOffset << ", \"max\": " << kKernelMaxOffset << "}, \"out_of_range\": [";
@@ -59,7 +59,7 @@ void write_dialog(std::ostream& out, const DialogSetup& d)
         out << "], \"initial\": " << json_string(kernel_word(fresh.kernel)) << ", \"presets\": [";
         bool first = true;
         for (const KernelPreset& p : kernel_presets()) {
-            out << (first ? "" : ", ") << "{\"name\": " << json_string(p.name) << ", \"caption\": " << json_string(p.caption)
+            out << (first ? "" : ", ") << "{\"name\": " << json_string(p.name) << ", \"caption\": " << json_string(text::tr(p.caption))
                 << ", \"kernel\": " << json_string(kernel_word(p.kernel)) << '}';
             first = false;
         }
@@ -67,7 +67,7 @@ void write_dialog(std::ostream& out, const DialogSetup& d)
     }
     if (d.kind != DialogKind::None && d.kind != DialogKind::File && d.kind != DialogKind::SaveFile &&
         d.kind != DialogKind::BlockSize && d.kind != DialogKind::Kernel) {
-        out << ", \"title\": " << json_string(d.title) << ", \"min\": " << d.value_at(d.range_min)
+        out << ", \"title\": " << json_string(text::tr(d.title)) << ", \"min\": " << d.value_at(d.range_min)
             << ", \"max\": " << d.value_at(d.range_max) << ", \"step\": " << static_cast<std::int32_t>(d.scale)
             << ", \"initial\": " << d.value_at(d.initial_pos) << ", \"tick\": " << d.tick_step
             << ", \"zero_does_nothing\": " << d.zero_does_nothing;

@@ -6,10 +6,11 @@
 #include "commands/command_table.h"
 #include "commands/picture_files.h"
 #include "ops/segment/segment.h"
+#include "text/catalogue.h"
 
 namespace {
 
-void report_out_of_memory() { show_message(kErrorCaption, kOutOfMemory); }
+void report_out_of_memory() { show_message(text::tr(kErrorCaption), text::tr(kOutOfMemory)); }
 
 bool guard_passes(Guard guard, const Session& session)
 {
@@ -172,10 +173,17 @@ CommandPrompt prepare_command(Session& session, int id)
     }
 }
 
+std::string open_filter()
+{
+    using namespace std::string_literals;
+    return "Bitmap 24 bit(*.bmp)\0*bmp\0"s + text::tr(kAllPicturesFilter) +
+           "\0*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp\0"s;  // c_str() adds the closing NUL
+}
+
 void open_command(Session& session, WindowHandle window)
 {
     std::filesystem::path file;
-    if (!choose_picture_file(window, kOpenTitle, nullptr, kOpenFilter, file, 0, false)) return;
+    if (!choose_picture_file(window, text::tr(kOpenTitle), nullptr, open_filter().c_str(), file, 0, false)) return;
     open_path(session, window, file);
 }
 
@@ -189,7 +197,7 @@ void open_path(Session& session, WindowHandle window, const std::filesystem::pat
     const LoadResult loaded = load_picture(file, opened);
     end_busy();
     if (loaded != LoadResult::Loaded) {
-        show_message(kLoadCaption, load_refusal_text(loaded));
+        show_message(text::tr(kLoadCaption), load_refusal_text(loaded));
         return;
     }
     // A pending spectrum never outlives its picture: the planes go with the
@@ -236,14 +244,14 @@ void save_as_command(Session& session, WindowHandle window)
     const std::u8string folder = proposed.parent_path().u8string();
     const std::string initial_directory(folder.begin(), folder.end());
     std::filesystem::path file = proposed.filename();
-    if (!choose_picture_file(window, kSaveTitle, initial_directory.empty() ? nullptr : initial_directory.c_str(),
+    if (!choose_picture_file(window, text::tr(kSaveTitle), initial_directory.empty() ? nullptr : initial_directory.c_str(),
                              kSaveFilter, file, kSaveChooserFlags, true))
         return;
     SaveFailure failure;
     begin_busy();
     const bool saved = save_picture(*session.images.current_image, file, failure, recipe_for_save(session, file));
     end_busy();
-    if (!saved) show_message(kSaveCaption, save_failure_text(file, failure).c_str());
+    if (!saved) show_message(text::tr(kSaveCaption), save_failure_text(file, failure).c_str());
 }
 
 void exit_command(Session&, WindowHandle window) { destroy_window(window); }

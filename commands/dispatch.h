@@ -75,17 +75,19 @@ std::string recipe_for_save(Session& session, const std::filesystem::path& file)
 // any file was opened.
 std::filesystem::path proposed_save_path(const Session& session);
 
-// The choosers' titles.
+// The choosers' titles (shown through text::tr).
 inline constexpr const char* kOpenTitle = "Открыть графический файл.";
 inline constexpr const char* kSaveTitle = "Сохранить графический файл.";
 
-// The choosers' filters: pairs of description and patterns. BMP stays the
-// first, preselected filter of the open chooser, its pattern without a dot;
-// Save As proposes PNG, so its filter comes first there.
-inline constexpr char kOpenFilter[] =
-    "Bitmap 24 bit(*.bmp)\0*bmp\0"
-    "Все изображения (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp)\0"
-    "*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp\0";  // the literal adds the closing NUL
+// The choosers' filters: pairs of description and patterns, NUL-separated,
+// ending in an empty string. BMP stays the first, preselected filter of the
+// open chooser, its pattern without a dot; Save As proposes PNG, so its
+// filter comes first there. The one description for people, "all pictures",
+// is translated: open_filter() gives the open chooser's list in the language
+// in use.
+inline constexpr const char* kAllPicturesFilter =
+    "Все изображения (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp)";
+std::string open_filter();
 inline constexpr char kSaveFilter[] = "PNG(*.png)\0*.png\0Bitmap 24 bit(*.bmp)\0*.bmp\0";
 
 // The largest k with 2^k not above the smaller side of the record (0 when
@@ -100,7 +102,8 @@ std::int16_t brightness_offset(std::int32_t percent);
 // 10 / |v| below, rounded to single precision.
 float contrast_factor(std::int32_t percent);
 
-// Texts the dispatcher shows when the heap cannot hold a command's buffers.
+// Texts the dispatcher shows when the heap cannot hold a command's buffers
+// (through text::tr, as every caption and text below).
 inline constexpr const char* kErrorCaption = "Ошибка";
 inline constexpr const char* kOutOfMemory = "Не хватает памяти для этой операции.";
 // The caption of a failed save (save_failure_text gives the text).

@@ -29,10 +29,10 @@ std::string compiler_name()
 std::string about_text(const std::string& guide)
 {
     std::string text = "Lumaforge " LUMAFORGE_VERSION "\n";
-    text += "Обработка изображений: лабораторные работы курса.\n\n";
-    text += "Сборка: " __DATE__ ", " + compiler_name() + "\n";
-    text += "Лицензия: лицензия пока не выбрана; все права принадлежат разработчикам Lumaforge.\n\n";
-    text += guide.empty() ? "Руководство не установлено." : "Руководство: " + guide;
+    text += text::tr("Обработка изображений: лабораторные работы курса.\n\n");
+    text += text::format("Сборка: %1, %2\n", {__DATE__, compiler_name()});
+    text += text::tr("Лицензия: лицензия пока не выбрана; все права принадлежат разработчикам Lumaforge.\n\n");
+    text += guide.empty() ? std::string(text::tr("Руководство не установлено.")) : text::format("Руководство: %1", {guide});
     return text;
 }
 
@@ -40,13 +40,14 @@ void guide_command(Session&, WindowHandle window)
 {
     const std::string guide = guide_path();
     if (guide.empty()) {
-        show_message(kGuideCaption, "Руководство не найдено: оно устанавливается вместе с программой.");
+        show_message(text::tr(kGuideCaption), text::tr("Руководство не найдено: оно устанавливается вместе с программой."));
         return;
     }
-    if (!show_document(window, guide)) show_message(kGuideCaption, ("Не открывается руководство:\n" + guide).c_str());
+    if (!show_document(window, guide))
+        show_message(text::tr(kGuideCaption), text::format("Не открывается руководство:\n%1", {guide}).c_str());
 }
 
-void about_command(Session&, WindowHandle) { show_message(kAboutCaption, about_text(guide_path()).c_str()); }
+void about_command(Session&, WindowHandle) { show_message(text::tr(kAboutCaption), about_text(guide_path()).c_str()); }
 
 void language_menu_command(Session&, WindowHandle) {}
 

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <vector>
 
+#include "text/catalogue.h"
+
 namespace {
 
 constexpr CustomKernel k3(std::initializer_list<int> w, std::int32_t divisor, OutOfRange rule, KernelChannels channels)
@@ -211,8 +213,8 @@ bool kernel_from_fields(const KernelFields& f, CustomKernel& kernel, std::string
     for (int i = 0; i < f.size * f.size; ++i) {
         int w = 0;
         if (!read_int(f.weights[i], w) || w < -kKernelMaxWeight || w > kKernelMaxWeight) {
-            error = "Вес в строке " + std::to_string(i / f.size + 1) + ", столбце " + std::to_string(i % f.size + 1) +
-                    " должен быть целым числом от -255 до 255.";
+            error = text::format("Вес в строке %1, столбце %2 должен быть целым числом от -255 до 255.",
+                                 {std::to_string(i / f.size + 1), std::to_string(i % f.size + 1)});
             return false;
         }
         if (i) word += ',';
@@ -220,16 +222,16 @@ bool kernel_from_fields(const KernelFields& f, CustomKernel& kernel, std::string
     }
     int d = 0;
     if (f.divisor != "auto" && (!read_int(f.divisor, d) || d < 1 || d > kKernelMaxDivisor)) {
-        error = "Делитель должен быть целым числом от 1 до 65025 или auto.";
+        error = text::tr("Делитель должен быть целым числом от 1 до 65025 или auto.");
         return false;
     }
     int o = 0;
     if (!read_int(f.offset, o) || o < -kKernelMaxOffset || o > kKernelMaxOffset) {
-        error = "Сдвиг должен быть целым числом от -255 до 255.";
+        error = text::tr("Сдвиг должен быть целым числом от -255 до 255.");
         return false;
     }
     if (f.out_of_range < 0 || f.out_of_range > 2 || f.channels < 0 || f.channels > 1 || (f.size != 3 && f.size != 5)) {
-        error = "Неизвестный режим.";
+        error = text::tr("Неизвестный режим.");
         return false;
     }
     append_tail(word, f.divisor == "auto" ? 0 : d, o, f.out_of_range, f.channels);

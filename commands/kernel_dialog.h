@@ -20,7 +20,7 @@
 
 struct KernelPreset {
     const char* name;     // the word's preset name: "sobel-x"
-    const char* caption;  // as the dialog lists it, UTF-8
+    const char* caption;  // as the dialog lists it, in Russian: shown through text::tr
     CustomKernel kernel;
 };
 
@@ -37,7 +37,8 @@ bool parse_kernel_word(std::string_view word, CustomKernel& kernel, std::string&
 // The rule and channel names of the word, as arrays in enum order.
 inline constexpr const char* kOutOfRangeNames[] = {"clamp", "abs", "plus128"};
 inline constexpr const char* kChannelNames[] = {"luma", "rgb"};
-// The dialog's texts of the same choices, UTF-8.
+// The dialog's texts of the same choices and its title, in Russian: a front
+// end shows them through text::tr.
 inline constexpr const char* kOutOfRangeCaptions[] = {"Ограничить 0..255", "Модуль, затем 0..255",
                                                       "Плюс 128, затем 0..255"};
 inline constexpr const char* kChannelCaptions[] = {"По яркости (серое)", "По каждому каналу"};

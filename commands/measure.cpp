@@ -8,6 +8,7 @@
 
 #include "image/parallel.h"
 #include "image/statistics.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -166,17 +167,17 @@ void draw_region_histograms(Frame& frame, const RegionStats& stats)
 std::string region_table_text(const Region& region)
 {
     static const char* const labels[4] = {"R", "G", "B", "яркость"};
-    std::string text = "картинка\tканал\tчисло\tмин\tмакс\tсреднее\tст. откл.\tмедиана\n";
+    std::string text = text::tr("картинка\tканал\tчисло\tмин\tмакс\tсреднее\tст. откл.\tмедиана\n");
     const auto rows = [&](const RegionStats& stats, const char* which) {
         for (int k = 0; k < 4; ++k) {
             const ChannelStats& s = stats.channel[k];
-            text += std::string(which) + "\t" + labels[k] + "\t" + std::to_string(s.count) + "\t" +
+            text += std::string(which) + "\t" + text::tr(labels[k]) + "\t" + std::to_string(s.count) + "\t" +
                     std::to_string(s.min) + "\t" + std::to_string(s.max) + "\t" + number(s.mean) + "\t" +
                     number(s.std) + "\t" + std::to_string(s.median) + "\n";
         }
     };
-    rows(region.shown, "на экране");
-    if (region.other) rows(*region.other, "другая");
+    rows(region.shown, text::tr("на экране"));
+    if (region.other) rows(*region.other, text::tr("другая"));
     return text;
 }
 
@@ -258,9 +259,9 @@ std::string compare_status_text(const ViewState& view)
 {
     switch (view.compare) {
     case COMPARE_SPLIT:
-        return "Сравнение: слева от x " + std::to_string(view.compare_split_x) + " другая, справа на экране";
+        return text::format("Сравнение: слева от x %1 другая, справа на экране", {std::to_string(view.compare_split_x)});
     case COMPARE_DIFF:
-        return "Разность: min(255, " + std::to_string(view.compare_diff) + "·|на экране − другая|) по каналам";
+        return text::format("Разность: min(255, %1·|на экране − другая|) по каналам", {std::to_string(view.compare_diff)});
     default: return {};
     }
 }

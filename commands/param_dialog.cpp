@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "text/catalogue.h"
+
 void ParamDialog::reset_param_dialog_spec()
 {
     ParamDialogSpec& s = param_dialog_spec;
@@ -37,7 +39,8 @@ std::string param_value_text(const ParamDialog& dialog, std::int32_t position)
 ParamDialogView param_dialog_open(const ParamDialog& dialog)
 {
     const ParamDialogSpec& s = dialog.param_dialog_spec;
-    return {s.title, s.min_label, s.max_label, param_value_text(dialog, s.initial_pos),
+    return {text::tr(std::string_view(s.title)), text::tr(std::string_view(s.min_label)),
+            text::tr(std::string_view(s.max_label)), param_value_text(dialog, s.initial_pos),
             s.range_min, s.range_max, s.tick_step, s.initial_pos};
 }
 

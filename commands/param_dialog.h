@@ -46,7 +46,7 @@ std::int32_t param_value(const ParamDialog& dialog, std::int32_t position);
 // The value of p as shown: "%d%s" with the suffix.
 std::string param_value_text(const ParamDialog& dialog, std::int32_t position);
 
-// What the dialog shows when it opens.
+// What the dialog shows when it opens, its texts in the language in use.
 struct ParamDialogView {
     std::string title, min_label, max_label, value_text;
     std::int32_t range_min, range_max, tick_step, position;

@@ -7,6 +7,7 @@
 #include "image/file_write.h"
 #include "image/picture_target.h"
 #include "image/picture_whole.h"
+#include "text/catalogue.h"
 
 LoadResult load_picture(const std::filesystem::path& path, ImageRecord& record)
 {
@@ -112,20 +113,18 @@ std::optional<CarriedRecipe> read_recipe_of(const std::filesystem::path& path)
 std::string save_failure_text(const std::filesystem::path& path, const SaveFailure& failure)
 {
     const std::u8string name = path.u8string();
-    std::string text = "Не сохраняется файл\n";
-    text.append(name.begin(), name.end());
-    text += "\n";
+    const std::string text = text::format("Не сохраняется файл\n%1\n", {std::string(name.begin(), name.end())});
     switch (failure.kind) {
-    case SaveFailure::NoFolder: return text + "Нет такой папки.";
-    case SaveFailure::NoPermission: return text + "Нет прав на запись.";
-    case SaveFailure::DiskFull: return text + "Диск переполнен.";
-    case SaveFailure::ReadOnlyDisk: return text + "Диск только для чтения.";
-    case SaveFailure::IsFolder: return text + "Это папка, а не файл.";
-    case SaveFailure::BadName: return text + "Недопустимое имя файла.";
+    case SaveFailure::NoFolder: return text + text::tr("Нет такой папки.");
+    case SaveFailure::NoPermission: return text + text::tr("Нет прав на запись.");
+    case SaveFailure::DiskFull: return text + text::tr("Диск переполнен.");
+    case SaveFailure::ReadOnlyDisk: return text + text::tr("Диск только для чтения.");
+    case SaveFailure::IsFolder: return text + text::tr("Это папка, а не файл.");
+    case SaveFailure::BadName: return text + text::tr("Недопустимое имя файла.");
     case SaveFailure::UnknownFormat:
-        return text + "Не умею сохранять в формате " + lower_extension(path) + ": годятся .bmp, .png и .jpg.";
-    case SaveFailure::EncoderFailed: return text + "Кодировщик не справился (" + failure.detail + ").";
+        return text + text::format("Не умею сохранять в формате %1: годятся .bmp, .png и .jpg.", {lower_extension(path)});
+    case SaveFailure::EncoderFailed: return text + text::format("Кодировщик не справился (%1).", {failure.detail});
     case SaveFailure::Other: break;
     }
-    return text + "Ошибка записи (" + failure.detail + ").";
+    return text + text::format("Ошибка записи (%1).", {failure.detail});
 }

@@ -3,6 +3,7 @@
 #include "commands/session.h"
 
 #include "image/statistics.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -14,8 +15,8 @@ PixelValues values_at(const ImageRecord& record, std::int64_t x, std::int64_t y)
 
 std::string values_text(const PixelValues& v)
 {
-    return "R " + std::to_string(v.r) + " G " + std::to_string(v.g) + " B " + std::to_string(v.b) + " (яркость " +
-           std::to_string(v.luma) + ")";
+    return text::format("R %1 G %2 B %3 (яркость %4)", {std::to_string(v.r), std::to_string(v.g), std::to_string(v.b),
+                                                       std::to_string(v.luma)});
 }
 
 }  // namespace
@@ -39,7 +40,7 @@ std::string status_text(const PixelProbe& probe)
 {
     std::string text = "x " + std::to_string(probe.x) + ", y " + std::to_string(probe.y) + "   " +
                        values_text(probe.shown);
-    if (probe.other) text += "   другая: " + values_text(*probe.other);
+    if (probe.other) text += text::format("   другая: %1", {values_text(*probe.other)});
     return text;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "image/file_write.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -135,14 +136,14 @@ const char* load_refusal_text(LoadResult result)
 {
     switch (result) {
     case LoadResult::Loaded: return nullptr;
-    case LoadResult::CannotOpen: return kCannotOpen;
-    case LoadResult::ReadFailed: return kReadFailed;
-    case LoadResult::NotBmp: return kNotBmp;
-    case LoadResult::BadBitCount: return kBadBitCount;
-    case LoadResult::Compressed: return kCompressed;
-    case LoadResult::TooLarge: return kTooLarge;
+    case LoadResult::CannotOpen: return text::tr(kCannotOpen);
+    case LoadResult::ReadFailed: return text::tr(kReadFailed);
+    case LoadResult::NotBmp: return text::tr(kNotBmp);
+    case LoadResult::BadBitCount: return text::tr(kBadBitCount);
+    case LoadResult::Compressed: return text::tr(kCompressed);
+    case LoadResult::TooLarge: return text::tr(kTooLarge);
     }
-    return kReadFailed;
+    return text::tr(kReadFailed);
 }
 
 namespace {

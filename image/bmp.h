@@ -4,7 +4,7 @@
 // stands (row padding included; a top-down file is put into bottom-up order)
 // and the statistics are computed. It shows nothing: a refusal comes back as
 // a LoadResult, whose text (load_refusal_text) the caller shows with the
-// caption kLoadCaption; the record then holds no pixel block. The caller has
+// caption text::tr(kLoadCaption); the record then holds no pixel block. The caller has
 // released the record's block beforehand.
 //
 // write_bmp_file writes a bottom-up pixel block (rows padded to 4 bytes)
@@ -35,7 +35,7 @@ enum class LoadResult { Loaded, CannotOpen, ReadFailed, NotBmp, BadBitCount, Com
 // the reader always has; the block only once every check has passed.
 LoadResult load_bmp(const std::filesystem::path& path, ImageRecord& record);
 
-// The user's text for a refusal; nullptr for Loaded.
+// The user's text for a refusal, in the language in use; nullptr for Loaded.
 const char* load_refusal_text(LoadResult result);
 
 inline constexpr std::uint32_t kBmpHeaderSize = 54;

@@ -25,5 +25,7 @@ constexpr Shell native_shell()
 #endif
 }
 
+// The panel's title and button, in Russian: a front end shows them through
+// text::tr.
 inline constexpr const char* kJournalTitle = "Журнал";
 inline constexpr const char* kJournalCopy = "Копировать";

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "text/catalogue.h"
+
 namespace {
 
 constexpr int kDividerReach = 3;  // screen pixels either side of the divider
@@ -108,9 +110,9 @@ bool measure_forget_if_resized(Session& session)
 std::string tool_status_text(const Session& session)
 {
     switch (session.measure.tool) {
-    case MeasureTool::Profile: return "Инструмент: профиль";
-    case MeasureTool::Region: return "Инструмент: область";
+    case MeasureTool::Profile: return text::tr("Инструмент: профиль");
+    case MeasureTool::Region: return text::tr("Инструмент: область");
     case MeasureTool::Pointer: break;
     }
-    return "Инструмент: указатель";
+    return text::tr("Инструмент: указатель");
 }
