@@ -167,7 +167,10 @@ void draw_region_histograms(Frame& frame, const RegionStats& stats)
 std::string region_table_text(const Region& region)
 {
     static const char* const labels[4] = {"R", "G", "B", "яркость"};
-    std::string text = text::tr("картинка\tканал\tчисло\tмин\tмакс\tсреднее\tст. откл.\tмедиана\n");
+    static const char* const heads[] = {"картинка", "канал", "число", "мин", "макс", "среднее", "ст. откл.", "медиана"};
+    std::string text;
+    for (const char* head : heads) text += std::string(text.empty() ? "" : "\t") + text::tr(head);
+    text += '\n';
     const auto rows = [&](const RegionStats& stats, const char* which) {
         for (int k = 0; k < 4; ++k) {
             const ChannelStats& s = stats.channel[k];
