@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/wait.h>
@@ -162,6 +163,32 @@ TEST(Cli, ProfileAndRegionPrintBothPictures)
     EXPECT_EQ(region.out.rfind("{\"shown\":{\"r\":{\"count\":1,\"min\":92,\"max\":92,\"mean\":92,\"std\":0,"
                                "\"median\":92,\"histogram\":[0,", 0), 0u) << region.out;
     EXPECT_NE(region.out.find("},\"other\":null}\n"), std::string::npos);
+}
+
+// --lang wins over LUMAFORGE_LANG and may follow --list-commands; an unknown
+// code is a usage error naming the known ones.
+TEST(Cli, LangChoosesTheLanguageOfTheTextsForPeople)
+{
+    const CliRun english = cli("--list-commands --lang en");
+    ASSERT_EQ(english.code, 0);
+    EXPECT_NE(english.out.find("\"caption\": \"&Open\\tCtrl+O\""), std::string::npos);
+    EXPECT_NE(english.out.find("\"code\": \"en\", \"name\": \"English\", \"chosen\": true"), std::string::npos);
+    const CliRun russian = cli("--lang ru --list-commands");
+    EXPECT_NE(russian.out.find("\"caption\": \"&Открыть\\tCtrl+O\""), std::string::npos);
+    EXPECT_EQ(cli("--list-commands").out, russian.out);
+    setenv("LUMAFORGE_LANG", "en", 1);
+    const CliRun from_variable = cli("--list-commands"), overruled = cli("--list-commands --lang ru");
+    unsetenv("LUMAFORGE_LANG");
+    EXPECT_EQ(from_variable.out, english.out);
+    EXPECT_EQ(overruled.out, russian.out);
+
+    const auto bad = scratch_dir() / "bad-en.bmp";
+    write_file(bad, {'B', 'A', 0, 0});
+    EXPECT_EQ(cli("--lang en " + bad.string(), true).out, "lumaforge-cli: " + bad.string() + ": This is not a BMP\n");
+
+    const CliRun unknown = cli("--list-commands --lang xx", true);
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_EQ(unknown.out, "lumaforge-cli: --lang wants one of ru, en, not 'xx' (see lumaforge-cli --help)\n");
 }
 
 TEST(CliArgs, ParsesStepsValuesAndOptions)
