@@ -1,6 +1,7 @@
 // Fuzzes the command-line parser: the input is argv[1..] separated by NUL
 // bytes. Whatever it accepts must be runnable: an input file, known steps,
-// open and save steps with a path, client sizes the view can allocate.
+// open and save steps with a path, client sizes the view can allocate, a
+// language the program has.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/cli_args.h"
 #include "commands/command_table.h"
 #include "render/view.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -35,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!parse_cli_args(args, options, error)) {
         require(!error.empty(), "a refusal says why");
         return 0;
+    }
+    if (!options.language.empty()) {
+        bool known = false;
+        for (const text::Language& l : text::languages()) known = known || l.code == options.language;
+        require(known, "a known language");
     }
     if (options.help || options.list_commands || options.version) return 0;
     if (!options.verify.empty() || !options.recipe_of.empty()) {
