@@ -68,10 +68,6 @@ std::string preset_names()
     return text + line;
 }
 
-}  // namespace
-
-namespace {
-
 // Every language's code, for --lang and its refusal ("ru, en").
 std::string language_codes()
 {
