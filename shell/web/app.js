@@ -1432,7 +1432,7 @@
     }
     const i = measure.hovered, p = points[i], n = Math.max(1, points.length - 1);
     let line = format("%1 от начала: x %2, y %3   %4", (length * i / n).toFixed(1), p.x, p.y, valuesText(p.shown));
-    if (p.other) line += tr("   другая: ") + valuesText(p.other);
+    if (p.other) line += format("   другая: %1", valuesText(p.other));
     $("profile-hover").textContent = line;
   }
 
