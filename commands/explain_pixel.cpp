@@ -2,6 +2,7 @@
 
 #include "commands/command_table.h"
 #include "commands/kernel_dialog.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ Explanation nothing_to_explain(const ImageRecord& shown, int x, int y, const cha
     e.y = y;
     e.status = status;
     e.result = explain::bytes_at(shown, x, y);
-    e.note = why;
+    e.note = text::tr(why);
     return e;
 }
 
@@ -74,14 +75,14 @@ std::optional<Explanation> explain_pixel(const Session& session, int x, int y)
     }
     if (row != nullptr) {
         e.command = row->step;
-        e.caption = heading(row->caption);
+        e.caption = heading(text::tr(row->caption));
         if (origin.value) {
             e.value = origin.value;
-            e.value_label = value_label(row->dialog.kind);
+            e.value_label = text::tr(value_label(row->dialog.kind));
             e.value_unit = row->dialog.suffix;
         }
         if (row->dialog.kind == DialogKind::Kernel && e.status == ExplainStatus::Computed)
-            e.note = std::string("Тот же фильтр в командной строке: ") + row->step + "=" + kernel_word(origin.kernel);
+            e.note = text::format("Тот же фильтр в командной строке: %1=%2", {row->step, kernel_word(origin.kernel)});
     }
     return e;
 }

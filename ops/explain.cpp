@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "image/statistics.h"
+#include "text/catalogue.h"
 
 namespace explain {
 
@@ -37,7 +38,7 @@ Explanation not_written(const PixelQuestion& q, const char* why)
     e.status = ExplainStatus::NotWritten;
     e.result = bytes_at(q.result, q.x, q.y);
     e.written = false;
-    e.note = why;
+    e.note = text::tr(why);
     return e;
 }
 
@@ -88,7 +89,8 @@ void add_channel_step(Explanation& e, const char* name, const char* label, doubl
 namespace {
 
 // A number as the panel writes it: whole numbers in full, others to six
-// significant digits, with the decimal comma.
+// significant digits, with the language's decimal separator (a comma in
+// Russian).
 std::string panel_number(double v)
 {
     if (!std::isfinite(v)) return "—";
@@ -96,7 +98,7 @@ std::string panel_number(double v)
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", v);
     std::string s = text;
-    std::replace(s.begin(), s.end(), '.', ',');
+    std::replace(s.begin(), s.end(), '.', text::decimal_point());
     return s;
 }
 
@@ -145,10 +147,10 @@ void grid_lines(std::string& text, const std::vector<std::string>& cells, int co
 
 std::string window_title(const ExplainInput& in)
 {
-    const std::string size = std::to_string(in.columns) + "x" + std::to_string(in.rows);
-    if (in.sample == Sample::Luma) return "Окно яркости " + size;
-    if (in.rows == 1) return std::string(channel_label(in.sample)) + ", " + std::to_string(in.columns) + " пикселей строки";
-    return std::string(channel_label(in.sample)) + ", окно " + size;
+    const std::string columns = std::to_string(in.columns), rows = std::to_string(in.rows);
+    if (in.sample == Sample::Luma) return text::format("Окно яркости %1x%2", {columns, rows});
+    if (in.rows == 1) return text::format("%1, %2 пикселей строки", {text::tr(channel_label(in.sample)), columns});
+    return text::format("%1, окно %2x%3", {text::tr(channel_label(in.sample)), columns, rows});
 }
 
 void input_text(std::string& text, const Explanation& e)
@@ -158,16 +160,16 @@ void input_text(std::string& text, const Explanation& e)
     for (const ExplainInput& in : e.inputs) {
         if (in.columns != 1 || in.rows != 1) continue;
         own += own.empty() ? "" : ", ";
-        own += in.sample == Sample::Luma    ? "яркость "
-               : in.sample == Sample::Blue  ? "B "
-               : in.sample == Sample::Green ? "G "
-                                            : "R ";
-        own += std::to_string(in.values[0]);
+        const std::string value = std::to_string(in.values[0]);
+        own += in.sample == Sample::Luma    ? text::format("яркость %1", {value})
+               : in.sample == Sample::Blue  ? "B " + value
+               : in.sample == Sample::Green ? "G " + value
+                                            : "R " + value;
     }
-    if (!own.empty()) text += "Исходный пиксель: " + own + "\n";
+    if (!own.empty()) text += text::format("Исходный пиксель: %1", {own}) + "\n";
     for (const ExplainInput& in : e.inputs) {
         if (in.columns == 1 && in.rows == 1) continue;
-        text += window_title(in) + " (пиксель в скобках):\n";
+        text += text::format("%1 (пиксель в скобках):", {window_title(in)}) + "\n";
         std::vector<std::string> cells;
         for (int v : in.values) cells.push_back(std::to_string(v));
         const int col = e.x - in.x, row = e.y - in.y;
@@ -176,9 +178,24 @@ void input_text(std::string& text, const Explanation& e)
     }
 }
 
+// A step's label in the language in use. Labels are written in Russian, and
+// a number in one takes the decimal comma ("ln(отношение + 0,5)"); a label
+// without a word to translate ("(d·k + m) + 0,5") is the same in every
+// language but for that comma, which becomes the language's separator.
+std::string step_label(const char* label)
+{
+    const char* shown = text::tr(label);
+    std::string out = shown;
+    if (shown != label || text::decimal_point() == ',') return out;
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 1; i + 1 < out.size(); ++i)
+        if (out[i] == ',' && digit(out[i - 1]) && digit(out[i + 1])) out[i] = text::decimal_point();
+    return out;
+}
+
 void step_text(std::string& text, const ExplainStep& s)
 {
-    text += s.label;
+    text += step_label(s.label);
     text += ':';
     if (s.per_channel) {
         text += " B " + panel_number(s.values[0]) + "; G " + panel_number(s.values[1]) + "; R " +
@@ -286,11 +303,12 @@ std::string explanation_text(const Explanation& e)
 {
     std::string text = e.caption + "\n";
     if (e.value) text += e.value_label + ": " + std::to_string(*e.value) + e.value_unit + "\n";
-    text += "Пиксель (" + std::to_string(e.x) + ", " + std::to_string(e.y) + ")\n";
+    text += text::format("Пиксель (%1, %2)", {std::to_string(e.x), std::to_string(e.y)}) + "\n";
     input_text(text, e);
     for (const ExplainStep& s : e.steps) step_text(text, s);
-    text += "Результат: R " + std::to_string(e.result.r) + ", G " + std::to_string(e.result.g) + ", B " +
-            std::to_string(e.result.b) + "\n";
+    text += text::format("Результат: R %1, G %2, B %3",
+                         {std::to_string(e.result.r), std::to_string(e.result.g), std::to_string(e.result.b)}) +
+            "\n";
     if (!e.note.empty()) text += e.note + "\n";
     return text;
 }

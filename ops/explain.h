@@ -11,9 +11,10 @@
 // Windows are laid out as the picture shows them: top row first, each row
 // left to right. The caller checks that (x, y) lies inside the picture.
 //
-// explanation_text renders an explanation as the panels show it (UTF-8,
-// Russian, one text for every front end); explanation_json as the
-// command-line tool prints it.
+// explanation_text renders an explanation as the panels show it (UTF-8, in
+// the language in use, one text for every front end); explanation_json as
+// the command-line tool prints it: its keys, names and numbers are the same
+// in every language, its caption and note are the panel's.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +41,7 @@ struct ExplainInput {
 // columns. Per-channel quantities hold blue, green, red in that order.
 struct ExplainStep {
     const char* name = "";   // for programs: "gx", "ratio", ...
-    const char* label = "";  // as the panel shows it, UTF-8
+    const char* label = "";  // the Russian label; the panel shows it translated
     std::vector<double> values;
     int columns = 0;  // > 0: a grid, rows top to bottom
     bool per_channel = false;
@@ -62,8 +63,8 @@ struct PixelBytes {
 struct Explanation {
     // Filled by the dispatcher: the command and its parameter.
     std::string command;      // step name ("sobel"; "open")
-    std::string caption;      // the menu caption without mnemonic or shortcut
-    std::string value_label;  // "Порог", "Апертура", ...; empty without a value
+    std::string caption;      // the menu caption without mnemonic or shortcut, translated
+    std::string value_label;  // "Порог", "Апертура", ... translated; empty without a value
     std::optional<std::int32_t> value;
     std::string value_unit;  // "%" for a percentage
 
@@ -73,7 +74,7 @@ struct Explanation {
     std::vector<ExplainStep> steps;
     PixelBytes result;  // the pixel on display
     bool written = false;
-    std::string note;  // a sentence for the panel, UTF-8; may be empty
+    std::string note;  // a sentence for the panel in the language in use; may be empty
 };
 
 // The pixel to explain: the picture the command read and the one it wrote
@@ -99,8 +100,8 @@ PixelBytes bytes_at(const ImageRecord& r, int x, int y);
 // An explanation of a pixel the command computed, to be filled.
 Explanation computed(const PixelQuestion& q);
 
-// The explanation of a pixel the command did not write (`why`: which part of
-// the picture it lies in), with the bytes the destination holds.
+// The explanation of a pixel the command did not write (`why`, in Russian:
+// which part of the picture it lies in), with the bytes the destination holds.
 Explanation not_written(const PixelQuestion& q, const char* why);
 
 // A window of `columns` x `rows` samples whose top-left sample is (x0, y0),

@@ -4,20 +4,22 @@
 #include <string_view>
 
 #include "commands/explain_pixel.h"
+#include "text/catalogue.h"
 
 namespace {
 
-std::string place(PicturePoint p) { return "пиксель (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
-
 std::string heading(const Session& session, std::optional<PicturePoint> pixel, bool pinned, bool explained)
 {
-    if (session.images.current_image == nullptr) return "Нет изображения.";
-    if (!pixel) return "Наведите курсор на пиксель изображения; щелчок закрепит его.";
-    if (!explained) return "Закреплённый " + place(*pixel) + " лежит вне изображения; щёлкните пиксель изображения.";
+    if (session.images.current_image == nullptr) return text::tr("Нет изображения.");
+    if (!pixel) return text::tr("Наведите курсор на пиксель изображения; щелчок закрепит его.");
+    const std::string x = std::to_string(pixel->x), y = std::to_string(pixel->y);
+    if (!explained)
+        return text::format("Закреплённый пиксель (%1, %2) лежит вне изображения; щёлкните пиксель изображения.", {x, y});
     if (pinned)
-        return "Закреплён щелчком: " + place(*pixel) +
-               ". Щелчок по другому пикселю закрепит его, щелчок вне изображения вернёт слежение за курсором.";
-    return "Следует за курсором: " + place(*pixel) + ". Щелчок закрепит его.";
+        return text::format("Закреплён щелчком: пиксель (%1, %2). Щелчок по другому пикселю закрепит его, щелчок вне "
+                            "изображения вернёт слежение за курсором.",
+                            {x, y});
+    return text::format("Следует за курсором: пиксель (%1, %2). Щелчок закрепит его.", {x, y});
 }
 
 // Makes the texts again when what they show has changed.
@@ -27,6 +29,7 @@ bool refresh(ExplainPanel& panel, const Session& session)
     basis.made = true;
     basis.pinned = panel.pinned.has_value();
     basis.pixel = panel.pinned ? panel.pinned : panel.hovered;
+    basis.language = text::language();
     if (const ImageRecord* shown = session.images.current_image) {
         const ImageRecord& other = session.images.other_record();
         basis.shown = shown;

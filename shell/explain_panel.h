@@ -10,11 +10,12 @@
 // pixels (x from the left, y from the top), so a pinned pixel stays through
 // commands, undo, zooming and scrolling.
 //
-// The texts are made again only when the pixel or a picture changes (the
-// records' buffers, sizes or what made them: commands/session.h), so a mouse
-// move within one pixel, a repaint or a scroll that leaves the pixel costs a
-// comparison. The functions return whether a text changed, which is when a
-// front end sets its widgets.
+// The texts are made again only when the pixel, a picture (the records'
+// buffers, sizes or what made them: commands/session.h) or the language
+// changes, so a mouse move within one pixel, a repaint or a scroll that
+// leaves the pixel costs a comparison; after a change of language the next
+// call makes them in the new one. The functions return whether a text
+// changed, which is when a front end sets its widgets.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,7 @@ struct ExplainPanel {
         const std::uint8_t *shown_pixels = nullptr, *other_pixels = nullptr;
         std::int32_t width = 0, height = 0, other_width = 0, other_height = 0;
         std::uint64_t shown_generation = 0, other_generation = 0;
+        std::string language;  // the texts' language
         bool operator==(const Basis&) const = default;
     } basis;
 };

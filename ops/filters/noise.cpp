@@ -15,6 +15,7 @@
 #include "image/statistics.h"
 #include "ops/explain.h"
 #include "ops/operations.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -97,12 +98,12 @@ Explanation explain_noise(const PixelQuestion& q, std::int32_t points, std::uint
     if (hits == 0) {
         const PixelBytes copy = explain::bytes_at(q.source, q.x, q.y);
         e.result = copy;
-        e.note = "Шум не задел пиксель: он скопирован из исходного изображения.";
+        e.note = text::tr("Шум не задел пиксель: он скопирован из исходного изображения.");
         return e;
     }
     explain::add_step(e, "last_point", "Номер последней точки в пикселе", last);
     explain::add_channel_step(e, "colour", "Цвет точки (случайные B, G, R)", colour[0], colour[1], colour[2]);
     e.result = {colour[2], colour[1], colour[0]};
-    e.note = "Пиксель задет шумом: точка " + std::to_string(last) + " из " + std::to_string(points) + ".";
+    e.note = text::format("Пиксель задет шумом: точка %1 из %2.", {std::to_string(last), std::to_string(points)});
     return e;
 }

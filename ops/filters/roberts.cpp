@@ -16,6 +16,7 @@
 
 #include "ops/filters/luma_window.h"
 #include "ops/operations.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -85,10 +86,10 @@ Explanation explain_roberts(const PixelQuestion& q)
         explain::add_step(e, "luma", "Яркость пикселя, записанная в синий байт", e.inputs.back().values[0]);
         const PixelBytes kept = explain::bytes_at(q.result, q.x, q.y);
         e.result = {kept.r, kept.g, static_cast<std::uint8_t>(e.inputs.back().values[0])};
-        e.note = q.y == 0 ? "Верхняя строка: окна 2x2 нет; в синий байт записана яркость, зелёный и красный остались "
-                            "от прежнего изображения."
-                          : "Правый столбец: окна 2x2 нет; в синий байт записана яркость, зелёный и красный остались "
-                            "от прежнего изображения.";
+        e.note = text::tr(q.y == 0 ? "Верхняя строка: окна 2x2 нет; в синий байт записана яркость, зелёный и красный "
+                                     "остались от прежнего изображения."
+                                   : "Правый столбец: окна 2x2 нет; в синий байт записана яркость, зелёный и красный "
+                                     "остались от прежнего изображения.");
         return e;
     }
     e.inputs.push_back(explain::window(q.source, Sample::Luma, q.x, q.y - 1, 2, 2));

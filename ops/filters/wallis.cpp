@@ -25,6 +25,7 @@
 
 #include "ops/filters/luma_window.h"
 #include "ops/operations.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ Explanation explain_wallis(const PixelQuestion& q)
     explain::add_step(e, "centre_4", "c⁴", c2 * c2);
     explain::add_step(e, "product", "Произведение четырёх соседей P", static_cast<double>(p));
     if (p == 0) {
-        e.note = "Сосед чёрный: отношение не определено, результат 255, как при любом отношении вне шкалы.";
+        e.note = text::tr("Сосед чёрный: отношение не определено, результат 255, как при любом отношении вне шкалы.");
     } else {
         const double ratio = (c2 * c2) / static_cast<double>(p);
         explain::add_step(e, "ratio", "Отношение c⁴ / P", ratio);

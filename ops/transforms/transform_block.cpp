@@ -6,6 +6,7 @@
 
 #include "image/parallel.h"
 #include "ops/explain.h"
+#include "text/catalogue.h"
 
 int transform_passes(std::int32_t transform_state)
 {
@@ -181,17 +182,18 @@ Explanation explain_block(const PixelQuestion& q)
     e.status = ExplainStatus::Block;
     e.result = explain::bytes_at(r, q.x, q.y);
     e.written = n > 0 && q.x < n && row < static_cast<std::size_t>(n);
-    const std::string block = "блок " + std::to_string(n) + " x " + std::to_string(n) + " в левом нижнем углу";
+    const std::string size = std::to_string(n);
     explain::add_step(e, "block_size", "Размер блока", n);
     if (!e.written) {
-        e.note = "Пиксель вне блока (" + block + "): преобразование его не меняет.";
+        e.note = text::format("Пиксель вне блока (блок %1 x %1 в левом нижнем углу): преобразование его не меняет.", {size});
         return e;
     }
     explain::add_step(e, "block_column", "Столбец в блоке", q.x);
     explain::add_step(e, "block_row", "Строка в блоке (снизу)", static_cast<double>(row));
     const int passes = transform_passes(r.transform_state);
     if (passes == 0) {
-        e.note = "Пиксель блока (" + block + "), восстановленного обратным преобразованием.";
+        e.note = text::format("Пиксель блока (блок %1 x %1 в левом нижнем углу), восстановленного обратным преобразованием.",
+                              {size});
         return e;
     }
     explain::add_step(e, "passes", "Проходов", passes);
@@ -199,8 +201,15 @@ Explanation explain_block(const PixelQuestion& q)
     if (r.coef_re_b.size() > at && r.coef_re_g.size() > at && r.coef_re_r.size() > at)
         explain::add_channel_step(e, "coefficient", "Вещественная часть коэффициента (в байте — младшие 8 бит целой части)",
                                   r.coef_re_b[at], r.coef_re_g[at], r.coef_re_r[at]);
-    e.note = "Пиксель блока (" + block + "), " +
-             (is_fourier_state(r.transform_state) ? "ожидающего обратного БПФ, " : "ожидающего обратного преобразования Уолша, ") +
-             std::to_string(passes) + (passes == 1 ? " проход." : " прохода.");
+    // One pass for a linear transform, two for a 2D one.
+    const char* pending =
+        is_fourier_state(r.transform_state)
+            ? (passes == 1 ? "Пиксель блока (блок %1 x %1 в левом нижнем углу), ожидающего обратного БПФ, %2 проход."
+                           : "Пиксель блока (блок %1 x %1 в левом нижнем углу), ожидающего обратного БПФ, %2 прохода.")
+            : (passes == 1 ? "Пиксель блока (блок %1 x %1 в левом нижнем углу), ожидающего обратного преобразования "
+                             "Уолша, %2 проход."
+                           : "Пиксель блока (блок %1 x %1 в левом нижнем углу), ожидающего обратного преобразования "
+                             "Уолша, %2 прохода.");
+    e.note = text::format(pending, {size, std::to_string(passes)});
     return e;
 }
