@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -297,6 +299,87 @@ TEST_F(Explain, TheExplanationFollowsThePictureOnDisplay)
     EXPECT_EQ(at(0, 0).command, "open");
     run_command(session, kFakeWindow, IDM_UNDO);
     EXPECT_EQ(at(0, 0).command, "open");
+}
+
+// English chosen for one scope, whatever was chosen before it afterwards.
+class InLanguage {
+public:
+    explicit InLanguage(const char* code) : before_(text::language()) { EXPECT_TRUE(text::set_language(code)); }
+    ~InLanguage() { text::set_language(before_); }
+    InLanguage(const InLanguage&) = delete;
+    InLanguage& operator=(const InLanguage&) = delete;
+
+private:
+    std::string before_;
+};
+
+// Cyrillic letters in UTF-8 (U+0400..U+052F) start with bytes D0..D4.
+bool has_cyrillic(const std::string& s)
+{
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xD0 && static_cast<unsigned char>(c) <= 0xD4; });
+}
+
+// With English chosen, every command's explanation of a corner, an edge and
+// a middle pixel, and of pictures with nothing to explain, is all English,
+// its numbers with a decimal point; choosing Russian again gives back
+// today's text byte for byte.
+TEST_F(Explain, InEnglishEveryExplanationIsEnglish)
+{
+    const ImageRecord picture = random_record(9, 7, 5);
+    std::vector<std::pair<std::string, std::string>> texts;  // what, the text
+    auto explain_all = [&](const std::string& what) {
+        for (const auto& [x, y] : {std::pair{0, 0}, {8, 3}, {4, 3}, {1, 6}, {2, 5}})
+            texts.push_back({what + " at " + std::to_string(x) + "," + std::to_string(y), explanation_text(at(x, y))});
+    };
+    session.noise_seed = 11;
+    auto sweep = [&] {
+        texts.clear();
+        ASSERT_TRUE(open_picture(session, picture));
+        explain_all("open");
+        for (const CommandRow& c : command_table()) {
+            if (c.run.explain == nullptr) continue;
+            for (const std::int32_t value : values_for(c.dialog.kind, picture)) {
+                ASSERT_TRUE(open_picture(session, picture));
+                run(c.id, value);
+                if (c.id == IDM_FFT_INVERSE || c.id == IDM_WALSH_INVERSE) continue;  // nothing to invert
+                explain_all(std::string(c.step) + "=" + std::to_string(value));
+                if (c.dialog.kind == DialogKind::BlockSize) {
+                    run(c.id == IDM_FFT_LINEAR || c.id == IDM_FFT_2D ? IDM_FFT_INVERSE : IDM_WALSH_INVERSE);
+                    explain_all(std::string(c.step) + " inverted");
+                }
+            }
+        }
+        run(IDM_GRAYSCALE);  // writes over the source of the picture undo brings back
+        run_command(session, kFakeWindow, IDM_UNDO);
+        explain_all("source gone");
+    };
+    sweep();
+    const auto russian = texts;
+    {
+        InLanguage english("en");
+        sweep();
+        ASSERT_EQ(texts.size(), russian.size());
+        for (const auto& [what, text] : texts) EXPECT_FALSE(has_cyrillic(text)) << what << ":\n" << text;
+
+        ASSERT_TRUE(open_picture(session, grey_picture({{50, 50, 50}, {50, 60, 50}, {50, 50, 50}})));
+        run(IDM_WALLIS);
+        std::string text = explanation_text(at(1, 1));
+        for (const char* line : {"Wallis Filter\n", "Brightness window 3x3 (the pixel in brackets):\n", "Ratio c⁴ / P: 2.0736\n",
+                                 "ln(ratio + 0.5): 0.945306\n", "W = ln(…)·0.25·800: 189.061\n", "Result: R 189, G 189, B 189\n"})
+            EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+        ASSERT_TRUE(open_picture(session, picture));
+        run(IDM_FFT_2D, 4);
+        text = explanation_text(at(1, 5));
+        for (const char* line : {"Block size: 4\n", "Passes: 2\n", "Real part of the coefficient (the byte holds the low 8 bits of its integer part): B ",
+                                 "Pixel of the block (the 4 x 4 block in the lower left corner), awaiting the inverse FFT, 2 passes.\n"})
+            EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+        const std::size_t from = text.find("integer part): B ");
+        const std::string coefficients = text.substr(from, text.find('\n', from) - from);
+        EXPECT_TRUE(std::regex_search(coefficients, std::regex("[0-9][.][0-9]"))) << coefficients;
+        EXPECT_FALSE(std::regex_search(coefficients, std::regex("[0-9],[0-9]"))) << coefficients;
+    }
+    sweep();
+    EXPECT_EQ(texts, russian) << "Russian again, byte for byte";
 }
 
 }  // namespace

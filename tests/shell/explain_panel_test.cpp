@@ -9,6 +9,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/images.h"
 #include "tests/support/records.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -95,6 +96,23 @@ TEST_F(PanelTest, TextFollowsCommandsUndoAndOpening)
     EXPECT_NE(panel.heading.find("вне изображения"), std::string::npos);
     explain_panel_click(panel, session, ClientPoint{2, 2});
     EXPECT_EQ(panel.text, text_of(2, 2));
+}
+
+TEST_F(PanelTest, ALanguageChosenRemakesTheTextsAtTheNextCall)
+{
+    ASSERT_TRUE(open_picture(session, random_record(9, 7, 5)));
+    run_command(session, kFakeWindow, IDM_NEGATIVE);
+    explain_panel_click(panel, session, ClientPoint{4, 3});
+    const std::string russian = panel.text;
+    ASSERT_TRUE(text::set_language("en"));
+    EXPECT_TRUE(explain_panel_pointer(panel, session, std::nullopt));
+    const std::string heading = panel.heading, english = panel.text;
+    text::set_language("ru");
+    EXPECT_EQ(heading, "Pinned by a click: pixel (4, 3). A click on another pixel pins that one; a click outside the "
+                       "picture goes back to following the pointer.");
+    EXPECT_EQ(english.rfind("Negative\nPixel (4, 3)\n", 0), 0u) << english;
+    EXPECT_TRUE(explain_panel_pointer(panel, session, std::nullopt));
+    EXPECT_EQ(panel.text, russian);
 }
 
 }  // namespace
