@@ -354,6 +354,9 @@ def write_po(path_or_none, code, name, header, entries):
     plural = header.get('Plural-Forms', 'nplurals=2; plural=(n != 1);')
     head = ('msgid ""\nmsgstr ""\n"Language: %s\\n"\n"X-Language-Name: %s\\n"\n"X-Decimal-Point: %s\\n"\n'
             '"Plural-Forms: %s\\n"\n"Content-Type: text/plain; charset=UTF-8\\n"\n' % (code, name, point, plural))
+    head = ('# %s texts of Lumaforge. msgid: the Russian text of the source (the line\n'
+            '# after #: says where it is); msgstr: its translation. scripts/texts.py checks\n'
+            '# this file and compiles it into the program; an empty msgstr shows the Russian.\n' % name) + head
     body = [head]
     for msgid, msgstr, where in entries:
         body.append('#: %s\nmsgid %s\nmsgstr %s\n' % (where, po_quote(msgid), po_quote(msgstr)))
