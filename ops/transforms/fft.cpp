@@ -23,6 +23,10 @@
 #include "ops/operations.h"
 #include "ops/transforms/transform_block.h"
 
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
+
 namespace {
 
 struct FftTables {
@@ -73,6 +77,97 @@ inline void butterfly(float* __restrict re, float* __restrict im, std::size_t i1
     im[i1] = static_cast<float>(y1 + ti);
 }
 
+#if defined(__wasm_simd128__)
+
+// WebAssembly: the butterflies of every stage four at a time in its vector
+// instructions, the same operations in the same order on each lane. The loop
+// vectoriser of the compiler would narrow each double result to float lane by
+// lane; f32x4.demote_f64x2_zero narrows two at once.
+namespace simd {
+
+inline v128_t low(v128_t v) { return wasm_f64x2_promote_low_f32x4(v); }
+inline v128_t high(v128_t v) { return wasm_f64x2_promote_low_f32x4(wasm_i32x4_shuffle(v, v, 2, 3, 2, 3)); }
+// Two pairs of doubles as four floats: a's two, then b's two.
+inline v128_t narrow(v128_t a, v128_t b)
+{
+    return wasm_i32x4_shuffle(wasm_f32x4_demote_f64x2_zero(a), wasm_f32x4_demote_f64x2_zero(b), 0, 1, 4, 5);
+}
+
+// Two butterflies whose lanes are given as doubles; sums into *_sum, differences into *_diff.
+struct Pair {
+    v128_t re_sum, im_sum, re_diff, im_diff;
+};
+inline Pair butterflies(v128_t x1, v128_t y1, v128_t x2, v128_t y2, v128_t c, v128_t s)
+{
+    const v128_t tr = wasm_f64x2_add(wasm_f64x2_mul(x2, c), wasm_f64x2_mul(y2, s));
+    const v128_t ti = wasm_f64x2_sub(wasm_f64x2_mul(y2, c), wasm_f64x2_mul(x2, s));
+    return {wasm_f64x2_add(x1, tr), wasm_f64x2_add(y1, ti), wasm_f64x2_sub(x1, tr), wasm_f64x2_sub(y1, ti)};
+}
+
+}  // namespace simd
+
+[[gnu::always_inline]] inline void stages_body(float* __restrict re, float* __restrict im, std::size_t n, int stages,
+                                                const double* cs, const double* sn)
+{
+    using namespace simd;
+    if (n < 4) {  // a block of 2
+        butterfly(re, im, 0, 1, cs[0], sn[0]);
+        return;
+    }
+    // Half-span 1: lanes 0, 2 meet lanes 1, 3, with twiddle 0.
+    {
+        const v128_t c = wasm_f64x2_splat(cs[0]), s = wasm_f64x2_splat(sn[0]);
+        for (std::size_t g = 0; g < n; g += 4) {
+            const v128_t r = wasm_v128_load(re + g), i = wasm_v128_load(im + g);
+            const v128_t r_even = wasm_i32x4_shuffle(r, r, 0, 2, 0, 2), r_odd = wasm_i32x4_shuffle(r, r, 1, 3, 1, 3);
+            const v128_t i_even = wasm_i32x4_shuffle(i, i, 0, 2, 0, 2), i_odd = wasm_i32x4_shuffle(i, i, 1, 3, 1, 3);
+            const Pair b = butterflies(low(r_even), low(i_even), low(r_odd), low(i_odd), c, s);
+            const v128_t re_sum = wasm_f32x4_demote_f64x2_zero(b.re_sum), re_diff = wasm_f32x4_demote_f64x2_zero(b.re_diff);
+            const v128_t im_sum = wasm_f32x4_demote_f64x2_zero(b.im_sum), im_diff = wasm_f32x4_demote_f64x2_zero(b.im_diff);
+            wasm_v128_store(re + g, wasm_i32x4_shuffle(re_sum, re_diff, 0, 4, 1, 5));
+            wasm_v128_store(im + g, wasm_i32x4_shuffle(im_sum, im_diff, 0, 4, 1, 5));
+        }
+    }
+    if (stages < 2) return;
+    // Half-span 2: lanes 0, 1 meet lanes 2, 3, with twiddles 1 and 2.
+    {
+        const v128_t c = wasm_v128_load(cs + 1), s = wasm_v128_load(sn + 1);
+        for (std::size_t g = 0; g < n; g += 4) {
+            const v128_t r = wasm_v128_load(re + g), i = wasm_v128_load(im + g);
+            const Pair b = butterflies(low(r), low(i), high(r), high(i), c, s);
+            wasm_v128_store(re + g, narrow(b.re_sum, b.re_diff));
+            wasm_v128_store(im + g, narrow(b.im_sum, b.im_diff));
+        }
+    }
+    std::size_t half = 4;
+    for (int s = 3; s <= stages; ++s) {
+        const std::size_t span = 2 * half;
+        const double* const c = cs + (half - 1);
+        const double* const sv = sn + (half - 1);
+        for (std::size_t g = 0; g < n; g += span) {
+            float* const r1 = re + g;
+            float* const i1 = im + g;
+            float* const r2 = re + g + half;
+            float* const i2 = im + g + half;
+            for (std::size_t D = 0; D < half; D += 4) {
+                const v128_t x1 = wasm_v128_load(r1 + D), y1 = wasm_v128_load(i1 + D);
+                const v128_t x2 = wasm_v128_load(r2 + D), y2 = wasm_v128_load(i2 + D);
+                const v128_t c_low = wasm_v128_load(c + D), c_high = wasm_v128_load(c + D + 2);
+                const v128_t s_low = wasm_v128_load(sv + D), s_high = wasm_v128_load(sv + D + 2);
+                const Pair a = butterflies(low(x1), low(y1), low(x2), low(y2), c_low, s_low);
+                const Pair b = butterflies(high(x1), high(y1), high(x2), high(y2), c_high, s_high);
+                wasm_v128_store(r1 + D, narrow(a.re_sum, b.re_sum));
+                wasm_v128_store(i1 + D, narrow(a.im_sum, b.im_sum));
+                wasm_v128_store(r2 + D, narrow(a.re_diff, b.re_diff));
+                wasm_v128_store(i2 + D, narrow(a.im_diff, b.im_diff));
+            }
+        }
+        half = span;
+    }
+}
+
+#else
+
 // The butterflies vectorise across D. Half-spans 1 and 2 have too few
 // butterflies per group for that; they run group by group with their one or
 // two twiddles.
@@ -109,6 +204,8 @@ LUMAFORGE_IVDEP
         half = span;
     }
 }
+
+#endif
 
 using StagesFn = decltype(&stages_body);
 
