@@ -8,6 +8,10 @@
 #include "ops/explain.h"
 #include "text/catalogue.h"
 
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
+
 int transform_passes(std::int32_t transform_state)
 {
     switch (transform_state) {
@@ -44,6 +48,22 @@ namespace {
 
 // Truncation toward zero into 64 bits, then the low byte (two's complement).
 inline std::uint8_t wrap_to_byte(float v) { return static_cast<std::uint8_t>(static_cast<std::int64_t>(v)); }
+
+#if defined(__wasm_simd128__)
+// to[c][r] = from[r][c] for a 4 x 4 square; rows `from_stride` and
+// `to_stride` floats apart.
+inline void transpose_4x4(const float* from, std::size_t from_stride, float* to, std::size_t to_stride)
+{
+    const v128_t r0 = wasm_v128_load(from), r1 = wasm_v128_load(from + from_stride);
+    const v128_t r2 = wasm_v128_load(from + 2 * from_stride), r3 = wasm_v128_load(from + 3 * from_stride);
+    const v128_t t0 = wasm_i32x4_shuffle(r0, r1, 0, 4, 1, 5), t1 = wasm_i32x4_shuffle(r0, r1, 2, 6, 3, 7);
+    const v128_t t2 = wasm_i32x4_shuffle(r2, r3, 0, 4, 1, 5), t3 = wasm_i32x4_shuffle(r2, r3, 2, 6, 3, 7);
+    wasm_v128_store(to, wasm_i32x4_shuffle(t0, t2, 0, 1, 4, 5));
+    wasm_v128_store(to + to_stride, wasm_i32x4_shuffle(t0, t2, 2, 3, 6, 7));
+    wasm_v128_store(to + 2 * to_stride, wasm_i32x4_shuffle(t1, t3, 0, 1, 4, 5));
+    wasm_v128_store(to + 3 * to_stride, wasm_i32x4_shuffle(t1, t3, 2, 3, 6, 7));
+}
+#endif
 
 }  // namespace
 
@@ -87,6 +107,23 @@ void transpose_block(float* plane, std::size_t n)
             for (std::size_t tb = ta; tb < tiles; ++tb) {
                 float* const at = plane + ta * tile * n + tb * tile;  // rows of ta, columns of tb
                 float* const bt = plane + tb * tile * n + ta * tile;
+#if defined(__wasm_simd128__)
+                // WebAssembly: in vectors of four. The buffers take the
+                // tiles' 4 x 4 squares in mirrored places (a row-by-row copy
+                // would become a call to memcpy, which moves 4 bytes at a
+                // time), and each square is transposed on its way out.
+                for (std::size_t i = 0; i < tile; i += 4)
+                    for (std::size_t j = 0; j < tile; j += 4)
+                        for (std::size_t r = 0; r < 4; ++r) {
+                            wasm_v128_store(&a[j + r][i], wasm_v128_load(at + (i + r) * n + j));
+                            wasm_v128_store(&b[j + r][i], wasm_v128_load(bt + (i + r) * n + j));
+                        }
+                for (std::size_t i = 0; i < tile; i += 4)
+                    for (std::size_t j = 0; j < tile; j += 4) {
+                        transpose_4x4(&b[i][j], tile, at + i * n + j, n);
+                        transpose_4x4(&a[i][j], tile, bt + i * n + j, n);
+                    }
+#else
                 for (std::size_t i = 0; i < tile; ++i)
                     for (std::size_t j = 0; j < tile; ++j) {
                         a[i][j] = at[i * n + j];
@@ -97,6 +134,7 @@ void transpose_block(float* plane, std::size_t n)
                         at[i * n + j] = b[j][i];
                         bt[i * n + j] = a[j][i];
                     }
+#endif
             }
     });
 }
