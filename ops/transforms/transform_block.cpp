@@ -50,6 +50,25 @@ namespace {
 inline std::uint8_t wrap_to_byte(float v) { return static_cast<std::uint8_t>(static_cast<std::int64_t>(v)); }
 
 #if defined(__wasm_simd128__)
+// wrap_to_byte of four floats, in the low byte of each lane. Truncation to
+// 32 bits has the low byte of truncation to 64 bits below 2^31 in magnitude;
+// from there on every float is a multiple of 256, whose low byte is 0.
+inline v128_t wrap_to_bytes(v128_t v)
+{
+    const v128_t large = wasm_f32x4_ge(wasm_f32x4_abs(v), wasm_f32x4_splat(2147483648.0f));
+    return wasm_v128_andnot(wasm_i32x4_trunc_sat_f32x4(v), large);
+}
+
+// wrap_to_byte of from[0..16), one byte each.
+inline v128_t low_bytes_16(const float* from)
+{
+    const v128_t a = wrap_to_bytes(wasm_v128_load(from)), b = wrap_to_bytes(wasm_v128_load(from + 4));
+    const v128_t c = wrap_to_bytes(wasm_v128_load(from + 8)), d = wrap_to_bytes(wasm_v128_load(from + 12));
+    const v128_t ab = wasm_i8x16_shuffle(a, b, 0, 4, 8, 12, 16, 20, 24, 28, 0, 0, 0, 0, 0, 0, 0, 0);
+    const v128_t cd = wasm_i8x16_shuffle(c, d, 0, 4, 8, 12, 16, 20, 24, 28, 0, 0, 0, 0, 0, 0, 0, 0);
+    return wasm_i8x16_shuffle(ab, cd, 0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23);
+}
+
 // to[c][r] = from[r][c] for a 4 x 4 square; rows `from_stride` and
 // `to_stride` floats apart.
 inline void transpose_4x4(const float* from, std::size_t from_stride, float* to, std::size_t to_stride)
@@ -79,7 +98,21 @@ void store_block(ImageRecord& record)
         for (std::size_t k = first; k < end; ++k) {
             std::uint8_t* p = base + k * stride;
             const std::size_t row = k * n;
-            for (std::size_t c = 0; c < n; ++c, p += 3) {
+            std::size_t c = 0;
+#if defined(__wasm_simd128__)
+            // WebAssembly: sixteen pixels at a time.
+            for (; c + 16 <= n; c += 16, p += 48) {
+                const v128_t b = low_bytes_16(re_b + row + c), g = low_bytes_16(re_g + row + c);
+                const v128_t r = low_bytes_16(re_r + row + c);
+                const v128_t bg0 = wasm_i8x16_shuffle(b, g, 0, 16, 0, 1, 17, 0, 2, 18, 0, 3, 19, 0, 4, 20, 0, 5);
+                const v128_t bg1 = wasm_i8x16_shuffle(b, g, 21, 0, 6, 22, 0, 7, 23, 0, 8, 24, 0, 9, 25, 0, 10, 26);
+                const v128_t bg2 = wasm_i8x16_shuffle(b, g, 0, 11, 27, 0, 12, 28, 0, 13, 29, 0, 14, 30, 0, 15, 31, 0);
+                wasm_v128_store(p, wasm_i8x16_shuffle(bg0, r, 0, 1, 16, 3, 4, 17, 6, 7, 18, 9, 10, 19, 12, 13, 20, 15));
+                wasm_v128_store(p + 16, wasm_i8x16_shuffle(bg1, r, 0, 21, 2, 3, 22, 5, 6, 23, 8, 9, 24, 11, 12, 25, 14, 15));
+                wasm_v128_store(p + 32, wasm_i8x16_shuffle(bg2, r, 26, 1, 2, 27, 4, 5, 28, 7, 8, 29, 10, 11, 30, 13, 14, 31));
+            }
+#endif
+            for (; c < n; ++c, p += 3) {
                 p[0] = wrap_to_byte(re_b[row + c]);
                 p[1] = wrap_to_byte(re_g[row + c]);
                 p[2] = wrap_to_byte(re_r[row + c]);
