@@ -51,7 +51,7 @@ HeapBlock map_large_block(std::size_t bytes)
 
 }  // namespace
 
-HeapBlock heap_allocate(std::size_t bytes)
+HeapBlock heap_allocate(std::size_t bytes, bool zeroed)
 {
     const std::uint64_t n = ++calls;
     bytes_requested += bytes;
@@ -65,7 +65,8 @@ HeapBlock heap_allocate(std::size_t bytes)
         if (block.data != nullptr) return block;
     }
 #endif
-    return {std::calloc(bytes == 0 ? 1 : bytes, 1), 0};
+    const std::size_t size = bytes == 0 ? 1 : bytes;
+    return {zeroed ? std::calloc(size, 1) : std::malloc(size), 0};
 }
 
 void heap_release(const HeapBlock& block)

@@ -13,6 +13,7 @@
 // horizontal frequency k and vertical frequency c. The inverse repeats the
 // same sequence, scaling each row by 1/n after its butterflies, and so
 // restores the block in its own orientation.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -228,8 +229,9 @@ Planes planes_of(ImageRecord& record)
 }
 
 // Runs the passes on the record's six planes. A forward transform loads the
-// block in bit-reversed column order at the start of its first pass; every
-// other pass reorders its rows from the planes themselves.
+// block in bit-reversed column order at the start of its first pass, and
+// clears the imaginary rows; every other pass reorders its rows from the
+// planes themselves.
 void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, int stage_count, const FftTables& t)
 {
     const StagesFn stages = pick_copy<&stages_body, CpuLevel::avx2>();
@@ -258,6 +260,7 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
                         p.re[1][k * n + c] = static_cast<float>(px[1]);
                         p.re[2][k * n + c] = static_cast<float>(px[2]);
                     }
+                    for (int ch = 0; ch < 3; ++ch) std::fill_n(p.im[ch] + k * n, n, 0.0f);
                 }
                 for (int ch = 0; ch < 3; ++ch) {
                     float* const re = p.re[ch] + k * n;

@@ -52,11 +52,13 @@ inline std::uint8_t wrap_to_byte(float v) { return static_cast<std::uint8_t>(sta
 #if defined(__wasm_simd128__)
 // wrap_to_byte of four floats, in the low byte of each lane. Truncation to
 // 32 bits has the low byte of truncation to 64 bits below 2^31 in magnitude;
-// from there on every float is a multiple of 256, whose low byte is 0.
+// from there on every float is a multiple of 256, whose low byte is 0. The
+// saturating truncation gives those 2^31 - 1 or -2^31, the first of which no
+// float below 2^31 truncates to.
 inline v128_t wrap_to_bytes(v128_t v)
 {
-    const v128_t large = wasm_f32x4_ge(wasm_f32x4_abs(v), wasm_f32x4_splat(2147483648.0f));
-    return wasm_v128_andnot(wasm_i32x4_trunc_sat_f32x4(v), large);
+    const v128_t t = wasm_i32x4_trunc_sat_f32x4(v);
+    return wasm_v128_andnot(t, wasm_i32x4_eq(t, wasm_i32x4_splat(2147483647)));
 }
 
 // wrap_to_byte of from[0..16), one byte each.
@@ -198,7 +200,7 @@ bool forward(ImageRecord& record, const TransformKind& kind, BlockArithmetic& ar
     const std::size_t size = static_cast<std::size_t>(n);
     HeapArray<float> taken[6];
     for (int i = 0; i < kind.plane_count; ++i) {
-        taken[i] = HeapArray<float>::allocate(size * size);
+        taken[i] = HeapArray<float>::allocate_uninitialized(size * size);
         if (!taken[i]) return false;
     }
     record.transform_state = kind.states[passes - 1];

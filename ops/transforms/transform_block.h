@@ -51,7 +51,9 @@ struct TransformKind {
 // The arithmetic a kind brings. prepare takes what a run over n-point rows
 // needs besides the planes, returning false when the heap refuses; run does
 // `passes` passes over the record's planes, a forward run loading the block
-// into them first. The driver writes the block back afterwards.
+// into them first. The driver writes the block back afterwards. A forward
+// run gets its planes uninitialized and writes every element before reading
+// it.
 class BlockArithmetic {
 public:
     virtual bool prepare(int n, int direction) = 0;

@@ -50,6 +50,28 @@ typedef float Floats __attribute__((vector_size(16)));
                 row[g] = a + b;
                 row[g + 1] = a - b;
             }
+        } else if (s < stages) {
+            // This stage and the next in one sweep over the row: each
+            // element is loaded and stored once for both, with the same sums
+            // and differences in the same order.
+            for (std::size_t g = 0; g < n; g += 2 * span) {
+                float* __restrict q0 = row + g;
+                float* __restrict q1 = q0 + half;
+                float* __restrict q2 = q0 + span;
+                float* __restrict q3 = q2 + half;
+LUMAFORGE_IVDEP
+                for (std::size_t D = 0; D < half; ++D) {
+                    const float a = q0[D] + q1[D], b = q0[D] - q1[D];
+                    const float c = q2[D] + q3[D], d = q2[D] - q3[D];
+                    q0[D] = a + c;
+                    q2[D] = a - c;
+                    q1[D] = b + d;
+                    q3[D] = b - d;
+                }
+            }
+            ++s;
+            half = 2 * span;
+            continue;
         } else {
             for (std::size_t g = 0; g < n; g += span) {
                 float* __restrict lo = row + g;
