@@ -271,10 +271,8 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
                     }
                     stages(re, im, n, stage_count, t.cs.get(), t.sn.get());
                     if (direction < 0) {
-                        for (std::size_t c = 0; c < n; ++c) {
-                            re[c] = static_cast<float>(re[c] * scale);
-                            im[c] = static_cast<float>(im[c] * scale);
-                        }
+                        scale_row(re, n, scale);
+                        scale_row(im, n, scale);
                     }
                 }
             }

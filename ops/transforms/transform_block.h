@@ -91,6 +91,9 @@ bool block_fits(const ImageRecord& record, int n);
 // -1 -> 255, 99.99998 -> 99). n is the record's block_size.
 void store_block(ImageRecord& record);
 
+// row[c] = float(row[c] * scale) in double, c in [0, n): an inverse's last step.
+void scale_row(float* row, std::size_t n, double scale);
+
 // Swaps [l][m] with [m][l] for every l < m, in place; values move bit for bit.
 void transpose_block(float* plane, std::size_t n);
 

@@ -114,8 +114,7 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
                 for (float* plane : planes) {
                     float* const row = plane + k * n;
                     walsh_row(row, n, stages);
-                    if (direction < 0)
-                        for (std::size_t c = 0; c < n; ++c) row[c] = static_cast<float>(row[c] * scale);
+                    if (direction < 0) scale_row(row, n, scale);
                 }
             }
         });
