@@ -61,16 +61,6 @@ inline v128_t wrap_to_bytes(v128_t v)
     return wasm_v128_andnot(t, wasm_i32x4_eq(t, wasm_i32x4_splat(2147483647)));
 }
 
-// wrap_to_byte of from[0..16), one byte each.
-inline v128_t low_bytes_16(const float* from)
-{
-    const v128_t a = wrap_to_bytes(wasm_v128_load(from)), b = wrap_to_bytes(wasm_v128_load(from + 4));
-    const v128_t c = wrap_to_bytes(wasm_v128_load(from + 8)), d = wrap_to_bytes(wasm_v128_load(from + 12));
-    const v128_t ab = wasm_i8x16_shuffle(a, b, 0, 4, 8, 12, 16, 20, 24, 28, 0, 0, 0, 0, 0, 0, 0, 0);
-    const v128_t cd = wasm_i8x16_shuffle(c, d, 0, 4, 8, 12, 16, 20, 24, 28, 0, 0, 0, 0, 0, 0, 0, 0);
-    return wasm_i8x16_shuffle(ab, cd, 0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23);
-}
-
 // to[c][r] = from[r][c] for a 4 x 4 square; rows `from_stride` and
 // `to_stride` floats apart.
 inline void transpose_4x4(const float* from, std::size_t from_stride, float* to, std::size_t to_stride)
@@ -102,16 +92,18 @@ void store_block(ImageRecord& record)
             const std::size_t row = k * n;
             std::size_t c = 0;
 #if defined(__wasm_simd128__)
-            // WebAssembly: sixteen pixels at a time.
-            for (; c + 16 <= n; c += 16, p += 48) {
-                const v128_t b = low_bytes_16(re_b + row + c), g = low_bytes_16(re_g + row + c);
-                const v128_t r = low_bytes_16(re_r + row + c);
-                const v128_t bg0 = wasm_i8x16_shuffle(b, g, 0, 16, 0, 1, 17, 0, 2, 18, 0, 3, 19, 0, 4, 20, 0, 5);
-                const v128_t bg1 = wasm_i8x16_shuffle(b, g, 21, 0, 6, 22, 0, 7, 23, 0, 8, 24, 0, 9, 25, 0, 10, 26);
-                const v128_t bg2 = wasm_i8x16_shuffle(b, g, 0, 11, 27, 0, 12, 28, 0, 13, 29, 0, 14, 30, 0, 15, 31, 0);
-                wasm_v128_store(p, wasm_i8x16_shuffle(bg0, r, 0, 1, 16, 3, 4, 17, 6, 7, 18, 9, 10, 19, 12, 13, 20, 15));
-                wasm_v128_store(p + 16, wasm_i8x16_shuffle(bg1, r, 0, 21, 2, 3, 22, 5, 6, 23, 8, 9, 24, 11, 12, 25, 14, 15));
-                wasm_v128_store(p + 32, wasm_i8x16_shuffle(bg2, r, 26, 1, 2, 27, 4, 5, 28, 7, 8, 29, 10, 11, 30, 13, 14, 31));
+            // WebAssembly: four pixels at a time, each as one 32-bit lane
+            // whose low three bytes are stored. Every store writes four more
+            // bytes, which the next pixels' store (or the loop below) then
+            // writes over: there are always at least two more pixels.
+            const v128_t byte = wasm_i32x4_splat(0xFF);
+            for (; c + 6 <= n; c += 4, p += 12) {
+                const v128_t b = wrap_to_bytes(wasm_v128_load(re_b + row + c));
+                const v128_t g = wrap_to_bytes(wasm_v128_load(re_g + row + c));
+                const v128_t r = wrap_to_bytes(wasm_v128_load(re_r + row + c));
+                const v128_t bgr = wasm_v128_or(wasm_v128_or(wasm_v128_and(b, byte), wasm_i32x4_shl(wasm_v128_and(g, byte), 8)),
+                                                wasm_i32x4_shl(r, 16));
+                wasm_v128_store(p, wasm_i8x16_shuffle(bgr, bgr, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0, 0, 0, 0));
             }
 #endif
             for (; c < n; ++c, p += 3) {
