@@ -50,10 +50,43 @@ typedef float Floats __attribute__((vector_size(16)));
                 row[g] = a + b;
                 row[g + 1] = a - b;
             }
+#if defined(__wasm__)
+        } else if (s + 2 <= stages) {
+            // This stage and the next two in one sweep over the row: each
+            // element is loaded and stored once for the three, with the same
+            // sums and differences in the same order. Only in WebAssembly,
+            // where each load and store costs more: on x86 two stages a
+            // sweep are faster (eight rows of vectors do not stay in SSE2's
+            // registers).
+            for (std::size_t g = 0; g < n; g += 4 * span) {
+                float* __restrict q[8];
+                for (int j = 0; j < 8; ++j) q[j] = row + g + j * half;
+LUMAFORGE_IVDEP
+                for (std::size_t D = 0; D < half; ++D) {
+                    const float a0 = q[0][D] + q[1][D], a1 = q[0][D] - q[1][D];
+                    const float a2 = q[2][D] + q[3][D], a3 = q[2][D] - q[3][D];
+                    const float a4 = q[4][D] + q[5][D], a5 = q[4][D] - q[5][D];
+                    const float a6 = q[6][D] + q[7][D], a7 = q[6][D] - q[7][D];
+                    const float b0 = a0 + a2, b2 = a0 - a2, b1 = a1 + a3, b3 = a1 - a3;
+                    const float b4 = a4 + a6, b6 = a4 - a6, b5 = a5 + a7, b7 = a5 - a7;
+                    q[0][D] = b0 + b4;
+                    q[4][D] = b0 - b4;
+                    q[1][D] = b1 + b5;
+                    q[5][D] = b1 - b5;
+                    q[2][D] = b2 + b6;
+                    q[6][D] = b2 - b6;
+                    q[3][D] = b3 + b7;
+                    q[7][D] = b3 - b7;
+                }
+            }
+            s += 2;
+            half = 4 * span;
+            continue;
+#endif
         } else if (s < stages) {
-            // This stage and the next in one sweep over the row: each
-            // element is loaded and stored once for both, with the same sums
-            // and differences in the same order.
+            // This stage and the next in one sweep: each element is loaded
+            // and stored once for both, with the same sums and differences
+            // in the same order.
             for (std::size_t g = 0; g < n; g += 2 * span) {
                 float* __restrict q0 = row + g;
                 float* __restrict q1 = q0 + half;
