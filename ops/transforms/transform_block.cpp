@@ -115,24 +115,6 @@ void store_block(ImageRecord& record)
     });
 }
 
-void scale_row(float* row, std::size_t n, double scale)
-{
-    std::size_t c = 0;
-#if defined(__wasm_simd128__)
-    // WebAssembly: four at a time (the compiler's vectoriser would narrow
-    // each product to float lane by lane).
-    const v128_t factor = wasm_f64x2_splat(scale);
-    for (; c + 4 <= n; c += 4) {
-        const v128_t v = wasm_v128_load(row + c);
-        const v128_t low = wasm_f64x2_mul(wasm_f64x2_promote_low_f32x4(v), factor);
-        const v128_t high = wasm_f64x2_mul(wasm_f64x2_promote_low_f32x4(wasm_i32x4_shuffle(v, v, 2, 3, 2, 3)), factor);
-        wasm_v128_store(row + c, wasm_i32x4_shuffle(wasm_f32x4_demote_f64x2_zero(low),
-                                                    wasm_f32x4_demote_f64x2_zero(high), 0, 1, 4, 5));
-    }
-#endif
-    for (; c < n; ++c) row[c] = static_cast<float>(row[c] * scale);
-}
-
 void transpose_block(float* plane, std::size_t n)
 {
     // Tile pairs [a][b] and [b][a] are read row by row into two small
