@@ -978,8 +978,14 @@
         const answer = givenValue === undefined ? await parameterDialog(view) : positionOf(view, givenValue);
         M._lf_answer_dialog(answer.ok ? 1 : 0, answer.position);
       } else if (asks === ASKS_KERNEL) {
-        const view = JSON.parse(text(M._lf_kernel_view()));
-        if (!(await kernelDialog(view))) M._lf_answer_kernel(0);
+        if (typeof givenValue === "string") {
+          const where = newString(givenValue);
+          M._lf_answer_kernel_word(where);
+          M._free(where);
+        } else {
+          const view = JSON.parse(text(M._lf_kernel_view()));
+          if (!(await kernelDialog(view))) M._lf_answer_kernel(0);
+        }
       } else if (asks === ASKS_FILE) {
         const file = givenFile || await chooseFile();
         if (file) {

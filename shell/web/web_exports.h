@@ -74,6 +74,9 @@ LF_EXPORT const char* lf_kernel_view();
 // the weights, divisor, offset, rule, channels); "" when they make a kernel
 // (the answer is then kept), else why not, naming the field. null: cancel.
 LF_EXPORT const char* lf_answer_kernel(const char* fields);
+// The same answer as a command line's kernel word ("3:0,-1,0,-1,5,-1,0,-1,0:auto:0:clamp:rgb"):
+// what the page's scripted runs give instead of the dialog; "" when taken.
+LF_EXPORT const char* lf_answer_kernel_word(const char* word);
 // The next file chooser's answer: a path in the module's file system, or
 // null or "" for cancel.
 LF_EXPORT void lf_answer_file(const char* path);

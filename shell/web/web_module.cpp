@@ -400,6 +400,16 @@ const char* lf_answer_kernel(const char* fields)
     return hand_out("");
 }
 
+const char* lf_answer_kernel_word(const char* word)
+{
+    page.kernel_answer.reset();
+    CustomKernel kernel;
+    std::string error;
+    if (word == nullptr || !parse_kernel_word(word, kernel, error)) return hand_out(error);
+    page.kernel_answer = kernel;
+    return hand_out("");
+}
+
 void lf_answer_file(const char* path)
 {
     if (path != nullptr && *path != '\0')

@@ -1010,7 +1010,8 @@ def time_commands(page, cli, picture, served):
         runs, cpu_runs = [], []
         for _ in range(3 if row["runs"] == "image" else 1):
             cpu = page.thread_seconds()
-            page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], int(value) if value else None)
+            given = (int(value) if value.lstrip("-").isdigit() else value) if value else None  # or a kernel word
+            page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], given)
             page.wait_state("idle", 900)
             cpu_runs.append((page.thread_seconds() - cpu) * 1000)
             runs.append(page.js("return window.lumaforge.lastRun.ms"))
