@@ -116,3 +116,19 @@ std::string tool_status_text(const Session& session)
     }
     return text::tr("Инструмент: указатель");
 }
+
+bool MeasureCache::refresh(const Session& session, bool force)
+{
+    const MeasureState& m = session.measure;
+    const From from{m.tool, m.line, m.rect, session.images.current_image, session.origin_a.generation,
+                    session.origin_b.generation, other_has_same_size(session.images)};
+    if (!force && from_ == from) return false;
+    from_ = from;
+    profile.reset();
+    region.reset();
+    if (session.images.current_image != nullptr && m.tool == MeasureTool::Profile && m.line)
+        profile = measure_profile(session.images, *m.line);
+    if (session.images.current_image != nullptr && m.tool == MeasureTool::Region && m.rect)
+        region = measure_region(session.images, *m.rect);
+    return true;
+}

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/measure.h"
 #include "commands/session.h"
 
 struct MeasureDrag {
@@ -36,3 +37,28 @@ bool measure_forget_if_resized(Session& session);
 
 // The status bar's words for the tool in use: "Инструмент: указатель" ...
 std::string tool_status_text(const Session& session);
+
+// The measuring panel's numbers for the line or the rectangle, made again
+// only when what they were made from changed (the tool, the line or
+// rectangle, the picture on display, either record's pixels, whether the
+// other record has the same size), so scrolls and repaints cost a comparison.
+struct MeasureCache {
+    std::optional<Profile> profile;  // the profile tool with a line drawn
+    std::optional<Region> region;    // the region tool with a rectangle drawn
+
+    // Measures again if anything changed, or always with `force`; returns
+    // whether it did.
+    bool refresh(const Session& session, bool force = false);
+
+private:
+    struct From {
+        MeasureTool tool;
+        std::optional<ProfileLine> line;
+        std::optional<PictureRect> rect;
+        const ImageRecord* shown;
+        std::uint64_t generation_a, generation_b;
+        bool other;
+        bool operator==(const From&) const = default;
+    };
+    std::optional<From> from_;
+};

@@ -467,19 +467,12 @@ void MainWindow::update_measure(bool force)
         view_->set_marker(std::nullopt);
         return;
     }
-    const MeasuredFrom from{m.tool, m.line, m.rect, session_.images.current_image, session_.origin_a.generation,
-                            session_.origin_b.generation, other_has_same_size(session_.images)};
-    if (!force && measured_from_ == from) return;
-    measured_from_ = from;
-    profile_.reset();
-    region_.reset();
-    if (m.tool == MeasureTool::Profile && m.line) {
-        profile_ = measure_profile(session_.images, *m.line);
+    if (!measured_.refresh(session_, force)) return;
+    if (measured_.profile) {
         const double length = std::hypot(double(m.line->x1 - m.line->x0), double(m.line->y1 - m.line->y0));
-        measure_panel_->show_profile(*profile_, length);
-    } else if (m.tool == MeasureTool::Region && m.rect) {
-        region_ = measure_region(session_.images, *m.rect);
-        measure_panel_->show_region(*region_);
+        measure_panel_->show_profile(*measured_.profile, length);
+    } else if (measured_.region) {
+        measure_panel_->show_region(*measured_.region);
     } else {
         measure_panel_->show_hint(m.tool == MeasureTool::Profile
                                       ? ui_text("Проведите линию по картинке: её профиль появится здесь.")

@@ -121,8 +121,8 @@ public:
     QLabel* tool_label() const { return tool_label_; }
     // What the panel shows now: the last line's profile, the last
     // rectangle's statistics.
-    const std::optional<Profile>& measured_profile() const { return profile_; }
-    const std::optional<Region>& measured_region() const { return region_; }
+    const std::optional<Profile>& measured_profile() const { return measured_.profile; }
+    const std::optional<Region>& measured_region() const { return measured_.region; }
 
     void show_status_bar(bool shown);
     void show_explain_panel(bool shown);
@@ -193,20 +193,7 @@ private:
     QDockWidget* measure_dock_ = nullptr;
     MeasurePanel* measure_panel_ = nullptr;
     MeasureDrag drag_;
-    std::optional<Profile> profile_;
-    std::optional<Region> region_;
-    // What the panel's numbers were made from: a change of any of these
-    // measures again (the records' generations change with their pixels).
-    struct MeasuredFrom {
-        MeasureTool tool;
-        std::optional<ProfileLine> line;
-        std::optional<PictureRect> rect;
-        const ImageRecord* shown;
-        std::uint64_t generation_a, generation_b;
-        bool other;
-        bool operator==(const MeasuredFrom&) const = default;
-    };
-    std::optional<MeasuredFrom> measured_from_;
+    MeasureCache measured_;
 };
 
 // The main window while it exists, else nullptr.

@@ -82,20 +82,7 @@ struct Page {
     bool language_changed = false;  // since the last command: the page shows its texts anew
 
     MeasureDrag drag;
-    // The numbers for the line or rectangle, made again when what they are
-    // made from changes.
-    struct From {
-        MeasureTool tool;
-        std::optional<ProfileLine> line;
-        std::optional<PictureRect> rect;
-        const ImageRecord* shown;
-        std::uint64_t generation_a, generation_b;
-        bool other;
-        bool operator==(const From&) const = default;
-    };
-    std::optional<From> measured_from;
-    std::optional<Profile> profile;
-    std::optional<Region> region;
+    MeasureCache measured;  // the numbers for the line or rectangle
     int measure_serial = 0;
     std::vector<std::uint8_t> histograms;
 };
@@ -593,19 +580,7 @@ namespace {
 void measure()
 {
     measure_forget_if_resized(page.session);
-    const Session& session = page.session;
-    const MeasureState& m = session.measure;
-    const Page::From from{m.tool, m.line, m.rect, session.images.current_image, session.origin_a.generation,
-                          session.origin_b.generation, other_has_same_size(session.images)};
-    if (page.measured_from == from) return;
-    page.measured_from = from;
-    page.profile.reset();
-    page.region.reset();
-    if (session.images.current_image != nullptr && m.tool == MeasureTool::Profile && m.line)
-        page.profile = measure_profile(session.images, *m.line);
-    if (session.images.current_image != nullptr && m.tool == MeasureTool::Region && m.rect)
-        page.region = measure_region(session.images, *m.rect);
-    ++page.measure_serial;
+    if (page.measured.refresh(page.session)) ++page.measure_serial;
 }
 
 int drag_result(DragChange change)
@@ -652,18 +627,18 @@ const char* lf_measure_data()
 {
     measure();
     std::string out = "{\"profile\": ";
-    out += page.profile ? profile_json(*page.profile) : std::string("null");
+    out += page.measured.profile ? profile_json(*page.measured.profile) : std::string("null");
     out += ", \"region\": ";
-    out += page.region ? region_json(*page.region) : std::string("null");
+    out += page.measured.region ? region_json(*page.measured.region) : std::string("null");
     return hand_out(out + "}");
 }
 
 const std::uint8_t* lf_region_histograms(int other)
 {
     measure();
-    if (!page.region || (other && !page.region->other)) return nullptr;
+    if (!page.measured.region || (other && !page.measured.region->other)) return nullptr;
     Frame frame;
-    draw_region_histograms(frame, other ? *page.region->other : page.region->shown);
+    draw_region_histograms(frame, other ? *page.measured.region->other : page.measured.region->shown);
     page.histograms.resize(4u * static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height));
     std::uint8_t* out = page.histograms.data();
     for (int y = 0; y < frame.height; ++y) {
@@ -681,7 +656,7 @@ const std::uint8_t* lf_region_histograms(int other)
 const char* lf_region_text()
 {
     measure();
-    return hand_out(page.region ? region_table_text(*page.region) : std::string());
+    return hand_out(page.measured.region ? region_table_text(*page.measured.region) : std::string());
 }
 
 int lf_available(int id) { return command_available(page.session, id) ? 1 : 0; }

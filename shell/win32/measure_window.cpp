@@ -1,6 +1,7 @@
 // The core's headers before <windows.h> (shell_win32.h says why).
 #include "commands/command_table.h"
 #include "commands/measure.h"
+#include "shell/measure_tool.h"
 #include "measure_window.h"
 #include "text.h"
 #include "text/catalogue.h"
@@ -24,18 +25,9 @@ HWND panel = nullptr;
 HWND copy_button = nullptr;
 HFONT gui_font = nullptr;
 
-struct MeasuredFrom {
-    MeasureTool tool;
-    std::optional<ProfileLine> line;
-    std::optional<PictureRect> rect;
-    const ImageRecord* shown;
-    std::uint64_t generation_a, generation_b;
-    bool other;
-    bool operator==(const MeasuredFrom&) const = default;
-};
-std::optional<MeasuredFrom> measured_from;
-std::optional<Profile> profile;
-std::optional<Region> region;
+MeasureCache measured;
+const std::optional<Profile>& profile = measured.profile;
+const std::optional<Region>& region = measured.region;
 std::optional<std::size_t> hovered;
 MeasureTool tool = MeasureTool::Pointer;
 
@@ -307,15 +299,8 @@ void measure_window_update(const Session& session)
     }
     if (panel == nullptr && !create_panel()) return;
     if (!IsWindowVisible(panel)) ShowWindow(panel, SW_SHOWNOACTIVATE);  // the keys stay with the view
-    const MeasuredFrom from{m.tool, m.line, m.rect, session.images.current_image, session.origin_a.generation,
-                            session.origin_b.generation, other_has_same_size(session.images)};
-    if (measured_from == from) return;
-    measured_from = from;
+    if (!measured.refresh(session)) return;
     tool = m.tool;
-    profile.reset();
-    region.reset();
-    if (m.tool == MeasureTool::Profile && m.line) profile = measure_profile(session.images, *m.line);
-    if (m.tool == MeasureTool::Region && m.rect) region = measure_region(session.images, *m.rect);
     if (hovered && (!profile || *hovered >= profile->points.size())) hovered.reset();
     ShowWindow(copy_button, region ? SW_SHOW : SW_HIDE);
     InvalidateRect(panel, nullptr, FALSE);
