@@ -217,13 +217,20 @@ class Installer(Session):
         self.wine(uninstaller, '/S')
         wait_until('the uninstaller to remove ' + self.install_dir, lambda: not os.path.exists(self.install_dir), 60)
         log('  uninstalled silently in %.1fs' % (time.monotonic() - started))
+        # The uninstaller's copy may still be finishing when the folder is
+        # gone: the registry is compared once it stops changing (or 15 s).
         after = self.registry()
+        deadline = time.monotonic() + 15
+        while after != before and time.monotonic() < deadline:
+            time.sleep(0.5)
+            after = self.registry()
         left = self.traces(after)
         if left:
             raise Failure('the uninstaller left ' + ', '.join(left))
         if after != before:
             changed = sorted(k for k in set(before) | set(after) if before.get(k) != after.get(k))
-            raise Failure('the registry differs from before installing at %s' % ', '.join(changed))
+            raise Failure('the registry differs from before installing at %s' %
+                          ', '.join('%s (before %r, after %r)' % (k, before.get(k), after.get(k)) for k in changed))
         log('  gone: the files, the shortcut and every key; %s of another program kept' % SHARED[1])
 
     def desktop_scenario(self):
