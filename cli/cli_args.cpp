@@ -82,7 +82,7 @@ std::string cli_usage()
 {
     return "Usage: lumaforge-cli INPUT [STEP]... [-o OUT] [--stats] [--view OUT.bmp]\n"
            "                     [--client WxH] [--scroll X,Y] [--zoom PERCENT] [--probe X,Y]\n"
-           "                     [--seed N] [--explain X,Y] [--explain-text X,Y]\n"
+           "                     [--seed N] [--explain X,Y] [--explain-text X,Y] [--time]\n"
            "       lumaforge-cli --verify RESULT.png [--input PATH]\n"
            "       lumaforge-cli --recipe-of RESULT.png\n"
            "                     [--profile X0,Y0,X1,Y1] [--region X,Y,W,H]\n"
@@ -122,6 +122,10 @@ std::string cli_usage()
            "                   usage error\n"
            "  --seed N         seed the noise generator with N instead of the clock (a noise\n"
            "                   step noise=VALUE@SEED carries its own seed)\n"
+           "  --time           print on standard error, for each step, a line \"time STEP MS CPU\":\n"
+           "                   the milliseconds the command took, from its start to the\n"
+           "                   pictures and histograms ready to paint, and the processor\n"
+           "                   time of all its threads (elapsed time where the system has none)\n"
            "  --explain X,Y    print how the command that made the picture on display computed\n"
            "                   its pixel X,Y (from the top-left) as JSON: inputs, steps, result\n"
            "  --explain-text X,Y\n"
@@ -326,6 +330,10 @@ const CliOption kOptions[] = {
      }},
     {"--stats", nullptr, false, false, [](CliOptions& o, const std::string&, const std::string&, std::string&) {
          o.stats = true;
+         return true;
+     }},
+    {"--time", nullptr, false, false, [](CliOptions& o, const std::string&, const std::string&, std::string&) {
+         o.time = true;
          return true;
      }},
     {"--view", nullptr, true, false, [](CliOptions& o, const std::string&, const std::string& v, std::string&) {

@@ -33,6 +33,7 @@ struct CliOptions {
     std::vector<CliStep> steps;
     std::string output;       // -o
     bool stats = false;       // --stats
+    bool time = false;        // --time: each step's milliseconds on stderr
     std::string view;         // --view
     int client_width = 1024, client_height = 768;
     std::int32_t scroll_x = 0, scroll_y = 0;

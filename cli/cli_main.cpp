@@ -2,6 +2,9 @@
 // batch work, reproducible results, benchmarks and end-to-end tests. The
 // headless platform answers each dialog step's dialog with the step's value.
 #include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -244,8 +247,19 @@ int run(Session& session, const CliOptions& options)
 
     if (!open_through_dispatcher(session, options.input)) return 1;
     bool open_refused = false;
-    for (const CliStep& step : options.steps)
+    for (const CliStep& step : options.steps) {
+        const auto started = std::chrono::steady_clock::now();
+        const std::clock_t processor = std::clock();
         if (const int code = run_step(session, step, open_refused); code != 0) return code;
+        if (options.time) {
+            const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
+            const double processor_ms = 1000.0 * static_cast<double>(std::clock() - processor) / CLOCKS_PER_SEC;
+            std::ostringstream line;
+            line << "time " << step.text << ' ' << std::fixed << std::setprecision(3) << took.count() << ' '
+                 << processor_ms << '\n';
+            std::cerr << line.str();
+        }
+    }
     session.view.zoom = options.zoom;  // every open shows its picture at 100 %
 
     // Checked before anything is written: a point off the picture is a usage error.

@@ -69,6 +69,15 @@ TEST(Cli, StepsRunThroughTheDispatcher)
     EXPECT_EQ(cli(sample + " brightness=0 --stats").out, cli(sample + " --stats").out);
     EXPECT_EQ(cli(sample + " kernel=laplace-12 --stats").out, cli(sample + " laplace --stats").out);
     EXPECT_EQ(cli(sample + " kernel=3:-1,-2,-1,-2,12,-2,-1,-2,-1/1 --stats").out, cli(sample + " laplace --stats").out);
+
+    // --time: a line per step on stderr, the results unchanged.
+    const CliRun timed = cli(sample + " negative median-2d=5 --time", true);
+    ASSERT_EQ(timed.code, 0);
+    double a = -1, b = -1, c = -1, d = -1;
+    EXPECT_EQ(std::sscanf(timed.out.c_str(), "time negative %lf %lf\ntime median-2d=5 %lf %lf\n", &a, &b, &c, &d), 4)
+        << timed.out;
+    EXPECT_TRUE(a >= 0 && b >= 0 && c >= 0 && d >= 0) << timed.out;
+    EXPECT_EQ(cli(sample + " negative median-2d=5 --stats --time").out, cli(sample + " negative median-2d=5 --stats").out);
 }
 
 TEST(Cli, UsageErrorsExitTwoAndWriteNothing)

@@ -14,6 +14,8 @@ usage: page_test.py --page lumaforge.html --cli lumaforge-cli --samples DIR
        [--served]               with --timing: the page served cross-origin
                                 isolated (its threaded module), the native
                                 tool on every core
+       [--only REGEX]           with --timing: only the commands whose step
+                                (a forward transform's for its pair) matches
        [--screenshot OUT.png]   instead writes a picture of the page in use
 
 Chromium runs with the network off (the page must need none) and a fresh
@@ -24,7 +26,6 @@ import base64
 import json
 import os
 import re
-import resource
 import shutil
 import struct
 import subprocess
@@ -961,69 +962,92 @@ def test_threaded_module(page, served, cli, samples, scratch):
           "the threaded module writes the tool's bytes after " + ", ".join(steps))
 
 
-def time_commands(page, cli, picture, served):
+def time_commands(page, cli, picture, served, only=None, runs=5):
     """Milliseconds per command on `picture` in the page, beside the native
-    CLI's (its run less the run that only opens the picture) at the baseline
-    vector level, pinned to one core unless `served` (then on every core, as
-    the threaded module), and the page's time over the native one."""
+    CLI's at the baseline vector level, pinned to one core unless `served`
+    (then on every core, as the threaded module), and the page's time over
+    the native one. Both sides time the command itself (the page its
+    `lastRun`, the CLI its --time), the fastest of `runs`: a command that
+    makes a picture undone after each run, a forward transform run with its
+    inverse each time."""
     cores = page.js("return navigator.hardwareConcurrency") if served else 1
     print(f"module {page.js('return window.lumaforge.module')}, cross-origin isolated "
-          f"{page.js('return self.crossOriginIsolated')}; native: baseline level, {cores} core(s)")
+          f"{page.js('return self.crossOriginIsolated')}; native: baseline level, {cores} core(s); "
+          f"the fastest of {runs} runs")
     native = Cli(cli.cli, cli.scratch, {"LUMAFORGE_BASELINE": "1"}, [] if served else ["taskset", "-c", "0"])
     page.give_file(picture)
     page.wait_state("idle")
     table = json.loads(cli.run("--list-commands").stdout)["commands"]
     # Every command that needs a picture (but Save As): at its dialog's first
     # value, or at half its largest where that value does nothing; apertures
-    # at the smallest and the largest; a forward transform at block 2048,
-    # then the inverse below it in the table.
-    steps = []
+    # at the smallest and the largest; a forward transform at block 2048
+    # with the inverse below it in the table.
+    groups = []
     for i, c in enumerate(table):
         d = c["dialog"]
         if not c["step"] or c["guard"] == "none" or d["kind"] == "save-file":
             continue
         if d["kind"] == "block-size":
             inverse = next(r for r in table[i + 1:] if r["runs"] == "in-place" and r["dialog"]["kind"] == "none")
-            steps += [f"{c['step']}=2048", inverse["step"]]
+            groups.append([f"{c['step']}=2048", inverse["step"]])
         elif d["kind"] == "aperture":
-            steps += [f"{c['step']}={d['min']}", f"{c['step']}={d['max']}"]
+            groups += [[f"{c['step']}={d['min']}"], [f"{c['step']}={d['max']}"]]
         elif d["kind"] != "none":
             idle = d["initial"] == 0 and d["zero_does_nothing"]
-            steps.append(f"{c['step']}={d['max'] // 2 if idle else d['initial']}")
+            groups.append([f"{c['step']}={d['max'] // 2 if idle else d['initial']}"])
         elif c["runs"] != "in-place":
-            steps.append(c["step"])
-    # Processor time as well as elapsed time: on a machine others share,
-    # elapsed time measures them too. The page's is its main thread's (the
-    # command, the frame after it, the test's own polling).
+            groups.append([c["step"]])
+    if only:
+        groups = [g for g in groups if re.search(only, g[0])]
     # On one core processor time as well as elapsed time: on a machine
     # others share, elapsed time measures them too. The page's is its main
     # thread's (the command, the frame after it, the test's own polling), so
     # the threaded module has elapsed time only.
     cpu_columns = "" if served else f" {'page cpu':>9} {'native cpu':>10} {'ratio':>6}"
-    print(f"{'step':18} {'page ms':>9} {'native ms':>10} {'ratio':>6}{cpu_columns}")
-    before = []
-    for step in steps:
-        name, _, value = step.partition("=")
-        row = [c for c in table if c["step"] == name][0]
-        # A command that makes a new picture runs three times, undone after
-        # each; the fastest run counts, as on the native side.
-        runs, cpu_runs = [], []
-        for _ in range(3 if row["runs"] == "image" else 1):
-            cpu = page.thread_seconds()
-            given = (int(value) if value.lstrip("-").isdigit() else value) if value else None  # or a kernel word
-            page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], given)
-            page.wait_state("idle", 900)
-            cpu_runs.append((page.thread_seconds() - cpu) * 1000)
-            runs.append(page.js("return window.lumaforge.lastRun.ms"))
-            if row["runs"] == "image":
+    width = max(len(step) for group in groups for step in group)
+    print(f"{'step':{width}} {'page ms':>9} {'native ms':>10} {'ratio':>6}{cpu_columns}")
+    ratio = lambda a, b: f"{a / b:6.2f}" if b >= 0.5 else "     -"
+    for group in groups:
+        rows = [next(c for c in table if c["step"] == step.partition("=")[0]) for step in group]
+        makes_picture = rows[0]["runs"] == "image"
+        page_ms = {step: [] for step in group}
+        page_cpu = {step: [] for step in group}
+        for _ in range(runs):
+            for step, row in zip(group, rows):
+                value = step.partition("=")[2]
+                given = (int(value) if value.lstrip("-").isdigit() else value) if value else None  # or a kernel word
+                cpu = page.thread_seconds()
+                page.js("window.lumaforge.run(arguments[0], arguments[1])", row["id"], given)
+                page.wait_state("idle", 900)
+                page_cpu[step].append((page.thread_seconds() - cpu) * 1000)
+                page_ms[step].append(page.js("return window.lumaforge.lastRun.ms"))
+            if makes_picture:
                 page.keys("z", modifiers=(Keys.CONTROL,))  # back to the picture for the next
                 page.wait_state("idle")
-        ms, cpu = min(runs), min(cpu_runs)
-        native_time, native_cpu = native_ms(native, picture, before, step)
-        ratio = lambda a, b: f"{a / b:6.2f}" if b >= 0.5 else "     -"
-        cpu_columns = "" if served else f" {cpu:9.0f} {native_cpu:10.0f} {ratio(cpu, native_cpu)}"
-        print(f"{step:18} {ms:9.0f} {native_time:10.0f} {ratio(ms, native_time)}{cpu_columns}", flush=True)
-        before = [step] if name.endswith(("-2d", "-linear")) and row["runs"] == "in-place" else []
+        native_ms, native_cpu = native_times(native, picture, group, makes_picture, runs)
+        for step in group:
+            ms, cpu = min(page_ms[step]), min(page_cpu[step])
+            cpu_columns = "" if served else f" {cpu:9.0f} {native_cpu[step]:10.0f} {ratio(cpu, native_cpu[step])}"
+            print(f"{step:{width}} {ms:9.1f} {native_ms[step]:10.1f} {ratio(ms, native_ms[step])}{cpu_columns}",
+                  flush=True)
+
+
+def native_times(cli, picture, group, makes_picture, runs):
+    """The fastest of `runs` runs of each step of `group` in one run of the
+    tool, as the page runs them: elapsed and processor milliseconds."""
+    sequence = []
+    for _ in range(runs):
+        sequence += group + (["undo"] if makes_picture else [])
+    run = cli.run(picture, *sequence, "--seed", "1", "--time")
+    if run.returncode != 0:
+        raise RuntimeError(run.stderr)
+    elapsed, processor = {}, {}
+    for line in run.stderr.splitlines():
+        word, step, ms, cpu = line.split()
+        if word == "time" and step in group:
+            elapsed[step] = min(elapsed.get(step, float("inf")), float(ms))
+            processor[step] = min(processor.get(step, float("inf")), float(cpu))
+    return elapsed, processor
 
 
 def tiled(path, width, height):
@@ -1038,23 +1062,6 @@ def tiled(path, width, height):
     block = b"".join((rows[y % h] * (width // w + 1))[:3 * width] + pad for y in range(height))
     return (b"BM" + struct.pack("<IHHI", 54 + len(block), 0, 0, 54) +
             struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(block), 0, 0, 0, 0) + block)
-
-
-def native_ms(cli, picture, before, step):
-    """The step's milliseconds in the tool, elapsed and of processor time,
-    each the fastest of three runs less the fastest run without it."""
-    def best(*steps):
-        wall, cpu = [], []
-        for _ in range(3):
-            used = resource.getrusage(resource.RUSAGE_CHILDREN)
-            start = time.monotonic()
-            cli.run(picture, *steps, "--seed", "1")
-            wall.append(time.monotonic() - start)
-            now = resource.getrusage(resource.RUSAGE_CHILDREN)
-            cpu.append(now.ru_utime + now.ru_stime - used.ru_utime - used.ru_stime)
-        return min(wall), min(cpu)
-    (wall, cpu), (wall0, cpu0) = best(*before, step), best(*before)
-    return max(0.0, (wall - wall0) * 1000), max(0.0, (cpu - cpu0) * 1000)
 
 
 def screenshot(page, samples, out):
@@ -1084,6 +1091,7 @@ def main():
     parser.add_argument("--timing")
     parser.add_argument("--screenshot")
     parser.add_argument("--served", action="store_true")
+    parser.add_argument("--only")
     args = parser.parse_args()
     scratch = tempfile.mkdtemp(prefix="lumaforge-web-")
     page = server = None
@@ -1107,7 +1115,7 @@ def main():
             width, height = map(int, args.timing.split("x"))
             picture = os.path.join(scratch, "tiled.bmp")
             open(picture, "wb").write(tiled(os.path.join(args.samples, "photo.bmp"), width, height))
-            time_commands(page, cli, picture, args.served)
+            time_commands(page, cli, picture, args.served, args.only)
         elif args.screenshot:
             screenshot(page, args.samples, args.screenshot)
         else:
