@@ -250,6 +250,9 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
             }
         }
         const bool load = direction > 0 && pass == 0;
+        // The last pass's real rows are scaled as the block is stored, and
+        // its imaginary rows are released unread.
+        const bool scaled = direction < 0 && pass + 1 < passes;
         parallel_rows(n, work, [&](std::size_t first, std::size_t end) {
             for (std::size_t k = first; k < end; ++k) {
                 if (load) {
@@ -270,7 +273,7 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
                         bit_reverse_row(im, t);
                     }
                     stages(re, im, n, stage_count, t.cs.get(), t.sn.get());
-                    if (direction < 0) {
+                    if (scaled) {
                         scale_row(re, n, scale);
                         scale_row(im, n, scale);
                     }

@@ -78,8 +78,9 @@ inline void transpose_4x4(const float* from, std::size_t from_stride, float* to,
 
 }  // namespace
 
-void store_block(ImageRecord& record)
+void store_block(ImageRecord& record, double scale)
 {
+    const float factor = static_cast<float>(scale);
     const std::size_t n = static_cast<std::size_t>(record.block_size);
     const std::size_t stride = record.stride();
     std::uint8_t* const base = record.pixels.get();
@@ -97,19 +98,20 @@ void store_block(ImageRecord& record)
             // bytes, which the next pixels' store (or the loop below) then
             // writes over: there are always at least two more pixels.
             const v128_t byte = wasm_i32x4_splat(0xFF);
+            const v128_t times = wasm_f32x4_splat(factor);
             for (; c + 6 <= n; c += 4, p += 12) {
-                const v128_t b = wrap_to_bytes(wasm_v128_load(re_b + row + c));
-                const v128_t g = wrap_to_bytes(wasm_v128_load(re_g + row + c));
-                const v128_t r = wrap_to_bytes(wasm_v128_load(re_r + row + c));
+                const v128_t b = wrap_to_bytes(wasm_f32x4_mul(wasm_v128_load(re_b + row + c), times));
+                const v128_t g = wrap_to_bytes(wasm_f32x4_mul(wasm_v128_load(re_g + row + c), times));
+                const v128_t r = wrap_to_bytes(wasm_f32x4_mul(wasm_v128_load(re_r + row + c), times));
                 const v128_t bgr = wasm_v128_or(wasm_v128_or(wasm_v128_and(b, byte), wasm_i32x4_shl(wasm_v128_and(g, byte), 8)),
                                                 wasm_i32x4_shl(r, 16));
                 wasm_v128_store(p, wasm_i8x16_shuffle(bgr, bgr, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0, 0, 0, 0));
             }
 #endif
             for (; c < n; ++c, p += 3) {
-                p[0] = wrap_to_byte(re_b[row + c]);
-                p[1] = wrap_to_byte(re_g[row + c]);
-                p[2] = wrap_to_byte(re_r[row + c]);
+                p[0] = wrap_to_byte(re_b[row + c] * factor);
+                p[1] = wrap_to_byte(re_g[row + c] * factor);
+                p[2] = wrap_to_byte(re_r[row + c] * factor);
             }
         }
     });
@@ -217,7 +219,7 @@ bool inverse(ImageRecord& record, const TransformKind& kind, BlockArithmetic& ar
     }
     if (!arithmetic.prepare(n, -1)) return false;
     arithmetic.run(record, transform_passes(record.transform_state), -1);
-    store_block(record);
+    store_block(record, 1.0 / static_cast<double>(n));
     for (int i = 0; i < kind.plane_count; ++i) (record.*kind.planes[i]).reset();
     record.transform_state = TRANSFORM_NONE;
     return true;

@@ -57,7 +57,9 @@ struct TransformKind {
 // `passes` passes over the record's planes, a forward run loading the block
 // into them first. The driver writes the block back afterwards. A forward
 // run gets its planes uninitialized and writes every element before reading
-// it.
+// it. An inverse run scales each pass's rows by 1/n but the last pass's:
+// the driver multiplies those as it writes the block back (the planes are
+// released then, so the scaled values are never needed as floats).
 class BlockArithmetic {
 public:
     virtual bool prepare(int n, int direction) = 0;
@@ -90,13 +92,16 @@ int transform_stages(int n);
 // record's pixel block.
 bool block_fits(const ImageRecord& record, int n);
 
-// Writes coef_re_b/g/r into the block's blue, green and red bytes: each value
-// truncated toward zero to a 64-bit integer, its low 8 bits kept (300 -> 44,
-// -1 -> 255, 99.99998 -> 99). n is the record's block_size.
-void store_block(ImageRecord& record);
+// Writes coef_re_b/g/r times `scale` into the block's blue, green and red
+// bytes: each value truncated toward zero to a 64-bit integer, its low 8 bits
+// kept (300 -> 44, -1 -> 255, 99.99998 -> 99). n is the record's block_size.
+// `scale` is 1 or 1/n: a power of two, so the float product is the same
+// float as the double product narrowed (both are the exact product rounded
+// once), and the bytes are those of scale_row and then storing.
+void store_block(ImageRecord& record, double scale = 1.0);
 
-// row[c] = float(row[c] * scale) in double, c in [0, n): an inverse's last
-// step. Inline, so that in WebAssembly it is compiled with the row loops that
+// row[c] = float(row[c] * scale) in double, c in [0, n): the end of each of
+// an inverse's passes but the last. Inline, so that in WebAssembly it is compiled with the row loops that
 // the forward transform has already made hot (the engine optimises a function
 // only after some calls, and the first inverse would run it unoptimised).
 inline void scale_row(float* row, std::size_t n, double scale)

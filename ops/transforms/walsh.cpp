@@ -6,7 +6,7 @@
 //
 // A two-dimensional transform transposes the planes after the row pass and
 // transforms the rows again; the inverse scales each row by 1/n after its
-// butterflies. Rows are independent and run on several threads.
+// butterflies (the last pass's rows as the block is stored). Rows are independent and run on several threads.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -134,6 +134,7 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
         if (pass == 1)
             for (float* plane : planes) transpose_block(plane, n);
         const bool load = direction > 0 && pass == 0;
+        const bool scaled = direction < 0 && pass + 1 < passes;  // the last pass's as the block is stored
         parallel_rows(n, work, [&](std::size_t first, std::size_t end) {
             for (std::size_t k = first; k < end; ++k) {
                 if (load) {
@@ -147,7 +148,7 @@ void run_passes(ImageRecord& record, int passes, int direction, std::size_t n, i
                 for (float* plane : planes) {
                     float* const row = plane + k * n;
                     walsh_row(row, n, stages);
-                    if (direction < 0) scale_row(row, n, scale);
+                    if (scaled) scale_row(row, n, scale);
                 }
             }
         });
