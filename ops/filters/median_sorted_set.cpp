@@ -39,18 +39,40 @@ VECTOR_INLINE void transpose_block(In in, Out out)
 #endif
 }
 
+// How the kernels tell the lanes where u >= out. By comparison where the
+// vectors are the machine's own (AVX2 and up, WebAssembly). In SSE2 a vector
+// is two of the machine's, and GCC compares such vectors byte by byte in
+// scalar code; but it splits minima and differences into the machine's
+// vectors, so there the mask is made from those (a third slower than a
+// comparison where both are vector code).
+enum class Order { compare, minima };
+
+// following where u >= out, else u; following >= u. By minima:
+// out - min(out, u) is zero exactly where u >= out; capped at 1 and less 1
+// it is a mask of those lanes.
+template <Order How>
+VECTOR_INLINE Bytes pick_following(Bytes u, Bytes following, Bytes out)
+{
+    if constexpr (How == Order::compare) {
+        return u >= out ? following : u;
+    } else {
+        const Bytes one = Bytes{} + 1;
+        return upper(u, following & (lower(out - lower(out, u), one) - one));
+    }
+}
+
 // Inserts `in` into the sorted set s[0..n-1] of every lane and removes one
 // copy of `out` (or, without removal, the largest value). Inserting gives
 // n + 1 sorted values u[0..n]; removal keeps u[i] while it lies below the
 // leaving value and takes u[i + 1] from there on.
-template <class Set>
+template <Order How, class Set>
 VECTOR_INLINE void slide_set(Set& s, unsigned n, Bytes in, Bytes out, bool remove)
 {
     Bytes u = lower(s[0], in);
     for (unsigned i = 0; i < n; ++i) {
         const Bytes following = i + 1 < n ? upper(s[i], lower(s[i + 1], in)) : upper(s[i], in);
         if (remove) {
-            s[i] = u >= out ? following : u;
+            s[i] = pick_following<How>(u, following, out);
         } else {
             s[i] = u;
         }
@@ -92,6 +114,7 @@ VECTOR_INLINE void with_set(unsigned n, Bytes* memory, Body&& body)
 
 // Kernels::slide_columns. Rows are walked whole, so every stream is
 // sequential and the sets stay in the cache between rows.
+template <Order How>
 VECTOR_INLINE void slide_columns(std::uint8_t* sorted, std::size_t lanes, unsigned n, std::size_t rows,
                                  const std::uint8_t* const* entering, const std::uint8_t* const* leaving,
                                  std::uint8_t* const* targets, std::size_t count)
@@ -116,9 +139,9 @@ VECTOR_INLINE void slide_columns(std::uint8_t* sorted, std::size_t lanes, unsign
             Strided set{sorted + g, lanes};
             const Bytes in = load(entering[r] + g);
             if (leaving == nullptr) {
-                slide_set(set, n, in, Bytes{}, false);
+                slide_set<How>(set, n, in, Bytes{}, false);
             } else {
-                slide_set(set, n, in, load(leaving[r] + g), true);
+                slide_set<How>(set, n, in, load(leaving[r] + g), true);
             }
             if (targets == nullptr) continue;
             if (g + kLanes <= count) {
@@ -134,6 +157,7 @@ VECTOR_INLINE void slide_columns(std::uint8_t* sorted, std::size_t lanes, unsign
 // Kernels::band_medians: the band is transposed into `work`, each channel's
 // window slides down its column of vectors, and the medians are transposed
 // back into the targets.
+template <Order How>
 VECTOR_INLINE void band_medians(const std::uint8_t* const* rows, std::size_t band_rows, std::size_t width,
                                 unsigned n, std::uint8_t* const* targets, Bytes* work, Bytes* set)
 {
@@ -150,12 +174,12 @@ VECTOR_INLINE void band_medians(const std::uint8_t* const* rows, std::size_t ban
     with_set(n, set, [&](auto& s) {
         const unsigned size = s.size();
         for (unsigned c = 0; c < 3; ++c) {
-            for (unsigned i = 0; i < size; ++i) s[i] = Bytes{} - 1;
-            for (unsigned i = 0; i < size; ++i) slide_set(s, size, t[c + 3 * i], Bytes{}, false);
+            for (unsigned i = 0; i < size; ++i) s[i] = ~Bytes{};
+            for (unsigned i = 0; i < size; ++i) slide_set<How>(s, size, t[c + 3 * i], Bytes{}, false);
             for (std::size_t b = c;; b += 3) {
                 work[b] = s[half];
                 if (b + 3 >= count) break;
-                slide_set(s, size, t[b + 3 * size], t[b], true);
+                slide_set<How>(s, size, t[b + 3 * size], t[b], true);
             }
         }
     });
@@ -175,6 +199,20 @@ VECTOR_INLINE void band_medians(const std::uint8_t* const* rows, std::size_t ban
 
 }  // namespace
 
+// The baseline copy of Minima, the AVX2 and AVX-512 copies of Compare; where
+// there are no copies (WebAssembly) Compare.
+template <auto Minima, auto Compare>
+decltype(Minima) pick_ordered()
+{
+#if LUMAFORGE_CPU_COPIES
+    using Fast = cpu_copies_detail::Copies<Compare>;
+    return choose_copy<decltype(Minima)>({cpu_copies_detail::Copies<Minima>::template at<CpuLevel::baseline>(),
+                                          Fast::template at<CpuLevel::avx2>(), Fast::template at<CpuLevel::avx512>()});
+#else
+    return Compare;
+#endif
+}
+
 bool banded(std::size_t width, unsigned n)
 {
     return n > kNetworkMax && window_filters::output_span(width, n).count * 3 >= kBlock;
@@ -182,8 +220,8 @@ bool banded(std::size_t width, unsigned n)
 
 void pick_sorted_set_kernels(Kernels& kernels)
 {
-    kernels.slide_columns = pick_copy<&slide_columns, CpuLevel::avx2, CpuLevel::avx512>();
-    kernels.band_medians = pick_copy<&band_medians, CpuLevel::avx2, CpuLevel::avx512>();
+    kernels.slide_columns = pick_ordered<&slide_columns<Order::minima>, &slide_columns<Order::compare>>();
+    kernels.band_medians = pick_ordered<&band_medians<Order::minima>, &band_medians<Order::compare>>();
 }
 
 }  // namespace median_kernels
