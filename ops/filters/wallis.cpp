@@ -104,15 +104,18 @@ struct WallisKernel {
     void operator()(const std::uint8_t* d, const std::uint8_t* m, const std::uint8_t* u, std::size_t n,
                     std::uint8_t* out) const
     {
+        // The ratios first, in a loop of plain double arithmetic that the
+        // compiler turns into vectors (a division is the costly part); then
+        // the steps, a table lookup each. Every product is below 2^32, so
+        // exact in a double. A black neighbour makes the ratio -1, which
+        // lies below every step and gives 255.
+        double ratio[luma_filters::kRun];
         for (std::size_t i = 0; i < n; ++i) {
-            const std::int64_t p = std::int64_t{u[i + 1]} * m[i] * m[i + 2] * d[i + 1];
-            if (p == 0) {
-                out[i] = 255;
-                continue;
-            }
+            const double p = static_cast<double>(u[i + 1]) * m[i] * m[i + 2] * d[i + 1];
             const double c2 = static_cast<double>(m[i + 1]) * m[i + 1];
-            out[i] = value_by_steps(table, (c2 * c2) / static_cast<double>(p));
+            ratio[i] = p == 0.0 ? -1.0 : (c2 * c2) / p;
         }
+        for (std::size_t i = 0; i < n; ++i) out[i] = value_by_steps(table, ratio[i]);
     }
 };
 
