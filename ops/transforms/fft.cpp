@@ -24,6 +24,19 @@
 #include "ops/operations.h"
 #include "ops/transforms/transform_block.h"
 
+// The stages from half-span 4 on: for every group of every stage,
+// body(r1, i1, r2, i2, c, s, half) with the group's lower and upper halves
+// and the stage's twiddles.
+template <class Body>
+[[gnu::always_inline]] inline void wide_stages(float* re, float* im, std::size_t n, int stages, const double* cs,
+                                               const double* sn, Body&& body)
+{
+    std::size_t half = 4;
+    for (int s = 3; s <= stages; ++s, half *= 2)
+        for (std::size_t g = 0; g < n; g += 2 * half)
+            body(re + g, im + g, re + g + half, im + g + half, cs + (half - 1), sn + (half - 1), half);
+}
+
 #if defined(__wasm_simd128__)
 #include <wasm_simd128.h>
 #endif
@@ -140,16 +153,9 @@ inline Pair butterflies(v128_t x1, v128_t y1, v128_t x2, v128_t y2, v128_t c, v1
             wasm_v128_store(im + g, narrow(b.im_sum, b.im_diff));
         }
     }
-    std::size_t half = 4;
-    for (int s = 3; s <= stages; ++s) {
-        const std::size_t span = 2 * half;
-        const double* const c = cs + (half - 1);
-        const double* const sv = sn + (half - 1);
-        for (std::size_t g = 0; g < n; g += span) {
-            float* const r1 = re + g;
-            float* const i1 = im + g;
-            float* const r2 = re + g + half;
-            float* const i2 = im + g + half;
+    wide_stages(re, im, n, stages, cs, sn,
+                [](float* r1, float* i1, float* r2, float* i2, const double* c, const double* sv,
+                   std::size_t half) __attribute__((always_inline)) {
             for (std::size_t D = 0; D < half; D += 4) {
                 const v128_t x1 = wasm_v128_load(r1 + D), y1 = wasm_v128_load(i1 + D);
                 const v128_t x2 = wasm_v128_load(r2 + D), y2 = wasm_v128_load(i2 + D);
@@ -162,9 +168,7 @@ inline Pair butterflies(v128_t x1, v128_t y1, v128_t x2, v128_t y2, v128_t c, v1
                 wasm_v128_store(r2 + D, narrow(a.re_diff, b.re_diff));
                 wasm_v128_store(i2 + D, narrow(a.im_diff, b.im_diff));
             }
-        }
-        half = span;
-    }
+        });
 }
 
 #else
@@ -181,16 +185,9 @@ inline Pair butterflies(v128_t x1, v128_t y1, v128_t x2, v128_t y2, v128_t c, v1
         butterfly(re, im, g, g + 2, cs[1], sn[1]);
         butterfly(re, im, g + 1, g + 3, cs[2], sn[2]);
     }
-    std::size_t half = 4;
-    for (int s = 3; s <= stages; ++s) {
-        const std::size_t span = 2 * half;
-        const double* const c = cs + (half - 1);
-        const double* const sv = sn + (half - 1);
-        for (std::size_t g = 0; g < n; g += span) {
-            float* __restrict r1 = re + g;
-            float* __restrict i1 = im + g;
-            float* __restrict r2 = re + g + half;
-            float* __restrict i2 = im + g + half;
+    wide_stages(re, im, n, stages, cs, sn,
+                [](float* __restrict r1, float* __restrict i1, float* __restrict r2, float* __restrict i2,
+                   const double* c, const double* sv, std::size_t half) __attribute__((always_inline)) {
 LUMAFORGE_IVDEP
             for (std::size_t D = 0; D < half; ++D) {
                 const double x1 = r1[D], y1 = i1[D], x2 = r2[D], y2 = i2[D];
@@ -201,9 +198,7 @@ LUMAFORGE_IVDEP
                 r1[D] = static_cast<float>(x1 + tr);
                 i1[D] = static_cast<float>(y1 + ti);
             }
-        }
-        half = span;
-    }
+        });
 }
 
 #endif
