@@ -43,7 +43,7 @@ VECTOR_INLINE void transpose_block(In in, Out out)
 // vectors are the machine's own (AVX2 and up, WebAssembly). In SSE2 a vector
 // is two of the machine's, and GCC compares such vectors byte by byte in
 // scalar code; but it splits minima and differences into the machine's
-// vectors, so there the mask is made from those (a third slower than a
+// vectors, so there the mask is made from those (a fifth slower than a
 // comparison where both are vector code).
 enum class Order { compare, minima };
 
