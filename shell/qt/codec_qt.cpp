@@ -25,7 +25,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 
 #include "commands/platform.h"
@@ -237,7 +239,13 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
     if (!target.begin(static_cast<std::uint64_t>(size.width()), static_cast<std::uint64_t>(size.height()),
                       exif_orientation(reader.transformation())))
         return DecodeResult::TooLarge;
-    reader.setAllocationLimit(0);
+    // Qt's plugins allocate for what the file declares, which may differ
+    // from the size above (a GIF's frame larger than its screen): a few
+    // bytes must not take hundreds of megabytes. The limit lets through the
+    // widest pixel format Qt decodes into (four floats, 16 bytes) at the
+    // size the target accepted, and nothing larger.
+    const std::uint64_t most = static_cast<std::uint64_t>(size.width()) * static_cast<std::uint64_t>(size.height()) * 16;
+    reader.setAllocationLimit(static_cast<int>(std::min<std::uint64_t>(most / (1u << 20) + 1, INT_MAX)));
     QImage image;
     if (!reader.read(&image) || image.size() != size) return DecodeResult::Failed;
     copy_rows(image, target);
