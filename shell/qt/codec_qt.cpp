@@ -243,11 +243,15 @@ DecodeResult decode_picture(const std::filesystem::path& path, PictureTarget& ta
     // from the size above (a GIF's frame larger than its screen): a few
     // bytes must not take hundreds of megabytes. The limit lets through the
     // widest pixel format Qt decodes into (four floats, 16 bytes) at the
-    // size the target accepted, and nothing larger.
+    // size the target accepted, and nothing larger. The limit is Qt's one
+    // for the whole process, so it is put back after the read.
     const std::uint64_t most = static_cast<std::uint64_t>(size.width()) * static_cast<std::uint64_t>(size.height()) * 16;
-    reader.setAllocationLimit(static_cast<int>(std::min<std::uint64_t>(most / (1u << 20) + 1, INT_MAX)));
+    const int previous_limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(static_cast<int>(std::min<std::uint64_t>(most / (1u << 20) + 1, INT_MAX)));
     QImage image;
-    if (!reader.read(&image) || image.size() != size) return DecodeResult::Failed;
+    const bool read = reader.read(&image);
+    QImageReader::setAllocationLimit(previous_limit);
+    if (!read || image.size() != size) return DecodeResult::Failed;
     copy_rows(image, target);
     return DecodeResult::Decoded;
 }
